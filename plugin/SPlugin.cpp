@@ -1,0 +1,162 @@
+#include "plugin/SPlugin.h"
+
+#include "editor/SPluginEditor.h"
+#include "gui/SGlobals.h"
+#include "gui/XDisplay.h"
+#include "plugin/PluginInfo.h"
+#include "support/system/SFilePath.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <string>
+
+SPlugin::SPlugin(audioMasterCallback audioMaster_, int& status)
+    : AudioEffectX(audioMaster_, quillet::kNumPrograms, quillet::kNumHostParameters)
+{
+  // Built under owners so that a throw releases what exists so far.
+  auto ownedGlobals = std::make_unique<SGlobals>();
+  auto ownedEditor = std::make_unique<SPluginEditor>(this, ownedGlobals.get(), status);
+  globals = ownedGlobals.release();
+  pluginEditor = ownedEditor.release();
+  editor = pluginEditor;
+  setFlag(effFlagsHasEditor, editor != nullptr);
+
+  isSynth(true);
+  setUniqueID(FourCC('Q', 'L', 'T', 'X'));
+  setNumInputs(2);
+  setNumOutputs(2);
+  canProcessReplacing(true);
+  hasVu(false);
+  hasClip(false);
+  programsAreChunks(true);
+  canMono(true);
+  suspended = true;
+}
+
+SPlugin::~SPlugin()
+{
+  delete effectNameText;
+  delete pluginDirectory;
+  // The editor uses the shared resources until it is gone.
+  delete editor;
+  editor = nullptr;
+  pluginEditor = nullptr;
+  delete globals;
+}
+
+VstIntPtr SPlugin::dispatcher(int32_t opcode, int32_t index, VstIntPtr value, void* ptr,
+                              float opt)
+{
+  switch (opcode) {
+  case effEditGetRect:
+    if (!ptr)
+      return 0;
+    *static_cast<ERect**>(ptr) = &editRect;
+    return 1;
+  case effEditOpen:
+  {
+    if (!ptr || !pluginEditor)
+      return 0;
+    // Until the panel exists the editor refuses to open; the host's display
+    // is then not adopted either.
+    if (pluginEditor->open(ptr) == 0)
+      return 0;
+    Display* none = nullptr;
+    dp.compare_exchange_strong(none, reinterpret_cast<Display*>(value));
+    return 1;
+  }
+  case effEditClose:
+    if (pluginEditor)
+      pluginEditor->close();
+    return 1;
+  case effEditIdle:
+    return 0;
+  default:
+    return AudioEffectX::dispatcher(opcode, index, value, ptr, opt);
+  }
+}
+
+void SPlugin::suspend() { suspended = true; }
+
+void SPlugin::resume()
+{
+  if (!effectNameText) {
+    effectNameText = new vexo::data::datastring<32, char>();
+    char name[128] = {};
+    getEffectName(name);
+    effectNameText->Append(name);
+  }
+  if (!pluginDirectory) {
+    pluginDirectory = new vexo::data::datastring<32, char>();
+    if (const char* path = static_cast<const char*>(getDirectory())) {
+      // The directory part is never longer than the path itself.
+      const size_t length = strnlen(path, 4096);
+      std::unique_ptr<char[]> directory(new char[std::max<size_t>(512, length + 1)]());
+      std::string bounded(path, length);
+      vexo::file::SFilePath::GetDir(directory.get(), bounded.c_str(), -1);
+      pluginDirectory->Append(directory.get());
+    }
+  }
+  wantEvents(1);
+  suspended = false;
+}
+
+bool SPlugin::getEffectName(char* text)
+{
+  std::strcpy(text, quillet::kProductName);
+  return true;
+}
+
+bool SPlugin::getProductString(char* text)
+{
+  std::strcpy(text, quillet::kProductName);
+  return true;
+}
+
+bool SPlugin::getVendorString(char* text)
+{
+  std::strcpy(text, quillet::kVendorDomain);
+  return true;
+}
+
+int32_t SPlugin::getVendorVersion() { return quillet::kVendorVersion; }
+
+int32_t SPlugin::canDo(char* text)
+{
+  static const char* const capabilities[] = {"sendVstMidiEvent", "sendVstEvents",
+                                             "receiveVstEvents", "receiveVstMidiEvent",
+                                             "receiveVstTimeInfo"};
+  for (const char* capability : capabilities) {
+    if (std::strcmp(text, capability) == 0)
+      return 1;
+  }
+  return -1;
+}
+
+const char* SPlugin::PluginHostName() const
+{
+  if (!pluginEditor)
+    return "";
+  return SPluginEditor::HostName(pluginEditor->HostApp());
+}
+
+bool SPlugin::EditorClosed()
+{
+  vexo::threading::SLockGuard hold(lock);
+  return editorClosed;
+}
+
+void SPlugin::SetEditorClosed(bool closed)
+{
+  vexo::threading::SLockGuard hold(lock);
+  editorClosed = closed;
+}
+
+void SPlugin::SetEditRect(int16_t width, int16_t height)
+{
+  editRect.top = 0;
+  editRect.left = 0;
+  editRect.bottom = height;
+  editRect.right = width;
+}

@@ -1,0 +1,66 @@
+// SPlugin: the framework's plug-in base. It fixes what the host learns about
+// the plug-in (pins, flags, unique id, names, version, capabilities), builds
+// the shared resources and the editor (whose host identification may refuse
+// the load), answers the editor opcodes and keeps the suspended state.
+//
+// Threads: the dispatcher runs on host threads. `editorClosed` is written by
+// the editor and read by the engine on other threads, always under `lock`.
+// `suspended` is written by suspend/resume and read by the audio thread.
+#pragma once
+
+#include "plugin/AudioEffectX.h"
+#include "support/data/datastring.h"
+#include "support/threading/SMutex.h"
+
+#include <atomic>
+#include <cstdint>
+
+class SGlobals;
+class SPluginEditor;
+
+class SPlugin : public AudioEffectX
+{
+public:
+  SPlugin(audioMasterCallback audioMaster, int& status);
+  ~SPlugin() override;
+
+  VstIntPtr dispatcher(int32_t opcode, int32_t index, VstIntPtr value, void* ptr,
+                       float opt) override;
+  void open() override {}
+  void close() override {}
+  void suspend() override;
+  void resume() override;
+  void setSampleRate(float rate) override { sampleRate = rate; }
+  void setBlockSize(int32_t size) override { blockSize = size; }
+  bool getEffectName(char* text) override;
+  bool getProductString(char* text) override;
+  bool getVendorString(char* text) override;
+  int32_t getVendorVersion() override;
+  int32_t canDo(char* text) override;
+  bool getInputProperties(int32_t, VstPinProperties*) override { return false; }
+  bool getOutputProperties(int32_t, VstPinProperties*) override { return false; }
+
+  // Display name of the recognised host; empty when there is no editor.
+  const char* PluginHostName() const;
+
+  bool Suspended() const { return suspended.load(std::memory_order_acquire); }
+  bool EditorClosed();
+  // Called by the editor when it opens and closes.
+  void SetEditorClosed(bool closed);
+  const ERect& EditRect() const { return editRect; }
+  void SetEditRect(int16_t width, int16_t height);
+  const vexo::data::datastring<32, char>* EffectNameText() const { return effectNameText; }
+  const vexo::data::datastring<32, char>* PluginDirectory() const { return pluginDirectory; }
+  SPluginEditor* PluginEditor() const { return pluginEditor; }
+  SGlobals* Globals() const { return globals; }
+
+protected:
+  bool editorClosed = true;
+  std::atomic<bool> suspended{true};
+  SPluginEditor* pluginEditor = nullptr;
+  ERect editRect{0, 0, 238, 120};
+  SGlobals* globals = nullptr;
+  vexo::data::datastring<32, char>* effectNameText = nullptr;
+  vexo::data::datastring<32, char>* pluginDirectory = nullptr;
+  vexo::threading::SMutexOS lock;
+};

@@ -1,0 +1,44 @@
+// The library's start-up unit: what exists from load to unload, built here in
+// this order by static initialisation and destroyed in the reverse order.
+//
+// 1. The toolkit's own X connection `dps` (null when no server answers: the
+//    plug-in still loads and processes MIDI without any display).
+#include "gui/XDisplay.h"
+
+#include <X11/Xlib.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+Display* dps = nullptr;
+std::atomic<Display*> dp{nullptr};
+
+namespace {
+
+// Opens `dps` at load and closes it at unload, after everything built below
+// it has gone.
+struct ToolkitConnection
+{
+  ToolkitConnection()
+  {
+    // Before any other Xlib call, so that all threads may share connections.
+    XInitThreads();
+    const char* name = std::getenv("DISPLAY");
+    dps = XOpenDisplay(name ? name : ":0.0");
+    if (dps) {
+      XFlush(dps);
+    } else {
+      std::fputs("Error: XOpenDisplay failed.\n", stderr);
+    }
+  }
+  ~ToolkitConnection()
+  {
+    if (dps)
+      XCloseDisplay(dps);
+    dps = nullptr;
+  }
+};
+
+ToolkitConnection toolkitConnection;
+
+} // namespace

@@ -1,0 +1,55 @@
+#include "support/threading/SWorkerThread.h"
+
+#include <chrono>
+
+namespace vexo::threading {
+
+void SWorkerThread::Start(std::function<void()> job)
+{
+  Stop();
+  if (thread.joinable()) // Stop was called from the worker itself
+    thread.detach();
+  {
+    std::lock_guard<std::mutex> hold(mutex);
+    stopRequested = false;
+    woken = false;
+  }
+  thread = std::thread(std::move(job));
+}
+
+void SWorkerThread::RequestStop()
+{
+  std::lock_guard<std::mutex> hold(mutex);
+  stopRequested = true;
+  wakeUp.notify_all();
+}
+
+void SWorkerThread::Stop()
+{
+  RequestStop();
+  if (thread.joinable() && !IsCurrentThread())
+    thread.join();
+}
+
+void SWorkerThread::Join()
+{
+  if (thread.joinable() && !IsCurrentThread())
+    thread.join();
+}
+
+bool SWorkerThread::SleepFor(int ms)
+{
+  std::unique_lock<std::mutex> hold(mutex);
+  wakeUp.wait_for(hold, std::chrono::milliseconds(ms), [this] { return stopRequested || woken; });
+  woken = false;
+  return !stopRequested;
+}
+
+void SWorkerThread::Wake()
+{
+  std::lock_guard<std::mutex> hold(mutex);
+  woken = true;
+  wakeUp.notify_all();
+}
+
+} // namespace vexo::threading
