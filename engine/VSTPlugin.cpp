@@ -1,9 +1,10 @@
 #include "engine/VSTPlugin.h"
 
 #include "editor/SPluginEditor.h"
-#include "engine/FieldAccess.h"
 #include "engine/Parameters.h"
+#include "support/threading/FieldAccess.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -21,6 +22,26 @@ bool SwitchOn(float value) { return value > 0.5f; }
 
 constexpr float kDelayFactor = 1.0f / 999.0f;
 
+// The eight strip fields in parameter order (index 8 + 16·group + strip).
+uint8_t VSTPluginStrip::*const kStripFields[] = {
+    &VSTPluginStrip::formatA,  &VSTPluginStrip::formatB, &VSTPluginStrip::channelA,
+    &VSTPluginStrip::channelB, &VSTPluginStrip::numberA, &VSTPluginStrip::numberB,
+    &VSTPluginStrip::valueA,   &VSTPluginStrip::valueB};
+constexpr int32_t kStripScales[] = {param::kFormatScale,  param::kFormatScale,
+                                    param::kChannelScale, param::kChannelScale,
+                                    param::kByteScale,    param::kByteScale,
+                                    param::kByteScale,    param::kByteScale};
+constexpr float kStripFactors[] = {0.5f,       0.5f,       0.0625f,    0.0625f,
+                                   0.0078125f, 0.0078125f, 0.0078125f, 0.0078125f};
+
+VstMidiEvent FreshEvent()
+{
+  VstMidiEvent event{};
+  event.type = kVstMidiType;
+  event.byteSize = static_cast<int32_t>(sizeof(VstMidiEvent)) - 8;
+  return event;
+}
+
 } // namespace
 
 VSTPlugin::VSTPlugin(audioMasterCallback audioMaster_, int& status)
@@ -31,38 +52,47 @@ VSTPlugin::VSTPlugin(audioMasterCallback audioMaster_, int& status)
   InitProgram(copyBuffer, "(default)");
   for (int i = 0; i < kBankPrograms; ++i) {
     const int n = i + 1;
-    const char* format = n < 10 ? "00%i - empty preset"
+    const char* format = n < 10    ? "00%i - empty preset"
                          : n < 100 ? "0%i - empty preset"
                                    : "%i - empty preset";
     std::snprintf(bank[i].name, sizeof bank[i].name, format, n);
   }
-  for (HeldNote& held : heldNotes)
-    held = HeldNote{-1, -1, -1};
-  heldNoteCount = 0;
+  for (VstMidiEvent& event : outEventStore)
+    event = FreshEvent();
+  outEvents.numEvents = 0;
+  outEvents.reserved = 0;
+
+  timerThread.Start([this] { countdownLoop(); });
   setProgram(0);
 }
 
-VSTPlugin::~VSTPlugin() { startTimer(false); }
+VSTPlugin::~VSTPlugin() { StopCountdownThread(); }
+
+void VSTPlugin::StopCountdownThread()
+{
+  // A countdown in progress is abandoned without a send; once the thread is
+  // joined nothing of it touches this object any more.
+  timerGeneration.fetch_add(1);
+  timerThread.Stop();
+}
+
+// ---------------------------------------------------------------- notices
 
 void VSTPlugin::notifyEditor(int32_t index)
 {
-  if (!pluginEditor)
-    return;
-  if (!EditorClosed())
+  if (pluginEditor && !EditorClosed())
     pluginEditor->postUpdateIndexed(index);
 }
 
 void VSTPlugin::notifyEditorAll()
 {
-  if (!pluginEditor)
-    return;
-  if (!EditorClosed())
+  if (pluginEditor && !EditorClosed())
     pluginEditor->postUpdate();
 }
 
-void VSTPlugin::startTimer(bool /*start*/) {}
+// ------------------------------------------------------------- parameters
 
-void VSTPlugin::sendCCData() {}
+bool VSTPlugin::optionOn(int32_t index) { return getParameter(index) >= param::kOptionOn; }
 
 void VSTPlugin::applySwitch(uint8_t VSTPluginProgram::*option, int32_t index, float value)
 {
@@ -73,6 +103,7 @@ void VSTPlugin::applySwitch(uint8_t VSTPluginProgram::*option, int32_t index, fl
   for (int i = 0; i < kBankPrograms; ++i)
     field::Store(bank[i].*option, on);
   if (!on) {
+    // Turning an option off stops the countdown that leads to its send.
     if (index == param::kSendOnInit && timerMode == 0)
       startTimer(false);
     else if (index == param::kSendOnChange && timerMode == 1)
@@ -93,19 +124,13 @@ void VSTPlugin::setParameter(int32_t index, float value)
 {
   if (!(value >= 0.0f && value <= 1.0f))
     return;
-  VSTPluginProgram& current = bank[field::Load(curProgram)];
+  VSTPluginProgram& current = bank[getProgram()];
 
   if (index >= param::kFormatA && index < param::kStripEnd) {
     const int32_t group = (index - param::kFormatA) / kStripsPerProgram;
     VSTPluginStrip& strip = current.strips[(index - param::kFormatA) % kStripsPerProgram];
-    static constexpr int32_t scales[] = {param::kFormatScale,  param::kFormatScale,
-                                         param::kChannelScale, param::kChannelScale,
-                                         param::kByteScale,    param::kByteScale,
-                                         param::kByteScale,    param::kByteScale};
-    uint8_t* const fields[] = {&strip.formatA, &strip.formatB, &strip.channelA,
-                               &strip.channelB, &strip.numberA, &strip.numberB,
-                               &strip.valueA,   &strip.valueB};
-    field::Store(*fields[group], static_cast<uint8_t>(Scaled(value, scales[group]) & 0xFF));
+    field::Store(strip.*kStripFields[group],
+                 static_cast<uint8_t>(Scaled(value, kStripScales[group]) & 0xFF));
     notifyEditor(index);
     return;
   }
@@ -113,6 +138,7 @@ void VSTPlugin::setParameter(int32_t index, float value)
   switch (index) {
   case param::kResend:
   {
+    // Only the rise sends; the fall only stores the state.
     const bool on = SwitchOn(value);
     if (resendState.exchange(on) != on && on)
       sendCCData();
@@ -159,18 +185,13 @@ void VSTPlugin::setParameter(int32_t index, float value)
 
 float VSTPlugin::getParameter(int32_t index)
 {
-  const VSTPluginProgram& current = bank[field::Load(curProgram)];
+  const VSTPluginProgram& current = bank[getProgram()];
   auto flag = [](uint8_t byte) { return byte ? 1.0f : 0.0f; };
 
   if (index >= param::kFormatA && index < param::kStripEnd) {
     const int32_t group = (index - param::kFormatA) / kStripsPerProgram;
     const VSTPluginStrip& strip = current.strips[(index - param::kFormatA) % kStripsPerProgram];
-    static constexpr float factors[] = {0.5f, 0.5f, 0.0625f, 0.0625f,
-                                        0.0078125f, 0.0078125f, 0.0078125f, 0.0078125f};
-    const uint8_t* const fields[] = {&strip.formatA, &strip.formatB, &strip.channelA,
-                                     &strip.channelB, &strip.numberA, &strip.numberB,
-                                     &strip.valueA,   &strip.valueB};
-    return static_cast<float>(field::Load(*fields[group])) * factors[group];
+    return static_cast<float>(field::Load(strip.*kStripFields[group])) * kStripFactors[group];
   }
 
   switch (index) {
@@ -213,9 +234,11 @@ void VSTPlugin::getParameterDisplay(int32_t index, char* text)
 
 void VSTPlugin::getParameterLabel(int32_t /*index*/, char* label) { label[0] = '\0'; }
 
+// ---------------------------------------------------------------- names
+
 void VSTPlugin::getProgramName(char* name)
 {
-  std::memcpy(name, bank[field::Load(curProgram)].name, kProgramNameSize);
+  std::memcpy(name, bank[getProgram()].name, kProgramNameSize);
   name[kProgramNameSize - 1] = '\0';
 }
 
@@ -233,7 +256,7 @@ void VSTPlugin::setProgramName(char* name)
   // Longer names are cut to 47 characters (in the caller's text too).
   if (strnlen(name, kProgramNameSize) >= kProgramNameSize - 1)
     name[kProgramNameSize - 1] = '\0';
-  char* target = bank[field::Load(curProgram)].name;
+  char* target = bank[getProgram()].name;
   std::memset(target, 0, kProgramNameSize);
   std::strncpy(target, name, kProgramNameSize - 1);
   notifyEditorAll();
@@ -243,37 +266,418 @@ void VSTPlugin::setSampleRate(float rate) { sampleRate = rate; }
 
 void VSTPlugin::setBlockSize(int32_t size) { blockSize = size; }
 
+// ----------------------------------------------------- program selection
+
 void VSTPlugin::setProgram(int32_t program)
 {
   if (program < 0 || program >= kBankPrograms)
     return;
-  field::Store(curProgram, program);
+  vexo::threading::SLockGuard hold(timerLock);
+  setProgramLocked(program);
+}
+
+void VSTPlugin::setProgramLocked(int32_t program)
+{
+  AudioEffect::setProgram(program);
   notifyEditorAll();
+
+  const bool changePath = optionOn(param::kSendOnChange) && !firstProgramPending &&
+                          !chunkJustLoaded && !skipChangeSend;
+  if (changePath) {
+    delaySeconds = Scaled(getParameter(param::kChangeDelay), param::kDelayScale);
+    if (delaySeconds < 1) {
+      sendCCData();
+    } else {
+      timerMode = 1;
+      startTimerLocked(true);
+    }
+  } else if (optionOn(param::kSendOnInit) && !initSendDone) {
+    delaySeconds = Scaled(getParameter(param::kInitDelay), param::kDelayScale);
+    if (delaySeconds < 1) {
+      sendCCData();
+    } else {
+      timerMode = 0;
+      startTimerLocked(true);
+    }
+    initSendDone = true;
+  }
 
   if (!firstProgramPending)
     skipChangeSend = false;
   firstProgramPending = false;
   chunkJustLoaded = false;
-  if (!field::Load(bank[program].midiThru))
+  if (!optionOn(param::kThru))
     releaseRequested = true;
 }
 
-void VSTPlugin::processReplacing(float** inputs, float** outputs, int32_t sampleFrames)
+void VSTPlugin::suspend()
 {
-  if (Suspended() || sampleFrames <= 0)
-    return;
-  for (int channel = 0; channel < 2; ++channel)
-    std::memcpy(outputs[channel], inputs[channel], sizeof(float) * sampleFrames);
+  SPlugin::suspend();
+  startTimer(false);
 }
 
-void VSTPlugin::process(float** inputs, float** outputs, int32_t sampleFrames)
+void VSTPlugin::resume()
 {
-  if (Suspended() || sampleFrames <= 0)
+  SPlugin::resume();
+  // A host that restores the program before the chunk (and selects nothing
+  // afterwards) would otherwise never trigger the one init send: when a
+  // chunk load is still waiting for its selection, select the current
+  // program as such a host would have done.
+  if (chunkJustLoaded)
+    setProgram(getProgram());
+}
+
+// -------------------------------------------------------------- countdown
+
+void VSTPlugin::startTimer(bool start)
+{
+  vexo::threading::SLockGuard hold(timerLock);
+  startTimerLocked(start);
+}
+
+void VSTPlugin::startTimerLocked(bool start)
+{
+  cancelCountdownLocked();
+  if (!start)
     return;
-  for (int channel = 0; channel < 2; ++channel) {
-    const float* in = inputs[channel];
-    float* out = outputs[channel];
-    for (int32_t i = 0; i < sampleFrames; ++i)
-      out[i] += in[i];
+  const uint32_t generation = timerGeneration.fetch_add(1) + 1;
+  // The countdown's length is fixed now: a later selection that sends at
+  // once must not shorten a countdown whose thread has not woken yet.
+  startDelay = delaySeconds.load();
+  pendingStart = generation;
+  timerThread.Wake();
+}
+
+void VSTPlugin::cancelCountdownLocked()
+{
+  // A new generation voids both a start not yet taken up and a countdown in
+  // progress, which then ends without sending.
+  timerGeneration.fetch_add(1);
+  pendingStart = 0;
+  if (timerRunning) {
+    setParameter(param::kCountdownEnd, 0.0f);
+    timerRunning = false;
+    setParameter(param::kCountdownState, 0.0f);
   }
+}
+
+void* VSTPlugin::timerfunction(void* plugin)
+{
+  if (plugin)
+    static_cast<VSTPlugin*>(plugin)->countdownLoop();
+  return nullptr;
+}
+
+void VSTPlugin::countdownLoop()
+{
+  for (;;) {
+    // Look before sleeping: the wake-up of a start may already have been
+    // used up by the countdown it replaced.
+    const uint32_t generation = pendingStart.exchange(0);
+    if (generation != 0 && generation == timerGeneration.load()) {
+      runCountdown(generation);
+      continue;
+    }
+    if (!timerThread.SleepFor(-1))
+      return;
+  }
+}
+
+bool VSTPlugin::sleepOneSecond(uint32_t generation)
+{
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::seconds(1);
+  for (;;) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0)
+      return generation == timerGeneration.load();
+    // A wake-up means a start or a cancel somewhere: look, then sleep on.
+    if (!timerThread.SleepFor(static_cast<int>(left)))
+      return false;
+    if (generation != timerGeneration.load())
+      return false;
+  }
+}
+
+void VSTPlugin::runCountdown(uint32_t generation)
+{
+  {
+    vexo::threading::SLockGuard hold(timerLock);
+    if (generation != timerGeneration.load())
+      return;
+    countdown = startDelay + 1;
+    timerRunning = true;
+  }
+  setParameter(param::kCountdownState, 0.0f);
+  for (;;) {
+    if (--countdown <= 0 || !timerRunning || generation != timerGeneration.load())
+      break;
+    setParameter(param::kCountdownTick, 0.0f);
+    if (!sleepOneSecond(generation))
+      return; // cancelled: the canceller has told the editor
+  }
+  {
+    vexo::threading::SLockGuard hold(timerLock);
+    if (generation != timerGeneration.load() || !timerRunning)
+      return;
+    timerRunning = false;
+  }
+  // The options as they are now, in the program that is current now.
+  if (optionOn(param::kSendOnChange) || optionOn(param::kSendOnInit))
+    sendCCData();
+  setParameter(param::kCountdownEnd, 0.0f);
+  setParameter(param::kCountdownState, 0.0f);
+}
+
+// ------------------------------------------------------------------- MIDI
+
+int32_t VSTPlugin::processEvents(VstEvents* events) noexcept
+{
+  if (!events)
+    return 0;
+  for (int32_t i = 0; i < events->numEvents; ++i) {
+    const VstEvent* event = events->events[i];
+    if (event && event->type == kVstMidiType)
+      inputQueue.Push(*reinterpret_cast<const VstMidiEvent*>(event));
+  }
+  return 0;
+}
+
+void VSTPlugin::sendCCData() noexcept
+{
+  VstMidiEvent event = FreshEvent();
+  const VSTPluginProgram& program = bank[getProgram()];
+  for (const VSTPluginStrip& strip : program.strips) {
+    if (!field::Load(strip.inUse))
+      continue;
+    const uint8_t formats[2] = {field::Load(strip.formatA), field::Load(strip.formatB)};
+    const uint8_t channels[2] = {field::Load(strip.channelA), field::Load(strip.channelB)};
+    const uint8_t numbers[2] = {field::Load(strip.numberA), field::Load(strip.numberB)};
+    const uint8_t values[2] = {field::Load(strip.valueA), field::Load(strip.valueB)};
+    for (int message = 0; message < 2; ++message) {
+      if (!channels[message] || !numbers[message] || !values[message])
+        continue;
+      const uint8_t status = formats[message] == 0 ? 0xB0 : 0x90;
+      event.midiData[0] = static_cast<uint8_t>(status + channels[message] - 1);
+      event.midiData[1] = static_cast<uint8_t>(numbers[message] - 1);
+      event.midiData[2] = static_cast<uint8_t>(values[message] - 1);
+      generatedQueue.Push(event);
+    }
+  }
+}
+
+void VSTPlugin::passThrough(VstMidiEvent& event) noexcept
+{
+  if (field::Load(bank[getProgram()].midiThru))
+    outputQueue.Push(event);
+}
+
+void VSTPlugin::midiInProcess() noexcept
+{
+  VstMidiEvent event;
+  while (inputQueue.Pop(event)) {
+    if (releaseRequested)
+      continue;
+    const uint8_t status = event.midiData[0] & 0xF0;
+    const int32_t channel = event.midiData[0] & 0x0F;
+    const int32_t data1 = event.midiData[1] & 0x7F;
+    const int32_t data2 = event.midiData[2] & 0x7F;
+
+    if (status == 0x90 || status == 0x80) {
+      if (!field::Load(bank[getProgram()].midiThru))
+        continue;
+      const int32_t held = heldNotes.Find(channel, data1);
+      if (status == 0x90 && data2 > 0) {
+        if (held >= 0) {
+          heldNotes.SetVelocity(held, data2);
+          event.midiData[0] = static_cast<uint8_t>(0x90 + channel);
+          event.midiData[1] = static_cast<uint8_t>(data1);
+          event.midiData[2] = static_cast<uint8_t>(data2);
+          outputQueue.Push(event);
+        } else if (heldNotes.Add(channel, data1, data2)) {
+          outputQueue.Push(event);
+        }
+      } else if (held >= 0) {
+        // A release of a note never passed through is dropped.
+        heldNotes.Remove(held);
+        event.midiData[0] = static_cast<uint8_t>(0x80 + channel);
+        event.midiData[1] = static_cast<uint8_t>(data1);
+        event.midiData[2] = 0;
+        outputQueue.Push(event);
+      }
+    } else if (status == 0xC0) {
+      if (field::Load(bank[getProgram()].presetSwitching))
+        setProgram(data1); // whatever the channel; not passed on
+      else
+        passThrough(event);
+    } else {
+      passThrough(event);
+    }
+  }
+  while (generatedQueue.Pop(event))
+    outputQueue.Push(event);
+}
+
+void VSTPlugin::midiPostProcess() noexcept
+{
+  int32_t count = 0;
+  while (count < MidiEventQueue::kCapacity && outputQueue.Pop(outEventStore[count])) {
+    outEvents.events[count] = reinterpret_cast<VstEvent*>(&outEventStore[count]);
+    ++count;
+  }
+  if (count > 0) {
+    outEvents.numEvents = count;
+    outEvents.reserved = 0;
+    sendVstEventsToHost(outEvents.AsEvents());
+  }
+
+  // A release takes two blocks: the note-offs are queued in the first and
+  // sent in the second, after which the request is done.
+  if (releaseRequested && !releasePhase) {
+    edit();
+    if (releaseRequested)
+      releasePhase = true;
+  } else if (releaseRequested && releasePhase) {
+    releaseRequested = false;
+    releasePhase = false;
+  }
+}
+
+void VSTPlugin::edit() noexcept
+{
+  vexo::threading::SLockGuard hold(noteLock);
+  VstMidiEvent event = FreshEvent();
+  for (int32_t slot = 0; slot < HeldNoteTable::kEntries; ++slot) {
+    const HeldNoteTable::Entry& entry = heldNotes[slot];
+    if (entry.channel == -1 && entry.note == -1)
+      continue;
+    event.midiData[0] = static_cast<uint8_t>(0x80 + (entry.channel == -1 ? 0 : entry.channel));
+    event.midiData[1] = static_cast<uint8_t>(entry.note == -1 ? 0 : entry.note);
+    event.midiData[2] = 0;
+    generatedQueue.Push(event);
+  }
+  heldNotes.Clear();
+}
+
+void VSTPlugin::processReplacing(float** inputs, float** outputs, int32_t sampleFrames) noexcept
+{
+  if (Suspended())
+    return;
+  midiInProcess();
+  if (inputs && outputs && sampleFrames > 0) {
+    for (int channel = 0; channel < 2; ++channel) {
+      if (inputs[channel] && outputs[channel] && inputs[channel] != outputs[channel])
+        std::memmove(outputs[channel], inputs[channel],
+                     sizeof(float) * static_cast<size_t>(sampleFrames));
+    }
+  }
+  midiPostProcess();
+}
+
+void VSTPlugin::process(float** inputs, float** outputs, int32_t sampleFrames) noexcept
+{
+  if (Suspended())
+    return;
+  midiInProcess();
+  if (inputs && outputs && sampleFrames > 0) {
+    for (int channel = 0; channel < 2; ++channel) {
+      const float* in = inputs[channel];
+      float* out = outputs[channel];
+      if (!in || !out)
+        continue;
+      for (int32_t i = 0; i < sampleFrames; ++i)
+        out[i] += in[i];
+    }
+  }
+  midiPostProcess();
+}
+
+// ------------------------------------------------------------------ chunks
+
+int32_t VSTPlugin::getChunk(void** data, bool isPreset)
+{
+  if (!data)
+    return 0;
+  if (isPreset) {
+    *data = &bank[getProgram()];
+    return VSTPluginProgramBank::kProgramBytes;
+  }
+  *data = bank.Data();
+  return VSTPluginProgramBank::kBankBytes;
+}
+
+int32_t VSTPlugin::setChunk(void* data, int32_t byteSize, bool isPreset)
+{
+  if (!data || byteSize < 0)
+    return 0;
+  const int32_t loaded =
+      isPreset ? bank.readProgram(data, byteSize, getProgram()) : bank.readBank(data, byteSize);
+  if (loaded != 1)
+    return loaded;
+
+  // Hosts may write up to 64 characters; 47 are kept.
+  char product[256] = {};
+  getHostProductString(product);
+  product[sizeof product - 1] = '\0';
+  std::memset(hostProduct, 0, sizeof hostProduct);
+  std::memcpy(hostProduct, product, strnlen(product, sizeof hostProduct - 1));
+
+  if (std::strstr(hostProduct, "Bidule")) {
+    if (getProgram() == 0) {
+      skipChangeSend = true;
+      setProgram(127);
+    }
+  } else if (isPreset) {
+    setProgram(getProgram());
+  }
+  // Set after that selection, so that it is judged with the flags as they
+  // were before the load; the host's next selection counts as the initial one.
+  chunkJustLoaded = true;
+  return 1;
+}
+
+// ----------------------------------------------------------- copy, paste
+
+void VSTPlugin::copySelProgram()
+{
+  const VSTPluginProgram& current = bank[getProgram()];
+  std::memcpy(copyBuffer.strips, current.strips, sizeof copyBuffer.strips);
+  std::memcpy(copyBuffer.stripOrder, current.stripOrder, sizeof copyBuffer.stripOrder);
+  copyBuffer.stripCount = current.stripCount;
+  copyBuffer.reserved = current.reserved;
+  copyBuffer.midiThru = current.midiThru;
+  copyBuffer.presetSwitching = current.presetSwitching;
+  copyBuffer.sendOnChange = current.sendOnChange;
+  copyBuffer.sendOnInit = current.sendOnInit;
+  copyBuffer.initDelay = current.initDelay;
+  copyBuffer.changeDelay = current.changeDelay;
+  copyValid = true;
+}
+
+void VSTPlugin::pasteSelProgram()
+{
+  if (!copyValid)
+    return;
+  VSTPluginProgram& current = bank[getProgram()];
+  std::memcpy(current.strips, copyBuffer.strips, sizeof current.strips);
+  std::memcpy(current.stripOrder, copyBuffer.stripOrder, sizeof current.stripOrder);
+  field::Store(current.stripCount, copyBuffer.stripCount);
+  field::Store(current.reserved, copyBuffer.reserved);
+  field::Store(current.midiThru, copyBuffer.midiThru);
+  for (int i = 0; i < kBankPrograms; ++i) {
+    field::Store(bank[i].presetSwitching, copyBuffer.presetSwitching);
+    field::Store(bank[i].sendOnChange, copyBuffer.sendOnChange);
+    field::Store(bank[i].sendOnInit, copyBuffer.sendOnInit);
+    field::Store(bank[i].initDelay, copyBuffer.initDelay);
+    field::Store(bank[i].changeDelay, copyBuffer.changeDelay);
+  }
+  // A countdown whose option survived the paste goes on.
+  if (!field::Load(current.sendOnInit) && timerMode == 0)
+    startTimer(false);
+  if (!field::Load(current.sendOnChange) && timerMode == 1)
+    startTimer(false);
+  if (!field::Load(current.midiThru))
+    releaseRequested = true;
+  notifyEditorAll();
 }

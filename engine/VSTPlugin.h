@@ -1,24 +1,31 @@
 // VSTPlugin: the plug-in object. It holds the bank of 128 programs, the copy
 // buffer, the flags that decide when stored messages are sent, the held-note
-// table, the MIDI rings and the countdown state, and answers the parameter
+// table, the three MIDI rings and the countdown, and answers the parameter
 // interface through which the host and the editor read and change all of it.
 //
 // Threads:
-// - host threads: dispatcher (programs, chunks, names, suspend/resume) and
-//   parameters (automation);
-// - the host's GUI thread: the editor's event handling calls setParameter and
-//   edits the current program's strips;
-// - the audio thread: process/processReplacing, and setProgram for incoming
-//   Program Changes;
-// - the countdown thread: the timed send and the notices 139 to 141.
+// - host threads: the dispatcher (programs, chunks, names, suspend/resume,
+//   processEvents) and parameter automation;
+// - the host's GUI thread: the editor's event handling calls setParameter
+//   and edits the current program's strips;
+// - the audio thread: process/processReplacing, and setProgram for an
+//   incoming Program Change;
+// - the countdown thread (`timerThread`): the timed send and the notices
+//   139 to 141 to the editor.
 // Program fields are single bytes or words accessed through field::Load and
-// field::Store; the only lock here is the base's `lock` around the read of
-// `editorClosed` before a notice.
+// field::Store. The flags are atomics. setProgram, startTimer and the
+// countdown's start and end are serialised by `timerLock`, a spin lock held
+// only for a handful of stores (never across a sleep), so that the audio
+// thread may take it. Nothing the audio thread runs allocates, blocks on a
+// system lock or enters the kernel except to post the countdown's semaphore.
 #pragma once
 
+#include "engine/HeldNoteTable.h"
+#include "engine/MidiEventQueue.h"
 #include "engine/VSTPluginProgramBank.h"
 #include "plugin/SPlugin.h"
 #include "support/threading/SMutex.h"
+#include "support/threading/SWorkerThread.h"
 
 #include <atomic>
 #include <cstdint>
@@ -31,24 +38,40 @@ public:
 
   void setParameter(int32_t index, float value) override;
   float getParameter(int32_t index) override;
-  void process(float** inputs, float** outputs, int32_t sampleFrames) override;
-  void processReplacing(float** inputs, float** outputs, int32_t sampleFrames) override;
+  // Audio path: noexcept, no allocation, no system lock.
+  void process(float** inputs, float** outputs, int32_t sampleFrames) noexcept override;
+  void processReplacing(float** inputs, float** outputs, int32_t sampleFrames) noexcept override;
   void setProgram(int32_t program) override;
   void setProgramName(char* name) override;
   void getProgramName(char* name) override;
   void getParameterLabel(int32_t index, char* label) override;
   void getParameterDisplay(int32_t index, char* text) override;
   void getParameterName(int32_t index, char* text) override;
+  int32_t getChunk(void** data, bool isPreset) override;
+  int32_t setChunk(void* data, int32_t byteSize, bool isPreset) override;
   void setSampleRate(float rate) override;
   void setBlockSize(int32_t size) override;
+  void suspend() override;
+  void resume() override;
+  int32_t processEvents(VstEvents* events) noexcept override;
   bool getProgramNameIndexed(int32_t category, int32_t index, char* text) override;
 
+  // Queues the current program's stored messages for the next block.
+  void sendCCData() noexcept;
+  // Copies the current program into the copy buffer / pastes it back over
+  // the current program (names are never copied).
+  void copySelProgram();
+  void pasteSelProgram();
+  // The routine of the countdown thread.
+  static void* timerfunction(void* plugin);
+
   // The current program's record (the editor edits its strips directly).
-  VSTPluginProgram& CurrentProgram() { return bank[curProgram]; }
+  VSTPluginProgram& CurrentProgram() { return bank[getProgram()]; }
   VSTPluginProgram& Program(int32_t index) { return bank[index]; }
   VSTPluginProgramBank& Bank() { return bank; }
   const VSTPluginProgram& CopyBuffer() const { return copyBuffer; }
   bool CopyValid() const { return copyValid; }
+  const char* HostProduct() const { return hostProduct; }
 
   bool FirstProgramPending() const { return firstProgramPending; }
   bool ChunkJustLoaded() const { return chunkJustLoaded; }
@@ -56,7 +79,11 @@ public:
   bool SkipChangeSend() const { return skipChangeSend; }
   bool ReleaseRequested() const { return releaseRequested; }
   bool ReleasePhase() const { return releasePhase; }
-  int32_t HeldNoteCount() const { return heldNoteCount; }
+  int32_t HeldNoteCount() const { return heldNotes.Count(); }
+  // The countdown as the panel shows it.
+  bool TimerRunning() const { return timerRunning; }
+  int32_t TimerMode() const { return timerMode; }
+  int32_t Countdown() const { return countdown; }
 
   // Written and read only by the panel: the number of strip columns shown.
   int32_t stripColumns = 0;
@@ -66,41 +93,76 @@ protected:
   void notifyEditor(int32_t index);
   // Calls the open editor's postUpdate (a whole-panel refresh).
   void notifyEditorAll();
-  // Stops a running countdown (true: and starts a new one).
+  // Stops a running countdown; with true, then schedules a new one.
   void startTimer(bool start);
-  // Queues the current program's stored messages for the next block.
-  void sendCCData();
+  // Abandons any countdown and ends the countdown thread. The destructor
+  // does this; a subclass that intercepts calls made on that thread (the
+  // notices go through setParameter) does it first in its own destructor.
+  void StopCountdownThread();
+
+private:
+  void setProgramLocked(int32_t program);
+  void startTimerLocked(bool start);
+  void cancelCountdownLocked();
+  void runCountdown(uint32_t generation);
+  void countdownLoop();
+  // Sleeps one second of the countdown; false when it was cancelled or the
+  // plug-in is going away.
+  bool sleepOneSecond(uint32_t generation);
 
   void applySwitch(uint8_t VSTPluginProgram::*option, int32_t index, float value);
   void applyDelay(int32_t VSTPluginProgram::*delay, int32_t index, float value);
+  bool optionOn(int32_t index);
+
+  void midiInProcess() noexcept;
+  void midiPostProcess() noexcept;
+  // Queues a note-off for every held note and empties the table.
+  void edit() noexcept;
+  void passThrough(VstMidiEvent& event) noexcept;
 
   VSTPluginProgramBank bank;
   VSTPluginProgram copyBuffer;
   bool copyValid = false;
   char hostProduct[48] = {};
 
+  // Selection flags: written by setProgram and setChunk (under timerLock),
+  // read by the same.
   std::atomic<bool> firstProgramPending{true};
   std::atomic<bool> chunkJustLoaded{true};
   std::atomic<bool> initSendDone{false};
   std::atomic<bool> skipChangeSend{false};
+  // Parameter 0's stored state (the resend fires on its rise).
   std::atomic<bool> resendState{false};
+  // Release of held notes over two blocks: requested by any thread, carried
+  // out and cleared by the audio thread.
   std::atomic<bool> releasePhase{false};
   std::atomic<bool> releaseRequested{false};
 
-  // Held notes passed through and not yet released. Written by the audio
-  // thread only (midiInProcess, and edit under noteLock).
   vexo::threading::SMutexID noteLock;
-  struct HeldNote
-  {
-    int32_t channel;
-    int32_t note;
-    int32_t velocity;
-  };
-  HeldNote heldNotes[256];
-  int32_t heldNoteCount = 0;
+  HeldNoteTable heldNotes;
 
+  // The countdown. `timerThread` is started with the plug-in and sleeps on a
+  // semaphore until a countdown is requested; the destructor stops and joins
+  // it, so no code of it runs once the plug-in is gone. `timerGeneration`
+  // counts starts and cancels: a countdown only acts while the generation it
+  // was started with is current, so a cancel issued right after a start (even
+  // before the thread has woken) takes effect. `pendingStart` holds the
+  // generation of a start the thread has not taken up yet (0: none).
+  vexo::threading::SMutexID timerLock;
+  vexo::threading::SWorkerThread timerThread;
+  std::atomic<uint32_t> timerGeneration{0};
+  std::atomic<uint32_t> pendingStart{0};
+  std::atomic<int32_t> startDelay{0}; // the pending start's length, seconds
   std::atomic<bool> timerRunning{false};
   std::atomic<int32_t> delaySeconds{0};
   std::atomic<int32_t> countdown{0};
   std::atomic<int32_t> timerMode{0};
+
+  // Output handed to the host once per block: a block of pointers into
+  // outEventStore. Audio thread only.
+  VstEventBlock<MidiEventQueue::kCapacity> outEvents{};
+  VstMidiEvent outEventStore[MidiEventQueue::kCapacity];
+  MidiEventQueue inputQueue;
+  MidiEventQueue outputQueue;
+  MidiEventQueue generatedQueue;
 };

@@ -1,8 +1,18 @@
 // VSTPluginProgramBank: the 128 program records back to back, exactly the
-// bank chunk's layout.
+// layout of the bank chunk, and the readers of the four chunk formats.
+//
+// A chunk carries no header: it is recognised by its size alone.
+//   35,328 bytes  current bank (128 records of 276 bytes)
+//   33,808 bytes  older bank (128 records of 264 bytes, then a 16-byte trailer
+//                 with the global options)
+//      276 bytes  current program
+//      264 bytes  older program (no send-on-init and no delays)
+// Larger chunks come from a newer version: the known part is loaded and the
+// user is told that some settings are lost.
 //
 // Threads: records are read and written field by field from host, editor,
-// countdown and audio threads; each field is one byte or one 32-bit word.
+// countdown and audio threads (see FieldAccess.h); a chunk load copies whole
+// records on the thread that calls setChunk.
 #pragma once
 
 #include "engine/VSTPluginProgram.h"
@@ -12,16 +22,36 @@ constexpr int kBankPrograms = 128;
 class VSTPluginProgramBank
 {
 public:
+  static constexpr int32_t kBankBytes = static_cast<int32_t>(sizeof(VSTPluginProgram)) * 128;
+  static constexpr int32_t kOlderBankBytes = 33808;
+  static constexpr int32_t kProgramBytes = static_cast<int32_t>(sizeof(VSTPluginProgram));
+  static constexpr int32_t kOlderProgramBytes = 264;
+
   VSTPluginProgramBank() = default;
 
   VSTPluginProgram& operator[](int index) { return programs[index]; }
   const VSTPluginProgram& operator[](int index) const { return programs[index]; }
   VSTPluginProgram* Data() { return programs; }
 
-  static constexpr int32_t kBankBytes = static_cast<int32_t>(sizeof(VSTPluginProgram)) * 128;
+  // Load a bank chunk or a program chunk into program `index`. Both return 1
+  // when something was loaded and 0 when the chunk was refused (too short,
+  // or a size that cannot be read without going past its end); a refused
+  // chunk changes nothing.
+  int32_t readBank(const void* data, int32_t size);
+  int32_t readProgram(const void* data, int32_t size, int index);
 
 private:
+  // After a load: names terminated inside their field, alignment bytes zero.
+  static void Tidy(VSTPluginProgram& program);
+
   VSTPluginProgram programs[kBankPrograms];
 };
 
 static_assert(sizeof(VSTPluginProgramBank) == 35328);
+
+// The plug-in's version, shown to users as 1.01.
+constexpr int32_t kPluginVersion = 101;
+
+// Tells the user that a chunk came from a newer version; `first` is the
+// first line ("Failed to load bank" or "Failed to load program").
+void ShowNewerVersionMessage(const char* first);

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "plugin/VstInterface.h"
+#include "support/threading/FieldAccess.h"
 
 #include <cstdint>
 
@@ -35,8 +36,9 @@ public:
                                float opt);
   virtual void open() {}
   virtual void close() {}
-  virtual int32_t getProgram() { return curProgram; }
-  virtual void setProgram(int32_t program) { curProgram = program; }
+  // The program number is read by every thread; one relaxed store each.
+  virtual int32_t getProgram() { return field::Load(curProgram); }
+  virtual void setProgram(int32_t program) { field::Store(curProgram, program); }
   virtual void setProgramName(char* /*name*/) {}
   virtual void getProgramName(char* /*name*/) {}
   virtual void getParameterLabel(int32_t /*index*/, char* /*label*/) {}

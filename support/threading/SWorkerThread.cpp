@@ -1,34 +1,43 @@
 #include "support/threading/SWorkerThread.h"
 
-#include <chrono>
+#include <time.h>
+
+#include <cerrno>
 
 namespace vexo::threading {
+
+SWorkerThread::SWorkerThread() { sem_init(&wakeups, 0, 0); }
+
+SWorkerThread::~SWorkerThread()
+{
+  Stop();
+  if (thread.joinable())
+    thread.detach(); // destroyed by its own job: it ends right after
+  sem_destroy(&wakeups);
+}
 
 void SWorkerThread::Start(std::function<void()> job)
 {
   Stop();
   if (thread.joinable()) // Stop was called from the worker itself
     thread.detach();
-  {
-    std::lock_guard<std::mutex> hold(mutex);
-    stopRequested = false;
-    woken = false;
+  // Wake-ups meant for the previous run do not carry over.
+  while (sem_trywait(&wakeups) == 0) {
   }
+  stopRequested = false;
   thread = std::thread(std::move(job));
 }
 
-void SWorkerThread::RequestStop()
+void SWorkerThread::RequestStop() noexcept
 {
-  std::lock_guard<std::mutex> hold(mutex);
   stopRequested = true;
-  wakeUp.notify_all();
+  sem_post(&wakeups);
 }
 
 void SWorkerThread::Stop()
 {
   RequestStop();
-  if (thread.joinable() && !IsCurrentThread())
-    thread.join();
+  Join();
 }
 
 void SWorkerThread::Join()
@@ -39,17 +48,26 @@ void SWorkerThread::Join()
 
 bool SWorkerThread::SleepFor(int ms)
 {
-  std::unique_lock<std::mutex> hold(mutex);
-  wakeUp.wait_for(hold, std::chrono::milliseconds(ms), [this] { return stopRequested || woken; });
-  woken = false;
+  if (stopRequested)
+    return false;
+  if (ms < 0) {
+    while (sem_wait(&wakeups) == -1 && errno == EINTR) {
+    }
+  } else {
+    timespec deadline{};
+    clock_gettime(CLOCK_REALTIME, &deadline);
+    deadline.tv_sec += ms / 1000;
+    deadline.tv_nsec += static_cast<long>(ms % 1000) * 1000000L;
+    if (deadline.tv_nsec >= 1000000000L) {
+      deadline.tv_sec += 1;
+      deadline.tv_nsec -= 1000000000L;
+    }
+    while (sem_timedwait(&wakeups, &deadline) == -1 && errno == EINTR) {
+    }
+  }
   return !stopRequested;
 }
 
-void SWorkerThread::Wake()
-{
-  std::lock_guard<std::mutex> hold(mutex);
-  woken = true;
-  wakeUp.notify_all();
-}
+void SWorkerThread::Wake() noexcept { sem_post(&wakeups); }
 
 } // namespace vexo::threading

@@ -1,18 +1,21 @@
 // vexo::threading::SWorkerThread: a joinable thread that is stopped
-// cooperatively. The routine sleeps through SleepFor, which returns false as
-// soon as a stop has been requested; Stop requests it and waits for the
-// thread to end. An owner that frees what its thread uses (the plug-in object
-// under a countdown, the library under the idle thread) stops the worker first
-// and so knows that no code of the thread runs afterwards.
+// cooperatively. The job sleeps through SleepFor, which returns false as soon
+// as a stop has been requested and returns early when another thread calls
+// Wake. Stop requests the end and waits for the thread, so an owner that
+// frees what its thread uses (the plug-in under a countdown, the library
+// under the idle thread) knows that no code of the thread runs afterwards.
 //
-// Threads: Start, Stop and Join are called by the owner; RequestStop and Wake
-// from any thread; SleepFor only from the worker itself.
+// Wake and RequestStop post a semaphore: they never block, never allocate
+// and take no lock, so the audio thread may call them.
+//
+// Threads: Start, Stop and Join are called by the owner; RequestStop and
+// Wake from any thread; SleepFor only from the worker itself.
 #pragma once
 
+#include <semaphore.h>
+
 #include <atomic>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
 #include <thread>
 
 namespace vexo::threading {
@@ -20,25 +23,26 @@ namespace vexo::threading {
 class SWorkerThread
 {
 public:
-  SWorkerThread() = default;
-  ~SWorkerThread() { Stop(); }
+  SWorkerThread();
+  ~SWorkerThread();
   SWorkerThread(const SWorkerThread&) = delete;
   SWorkerThread& operator=(const SWorkerThread&) = delete;
 
   // Stops a previous run, then runs job on a new thread.
   void Start(std::function<void()> job);
   // Asks the running job to end; it sees the request at its next SleepFor.
-  void RequestStop();
+  void RequestStop() noexcept;
   // Requests a stop and waits until the thread has ended. Called from the
   // worker itself it only requests the stop (a thread cannot join itself).
   void Stop();
   // Waits for a job that ends by itself.
   void Join();
 
-  // Sleeps up to ms milliseconds; false when a stop was requested.
+  // Sleeps up to ms milliseconds (for ever when ms is negative) or until a
+  // Wake; false when a stop was requested.
   bool SleepFor(int ms);
-  // Ends the current SleepFor early without stopping (SleepFor returns true).
-  void Wake();
+  // Ends the current (or the next) SleepFor early.
+  void Wake() noexcept;
 
   bool StopRequested() const { return stopRequested.load(); }
   bool Joinable() const { return thread.joinable(); }
@@ -46,10 +50,8 @@ public:
 
 private:
   std::thread thread;
-  std::mutex mutex;
-  std::condition_variable wakeUp;
+  sem_t wakeups;
   std::atomic<bool> stopRequested{false};
-  bool woken = false;
 };
 
 } // namespace vexo::threading

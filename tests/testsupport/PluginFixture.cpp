@@ -8,6 +8,15 @@ qhost::PluginLibrary& Library()
   return library;
 }
 
+std::vector<std::string> TakeMidi(qhost::PluginInstance& plugin)
+{
+  std::vector<std::string> texts;
+  for (const qhost::ReceivedEvent& event : plugin.Received())
+    texts.push_back(qhost::FormatMidi(event.bytes, 3));
+  plugin.ClearReceived();
+  return texts;
+}
+
 void PluginTest::SetUp()
 {
   ASSERT_TRUE(Library().Loaded()) << Library().Error();

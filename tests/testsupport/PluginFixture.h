@@ -6,11 +6,17 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace testsupport {
 
 // The library of the build under test, loaded once per test program.
 qhost::PluginLibrary& Library();
+
+// The MIDI a plug-in handed to the host since the last call, as hex texts
+// ("B0 07 64"), and forgets it.
+std::vector<std::string> TakeMidi(qhost::PluginInstance& plugin);
 
 // A freshly loaded plug-in instance per test.
 class PluginTest : public ::testing::Test
@@ -24,6 +30,9 @@ protected:
 
   qhost::PluginInstance& Plugin() { return *plugin; }
   AEffect* Effect() { return plugin->Effect(); }
+  // Loaded, opened and resumed, as a host does before processing.
+  void Start() { plugin->StartUp(); }
+  std::vector<std::string> Midi() { return TakeMidi(*plugin); }
 
   std::unique_ptr<qhost::PluginInstance> plugin;
 };

@@ -1,4 +1,5 @@
-// Relaxed single-store access to the fields of the program records.
+// Relaxed single-store access to plain fields shared between threads (the
+// program records, the current program number).
 //
 // The records are plain bytes (they are the chunk format) but they are read
 // and written from several threads: the host's automation, the editor, the
