@@ -127,18 +127,22 @@ double PluginInstance::MillisecondsSinceStart() const { return NowMs() - startTi
 VstIntPtr PluginInstance::Callback(AEffect* effect, int32_t opcode, int32_t index,
                                    VstIntPtr value, void* ptr, float opt)
 {
+  // Everything from here on is the host's work, not the plug-in's.
+  struct Depth
+  {
+    Depth() { ++callbackDepth; }
+    ~Depth() { --callbackDepth; }
+  } depth;
   PluginInstance* instance = effect ? FindInstance(effect) : nullptr;
   if (!instance)
     instance = loading;
   if (!instance) // a callback from a thread the host cannot place
     return 0;
-  ++callbackDepth;
   std::string text;
   const VstIntPtr answer = instance->Answer(opcode, index, value, ptr, opt, text);
   instance->Record(CallbackRecord{opcode, index, value, opt, text, effect == nullptr});
   if (instance->config.onCallback)
     instance->config.onCallback(*instance, opcode);
-  --callbackDepth;
   return answer;
 }
 
@@ -147,7 +151,7 @@ VstIntPtr PluginInstance::Answer(int32_t opcode, int32_t /*index*/, VstIntPtr /*
 {
   if (opcode == audioMasterProcessEvents && ptr) {
     auto* events = static_cast<VstEvents*>(ptr);
-    ++sendEventCalls;
+    const int call = ++sendEventCalls;
     const double now = MillisecondsSinceStart();
     std::lock_guard<std::mutex> hold(recordLock);
     for (int32_t i = 0; i < events->numEvents; ++i) {
@@ -155,7 +159,7 @@ VstIntPtr PluginInstance::Answer(int32_t opcode, int32_t /*index*/, VstIntPtr /*
       if (!event || event->type != kVstMidiType)
         continue;
       const auto* midi = reinterpret_cast<const VstMidiEvent*>(event);
-      ReceivedEvent got{now, midi->deltaFrames, {}, blocks.load()};
+      ReceivedEvent got{now, midi->deltaFrames, {}, blocks.load(), call};
       std::memcpy(got.bytes, midi->midiData, 4);
       received.push_back(got);
     }

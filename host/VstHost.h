@@ -94,7 +94,8 @@ struct ReceivedEvent
   double milliseconds; // since the instance was created
   int32_t deltaFrames;
   uint8_t bytes[4];
-  int64_t block; // the block during which the host received it
+  int64_t block; // the block (of RunBlock) during which the host received it
+  int call;      // which sendVstEventsToHost call brought it (from 1)
 };
 
 class PluginInstance

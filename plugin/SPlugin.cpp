@@ -141,16 +141,12 @@ const char* SPlugin::PluginHostName() const
   return SPluginEditor::HostName(pluginEditor->HostApp());
 }
 
-bool SPlugin::EditorClosed()
-{
-  vexo::threading::SLockGuard hold(lock);
-  return editorClosed;
-}
+bool SPlugin::EditorClosed() { return editorClosed.load(std::memory_order_acquire); }
 
 void SPlugin::SetEditorClosed(bool closed)
 {
   vexo::threading::SLockGuard hold(lock);
-  editorClosed = closed;
+  editorClosed.store(closed, std::memory_order_release);
 }
 
 void SPlugin::SetEditRect(int16_t width, int16_t height)

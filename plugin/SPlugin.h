@@ -4,7 +4,11 @@
 // the load), answers the editor opcodes and keeps the suspended state.
 //
 // Threads: the dispatcher runs on host threads. `editorClosed` is written by
-// the editor and read by the engine on other threads, always under `lock`.
+// the editor's open and close under `lock` and read by the engine on any
+// thread, the audio thread included, which must not take a system lock: it
+// reads the flag atomically instead. That is enough because a notice only
+// sets flags in the editor object, which lives as long as the plug-in, and
+// the editor ignores them while it is closed.
 // `suspended` is written by suspend/resume and read by the audio thread.
 #pragma once
 
@@ -55,7 +59,7 @@ public:
   SGlobals* Globals() const { return globals; }
 
 protected:
-  bool editorClosed = true;
+  std::atomic<bool> editorClosed{true};
   std::atomic<bool> suspended{true};
   SPluginEditor* pluginEditor = nullptr;
   ERect editRect{0, 0, 238, 120};

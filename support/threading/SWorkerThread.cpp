@@ -25,7 +25,11 @@ void SWorkerThread::Start(std::function<void()> job)
   while (sem_trywait(&wakeups) == 0) {
   }
   stopRequested = false;
-  thread = std::thread(std::move(job));
+  workerId = std::thread::id();
+  thread = std::thread([this, job = std::move(job)] {
+    workerId = std::this_thread::get_id();
+    job();
+  });
 }
 
 void SWorkerThread::RequestStop() noexcept
@@ -42,8 +46,10 @@ void SWorkerThread::Stop()
 
 void SWorkerThread::Join()
 {
-  if (thread.joinable() && !IsCurrentThread())
+  if (thread.joinable() && !IsCurrentThread()) {
     thread.join();
+    workerId = std::thread::id();
+  }
 }
 
 bool SWorkerThread::SleepFor(int ms)

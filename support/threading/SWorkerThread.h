@@ -46,10 +46,14 @@ public:
 
   bool StopRequested() const { return stopRequested.load(); }
   bool Joinable() const { return thread.joinable(); }
-  bool IsCurrentThread() const { return thread.get_id() == std::this_thread::get_id(); }
+  bool IsCurrentThread() const { return workerId.load() == std::this_thread::get_id(); }
 
 private:
   std::thread thread;
+  // Set by the worker itself as it starts, so that any thread may ask
+  // whether it is the worker without touching `thread`, which the owner
+  // assigns while the worker may already run.
+  std::atomic<std::thread::id> workerId{};
   sem_t wakeups;
   std::atomic<bool> stopRequested{false};
 };
