@@ -7,7 +7,6 @@
 #include <X11/extensions/Xinerama.h>
 
 #include <algorithm>
-#include <cmath>
 
 namespace vexo::gui {
 
@@ -141,38 +140,54 @@ void SDisplay::BuildLayout(const SServerReport& report)
   monitorCount = static_cast<int32_t>(monitors.size());
 }
 
-// Without better information a screen much wider than a usual monitor (4:5
-// of its height, inverted) is taken for several monitors side by side, one
-// much taller for several stacked.
+namespace {
+
+// numerator / denominator rounded to the nearest integer, halves upward;
+// both positive.
+int64_t RoundedQuotient(int64_t numerator, int64_t denominator)
+{
+  return (2 * numerator + denominator) / (2 * denominator);
+}
+
+} // namespace
+
+// Without better information a screen much taller than a usual monitor (a
+// height of 0.8 times the width) is taken for several monitors stacked, one
+// much wider for several side by side. With v = H / (0.8 W) and
+// u = 0.8 W / H: v > 1.5 gives round(v) bands of round(H / v) = round(0.8 W)
+// pixels; u > 1.5 gives round(u) bands of round(W / u) = round(1.25 H).
+// The ratios are compared and rounded in exact integer arithmetic: in
+// floating point the result at a border (1920 x 1024 gives u = 1.5 exactly)
+// would depend on the processor's intermediate precision.
 void SDisplay::Estimate(int32_t width, int32_t height)
 {
   // X screen sizes are 16-bit; clamping keeps the number of guessed
   // monitors bounded for any input.
-  const int32_t w = std::clamp<int32_t>(width, 0, 65535);
-  const int32_t h = std::clamp<int32_t>(height, 0, 65535);
-  bounds = Rect{0, 0, w, h};
+  const int64_t w = std::clamp<int32_t>(width, 0, 65535);
+  const int64_t h = std::clamp<int32_t>(height, 0, 65535);
+  bounds = Rect{0, 0, static_cast<int32_t>(w), static_cast<int32_t>(h)};
   estimated = false;
   if (w > 0 && h > 0) {
-    const double v = h / (0.8 * w);
-    if (v > 1.5) {
+    if (5 * h > 6 * w) { // v > 1.5
       estimated = true;
-      const int64_t n = std::llround(v);
-      const int64_t band = std::llround(h / v);
+      const int64_t n = RoundedQuotient(5 * h, 4 * w);
+      const int64_t band = RoundedQuotient(4 * w, 5);
       for (int64_t i = 0; i < n; ++i)
-        monitors.push_back(Rect{0, Clamp32(i * band), w, Clamp32((i + 1) * band)});
+        monitors.push_back(
+            Rect{0, Clamp32(i * band), static_cast<int32_t>(w), Clamp32((i + 1) * band)});
       return;
     }
-    const double u = 0.8 * w / h;
-    if (u > 1.5) {
+    if (8 * w > 15 * h) { // u > 1.5
       estimated = true;
-      const int64_t n = std::llround(u);
-      const int64_t band = std::llround(w / u);
+      const int64_t n = RoundedQuotient(4 * w, 5 * h);
+      const int64_t band = RoundedQuotient(5 * h, 4);
       for (int64_t i = 0; i < n; ++i)
-        monitors.push_back(Rect{Clamp32(i * band), 0, Clamp32((i + 1) * band), h});
+        monitors.push_back(
+            Rect{Clamp32(i * band), 0, Clamp32((i + 1) * band), static_cast<int32_t>(h)});
       return;
     }
   }
-  monitors.push_back(Rect{0, 0, w, h});
+  monitors.push_back(Rect{0, 0, static_cast<int32_t>(w), static_cast<int32_t>(h)});
 }
 
 SDisplay::Rect SDisplay::MonitorRect(Pt point) const

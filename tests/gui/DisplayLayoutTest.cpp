@@ -79,6 +79,22 @@ TEST(DisplayLayout, EstimateRoundsTheCountAndTheBand)
   EXPECT_EQ(rounded.BoundingBox(), (Rect{0, 0, 4500, 1000}));
 }
 
+TEST(DisplayLayout, EstimateBordersAreExactOnEveryProcessor)
+{
+  // v = 768 / (0.8 * 640) = 1.5 exactly: not above, one monitor.
+  EXPECT_FALSE(Layout(SingleScreen(640, 768)).Estimated());
+  // One pixel taller: v = 1.502 rounds to 2 bands of 0.8 * 640 = 512.
+  const SDisplay tall = Layout(SingleScreen(640, 769));
+  EXPECT_TRUE(tall.Estimated());
+  EXPECT_EQ(tall.Monitors(), (std::vector<Rect>{{0, 0, 640, 512}, {0, 512, 640, 1024}}));
+  // u = 0.8 * 3200 / 1024 = 2.5 rounds up to 3 bands of 1.25 * 1024 = 1280.
+  const SDisplay half = Layout(SingleScreen(3200, 1024));
+  EXPECT_EQ(half.MonitorCount(), 3);
+  EXPECT_EQ(half.Monitors()[2], (Rect{2560, 0, 3840, 1024}));
+  // Band widths round to the nearest pixel: 1.25 * 1001 = 1251.25.
+  EXPECT_EQ(Layout(SingleScreen(4004, 1001)).Monitors()[1], (Rect{1251, 0, 2502, 1001}));
+}
+
 TEST(DisplayLayout, TwoXineramaScreensGiveTwoRectangles)
 {
   SServerReport report = SingleScreen(3840, 1080);
