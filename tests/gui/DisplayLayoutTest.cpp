@@ -260,14 +260,3 @@ TEST(DisplayLayout, WithoutMonitorsNothingCrashesAndWindowsStay)
   EXPECT_EQ(display.CenteredOrigin(Rect{30, 40, 230, 140}), (Pt{30, 40}));
   EXPECT_EQ(display.CenteredOrigin(Rect{30, 40, 230, 140}, Pt{5, 5}), (Pt{30, 40}));
 }
-
-TEST(DisplayLayout, NoConnectionGivesAnEmptyLayout)
-{
-  SDisplay display = Layout(SingleScreen(1280, 1024));
-  display.AllMonitorRects(nullptr);
-  EXPECT_EQ(display.MonitorCount(), 0);
-  EXPECT_TRUE(display.Monitors().empty());
-  EXPECT_EQ(display.BoundingBox(), (Rect{}));
-  EXPECT_FALSE(display.Estimated());
-  EXPECT_EQ(display.CenteredOrigin(Rect{0, 0, 200, 100}), (Pt{0, 0}));
-}

@@ -7,6 +7,7 @@
 
 #include "gui/SDisplay.h"
 #include "gui/XDisplay.h"
+#include "support/system/SSystemData.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -247,16 +248,6 @@ TEST(DisplayServer, XineramaSwitchedOffWithSeveralScreensUsesWorkAreas)
   EXPECT_EQ(layout.MonitorCount(), 1);
 }
 
-TEST(DisplayServer, CentringOnARealServersMonitor)
-{
-  XvfbServer server({"-screen", "0", "1920x1080x24"});
-  ASSERT_TRUE(server.Running()) << server.Error();
-  Connection display = Connect(server);
-  ASSERT_TRUE(display);
-  const SDisplay layout = Query(display.get());
-  EXPECT_EQ(layout.CenteredOrigin(Rect{0, 0, 200, 100}), (SDisplay::Pt{860, 490}));
-}
-
 TEST(DisplayServer, QueryUsesTheHostConnectionOnceItIsKnown)
 {
   XvfbServer own({"-screen", "0", "1280x1024x24"});
@@ -290,13 +281,27 @@ TEST(DisplayServer, WithoutAnyConnectionTheLayoutIsEmptyAndCentringIsHarmless)
   Display* const savedHost = dp.load();
   dps = nullptr;
   dp.store(nullptr);
+  // A layout made earlier is emptied too.
+  vexo::gui::SServerReport earlier;
+  earlier.screenCount = 1;
+  earlier.defaultWidth = 1280;
+  earlier.defaultHeight = 1024;
   SDisplay layout;
+  layout.BuildLayout(earlier);
   layout.AllMonitorRects();
+  // The system information made at load in this situation.
+  vexo::system::SSystemData data;
+  data.getDisplayInfos();
   dps = savedOwn;
   dp.store(savedHost);
 
   EXPECT_EQ(layout.MonitorCount(), 0);
   EXPECT_TRUE(layout.Monitors().empty());
+  EXPECT_EQ(layout.BoundingBox(), (Rect{}));
+  EXPECT_FALSE(layout.Estimated());
   EXPECT_EQ(layout.CenteredOrigin(Rect{5, 6, 205, 106}), (SDisplay::Pt{5, 6}));
   EXPECT_EQ(layout.MonitorRect({0, 0}), (Rect{}));
+  ASSERT_NE(data.display, nullptr);
+  EXPECT_EQ(data.display->MonitorCount(), 0);
+  EXPECT_EQ(data.display->CenteredOrigin(Rect{0, 0, 200, 100}), (SDisplay::Pt{0, 0}));
 }
