@@ -4,6 +4,9 @@
 #include "gui/SInfo.h"
 #include "plugin/PluginInfo.h"
 #include "support/data/datastring.h"
+#include "support/system/SSystemData.h"
+
+#include <cstdio>
 
 namespace {
 
@@ -38,12 +41,25 @@ AEffect* QuilletEntry(audioMasterCallback audioMaster)
     return nullptr;
 
   int status = loadstatus::kOk;
-  VSTPlugin* plugin = new VSTPlugin(audioMaster, status);
-  if (status == loadstatus::kOk)
-    return plugin->getAeffect();
-  if (status == loadstatus::kSilentRefusal) {
-    delete plugin;
-    return nullptr;
+  VSTPlugin* plugin = nullptr;
+  if (!sd.Qualifies(false, false)) {
+    // The message box only says that the system is not supported; the
+    // report on standard error tells a user reading the host's log what is
+    // missing.
+    const vexo::data::datastring<32, char> report = sd.ErrorMessage(false, false);
+    std::fputs(report.Text(), stderr);
+    std::fflush(stderr);
+    status = loadstatus::kSystemNotSupported;
+  } else {
+    // Composed for completeness, not shown: a successful load stays quiet.
+    sd.FeatureMessage();
+    plugin = new VSTPlugin(audioMaster, status);
+    if (status == loadstatus::kOk)
+      return plugin->getAeffect();
+    if (status == loadstatus::kSilentRefusal) {
+      delete plugin;
+      return nullptr;
+    }
   }
 
   const vexo::data::datastring<32, char> text = FailureText(status, plugin);

@@ -4,6 +4,7 @@
 // 1. The toolkit's own X connection `dps` (null when no server answers: the
 //    plug-in still loads and processes MIDI without any display).
 #include "gui/XDisplay.h"
+#include "support/system/SSystemData.h"
 
 #include <X11/Xlib.h>
 
@@ -40,5 +41,26 @@ struct ToolkitConnection
 };
 
 ToolkitConnection toolkitConnection;
+} // namespace
+
+// 2. The system information `sd`: kernel, processor and monitor layout, in
+//    this order. The monitor layout is asked of `dps` (the host's connection
+//    does not exist yet), hence after it; the entry point only reads what
+//    was stored here.
+vexo::system::SSystemData sd;
+
+namespace {
+
+struct SystemDataFill
+{
+  SystemDataFill()
+  {
+    sd.getOSInfos();
+    sd.getCPUInfos();
+    sd.getDisplayInfos();
+  }
+};
+
+SystemDataFill systemDataFill;
 
 } // namespace
