@@ -63,6 +63,41 @@ public:
     return true;
   }
 
+  // Copies the MIDI events among `events` in, in order, claiming their cells
+  // with one compare-and-swap; events of other types are skipped. Returns
+  // how many were taken (the rest are dropped when the ring is full).
+  int32_t PushMidi(VstEvent* const* events, int32_t count) noexcept
+  {
+    int32_t wanted = 0;
+    for (int32_t i = 0; i < count; ++i)
+      wanted += events[i] && events[i]->type == kVstMidiType ? 1 : 0;
+    uint32_t position = writePosition.load(std::memory_order_relaxed);
+    uint32_t claimed = 0;
+    for (;;) {
+      // Cells are handed back in order, so the cells before the first one
+      // still in use are all free.
+      claimed = 0;
+      while (claimed < static_cast<uint32_t>(wanted) &&
+             cells[(position + claimed) & kMask].sequence.load(std::memory_order_acquire) ==
+                 position + claimed)
+        ++claimed;
+      if (claimed == 0 ||
+          writePosition.compare_exchange_weak(position, position + claimed,
+                                              std::memory_order_relaxed))
+        break;
+    }
+    uint32_t next = position;
+    for (int32_t i = 0; i < count && next != position + claimed; ++i) {
+      if (!events[i] || events[i]->type != kVstMidiType)
+        continue;
+      Cell& cell = cells[next & kMask];
+      std::memcpy(&cell.event, events[i], sizeof(VstMidiEvent));
+      cell.sequence.store(next + 1, std::memory_order_release);
+      ++next;
+    }
+    return static_cast<int32_t>(claimed);
+  }
+
   // Consumer only. Copies the oldest published record out; false when none.
   bool Pop(VstMidiEvent& event) noexcept
   {
@@ -100,3 +135,4 @@ private:
   // Advanced by the consumer only (atomic so that Count may read it).
   alignas(64) std::atomic<uint32_t> readPosition{0};
 };
+

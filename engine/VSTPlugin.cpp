@@ -57,8 +57,10 @@ VSTPlugin::VSTPlugin(audioMasterCallback audioMaster_, int& status)
                                    : "%i - empty preset";
     std::snprintf(bank[i].name, sizeof bank[i].name, format, n);
   }
-  for (VstMidiEvent& event : outEventStore)
-    event = FreshEvent();
+  for (int32_t i = 0; i < MidiEventQueue::kCapacity; ++i) {
+    outEventStore[i] = FreshEvent();
+    outEvents.events[i] = reinterpret_cast<VstEvent*>(&outEventStore[i]);
+  }
   outEvents.numEvents = 0;
   outEvents.reserved = 0;
 
@@ -434,13 +436,8 @@ void VSTPlugin::runCountdown(uint32_t generation)
 
 int32_t VSTPlugin::processEvents(VstEvents* events) noexcept
 {
-  if (!events)
-    return 0;
-  for (int32_t i = 0; i < events->numEvents; ++i) {
-    const VstEvent* event = events->events[i];
-    if (event && event->type == kVstMidiType)
-      inputQueue.Push(*reinterpret_cast<const VstMidiEvent*>(event));
-  }
+  if (events && events->numEvents > 0)
+    inputQueue.PushMidi(events->events, events->numEvents);
   return 0;
 }
 
@@ -467,17 +464,19 @@ void VSTPlugin::sendCCData() noexcept
   }
 }
 
-void VSTPlugin::passThrough(VstMidiEvent& event) noexcept
+void VSTPlugin::passThrough(const VSTPluginProgram& program, VstMidiEvent& event) noexcept
 {
-  if (field::Load(bank[getProgram()].midiThru))
-    outputQueue.Push(event);
+  if (field::Load(program.midiThru))
+    pushOutput(event);
 }
 
 void VSTPlugin::midiInProcess() noexcept
 {
+  // The current program changes only through a Program Change below.
+  const VSTPluginProgram* program = &bank[field::Load(curProgram)];
   VstMidiEvent event;
   while (inputQueue.Pop(event)) {
-    if (releaseRequested)
+    if (releaseRequested.load(std::memory_order_relaxed))
       continue;
     const uint8_t status = event.midiData[0] & 0xF0;
     const int32_t channel = event.midiData[0] & 0x0F;
@@ -485,7 +484,7 @@ void VSTPlugin::midiInProcess() noexcept
     const int32_t data2 = event.midiData[2] & 0x7F;
 
     if (status == 0x90 || status == 0x80) {
-      if (!field::Load(bank[getProgram()].midiThru))
+      if (!field::Load(program->midiThru))
         continue;
       const int32_t held = heldNotes.Find(channel, data1);
       if (status == 0x90 && data2 > 0) {
@@ -494,9 +493,9 @@ void VSTPlugin::midiInProcess() noexcept
           event.midiData[0] = static_cast<uint8_t>(0x90 + channel);
           event.midiData[1] = static_cast<uint8_t>(data1);
           event.midiData[2] = static_cast<uint8_t>(data2);
-          outputQueue.Push(event);
+          pushOutput(event);
         } else if (heldNotes.Add(channel, data1, data2)) {
-          outputQueue.Push(event);
+          pushOutput(event);
         }
       } else if (held >= 0) {
         // A release of a note never passed through is dropped.
@@ -504,32 +503,30 @@ void VSTPlugin::midiInProcess() noexcept
         event.midiData[0] = static_cast<uint8_t>(0x80 + channel);
         event.midiData[1] = static_cast<uint8_t>(data1);
         event.midiData[2] = 0;
-        outputQueue.Push(event);
+        pushOutput(event);
       }
     } else if (status == 0xC0) {
-      if (field::Load(bank[getProgram()].presetSwitching))
+      if (field::Load(program->presetSwitching)) {
         setProgram(data1); // whatever the channel; not passed on
-      else
-        passThrough(event);
+        program = &bank[field::Load(curProgram)];
+      } else {
+        passThrough(*program, event);
+      }
     } else {
-      passThrough(event);
+      passThrough(*program, event);
     }
   }
-  while (generatedQueue.Pop(event))
-    outputQueue.Push(event);
+  while (outCount < MidiEventQueue::kCapacity && generatedQueue.Pop(outEventStore[outCount]))
+    ++outCount;
 }
 
 void VSTPlugin::midiPostProcess() noexcept
 {
-  int32_t count = 0;
-  while (count < MidiEventQueue::kCapacity && outputQueue.Pop(outEventStore[count])) {
-    outEvents.events[count] = reinterpret_cast<VstEvent*>(&outEventStore[count]);
-    ++count;
-  }
-  if (count > 0) {
-    outEvents.numEvents = count;
+  if (outCount > 0) {
+    outEvents.numEvents = outCount;
     outEvents.reserved = 0;
     sendVstEventsToHost(outEvents.AsEvents());
+    outCount = 0;
   }
 
   // A release takes two blocks: the note-offs are queued in the first and

@@ -118,7 +118,7 @@ private:
   void midiPostProcess() noexcept;
   // Queues a note-off for every held note and empties the table.
   void edit() noexcept;
-  void passThrough(VstMidiEvent& event) noexcept;
+  void passThrough(const VSTPluginProgram& program, VstMidiEvent& event) noexcept;
 
   VSTPluginProgramBank bank;
   VSTPluginProgram copyBuffer;
@@ -158,11 +158,23 @@ private:
   std::atomic<int32_t> countdown{0};
   std::atomic<int32_t> timerMode{0};
 
-  // Output handed to the host once per block: a block of pointers into
-  // outEventStore. Audio thread only.
+  // The block's output, collected by midiInProcess and handed to the host
+  // once by midiPostProcess: outEventStore holds the events, outEvents
+  // points at them (the pointers never change), outCount counts them. This
+  // is the output queue of a block; as it is emptied at the end of every
+  // block it needs no ring. Audio thread only.
   VstEventBlock<MidiEventQueue::kCapacity> outEvents{};
   VstMidiEvent outEventStore[MidiEventQueue::kCapacity];
+  int32_t outCount = 0;
+  // Host events, written by processEvents on the host's thread.
   MidiEventQueue inputQueue;
-  MidiEventQueue outputQueue;
+  // Stored messages and note-offs, written by any thread.
   MidiEventQueue generatedQueue;
+
+  // Appends to the block's output; dropped when 256 are there.
+  void pushOutput(const VstMidiEvent& event) noexcept
+  {
+    if (outCount < MidiEventQueue::kCapacity)
+      outEventStore[outCount++] = event;
+  }
 };

@@ -1,180 +1,43 @@
 // quillet-host: loads a VST 2 plug-in the way a Linux host does and drives it
-// from the command line.
-//
-//   quillet-host info PATH.so [--host-product TEXT] [--host-version N]
-//                             [--host-vendor-version N]
-#include "host/VstHost.h"
+// from the command line. See Usage below.
+#include "host/CommandLine.h"
 
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
-#include <vector>
 
 namespace {
 
-void Usage()
+void Usage(FILE* out)
 {
-  std::fputs("usage: quillet-host info PATH.so [--host-product TEXT] [--host-version N]\n"
-             "                                 [--host-vendor-version N]\n",
-             stderr);
-}
-
-std::string FourChars(int32_t code)
-{
-  std::string text;
-  for (int shift = 24; shift >= 0; shift -= 8) {
-    const char c = static_cast<char>((code >> shift) & 0xFF);
-    text += (c >= 32 && c < 127) ? c : '.';
-  }
-  return text;
-}
-
-std::string FlagNames(int32_t flags)
-{
-  static const struct
-  {
-    int32_t bit;
-    const char* name;
-  } names[] = {{effFlagsHasEditor, "editor"},       {effFlagsHasClip, "clip"},
-               {effFlagsHasVu, "vu"},               {effFlagsCanMono, "mono"},
-               {effFlagsCanReplacing, "replacing"}, {effFlagsProgramChunks, "chunks"},
-               {effFlagsIsSynth, "synth"},          {effFlagsNoSoundInStop, "no-tail"},
-               {effFlagsExtIsAsync, "async"},       {effFlagsExtHasBuffer, "external-buffer"}};
-  std::string text;
-  for (const auto& entry : names) {
-    if (flags & entry.bit) {
-      if (!text.empty())
-        text += ", ";
-      text += entry.name;
-    }
-  }
-  return text;
-}
-
-// Parses a whole decimal number; false when the text is not one.
-bool ParseInt(const char* text, long& value)
-{
-  char* end = nullptr;
-  value = std::strtol(text, &end, 10);
-  return end != text && *end == '\0';
-}
-
-struct CommonOptions
-{
-  std::string path;
-  qhost::HostConfig config;
-};
-
-// Takes the options every command understands; returns false (after a
-// message) on an unknown or incomplete one. Unknown options are left for the
-// command when `rest` is given.
-bool ParseCommon(int argc, char** argv, CommonOptions& options, std::vector<std::string>* rest)
-{
-  for (int i = 0; i < argc; ++i) {
-    const std::string arg = argv[i];
-    auto value = [&](const char* name) -> const char* {
-      if (i + 1 >= argc) {
-        std::fprintf(stderr, "quillet-host: %s needs a value\n", name);
-        return nullptr;
-      }
-      return argv[++i];
-    };
-    long number = 0;
-    if (arg == "--host-product") {
-      const char* v = value("--host-product");
-      if (!v)
-        return false;
-      options.config.product = v;
-    } else if (arg == "--host-version" || arg == "--host-vendor-version") {
-      const char* v = value(arg.c_str());
-      if (!v)
-        return false;
-      if (!ParseInt(v, number)) {
-        std::fprintf(stderr, "quillet-host: %s wants a number, not \"%s\"\n", arg.c_str(), v);
-        return false;
-      }
-      (arg == "--host-version" ? options.config.version : options.config.vendorVersion) = number;
-    } else if (!arg.empty() && arg[0] != '-' && options.path.empty()) {
-      options.path = arg;
-    } else if (rest) {
-      rest->push_back(arg);
-    } else {
-      std::fprintf(stderr, "quillet-host: unknown option %s\n", arg.c_str());
-      return false;
-    }
-  }
-  if (options.path.empty()) {
-    std::fputs("quillet-host: no plug-in given\n", stderr);
-    return false;
-  }
-  return true;
-}
-
-int Info(int argc, char** argv)
-{
-  CommonOptions options;
-  if (!ParseCommon(argc, argv, options, nullptr)) {
-    Usage();
-    return 2;
-  }
-  qhost::PluginLibrary library(options.path);
-  if (!library.Loaded()) {
-    std::fprintf(stderr, "quillet-host: cannot load %s: %s\n", options.path.c_str(),
-                 library.Error().c_str());
-    return 1;
-  }
-  qhost::PluginInstance plugin(library, options.config);
-  if (!plugin.Loaded()) {
-    std::printf("Load refused: %s returned no effect record (host product \"%s\").\n",
-                options.path.c_str(), options.config.product.c_str());
-    return 3;
-  }
-  AEffect* e = plugin.Effect();
-  std::printf("Plug-in        %s\n", options.path.c_str());
-  std::printf("magic          0x%08X '%s'\n", static_cast<uint32_t>(e->magic),
-              FourChars(e->magic).c_str());
-  std::printf("programs       %d\n", e->numPrograms);
-  std::printf("parameters     %d\n", e->numParams);
-  std::printf("inputs         %d\n", e->numInputs);
-  std::printf("outputs        %d\n", e->numOutputs);
-  std::printf("flags          0x%X (%s)\n", static_cast<uint32_t>(e->flags),
-              FlagNames(e->flags).c_str());
-  std::printf("unique id      0x%08X '%s'\n", static_cast<uint32_t>(e->uniqueID),
-              FourChars(e->uniqueID).c_str());
-  std::printf("version        %d\n", e->version);
-  std::printf("initial delay  %d\n", e->initialDelay);
-  std::printf("io ratio       %g\n", static_cast<double>(e->ioRatio));
-  std::printf("object         %s\n", e->object ? "set" : "null");
-
-  plugin.StartUp();
-  std::printf("effect name    %s\n", plugin.EffectName().c_str());
-  std::printf("product        %s\n", plugin.ProductString().c_str());
-  std::printf("vendor         %s\n", plugin.VendorString().c_str());
-  std::printf("vendor version %ld\n", static_cast<long>(plugin.Dispatch(effGetVendorVersion)));
-  std::printf("category       %ld\n", static_cast<long>(plugin.Dispatch(effGetPlugCategory)));
-  std::printf("vst version    %ld\n", static_cast<long>(plugin.Dispatch(effGetVstVersion)));
-
-  std::puts("canDo");
-  static const char* const capabilities[] = {
-      "sendVstEvents",   "sendVstMidiEvent", "receiveVstEvents",   "receiveVstMidiEvent",
-      "receiveVstTimeInfo", "sendVstTimeInfo", "offline",         "midiProgramNames",
-      "bypass"};
-  for (const char* capability : capabilities)
-    std::printf("  %-20s %ld\n", capability, static_cast<long>(plugin.CanDo(capability)));
-
-  std::puts("parameters");
-  for (int32_t i = 0; i < e->numParams; ++i) {
-    std::printf("  %d  %-12s %-4s %g\n", i, plugin.ParameterName(i).c_str(),
-                plugin.ParameterDisplay(i).c_str(), static_cast<double>(plugin.GetParameter(i)));
-  }
-  std::puts("programs");
-  for (int32_t i = 0; i < e->numPrograms; ++i)
-    std::printf("  %3d  %s\n", i, plugin.ProgramNameIndexed(i).c_str());
-
-  plugin.Suspend();
-  plugin.Close();
-  return 0;
+  std::fputs(
+      "usage: quillet-host COMMAND PATH.so [options]\n"
+      "\n"
+      "commands:\n"
+      "  info   print what a host learns at load (record, names, capabilities,\n"
+      "         parameters, programs) or why the load was refused\n"
+      "  run    load as a host does, optionally restore a preset, run the audio loop\n"
+      "         in real time and print every MIDI event the plug-in sends\n"
+      "\n"
+      "options of every command:\n"
+      "  --host-product TEXT      the host's product string\n"
+      "  --host-version N         the host's VST version answer (0 refuses the load)\n"
+      "  --host-vendor-version N  the host's vendor version\n"
+      "\n"
+      "options of run:\n"
+      "  --bank FILE.fxb          restore a bank (then the host selects its current program)\n"
+      "  --program FILE.fxp       restore a program into the current program\n"
+      "  --save-bank FILE.fxb     save the bank after the run\n"
+      "  --seconds S              how long to run (default 3)\n"
+      "  --rate HZ                sample rate (default 44100)\n"
+      "  --block FRAMES           block size (default 512)\n"
+      "  --set INDEX=VALUE        set any parameter (0.0 to 1.0) before the run\n"
+      "  --strip P:S:A[:B]        store strip S of program P and put it in use; A and B are\n"
+      "                           cc/CHANNEL/NUMBER/VALUE, note/CHANNEL/NUMBER/VALUE or off\n"
+      "                           (channel 1-16, number and value 0-127)\n"
+      "  --select N@SECONDS       the host selects program N at that time\n"
+      "  --midi-in \"MS BYTES...\"  feed MIDI at MS milliseconds, e.g. \"500 C0 05\"\n"
+      "  --resend@SECONDS         trigger a resend (parameter 0 up and down)\n",
+      out);
 }
 
 } // namespace
@@ -182,17 +45,19 @@ int Info(int argc, char** argv)
 int main(int argc, char** argv)
 {
   if (argc < 2) {
-    Usage();
+    Usage(stderr);
     return 2;
   }
   const std::string command = argv[1];
   if (command == "info")
-    return Info(argc - 2, argv + 2);
-  if (command == "--help" || command == "-h") {
-    Usage();
+    return qhost::cli::Info(argc - 2, argv + 2);
+  if (command == "run")
+    return qhost::cli::Run(argc - 2, argv + 2);
+  if (command == "--help" || command == "-h" || command == "help") {
+    Usage(stdout);
     return 0;
   }
-  std::fprintf(stderr, "quillet-host: unknown command %s\n", command.c_str());
-  Usage();
+  qhost::cli::Fail("unknown command " + command);
+  Usage(stderr);
   return 2;
 }

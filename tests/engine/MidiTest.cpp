@@ -274,3 +274,16 @@ TEST_F(MidiPath, HostThatAnswersZeroToTheEventsStillGetsEveryBlock)
   Plugin().RunBlock();
   EXPECT_THAT(Midi(), ElementsAre("B0 01 02", "B0 01 03")) << "nothing is sent twice";
 }
+
+TEST_F(MidiPath, StoredMessagesWaitForTheNextBlockWhenTheOutputIsFull)
+{
+  Set(param::kThru, 1.0f);
+  Store(0, false, 0, 1, 7, 100);
+  for (int i = 0; i < 256; ++i)
+    Plugin().QueueMidi(0xB1, static_cast<uint8_t>(i % 128), 0);
+  Resend();
+  Plugin().RunBlock();
+  EXPECT_EQ(Midi().size(), 256u);
+  Plugin().RunBlock();
+  EXPECT_THAT(Midi(), ElementsAre("B0 07 64")) << "not lost";
+}

@@ -1,0 +1,34 @@
+// Shared pieces of quillet-host's commands: the options every command takes
+// and small parsers that give a one-line reason when a value is wrong.
+#pragma once
+
+#include "host/VstHost.h"
+
+#include <string>
+#include <vector>
+
+namespace qhost::cli {
+
+// The plug-in path and the host's identity.
+struct CommonOptions
+{
+  std::string path;
+  HostConfig config;
+};
+
+// Takes the common options out of argv; what it does not know goes to
+// `rest` in order. False (with a message on stderr) on a malformed one.
+bool ParseCommon(int argc, char** argv, CommonOptions& options, std::vector<std::string>& rest);
+
+bool ParseInt(const std::string& text, long& value);
+bool ParseDouble(const std::string& text, double& value);
+// "N@SECONDS"
+bool ParseAt(const std::string& text, long& number, double& seconds);
+
+// Prints "quillet-host: <message>" on stderr and returns the exit status 2.
+int Fail(const std::string& message);
+
+int Info(int argc, char** argv);
+int Run(int argc, char** argv);
+
+} // namespace qhost::cli

@@ -1,0 +1,423 @@
+// quillet-host run: loads the plug-in as a host does, restores state, runs
+// the audio loop in real time and prints every MIDI event the plug-in hands
+// to the host, one line each, with its time since the start:
+//
+//   1003.2 ms  B0 07 64
+#include "host/CommandLine.h"
+#include "host/PresetFile.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+#include <thread>
+
+namespace qhost::cli {
+
+namespace {
+
+// The plug-in's program record as its chunks store it (276 bytes a
+// program); the host only needs it to put strips in use.
+constexpr size_t kProgramBytes = 276;
+constexpr size_t kStripsOffset = 48;
+constexpr size_t kStripBytes = 9;
+constexpr size_t kOrderOffset = 192;
+constexpr size_t kCountOffset = 256;
+
+struct Message
+{
+  bool on = false;
+  uint8_t format = 0; // 0 Control Change, 1 Note On
+  uint8_t channel = 0;
+  uint8_t number = 0;
+  uint8_t value = 0;
+};
+
+struct StripEdit
+{
+  int program = 0;
+  int strip = 0;
+  Message a;
+  Message b;
+};
+
+enum class ActionKind
+{
+  Select,
+  Midi,
+  Resend
+};
+
+struct Action
+{
+  explicit Action(ActionKind kind_) : kind(kind_) {}
+  double seconds = 0;
+  ActionKind kind;
+  long program = 0;
+  std::vector<uint8_t> bytes;
+};
+
+struct RunOptions
+{
+  std::string bankFile;
+  std::string programFile;
+  std::string saveBank;
+  double seconds = 3.0;
+  double rate = 44100.0;
+  long block = 512;
+  std::vector<std::pair<long, double>> sets;
+  std::vector<StripEdit> strips;
+  std::vector<Action> actions;
+};
+
+bool ParseMessage(const std::string& text, Message& message)
+{
+  if (text == "off") {
+    message = Message{};
+    return true;
+  }
+  std::vector<std::string> parts;
+  std::stringstream stream(text);
+  for (std::string part; std::getline(stream, part, '/');)
+    parts.push_back(part);
+  long channel = 0;
+  long number = 0;
+  long value = 0;
+  if (parts.size() != 4 || (parts[0] != "cc" && parts[0] != "note") ||
+      !ParseInt(parts[1], channel) || !ParseInt(parts[2], number) || !ParseInt(parts[3], value) ||
+      channel < 1 || channel > 16 || number < 0 || number > 127 || value < 0 || value > 127)
+    return false;
+  message.on = true;
+  message.format = parts[0] == "cc" ? 0 : 1;
+  message.channel = static_cast<uint8_t>(channel);
+  message.number = static_cast<uint8_t>(number + 1);
+  message.value = static_cast<uint8_t>(value + 1);
+  return true;
+}
+
+bool ParseStrip(const std::string& text, StripEdit& edit)
+{
+  std::vector<std::string> parts;
+  std::stringstream stream(text);
+  for (std::string part; std::getline(stream, part, ':');)
+    parts.push_back(part);
+  long program = 0;
+  long strip = 0;
+  if (parts.size() < 3 || parts.size() > 4 || !ParseInt(parts[0], program) ||
+      !ParseInt(parts[1], strip) || program < 0 || program > 127 || strip < 0 || strip > 15)
+    return false;
+  edit.program = static_cast<int>(program);
+  edit.strip = static_cast<int>(strip);
+  return ParseMessage(parts[2], edit.a) && (parts.size() < 4 || ParseMessage(parts[3], edit.b));
+}
+
+bool ParseMidi(const std::string& text, Action& action)
+{
+  std::stringstream stream(text);
+  std::string ms;
+  if (!(stream >> ms))
+    return false;
+  double milliseconds = 0;
+  if (!ParseDouble(ms, milliseconds) || milliseconds < 0)
+    return false;
+  action.seconds = milliseconds / 1000.0;
+  action.kind = ActionKind::Midi;
+  for (std::string hex; stream >> hex;) {
+    char* end = nullptr;
+    const long byte = std::strtol(hex.c_str(), &end, 16);
+    if (*end != '\0' || byte < 0 || byte > 255 || hex.size() > 2)
+      return false;
+    action.bytes.push_back(static_cast<uint8_t>(byte));
+  }
+  return !action.bytes.empty() && action.bytes.size() <= 3 && (action.bytes[0] & 0x80);
+}
+
+bool ParseRunOptions(const std::vector<std::string>& args, RunOptions& options)
+{
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    auto value = [&](std::string& out) {
+      if (i + 1 >= args.size()) {
+        Fail(arg + " needs a value");
+        return false;
+      }
+      out = args[++i];
+      return true;
+    };
+    std::string text;
+    long number = 0;
+    double real = 0;
+    if (arg == "--bank") {
+      if (!value(options.bankFile))
+        return false;
+    } else if (arg == "--program") {
+      if (!value(options.programFile))
+        return false;
+    } else if (arg == "--save-bank") {
+      if (!value(options.saveBank))
+        return false;
+    } else if (arg == "--seconds" || arg == "--rate") {
+      if (!value(text))
+        return false;
+      if (!ParseDouble(text, real) || real < 0 || (arg == "--rate" && real < 1000)) {
+        Fail(arg + " wants a positive number, not \"" + text + "\"");
+        return false;
+      }
+      (arg == "--seconds" ? options.seconds : options.rate) = real;
+    } else if (arg == "--block") {
+      if (!value(text))
+        return false;
+      if (!ParseInt(text, number) || number < 1 || number > 8192) {
+        Fail("--block wants 1 to 8192 frames, not \"" + text + "\"");
+        return false;
+      }
+      options.block = number;
+    } else if (arg == "--set") {
+      if (!value(text))
+        return false;
+      const size_t equals = text.find('=');
+      if (equals == std::string::npos || !ParseInt(text.substr(0, equals), number) ||
+          !ParseDouble(text.substr(equals + 1), real)) {
+        Fail("--set wants INDEX=VALUE, not \"" + text + "\"");
+        return false;
+      }
+      options.sets.emplace_back(number, real);
+    } else if (arg == "--strip") {
+      StripEdit edit;
+      if (!value(text))
+        return false;
+      if (!ParseStrip(text, edit)) {
+        Fail("--strip wants PROGRAM:STRIP:A[:B] with cc/CH/NUM/VAL, note/CH/NUM/VAL or off, "
+             "not \"" +
+             text + "\"");
+        return false;
+      }
+      options.strips.push_back(edit);
+    } else if (arg == "--select") {
+      if (!value(text))
+        return false;
+      Action action(ActionKind::Select);
+      if (!ParseAt(text, action.program, action.seconds)) {
+        Fail("--select wants PROGRAM@SECONDS, not \"" + text + "\"");
+        return false;
+      }
+      options.actions.push_back(action);
+    } else if (arg == "--midi-in") {
+      if (!value(text))
+        return false;
+      Action action(ActionKind::Midi);
+      if (!ParseMidi(text, action)) {
+        Fail("--midi-in wants \"MS BYTES...\" with one to three hex bytes, not \"" + text + "\"");
+        return false;
+      }
+      options.actions.push_back(action);
+    } else if (arg.rfind("--resend@", 0) == 0) {
+      Action action(ActionKind::Resend);
+      if (!ParseDouble(arg.substr(9), action.seconds) || action.seconds < 0) {
+        Fail("--resend@SECONDS wants a time, not \"" + arg + "\"");
+        return false;
+      }
+      options.actions.push_back(action);
+    } else {
+      Fail("run does not know the option " + arg);
+      return false;
+    }
+  }
+  if (!options.bankFile.empty() && !options.programFile.empty()) {
+    Fail("give either --bank or --program, not both");
+    return false;
+  }
+  std::stable_sort(options.actions.begin(), options.actions.end(),
+                   [](const Action& a, const Action& b) { return a.seconds < b.seconds; });
+  return true;
+}
+
+void StoreMessage(uint8_t* strip, int offset, const Message& message)
+{
+  strip[1 + offset] = message.format;
+  strip[3 + offset] = message.channel;
+  strip[5 + offset] = message.number;
+  strip[7 + offset] = message.value;
+}
+
+// Stores the strips and puts them in use, as the editor's "+" does, through
+// a bank chunk (the only door a host has to the strip list).
+bool ApplyStrips(PluginInstance& plugin, const std::vector<StripEdit>& edits)
+{
+  if (edits.empty())
+    return true;
+  std::vector<uint8_t> bank = plugin.GetChunk(false);
+  if (bank.size() != 128 * kProgramBytes) {
+    Fail("the plug-in's bank chunk has an unexpected size");
+    return false;
+  }
+  for (const StripEdit& edit : edits) {
+    uint8_t* program = bank.data() + kProgramBytes * static_cast<size_t>(edit.program);
+    uint8_t* strip = program + kStripsOffset + kStripBytes * static_cast<size_t>(edit.strip);
+    strip[0] = 1;
+    StoreMessage(strip, 0, edit.a);
+    StoreMessage(strip, 1, edit.b);
+    int32_t order[16];
+    int32_t count = 0;
+    std::memcpy(order, program + kOrderOffset, sizeof order);
+    std::memcpy(&count, program + kCountOffset, sizeof count);
+    if (count < 0 || count > 16)
+      count = 0;
+    if (std::find(order, order + count, edit.strip) == order + count && count < 16) {
+      order[count++] = edit.strip;
+      std::memcpy(program + kOrderOffset, order, sizeof order);
+      std::memcpy(program + kCountOffset, &count, sizeof count);
+    }
+  }
+  return plugin.SetChunk(bank, false) == 1;
+}
+
+bool Restore(PluginInstance& plugin, const RunOptions& options)
+{
+  const bool bank = !options.bankFile.empty();
+  const std::string& path = bank ? options.bankFile : options.programFile;
+  if (path.empty())
+    return true;
+  PresetFile preset;
+  std::string error;
+  if (!ReadPresetFile(path, preset, error)) {
+    Fail(error);
+    return false;
+  }
+  if (preset.bank != bank) {
+    Fail(path + " is a " + (preset.bank ? "bank" : "program") + " file, not a " +
+         (bank ? "bank" : "program") + " file");
+    return false;
+  }
+  if (preset.uniqueId != plugin.Effect()->uniqueID) {
+    char ids[64];
+    std::snprintf(ids, sizeof ids, "0x%08X, the plug-in is 0x%08X",
+                  static_cast<uint32_t>(preset.uniqueId),
+                  static_cast<uint32_t>(plugin.Effect()->uniqueID));
+    Fail(path + " belongs to another plug-in (unique id " + ids + ")");
+    return false;
+  }
+  if (plugin.SetChunk(preset.chunk, !bank) != 1) {
+    Fail(path + ": the plug-in refused its chunk of " + std::to_string(preset.chunk.size()) +
+         " bytes");
+    return false;
+  }
+  // After a bank the host selects the bank's current program, as hosts do.
+  if (bank)
+    plugin.SelectProgram(std::clamp(preset.currentProgram, 0, 127));
+  return true;
+}
+
+bool SaveBank(PluginInstance& plugin, const std::string& path)
+{
+  PresetFile preset;
+  preset.bank = true;
+  preset.uniqueId = plugin.Effect()->uniqueID;
+  preset.pluginVersion = plugin.Effect()->version;
+  preset.numPrograms = plugin.Effect()->numPrograms;
+  preset.currentProgram = plugin.CurrentProgram();
+  preset.chunk = plugin.GetChunk(false);
+  std::string error;
+  if (!WritePresetFile(path, preset, error)) {
+    Fail(error);
+    return false;
+  }
+  return true;
+}
+
+} // namespace
+
+int Run(int argc, char** argv)
+{
+  CommonOptions common;
+  std::vector<std::string> rest;
+  if (!ParseCommon(argc, argv, common, rest))
+    return 2;
+  RunOptions options;
+  if (!ParseRunOptions(rest, options))
+    return 2;
+
+  PluginLibrary library(common.path);
+  if (!library.Loaded())
+    return Fail("cannot load " + common.path + ": " + library.Error());
+  PluginInstance plugin(library, common.config);
+  if (!plugin.Loaded()) {
+    std::fprintf(stderr, "quillet-host: the plug-in refused to load (host product \"%s\")\n",
+                 common.config.product.c_str());
+    return 3;
+  }
+
+  const auto frames = static_cast<int32_t>(options.block);
+  plugin.StartUp(static_cast<float>(options.rate), frames);
+  if (!Restore(plugin, options) || !ApplyStrips(plugin, options.strips))
+    return 2;
+  for (const auto& [index, value] : options.sets)
+    plugin.SetParameter(static_cast<int32_t>(index), static_cast<float>(value));
+
+  std::printf("running %s for %.1f s at %.0f Hz, %d-frame blocks\n", common.path.c_str(),
+              options.seconds, options.rate, frames);
+  std::fflush(stdout);
+
+  using Clock = std::chrono::steady_clock;
+  const auto start = Clock::now();
+  const double blockSeconds = frames / options.rate;
+  const auto totalBlocks = static_cast<int64_t>(std::ceil(options.seconds / blockSeconds));
+  std::vector<bool> done(options.actions.size(), false);
+  size_t printed = 0;
+  for (int64_t block = 0; block < totalBlocks; ++block) {
+    const double blockStart = static_cast<double>(block) * blockSeconds;
+    // Real time: each block runs when its time has come.
+    std::this_thread::sleep_until(start + std::chrono::duration_cast<Clock::duration>(
+                                              std::chrono::duration<double>(blockStart)));
+    // Host calls (selections, resends) happen between blocks, in the first
+    // block that starts at or after their time; MIDI goes into the block
+    // that contains its time, at its frame.
+    for (size_t i = 0; i < options.actions.size(); ++i) {
+      const Action& action = options.actions[i];
+      if (done[i])
+        continue;
+      switch (action.kind) {
+      case ActionKind::Select:
+        if (action.seconds > blockStart)
+          continue;
+        plugin.SelectProgram(static_cast<int32_t>(action.program));
+        break;
+      case ActionKind::Resend:
+        if (action.seconds > blockStart)
+          continue;
+        plugin.SetParameter(0, 1.0f);
+        plugin.SetParameter(0, 0.0f);
+        break;
+      case ActionKind::Midi:
+      {
+        if (action.seconds >= blockStart + blockSeconds)
+          continue;
+        const auto delta = static_cast<int32_t>(
+            std::max(0.0, (action.seconds - blockStart) * options.rate));
+        const uint8_t d1 = action.bytes.size() > 1 ? action.bytes[1] : 0;
+        const uint8_t d2 = action.bytes.size() > 2 ? action.bytes[2] : 0;
+        plugin.QueueMidi(action.bytes[0], d1, d2, std::min(delta, frames - 1));
+        break;
+      }
+      }
+      done[i] = true;
+    }
+    plugin.RunBlock(frames);
+    const auto received = plugin.Received();
+    for (; printed < received.size(); ++printed) {
+      const ReceivedEvent& event = received[printed];
+      const double ms = (blockStart + event.deltaFrames / options.rate) * 1000.0;
+      std::printf("%.1f ms  %s\n", ms, FormatMidi(event.bytes, 3).c_str());
+    }
+    std::fflush(stdout);
+  }
+
+  plugin.Suspend();
+  const bool saved = options.saveBank.empty() || SaveBank(plugin, options.saveBank);
+  plugin.Close();
+  return saved ? 0 : 2;
+}
+
+} // namespace qhost::cli

@@ -1,0 +1,38 @@
+// The standard preset files of VST 2 hosts, in their opaque-chunk variants:
+// a bank file (.fxb) holds the plug-in's bank chunk, a program file (.fxp)
+// one program chunk. Every header word is a big-endian 32-bit integer.
+//
+//   'CcnK', byte size of the rest (file size - 8), 'FBCh' or 'FPCh',
+//   format version (2 for a bank, 1 for a program), the plug-in's unique id,
+//   the plug-in's version, the number of programs;
+//   a program file: a 28-byte name; a bank file: the current program and 124
+//   reserved zero bytes;
+//   the chunk size, then the chunk.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qhost {
+
+struct PresetFile
+{
+  bool bank = true;
+  int32_t uniqueId = 0;
+  int32_t pluginVersion = 0;
+  int32_t numPrograms = 0;
+  int32_t currentProgram = 0; // bank files
+  std::string name;           // program files (at most 27 characters)
+  std::vector<uint8_t> chunk;
+};
+
+std::vector<uint8_t> EncodePreset(const PresetFile& preset);
+// False (with a one-line reason) for anything that is not a complete
+// preset file of the opaque-chunk kind.
+bool DecodePreset(const std::vector<uint8_t>& bytes, PresetFile& preset, std::string& error);
+
+bool ReadPresetFile(const std::string& path, PresetFile& preset, std::string& error);
+bool WritePresetFile(const std::string& path, const PresetFile& preset, std::string& error);
+
+} // namespace qhost

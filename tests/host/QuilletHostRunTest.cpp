@@ -1,0 +1,180 @@
+// quillet-host run: the main job, as a user runs it.
+#include "host/PresetFile.h"
+#include "tests/testsupport/Subprocess.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <algorithm>
+#include <regex>
+#include <sstream>
+#include <unistd.h>
+
+using testing::ElementsAre;
+using testing::HasSubstr;
+using testsupport::RunHost;
+
+namespace {
+
+struct Line
+{
+  double ms;
+  std::string bytes;
+};
+
+std::vector<Line> EventLines(const std::string& out)
+{
+  std::vector<Line> lines;
+  const std::regex pattern(R"(^([0-9]+\.[0-9]) ms  ((?:[0-9A-F]{2} ?)+)$)");
+  std::stringstream stream(out);
+  for (std::string text; std::getline(stream, text);) {
+    std::smatch match;
+    if (std::regex_match(text, match, pattern))
+      lines.push_back({std::stod(match[1]), match[2]});
+  }
+  return lines;
+}
+
+std::vector<std::string> Bytes(const std::vector<Line>& lines)
+{
+  std::vector<std::string> bytes;
+  for (const Line& line : lines)
+    bytes.push_back(line.bytes);
+  return bytes;
+}
+
+std::string TempPath(const std::string& name)
+{
+  return std::string(QUILLET_BINARY_DIR) + "/" + name + "-" + std::to_string(getpid());
+}
+
+} // namespace
+
+TEST(QuilletHostRun, DemoBankSendsInitAfterOneSecondAndTheChangeAtOnce)
+{
+  const auto result =
+      RunHost({"run", QUILLET_PLUGIN_PATH, "--bank", QUILLET_SOURCE_DIR "/examples/demo.fxb",
+               "--seconds", "2.6", "--select", "1@2"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  const auto lines = EventLines(result.out);
+  ASSERT_THAT(Bytes(lines), ElementsAre("B0 07 64", "B1 4A 40", "90 3C 64", "B0 07 50",
+                                        "B1 4A 1E"));
+  EXPECT_GE(lines[0].ms, 1000.0);
+  EXPECT_LT(lines[0].ms, 1150.0);
+  EXPECT_GE(lines[3].ms, 2000.0);
+  EXPECT_LT(lines[3].ms, 2030.0) << "in the first block after the selection";
+}
+
+TEST(QuilletHostRun, MidiInputResendAndParameters)
+{
+  const auto result = RunHost({"run", QUILLET_PLUGIN_PATH, "--seconds", "0.4", "--set", "1=1",
+                               "--strip", "0:0:cc/3/7/127:off", "--midi-in", "100 90 3C 40",
+                               "--midi-in", "150 B0 01 02", "--resend@0.2"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  const auto lines = EventLines(result.out);
+  ASSERT_THAT(Bytes(lines), ElementsAre("90 3C 40", "B0 01 02", "B2 07 7F"));
+  EXPECT_NEAR(lines[0].ms, 100.0, 0.1) << "at its frame inside the block";
+  EXPECT_NEAR(lines[1].ms, 150.0, 0.1);
+}
+
+TEST(QuilletHostRun, SavedBankRestoresTheSameState)
+{
+  const std::string path = TempPath("saved.fxb");
+  auto made = RunHost({"run", QUILLET_PLUGIN_PATH, "--seconds", "0", "--strip",
+                       "4:3:note/10/36/90", "--set", "5=1", "--save-bank", path});
+  ASSERT_EQ(made.exitCode, 0) << made.err;
+  qhost::PresetFile preset;
+  std::string error;
+  ASSERT_TRUE(qhost::ReadPresetFile(path, preset, error)) << error;
+  EXPECT_EQ(preset.chunk.size(), 35328u);
+  EXPECT_EQ(preset.uniqueId, 0x514C5458);
+
+  auto replay = RunHost({"run", QUILLET_PLUGIN_PATH, "--bank", path, "--seconds", "0.2",
+                         "--select", "4@0.05"});
+  ASSERT_EQ(replay.exitCode, 0) << replay.err;
+  EXPECT_THAT(Bytes(EventLines(replay.out)), ElementsAre("99 24 5A"));
+  std::remove(path.c_str());
+}
+
+TEST(QuilletHostRun, ProgramFileLoadsIntoTheCurrentProgram)
+{
+  const std::string bank = TempPath("one.fxb");
+  ASSERT_EQ(RunHost({"run", QUILLET_PLUGIN_PATH, "--seconds", "0", "--strip",
+                     "0:0:cc/1/1/1", "--set", "5=1", "--save-bank", bank})
+                .exitCode,
+            0);
+  qhost::PresetFile preset;
+  std::string error;
+  ASSERT_TRUE(qhost::ReadPresetFile(bank, preset, error));
+  qhost::PresetFile program;
+  program.bank = false;
+  program.uniqueId = preset.uniqueId;
+  program.pluginVersion = 1;
+  program.numPrograms = 128;
+  program.name = "first";
+  program.chunk.assign(preset.chunk.begin(), preset.chunk.begin() + 276);
+  const std::string path = TempPath("one.fxp");
+  ASSERT_TRUE(qhost::WritePresetFile(path, program, error));
+  // Send on change is on in the loaded program: the load sends it at once.
+  const auto result =
+      RunHost({"run", QUILLET_PLUGIN_PATH, "--program", path, "--seconds", "0.1"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_THAT(Bytes(EventLines(result.out)), ElementsAre("B0 01 01"));
+  std::remove(path.c_str());
+  std::remove(bank.c_str());
+}
+
+TEST(QuilletHostRun, ForeignAndDamagedPresetsAreRefused)
+{
+  qhost::PresetFile foreign;
+  foreign.uniqueId = 0x41424344;
+  foreign.numPrograms = 128;
+  foreign.chunk.assign(35328, 0);
+  const std::string path = TempPath("foreign.fxb");
+  std::string error;
+  ASSERT_TRUE(qhost::WritePresetFile(path, foreign, error));
+  auto result = RunHost({"run", QUILLET_PLUGIN_PATH, "--bank", path, "--seconds", "0"});
+  EXPECT_NE(result.exitCode, 0);
+  EXPECT_THAT(result.err, HasSubstr("belongs to another plug-in"));
+
+  auto bytes = qhost::EncodePreset(foreign);
+  bytes.resize(bytes.size() / 2);
+  FILE* file = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(file, nullptr);
+  std::fwrite(bytes.data(), 1, bytes.size(), file);
+  std::fclose(file);
+  result = RunHost({"run", QUILLET_PLUGIN_PATH, "--bank", path, "--seconds", "0"});
+  EXPECT_NE(result.exitCode, 0);
+  EXPECT_THAT(result.err, HasSubstr("truncated"));
+
+  result = RunHost({"run", QUILLET_PLUGIN_PATH, "--program", path, "--seconds", "0"});
+  EXPECT_NE(result.exitCode, 0);
+  result = RunHost({"run", QUILLET_PLUGIN_PATH, "--bank", "/nonexistent.fxb"});
+  EXPECT_THAT(result.err, HasSubstr("cannot open"));
+  std::remove(path.c_str());
+}
+
+TEST(QuilletHostRun, MalformedOptionsGetOneLineAndAnError)
+{
+  for (const std::vector<std::string>& options :
+       {std::vector<std::string>{"--seconds", "abc"}, {"--select", "5"}, {"--select", "x@1"},
+        {"--midi-in", "100"}, {"--midi-in", "100 3C"}, {"--midi-in", "x 90 3C 40"},
+        {"--set", "1"}, {"--strip", "0:16:cc/1/1/1"}, {"--strip", "0:0:cc/17/1/1"},
+        {"--block", "0"}, {"--frobnicate"}, {"--resend@soon"}, {"--seconds"}}) {
+    std::vector<std::string> args = {"run", QUILLET_PLUGIN_PATH};
+    args.insert(args.end(), options.begin(), options.end());
+    const auto result = RunHost(args);
+    EXPECT_EQ(result.exitCode, 2) << options[0];
+    EXPECT_THAT(result.err, HasSubstr("quillet-host: ")) << options[0];
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+  }
+}
+
+TEST(QuilletHostRun, RefusedHostGetsExitStatusThree)
+{
+  const auto result =
+      RunHost({"run", QUILLET_PLUGIN_PATH, "--host-product", "Usine", "--seconds", "0"});
+  EXPECT_EQ(result.exitCode, 3);
+  EXPECT_THAT(result.err, HasSubstr("Host not supported (Usine)"));
+}
