@@ -76,7 +76,9 @@ STimerIdle::STimerIdle(vexo::gui::SControl* control_, int id_, int interval_, bo
   timercallback(this);
 }
 
-STimerIdle::~STimerIdle()
+STimerIdle::~STimerIdle() { RemoveFunction(); }
+
+void STimerIdle::RemoveFunction()
 {
   if (!function)
     return;
@@ -92,6 +94,8 @@ STimerIdle::~STimerIdle()
     registry.idletimerrunning = false;
     registry.idlethread.RequestStop();
   }
+  function = nullptr;
+  data = nullptr;
 }
 
 void STimerIdle::SetFunction(SIdleFunction* function_, void* data_)

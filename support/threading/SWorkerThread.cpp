@@ -37,6 +37,12 @@ void SWorkerThread::Join()
     thread.join();
 }
 
+void SWorkerThread::Detach()
+{
+  if (thread.joinable())
+    thread.detach();
+}
+
 bool SWorkerThread::SleepFor(int ms)
 {
   std::unique_lock<std::mutex> hold(mutex);

@@ -34,6 +34,9 @@ public:
   void Stop();
   // Waits for a job that ends by itself.
   void Join();
+  // Lets the thread finish on its own. For an owner that goes away on the
+  // worker itself (after RequestStop): a thread cannot join itself.
+  void Detach();
 
   // Sleeps up to ms milliseconds; false when a stop was requested.
   bool SleepFor(int ms);
