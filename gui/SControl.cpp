@@ -91,8 +91,11 @@ void SControl::DestroyWindow()
 {
   registry::Unregister(this);
   Display* display = Dpy();
-  if (display && window)
+  if (display && window) {
+    // The host may have destroyed its window, and ours with it.
+    XErrorTrap trap(display);
     XDestroyWindow(display, window);
+  }
   window = 0;
 }
 
@@ -465,25 +468,28 @@ void SControl::RefreshRegion(SDrawRegion* region)
 {
   if (!(state & kStateShown) || !window || !Dpy())
     return;
-  // Sender and receiver share the process, so the region travels as an
-  // address; the receiver only follows addresses recorded here.
+  // Sender and receiver share the process, but a client message carries only
+  // 32-bit words: the message names the region by a token kept here.
+  uint32_t token = 0;
   {
     std::lock_guard<std::mutex> hold(regionLock);
-    pendingRegions.push_back(region);
+    token = nextRegionToken = (nextRegionToken % 0x7FFFFFFFu) + 1;
+    pendingRegions.emplace_back(token, region);
   }
-  SendPaintMessage("WM_PAINT_REGION", 0, reinterpret_cast<long>(region), 0, 0, 0);
+  SendPaintMessage("WM_PAINT_REGION", 0, static_cast<long>(token), 0, 0, 0);
 }
 
-bool SControl::TakePendingRegion(SDrawRegion* region)
+SDrawRegion* SControl::TakePendingRegion(long token)
 {
   std::lock_guard<std::mutex> hold(regionLock);
   for (auto it = pendingRegions.begin(); it != pendingRegions.end(); ++it) {
-    if (*it == region) {
+    if (static_cast<long>(it->first) == token) {
+      SDrawRegion* region = it->second;
       pendingRegions.erase(it);
-      return true;
+      return region;
     }
   }
-  return false;
+  return nullptr;
 }
 
 void SControl::RefreshArea(unsigned area)

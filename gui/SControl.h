@@ -26,6 +26,7 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 class SGlobals;
@@ -307,13 +308,17 @@ private:
   // Where the tooltip opens when the pointer enters (root coordinates).
   Point TooltipPosition();
 
-  // Takes a region named by a paint message if RefreshRegion sent it (any
-  // client can send a client message with any address in it).
-  bool TakePendingRegion(SDrawRegion* region);
+  // The region that RefreshRegion sent under this token, once; null for a
+  // token it did not send (any client can send a paint message).
+  SDrawRegion* TakePendingRegion(long token);
 
   std::mutex eventLock; // the event record, refilled by SendEvent
   std::mutex regionLock;
-  std::vector<SDrawRegion*> pendingRegions; // sent by RefreshRegion, not yet drawn
+  // Sent by RefreshRegion, not yet drawn. A client message carries 32-bit
+  // words, so the message names the region by a token rather than by its
+  // address.
+  std::vector<std::pair<uint32_t, SDrawRegion*>> pendingRegions;
+  uint32_t nextRegionToken = 0;
   friend struct EventDispatch;
 };
 

@@ -372,8 +372,7 @@ struct EventDispatch
       return 0;
     int result = 0;
     if (!std::strcmp(name, "WM_PAINT_REGION")) {
-      auto* region = reinterpret_cast<SDrawRegion*>(message.data.l[1]);
-      if (control->TakePendingRegion(region)) {
+      if (SDrawRegion* region = control->TakePendingRegion(message.data.l[1])) {
         XLockDisplay(display);
         control->DrawRegion(region);
         XFlush(display);
