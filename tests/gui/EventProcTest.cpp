@@ -344,8 +344,10 @@ TEST_F(EventProc, ForgedOwnerPropertyFromAnotherClientIsIgnored)
                     reinterpret_cast<unsigned char*>(&value), 1);
     XSync(other, False);
   };
-  // Any number, an address, and the handle of another live control.
-  for (long value : {0x41414141L, static_cast<long>(reinterpret_cast<intptr_t>(&victim)),
+  // Any number, the address of something that is no control, and the value
+  // of another live control.
+  int notAControl[64] = {};
+  for (long value : {0x41414141L, static_cast<long>(reinterpret_cast<intptr_t>(notAControl)),
                      registry::ValueOf(&bystander)}) {
     forge(victim.window, value);
     EXPECT_EQ(Deliver(Button(victim, ButtonPress, Button1, 10)), 0);
