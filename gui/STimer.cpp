@@ -73,8 +73,9 @@ void STimerObject::Start(vexo::gui::SControl* control_, int id_, unsigned interv
   job->event.kind = vexo::gui::kPayloadValue;
   job->event.value = id;
   job->event.sender = control;
+  // Last: from here on a listener on the new thread may delete this object.
   std::shared_ptr<Job> running = job;
-  job->thread.Start([running] { running->Run(); });
+  running->thread.Start([running] { running->Run(); });
 }
 
 void STimerObject::Stop()
@@ -107,8 +108,9 @@ STimer::~STimer()
 void STimer::Start(unsigned interval_)
 {
   interval = interval_;
-  object->Start(control, static_cast<int>(id), interval);
+  // Set first: a listener may stop or delete the timer from its first tick.
   running = true;
+  object->Start(control, static_cast<int>(id), interval);
 }
 
 void STimer::Stop()

@@ -14,7 +14,17 @@ void SWorkerThread::Start(std::function<void()> job)
     stopRequested = false;
     woken = false;
   }
-  thread = std::thread(std::move(job));
+  // The job starts only once `thread` holds it, so a job that detaches its
+  // own thread (its owner going away on it) finds the handle in place.
+  std::lock_guard<std::mutex> starting(startMutex);
+  thread = std::thread([this, job = std::move(job)] {
+    {
+      std::lock_guard<std::mutex> started(startMutex);
+    }
+    workerId = std::this_thread::get_id();
+    job();
+    workerId = std::thread::id();
+  });
 }
 
 void SWorkerThread::RequestStop()

@@ -45,13 +45,17 @@ public:
 
   bool StopRequested() const { return stopRequested.load(); }
   bool Joinable() const { return thread.joinable(); }
-  bool IsCurrentThread() const { return thread.get_id() == std::this_thread::get_id(); }
+  bool IsCurrentThread() const { return workerId.load() == std::this_thread::get_id(); }
 
 private:
   std::thread thread;
   std::mutex mutex;
+  std::mutex startMutex;
   std::condition_variable wakeUp;
   std::atomic<bool> stopRequested{false};
+  // Set by the worker itself for the length of its job, so that any thread
+  // may ask without reading `thread`, which the owner writes.
+  std::atomic<std::thread::id> workerId{};
   bool woken = false;
 };
 
