@@ -16,6 +16,8 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <vector>
 
@@ -569,4 +571,47 @@ TEST_F(EventProc, LoopOfADialogReturnsWhenStopped)
   EXPECT_EQ(dialog.Loop(), 0);
   EXPECT_FALSE(dialog.Running());
   EXPECT_EQ(dialog.calls.front(), (guitest::Call{"close"}));
+}
+
+namespace {
+
+struct Refresher
+{
+  Probe* control = nullptr;
+  std::atomic<int> passes{0};
+};
+
+void RefreshFromIdle(void* data)
+{
+  auto* refresher = static_cast<Refresher*>(data);
+  refresher->control->Refresh();
+  refresher->control->RefreshOutlines();
+  (void)refresher->control->Enabled();
+  (void)refresher->control->Width();
+  ++refresher->passes;
+}
+
+} // namespace
+
+TEST_F(EventProc, IdleThreadRefreshesWhileTheHostThreadDispatches)
+{
+  Probe control(&globals, nullptr, globals.TopLevelId(), 0x4, 0, 0, 40, 40);
+  control.Show();
+  Refresher refresher;
+  refresher.control = &control;
+  void (*function)(void*) = RefreshFromIdle;
+  control.CreateIdleTimer(2, false);
+  control.CreateIdleFunction(&function, &refresher);
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+  int size = 40;
+  while (std::chrono::steady_clock::now() < until) {
+    guitest::DeliverPending();
+    control.SetSize(++size % 20 + 30, 40);
+    XEvent enter = Crossing(control, (size % 2) ? EnterNotify : LeaveNotify);
+    Deliver(enter);
+  }
+  control.DestroyIdleTimer();
+  guitest::DeliverPending();
+  EXPECT_GT(refresher.passes, 10);
+  EXPECT_GT(control.draws, 5);
 }
