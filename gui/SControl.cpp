@@ -31,9 +31,12 @@ namespace {
 
 constexpr long kControlEventMask = 0x163A07F;
 constexpr long kDialogReducedMask = 0x228000; // Exposure, StructureNotify, FocusChange
-constexpr long kDoNotPropagate = 0x200F;       // keys, buttons, button motion
+constexpr long kDoNotPropagate = 0x200F;      // keys, buttons, button motion
 
-Display* Dpy() { return ActiveDisplay(); }
+Display* Dpy()
+{
+  return ActiveDisplay();
+}
 
 // Sets a 32-bit property of one or more items, replacing it whole.
 void SetProperty32(Display* display, Window window, Atom property, Atom type, const long* items,
@@ -219,7 +222,10 @@ void SControl::CreateContexts()
   input = new context::SInput();
 }
 
-void SControl::CleanRessources() { destroying = true; }
+void SControl::CleanRessources()
+{
+  destroying = true;
+}
 
 void SControl::CleanUp()
 {
@@ -320,9 +326,15 @@ void SControl::Move(int dx, int dy)
   SetPosition(r.left + dx, r.top + dy);
 }
 
-void SControl::Move(Point& delta) { Move(delta.x, delta.y); }
+void SControl::Move(Point& delta)
+{
+  Move(delta.x, delta.y);
+}
 
-void SControl::Move(const Point& delta) { Move(delta.x, delta.y); }
+void SControl::Move(const Point& delta)
+{
+  Move(delta.x, delta.y);
+}
 
 void SControl::SetPosition(int x, int y)
 {
@@ -575,9 +587,15 @@ void SControl::SetBackgroundColour(int colour)
     drawing->SetBackgroundColour(colour);
 }
 
-int SControl::GetBackgroundColour() { return drawing ? drawing->GetBackgroundColour() : 0; }
+int SControl::GetBackgroundColour()
+{
+  return drawing ? drawing->GetBackgroundColour() : 0;
+}
 
-int SControl::GetForegroundColour() { return drawing ? drawing->GetForegroundColour() : 0; }
+int SControl::GetForegroundColour()
+{
+  return drawing ? drawing->GetForegroundColour() : 0;
+}
 
 void SControl::SetColours(int c1, int c2, int c3, int c4, int c5, int c6, int c7)
 {
@@ -591,7 +609,10 @@ void SControl::SetTextColour(int colour)
     drawing->SetTextColour(colour, false);
 }
 
-void SControl::SetTitleText(const char* text) { SetTitleProperties(text ? text : ""); }
+void SControl::SetTitleText(const char* text)
+{
+  SetTitleProperties(text ? text : "");
+}
 
 int SControl::GetFrameColour(bool enabled, bool highlighted)
 {
@@ -604,7 +625,10 @@ void SControl::SetFrameColour(int plain, int highlighted, int disabled)
     drawing->SetFrameColour(plain, highlighted, disabled);
 }
 
-const Label& SControl::GetLabel() { return label; }
+const Label& SControl::GetLabel()
+{
+  return label;
+}
 
 void SControl::EnableTooltip(bool enable)
 {
@@ -623,7 +647,10 @@ void SControl::SetSize(int width, int height)
     XResizeWindow(display, window, static_cast<unsigned>(width), static_cast<unsigned>(height));
 }
 
-bool SControl::IsSubcontrol(unsigned id_) { return id_ == id; }
+bool SControl::IsSubcontrol(unsigned id_)
+{
+  return id_ == id;
+}
 
 void SControl::SetRoundShape(bool round)
 {
@@ -697,8 +724,8 @@ void SControl::GetScreen2Client(Point& point) const
     return;
   int cx = 0, cy = 0;
   Window child = 0;
-  if (XTranslateCoordinates(display, DefaultRootWindow(display), window, point.x, point.y, &cx,
-                            &cy, &child)) {
+  if (XTranslateCoordinates(display, DefaultRootWindow(display), window, point.x, point.y, &cx, &cy,
+                            &child)) {
     point.x = cx;
     point.y = cy;
   }
@@ -723,15 +750,24 @@ Rect SControl::ClientRect() const
   return clientRect;
 }
 
-int SControl::Width() const { return ClientRect().right; }
+int SControl::Width() const
+{
+  return ClientRect().right;
+}
 
-int SControl::Height() const { return ClientRect().bottom; }
+int SControl::Height() const
+{
+  return ClientRect().bottom;
+}
 
 // Timers of a control.
 
 namespace {
 
-int DrawId(SGlobals* globals) { return globals ? globals->NextId() : 0; }
+int DrawId(SGlobals* globals)
+{
+  return globals ? globals->NextId() : 0;
+}
 
 } // namespace
 
@@ -749,8 +785,7 @@ vexo::threading::STimer* SControl::AddTimer(int interval, bool start)
 {
   EnableEventHandler(kEventTimer);
   AddEventListener(this, kEventTimer);
-  auto* added =
-      new vexo::threading::STimer(this, static_cast<unsigned>(DrawId(globals)), 0);
+  auto* added = new vexo::threading::STimer(this, static_cast<unsigned>(DrawId(globals)), 0);
   if (start)
     added->Start(static_cast<unsigned>(interval));
   return added;

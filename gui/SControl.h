@@ -19,9 +19,9 @@
 // connection nothing is created and every operation does nothing.
 #pragma once
 
+#include "gui/SEvent.h"
 #include "support/data/datastring.h"
 #include "support/math/geom.h"
-#include "gui/SEvent.h"
 
 #include <atomic>
 #include <cstdint>
@@ -114,9 +114,8 @@ public:
   SControl& operator=(const SControl&) = delete;
 
   // Virtual operations, in the order of their slots.
-  virtual int Create(SGlobals* globals, SControl* parent, unsigned id, const char* label,
-                     int style, int x, int y, int width, int height, unsigned long nativeParent,
-                     bool unused);
+  virtual int Create(SGlobals* globals, SControl* parent, unsigned id, const char* label, int style,
+                     int x, int y, int width, int height, unsigned long nativeParent, bool unused);
   virtual void CreateContexts();
   virtual void CleanRessources();
   virtual void CleanUp();
@@ -169,8 +168,7 @@ public:
   virtual void MouseTracker(bool) {}
   virtual bool MouseTracking();
   virtual int Modifiers(int state);
-  virtual void KeyStateChanged(int /*key*/, bool /*pressed*/, int /*modifiers*/,
-                               int /*keyClass*/)
+  virtual void KeyStateChanged(int /*key*/, bool /*pressed*/, int /*modifiers*/, int /*keyClass*/)
   {
   }
   virtual void UpdateModifiers(int, bool);
@@ -242,8 +240,8 @@ public:
   void DisableEventHandler(int code);
   // Refills the event record and calls ParseEvent on every listener of the
   // code, in registration order; returns the number of listeners.
-  unsigned SendEvent(int code, int kind, int value, float realValue, void* data,
-                     SControl* sender, vexo::threading::SMutexID* lock);
+  unsigned SendEvent(int code, int kind, int value, float realValue, void* data, SControl* sender,
+                     vexo::threading::SMutexID* lock);
   void SendEvent(SEvent* event);
   static void PrepareEvent(SEvent& event, int code, int kind, int value, float realValue,
                            void* data, SControl* sender, vexo::threading::SMutexID* lock);

@@ -55,15 +55,18 @@ bool PointerInside(Display* display, SControl* control)
   if (!XQueryPointer(display, DefaultRootWindow(display), &root, &child, &rootX, &rootY, &x, &y,
                      &mask))
     return false;
-  if (!XTranslateCoordinates(display, DefaultRootWindow(display), control->window, rootX, rootY,
-                             &x, &y, &child))
+  if (!XTranslateCoordinates(display, DefaultRootWindow(display), control->window, rootX, rootY, &x,
+                             &y, &child))
     return false;
   const Rect client = control->ClientRect();
   return x >= 0 && x <= client.right && y >= 0 && y <= client.bottom;
 }
 
 // A handler of this thread may have deleted the control it was called on.
-bool Alive(SControl* control) { return registry::IsLive(control); }
+bool Alive(SControl* control)
+{
+  return registry::IsLive(control);
+}
 
 } // namespace
 
@@ -492,8 +495,8 @@ int SControl::eventProc(XEvent* event)
   int format = 0;
   unsigned long items = 0, after = 0;
   unsigned char* data = nullptr;
-  const int status = XGetWindowProperty(display, window, owner, 0, 1, False, AnyPropertyType,
-                                        &type, &format, &items, &after, &data);
+  const int status = XGetWindowProperty(display, window, owner, 0, 1, False, AnyPropertyType, &type,
+                                        &format, &items, &after, &data);
   XSetErrorHandler(previous);
   long value = 0;
   if (status == Success && items == 1 && format == 32 && data)
@@ -572,12 +575,23 @@ int SControl::TranslateKey(unsigned long symbol, int& keyClass)
     unsigned long a, b;
     int key;
   } special[] = {
-      {XK_Return, XK_KP_Enter, 0}, {XK_Escape, XK_Escape, 1},     {XK_Tab, XK_KP_Tab, 2},
-      {XK_BackSpace, XK_BackSpace, 3}, {XK_Delete, XK_KP_Delete, 4}, {XK_Insert, XK_KP_Insert, 5},
-      {XK_Up, XK_KP_Up, 6},         {XK_Down, XK_KP_Down, 7},     {XK_Left, XK_KP_Left, 8},
-      {XK_Right, XK_KP_Right, 9},   {XK_Prior, XK_KP_Prior, 10},  {XK_Next, XK_KP_Next, 11},
-      {XK_Home, XK_KP_Home, 12},    {XK_End, XK_KP_End, 13},      {XK_Caps_Lock, XK_Caps_Lock, 14},
-      {XK_Print, XK_Print, 15},     {XK_Pause, XK_Break, 16},
+      {XK_Return, XK_KP_Enter, 0},
+      {XK_Escape, XK_Escape, 1},
+      {XK_Tab, XK_KP_Tab, 2},
+      {XK_BackSpace, XK_BackSpace, 3},
+      {XK_Delete, XK_KP_Delete, 4},
+      {XK_Insert, XK_KP_Insert, 5},
+      {XK_Up, XK_KP_Up, 6},
+      {XK_Down, XK_KP_Down, 7},
+      {XK_Left, XK_KP_Left, 8},
+      {XK_Right, XK_KP_Right, 9},
+      {XK_Prior, XK_KP_Prior, 10},
+      {XK_Next, XK_KP_Next, 11},
+      {XK_Home, XK_KP_Home, 12},
+      {XK_End, XK_KP_End, 13},
+      {XK_Caps_Lock, XK_Caps_Lock, 14},
+      {XK_Print, XK_Print, 15},
+      {XK_Pause, XK_Break, 16},
   };
   for (const auto& entry : special) {
     if (symbol == entry.a || symbol == entry.b) {
@@ -625,9 +639,15 @@ void SControl::MousePosition(int x, int y)
   MousePosChanged(input->dx, input->dy);
 }
 
-bool* SControl::MouseState() { return input ? input->flags : nullptr; }
+bool* SControl::MouseState()
+{
+  return input ? input->flags : nullptr;
+}
 
-bool SControl::MouseTracking() { return input && input->flags[kMouseTracking]; }
+bool SControl::MouseTracking()
+{
+  return input && input->flags[kMouseTracking];
+}
 
 int SControl::Modifiers(int state_)
 {

@@ -73,8 +73,8 @@ struct Trampoline
 
   Trampoline()
   {
-    page = mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_32BIT,
-                -1, 0);
+    page =
+        mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_32BIT, -1, 0);
     if (page == MAP_FAILED)
       return;
     const uint64_t target = reinterpret_cast<uint64_t>(&SControl::eventProc);

@@ -22,8 +22,14 @@ void SControl::ShowTooltip(const Point&) {}
 
 void SControl::HideTooltip() {}
 
-void SControl::DeleteTooltipData() { tooltip = nullptr; }
+void SControl::DeleteTooltipData()
+{
+  tooltip = nullptr;
+}
 
-Point SControl::TooltipPosition() { return Point{0, 0}; }
+Point SControl::TooltipPosition()
+{
+  return Point{0, 0};
+}
 
 } // namespace vexo::gui

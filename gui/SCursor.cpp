@@ -93,12 +93,11 @@ void SCursor::Create(const unsigned char* image, const unsigned char* mask, int 
   XColor black{};
   black.pixel = BlackPixel(display, screen);
   XQueryColor(display, DefaultColormap(display, screen), &black);
-  Pixmap source = XCreateBitmapFromData(display, root, reinterpret_cast<const char*>(image),
-                                        static_cast<unsigned>(width),
-                                        static_cast<unsigned>(height));
+  Pixmap source =
+      XCreateBitmapFromData(display, root, reinterpret_cast<const char*>(image),
+                            static_cast<unsigned>(width), static_cast<unsigned>(height));
   Pixmap shape = XCreateBitmapFromData(display, root, reinterpret_cast<const char*>(mask),
-                                       static_cast<unsigned>(width),
-                                       static_cast<unsigned>(height));
+                                       static_cast<unsigned>(width), static_cast<unsigned>(height));
   if (source && shape) {
     if (cursor)
       XFreeCursor(display, cursor);

@@ -18,8 +18,8 @@ class SImageLabel : public SControl
 {
 public:
   // Constructs the control with no image.
-  SImageLabel(SGlobals* globals, SControl* parent, unsigned id, const char* title, int style,
-              int x, int y, int width, int height, unsigned long nativeParent = 0);
+  SImageLabel(SGlobals* globals, SControl* parent, unsigned id, const char* title, int style, int x,
+              int y, int width, int height, unsigned long nativeParent = 0);
   ~SImageLabel() override;
 
   // Copies the off-screen image over the whole control; nothing without one.

@@ -91,7 +91,10 @@ void STimerObject::Notification()
     job->Tick();
 }
 
-bool STimerObject::Active() const { return job && job->active; }
+bool STimerObject::Active() const
+{
+  return job && job->active;
+}
 
 STimer::STimer(vexo::gui::SControl* control_, unsigned id_, unsigned spare_)
     : control(control_), spare(spare_), id(id_), object(new STimerObject())

@@ -83,7 +83,10 @@ void SWindow::WindowMaximize(bool maximize)
     state |= kStateNotMaximized;
 }
 
-void SWindow::MousePosition(int x, int y) { SControl::MousePosition(x, y); }
+void SWindow::MousePosition(int x, int y)
+{
+  SControl::MousePosition(x, y);
+}
 
 void SWindow::UpdateModifiers(int state_, bool pressed)
 {
@@ -179,6 +182,17 @@ int SWindow::Loop()
   CleanRessources();
   std::exit(0);
 }
+
+const char* SWindowEventType(int type)
+{
+  return type == CreateNotify ? "Eventtype: CreateNotify" : "Eventtype: (unknown)";
+}
+
+void SendKey(int, char, bool) {}
+
+void SendMouse(int, int, int, int, int) {}
+
+void SendText(int, char*) {}
 
 void SWindow::SetMenu(SControl* menu_)
 {

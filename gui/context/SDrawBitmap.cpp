@@ -33,9 +33,9 @@ void SDrawBitmap::Create(const void* xpmData, int width_, int height_, bool flag
   const Window root = RootWindow(display, screen);
   if (!xpmData) {
     if (width > 0 && height > 0)
-      pixmap = XCreatePixmap(display, root, static_cast<unsigned>(width),
-                             static_cast<unsigned>(height),
-                             static_cast<unsigned>(DefaultDepth(display, screen)));
+      pixmap =
+          XCreatePixmap(display, root, static_cast<unsigned>(width), static_cast<unsigned>(height),
+                        static_cast<unsigned>(DefaultDepth(display, screen)));
     return;
   }
   XpmAttributes attributes{};

@@ -37,6 +37,9 @@ SDrawMemoryDevice::~SDrawMemoryDevice()
   }
 }
 
-unsigned long SDrawMemoryDevice::GetDrawable() { return bitmap ? bitmap->Pixmap() : 0; }
+unsigned long SDrawMemoryDevice::GetDrawable()
+{
+  return bitmap ? bitmap->Pixmap() : 0;
+}
 
 } // namespace vexo::gui::context

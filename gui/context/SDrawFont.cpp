@@ -13,7 +13,10 @@ namespace {
 constexpr const char* kTail = "-*-*-*-*-*-iso8859-1";
 constexpr const char* kLastResort = "-adobe-helvetica-bold-r-normal--34-*-*-*-*-*-iso8859-1";
 
-XFontStruct* Font(void* info) { return static_cast<XFontStruct*>(info); }
+XFontStruct* Font(void* info)
+{
+  return static_cast<XFontStruct*>(info);
+}
 
 } // namespace
 
@@ -70,9 +73,15 @@ bool SDrawFont::Load(const char* pattern)
   return true;
 }
 
-int SDrawFont::Ascent() const { return info ? Font(info)->ascent : 0; }
+int SDrawFont::Ascent() const
+{
+  return info ? Font(info)->ascent : 0;
+}
 
-int SDrawFont::Descent() const { return info ? Font(info)->descent : 0; }
+int SDrawFont::Descent() const
+{
+  return info ? Font(info)->descent : 0;
+}
 
 int SDrawFont::TextWidth(const char* text) const
 {

@@ -27,7 +27,10 @@ XFontStruct* FontInfo(SDrawFont* font)
   return font ? static_cast<XFontStruct*>(font->Info()) : nullptr;
 }
 
-short Cut(int value) { return static_cast<short>(value); }
+short Cut(int value)
+{
+  return static_cast<short>(value);
+}
 
 } // namespace
 
@@ -44,17 +47,35 @@ SDrawing::SDrawing(vexo::gui::SControl* control_, SGlobals* globals_)
   disabledFrameColour = SCOL(138, 145, 150);
 }
 
-SDrawing::~SDrawing() { delete device; }
+SDrawing::~SDrawing()
+{
+  delete device;
+}
 
-_XDisplay* SDrawing::Dpy() const { return device ? device->Display() : nullptr; }
+_XDisplay* SDrawing::Dpy() const
+{
+  return device ? device->Display() : nullptr;
+}
 
-_XGC* SDrawing::Gc() const { return device ? device->Get() : nullptr; }
+_XGC* SDrawing::Gc() const
+{
+  return device ? device->Get() : nullptr;
+}
 
-unsigned long SDrawing::Target() const { return device ? device->GetDrawable() : 0; }
+unsigned long SDrawing::Target() const
+{
+  return device ? device->GetDrawable() : 0;
+}
 
-SDrawDevice* SDrawing::GetDevice() { return device; }
+SDrawDevice* SDrawing::GetDevice()
+{
+  return device;
+}
 
-void SDrawing::SetDevice(SDrawDevice* device_) { device = device_; }
+void SDrawing::SetDevice(SDrawDevice* device_)
+{
+  device = device_;
+}
 
 void SDrawing::InitDrawing(vexo::gui::SControl* control_, SDrawing*)
 {
@@ -88,7 +109,10 @@ int SDrawing::SetBackgroundColour(bool enabled)
   return static_cast<int>(background);
 }
 
-void SDrawing::SetBackgroundColour(int colour) { background = static_cast<unsigned long>(colour); }
+void SDrawing::SetBackgroundColour(int colour)
+{
+  background = static_cast<unsigned long>(colour);
+}
 
 void SDrawing::SetBackground(int colour, bool enabled)
 {
@@ -96,9 +120,15 @@ void SDrawing::SetBackground(int colour, bool enabled)
   SetBackgroundColour(enabled);
 }
 
-int SDrawing::GetBackgroundColour() { return static_cast<int>(background); }
+int SDrawing::GetBackgroundColour()
+{
+  return static_cast<int>(background);
+}
 
-int SDrawing::GetParentBackgroundColour() { return static_cast<int>(parentBackground); }
+int SDrawing::GetParentBackgroundColour()
+{
+  return static_cast<int>(parentBackground);
+}
 
 void SDrawing::SetForegroundColour(bool enabled)
 {
@@ -107,7 +137,10 @@ void SDrawing::SetForegroundColour(bool enabled)
     XSetForeground(Dpy(), Gc(), foreground);
 }
 
-int SDrawing::GetForegroundColour() { return static_cast<int>(foreground); }
+int SDrawing::GetForegroundColour()
+{
+  return static_cast<int>(foreground);
+}
 
 int SDrawing::GetFrameColour(bool enabled, bool highlighted)
 {
@@ -131,7 +164,10 @@ void SDrawing::SetFillMode(int rule)
   fillMode = rule;
 }
 
-int SDrawing::GetFillMode() { return fillMode; }
+int SDrawing::GetFillMode()
+{
+  return fillMode;
+}
 
 void SDrawing::SetFillStyle(int style)
 {
@@ -140,13 +176,16 @@ void SDrawing::SetFillStyle(int style)
     XSetFillStyle(Dpy(), Gc(), style);
 }
 
-int SDrawing::GetFillStyle() { return fillStyle; }
+int SDrawing::GetFillStyle()
+{
+  return fillStyle;
+}
 
 void SDrawing::SetLogic(int code)
 {
-  static const int functions[] = {GXclear,        GXxor,   GXinvert,    GXorReverse, GXandReverse,
-                                  GXand,          GXor,    GXandInverted, GXnoop,    GXnor,
-                                  GXequiv,        GXcopyInverted, GXorInverted, GXnand, GXset};
+  static const int functions[] = {GXclear, GXxor,          GXinvert,      GXorReverse, GXandReverse,
+                                  GXand,   GXor,           GXandInverted, GXnoop,      GXnor,
+                                  GXequiv, GXcopyInverted, GXorInverted,  GXnand,      GXset};
   logic = code;
   const int function = (code >= 0 && code <= 14) ? functions[code] : GXcopy;
   if (Dpy() && Gc())
@@ -204,7 +243,10 @@ void SDrawing::DrawPoint(int x, int y)
     XDrawPoint(Dpy(), Target(), Gc(), x, y);
 }
 
-void SDrawing::DrawPoint(Point point) { DrawPoint(point.x, point.y); }
+void SDrawing::DrawPoint(Point point)
+{
+  DrawPoint(point.x, point.y);
+}
 
 void SDrawing::DrawLine(int x1, int y1, int x2, int y2)
 {
@@ -212,7 +254,10 @@ void SDrawing::DrawLine(int x1, int y1, int x2, int y2)
     XDrawLine(Dpy(), Target(), Gc(), x1, y1, x2, y2);
 }
 
-void SDrawing::DrawLine(Point from, Point to) { DrawLine(from.x, from.y, to.x, to.y); }
+void SDrawing::DrawLine(Point from, Point to)
+{
+  DrawLine(from.x, from.y, to.x, to.y);
+}
 
 void SDrawing::DrawRect(int x1, int y1, int x2, int y2)
 {
@@ -221,9 +266,15 @@ void SDrawing::DrawRect(int x1, int y1, int x2, int y2)
                    static_cast<unsigned>(y2 - y1 - 1));
 }
 
-void SDrawing::DrawRect(Point a, Point b) { DrawRect(a.x, a.y, b.x, b.y); }
+void SDrawing::DrawRect(Point a, Point b)
+{
+  DrawRect(a.x, a.y, b.x, b.y);
+}
 
-void SDrawing::DrawRect(const Rect& r) { DrawRect(r.left, r.top, r.right, r.bottom); }
+void SDrawing::DrawRect(const Rect& r)
+{
+  DrawRect(r.left, r.top, r.right, r.bottom);
+}
 
 void SDrawing::DrawRoundedRect(int x1, int y1, int x2, int y2, int ew, int eh)
 {
@@ -249,11 +300,20 @@ void SDrawing::DrawText(const char* text, int x, int y)
               static_cast<int>(std::strlen(text)));
 }
 
-void SDrawing::DrawText(const char* text, Point at) { DrawText(text, at.x, at.y); }
+void SDrawing::DrawText(const char* text, Point at)
+{
+  DrawText(text, at.x, at.y);
+}
 
-void SDrawing::DrawText(const Text& text, int x, int y) { DrawText(text.Text(), x, y); }
+void SDrawing::DrawText(const Text& text, int x, int y)
+{
+  DrawText(text.Text(), x, y);
+}
 
-void SDrawing::DrawText(const Text& text, Point at) { DrawText(text.Text(), at.x, at.y); }
+void SDrawing::DrawText(const Text& text, Point at)
+{
+  DrawText(text.Text(), at.x, at.y);
+}
 
 void SDrawing::DrawLabel(const char* text, const Rect& rect, int flags, const Point& offset)
 {
@@ -325,8 +385,7 @@ void SDrawing::PaintStipple(unsigned long bitmap, int w, int h, const Rect& rect
   XSetFillStyle(Dpy(), copy, FillStippled);
   XSetStipple(Dpy(), copy, bitmap);
   XSetTSOrigin(Dpy(), copy, x, y);
-  XFillRectangle(Dpy(), Target(), copy, x, y, static_cast<unsigned>(w),
-                 static_cast<unsigned>(h));
+  XFillRectangle(Dpy(), Target(), copy, x, y, static_cast<unsigned>(w), static_cast<unsigned>(h));
 }
 
 namespace {
@@ -336,9 +395,9 @@ XImage* BitImage(Display* display, int w, int h)
 {
   const int bytesPerLine = (w + 7) / 8;
   char* data = static_cast<char*>(calloc(static_cast<size_t>(bytesPerLine) * h, 1));
-  XImage* image = XCreateImage(display, DefaultVisual(display, DefaultScreen(display)), 1,
-                               XYBitmap, 0, data, static_cast<unsigned>(w),
-                               static_cast<unsigned>(h), 8, bytesPerLine);
+  XImage* image =
+      XCreateImage(display, DefaultVisual(display, DefaultScreen(display)), 1, XYBitmap, 0, data,
+                   static_cast<unsigned>(w), static_cast<unsigned>(h), 8, bytesPerLine);
   if (!image) {
     free(data);
     return nullptr;
@@ -361,8 +420,7 @@ XImage* RenderText(Display* display, Drawable drawable, SDrawFont* font, const c
   XFillRectangle(display, source, bitGc, 0, 0, static_cast<unsigned>(fillW),
                  static_cast<unsigned>(fillH));
   XSetForeground(display, bitGc, 1);
-  XDrawString(display, source, bitGc, 0, font->Ascent(), text,
-              static_cast<int>(std::strlen(text)));
+  XDrawString(display, source, bitGc, 0, font->Ascent(), text, static_cast<int>(std::strlen(text)));
   return XGetImage(display, source, 0, 0, static_cast<unsigned>(w), static_cast<unsigned>(h), 1,
                    XYPixmap);
 }
@@ -406,8 +464,10 @@ void SDrawing::DrawRotatedText(const char* text, const Rect& rect, int angle, in
   const double radians = angle * M_PI / 180.0;
   const double sine = std::sin(radians);
   const double cosine = std::cos(radians);
-  int W1 = static_cast<int>(std::lround(std::fabs(H0 * sine) + std::fabs(W0 * cosine) + 0.99999 + 2));
-  int H1 = static_cast<int>(std::lround(std::fabs(H0 * cosine) + std::fabs(W0 * sine) + 0.99999 + 2));
+  int W1 =
+      static_cast<int>(std::lround(std::fabs(H0 * sine) + std::fabs(W0 * cosine) + 0.99999 + 2));
+  int H1 =
+      static_cast<int>(std::lround(std::fabs(H0 * cosine) + std::fabs(W0 * sine) + 0.99999 + 2));
   if (W1 % 2 == 0)
     ++W1;
   if (H1 % 2 == 0)
@@ -574,7 +634,10 @@ void SDrawing::DrawPixelNumber(int x, int y, int digit)
     DrawLine(x1, y2, x2, y2);
 }
 
-void SDrawing::DrawPixelNumber(Point& at, int digit) { DrawPixelNumber(at.x, at.y, digit); }
+void SDrawing::DrawPixelNumber(Point& at, int digit)
+{
+  DrawPixelNumber(at.x, at.y, digit);
+}
 
 void SDrawing::Arc(int x1, int y1, int x2, int y2, int start, int extent, bool fill, int mode)
 {
@@ -632,9 +695,15 @@ void SDrawing::Poly(const Point* points, int count, bool fill)
     XDrawLines(Dpy(), Target(), Gc(), xpoints.data(), count, CoordModeOrigin);
 }
 
-void SDrawing::DrawPoly(const Point* points, int count) { Poly(points, count, false); }
+void SDrawing::DrawPoly(const Point* points, int count)
+{
+  Poly(points, count, false);
+}
 
-void SDrawing::FillPoly(const Point* points, int count) { Poly(points, count, true); }
+void SDrawing::FillPoly(const Point* points, int count)
+{
+  Poly(points, count, true);
+}
 
 void SDrawing::FillRect(int x1, int y1, int x2, int y2)
 {
@@ -643,9 +712,15 @@ void SDrawing::FillRect(int x1, int y1, int x2, int y2)
                    static_cast<unsigned>(y2 - y1));
 }
 
-void SDrawing::FillRect(Point a, Point b) { FillRect(a.x, a.y, b.x, b.y); }
+void SDrawing::FillRect(Point a, Point b)
+{
+  FillRect(a.x, a.y, b.x, b.y);
+}
 
-void SDrawing::FillRect(const Rect& r) { FillRect(r.left, r.top, r.right, r.bottom); }
+void SDrawing::FillRect(const Rect& r)
+{
+  FillRect(r.left, r.top, r.right, r.bottom);
+}
 
 void SDrawing::FillRoundedRect(int x1, int y1, int x2, int y2, int ew, int eh)
 {
@@ -665,8 +740,8 @@ void SDrawing::FillRoundedRect(const Rect& r, int ew, int eh)
 
 void SDrawing::DrawMemory(SDrawDevice* source, int dx, int dy, int sx1, int sy1, int sx2, int sy2)
 {
-  if (!source || !Dpy() || !source->Get() || !source->GetDrawable() || !Target() ||
-      sx2 <= sx1 || sy2 <= sy1)
+  if (!source || !Dpy() || !source->Get() || !source->GetDrawable() || !Target() || sx2 <= sx1 ||
+      sy2 <= sy1)
     return;
   XCopyArea(Dpy(), source->GetDrawable(), Target(), source->Get(), sx1, sy1,
             static_cast<unsigned>(sx2 - sx1), static_cast<unsigned>(sy2 - sy1), dx, dy);

@@ -134,8 +134,7 @@ public:
   virtual void DrawBitmap(SDrawBitmap*, Rect, bool, SDrawBitmapMask*) {}
   // Copies (sx1, sy1)-(sx2, sy2) of the source's drawable to (dx, dy) with
   // the source's GC; nothing for a null source.
-  virtual void DrawMemory(SDrawDevice* source, int dx, int dy, int sx1, int sy1, int sx2,
-                          int sy2);
+  virtual void DrawMemory(SDrawDevice* source, int dx, int dy, int sx1, int sy1, int sx2, int sy2);
   virtual void DrawMemory(SDrawDevice* source, Point at, const Rect& area);
   virtual void DrawMemory(SDrawDevice* source, int dx, int dy, int sx1, int sy1, int sx2, int sy2,
                           unsigned char unused);

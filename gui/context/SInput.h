@@ -56,8 +56,8 @@ public:
   int32_t dx = 0; // last movement
   int32_t dy = 0;
   bool flags[kMouseFlags] = {};
-  int32_t pressButton = 0;      // button of the last press
-  unsigned long pressTime = 0;  // server time of the last press; 0 = none yet
+  int32_t pressButton = 0;     // button of the last press
+  unsigned long pressTime = 0; // server time of the last press; 0 = none yet
   int32_t minusOne = -1;
   int32_t keyState = 0; // X modifier state bits (Shift 0x1, Control 0x4, Mod1 0x8)
 };

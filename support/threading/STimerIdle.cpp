@@ -76,7 +76,10 @@ STimerIdle::STimerIdle(vexo::gui::SControl* control_, int id_, int interval_, bo
   timercallback(this);
 }
 
-STimerIdle::~STimerIdle() { RemoveFunction(); }
+STimerIdle::~STimerIdle()
+{
+  RemoveFunction();
+}
 
 void STimerIdle::RemoveFunction()
 {
@@ -145,6 +148,9 @@ bool IdleThreadRunning()
   return registry.idletimerrunning;
 }
 
-bool OnIdleThread() { return Registry().idlethread.IsCurrentThread(); }
+bool OnIdleThread()
+{
+  return Registry().idlethread.IsCurrentThread();
+}
 
 } // namespace vexo::threading

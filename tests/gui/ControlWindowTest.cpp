@@ -29,9 +29,9 @@ protected:
     display = guitest::Display();
     ASSERT_NE(display, nullptr) << "GUI tests run under scripts/xvfb-run-private";
     // Window managers create these atoms; the toolkit only uses known ones.
-    for (const char* name : {"WM_DELETE_WINDOW", "_MOTIF_WM_HINTS", "_WIN_HINTS", "KWM_WIN_DECORATION",
-                             "_NET_WM_WINDOW_TYPE", "_KDE_NET_WM_WINDOW_TYPE_OVERRIDE",
-                             "_NET_WM_WINDOW_TYPE_NORMAL"})
+    for (const char* name :
+         {"WM_DELETE_WINDOW", "_MOTIF_WM_HINTS", "_WIN_HINTS", "KWM_WIN_DECORATION",
+          "_NET_WM_WINDOW_TYPE", "_KDE_NET_WM_WINDOW_TYPE_OVERRIDE", "_NET_WM_WINDOW_TYPE_NORMAL"})
       XInternAtom(display, name, False);
   }
 
@@ -115,8 +115,7 @@ TEST_F(ControlWindow, EveryWindowCarriesTheOwnerAndTheEventProcedure)
   EXPECT_EQ(owner, registry::ValueOf(&control));
   ASSERT_GT(procedure, 0);
 #if defined(__x86_64__)
-  EXPECT_LT(static_cast<unsigned long>(procedure), 0x80000000ul)
-      << "hosts read one 32-bit item";
+  EXPECT_LT(static_cast<unsigned long>(procedure), 0x80000000ul) << "hosts read one 32-bit item";
   EXPECT_LT(static_cast<unsigned long>(owner), 0x80000000ul);
 #else
   EXPECT_EQ(owner, reinterpret_cast<long>(&control));
@@ -439,8 +438,8 @@ TEST_F(ControlWindow, FocusTopParentGivesTheFocusToTheHostWindowsParent)
 {
   const Window outer = guitest::HostWindow(200, 200);
   XSetWindowAttributes attributes{};
-  const Window inner = XCreateWindow(display, outer, 0, 0, 100, 100, 0, CopyFromParent,
-                                     InputOutput, CopyFromParent, 0, &attributes);
+  const Window inner = XCreateWindow(display, outer, 0, 0, 100, 100, 0, CopyFromParent, InputOutput,
+                                     CopyFromParent, 0, &attributes);
   XMapWindow(display, inner);
   XSync(display, False);
   Probe panel(&globals, nullptr, 0, 0, 0, 0, 50, 50, inner);

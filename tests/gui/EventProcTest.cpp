@@ -273,27 +273,38 @@ TEST_F(EventProc, KeyTableTranslatesSymbolsAndClasses)
     int keyClass;
   };
   const Row rows[] = {
-      {XK_space, 32, 0},       {XK_KP_Space, 32, 0},     {XK_asterisk, 42, 0},
-      {XK_KP_Multiply, 42, 0}, {XK_plus, 43, 0},         {XK_KP_Add, 43, 0},
-      {XK_comma, 44, 0},       {XK_KP_Separator, 44, 0}, {XK_minus, 45, 0},
-      {XK_KP_Subtract, 45, 0}, {XK_period, 46, 0},       {XK_KP_Decimal, 46, 0},
-      {XK_slash, 47, 0},       {XK_KP_Divide, 47, 0},    {XK_0, 48, 0},
-      {XK_9, 57, 0},           {XK_KP_0, 48, 0},         {XK_KP_5, 53, 0},
-      {XK_KP_9, 57, 0},        {XK_equal, 61, 0},        {XK_KP_Equal, 61, 0},
-      {XK_Return, 0, 4},       {XK_KP_Enter, 0, 4},      {XK_Escape, 1, 4},
-      {XK_Tab, 2, 4},          {XK_KP_Tab, 2, 4},        {XK_BackSpace, 3, 4},
-      {XK_Delete, 4, 4},       {XK_KP_Delete, 4, 4},     {XK_Insert, 5, 4},
-      {XK_KP_Insert, 5, 4},    {XK_Up, 6, 4},            {XK_KP_Up, 6, 4},
-      {XK_Down, 7, 4},         {XK_KP_Down, 7, 4},       {XK_Left, 8, 4},
-      {XK_KP_Left, 8, 4},      {XK_Right, 9, 4},         {XK_KP_Right, 9, 4},
-      {XK_Prior, 10, 4},       {XK_KP_Prior, 10, 4},     {XK_Next, 11, 4},
-      {XK_KP_Next, 11, 4},     {XK_Home, 12, 4},         {XK_KP_Home, 12, 4},
-      {XK_End, 13, 4},         {XK_KP_End, 13, 4},       {XK_Caps_Lock, 14, 4},
-      {XK_Print, 15, 4},       {XK_Pause, 16, 4},        {XK_Break, 16, 4},
-      {XK_Shift_L, 17, 3},     {XK_Shift_R, 17, 3},      {XK_Control_L, 18, 3},
-      {XK_Control_R, 18, 3},   {XK_Alt_L, 19, 3},        {XK_Alt_R, 19, 3},
-      {XK_F1, 0xFFBE, 5},      {XK_F24, XK_F24, 5},      {XK_KP_F1, XK_KP_F1, 5},
-      {XK_KP_F4, XK_KP_F4, 5}, {XK_a, XK_a, 0},          {XK_Z, XK_Z, 0},
+      {XK_space, 32, 0},       {XK_KP_Space, 32, 0},
+      {XK_asterisk, 42, 0},    {XK_KP_Multiply, 42, 0},
+      {XK_plus, 43, 0},        {XK_KP_Add, 43, 0},
+      {XK_comma, 44, 0},       {XK_KP_Separator, 44, 0},
+      {XK_minus, 45, 0},       {XK_KP_Subtract, 45, 0},
+      {XK_period, 46, 0},      {XK_KP_Decimal, 46, 0},
+      {XK_slash, 47, 0},       {XK_KP_Divide, 47, 0},
+      {XK_0, 48, 0},           {XK_9, 57, 0},
+      {XK_KP_0, 48, 0},        {XK_KP_5, 53, 0},
+      {XK_KP_9, 57, 0},        {XK_equal, 61, 0},
+      {XK_KP_Equal, 61, 0},    {XK_Return, 0, 4},
+      {XK_KP_Enter, 0, 4},     {XK_Escape, 1, 4},
+      {XK_Tab, 2, 4},          {XK_KP_Tab, 2, 4},
+      {XK_BackSpace, 3, 4},    {XK_Delete, 4, 4},
+      {XK_KP_Delete, 4, 4},    {XK_Insert, 5, 4},
+      {XK_KP_Insert, 5, 4},    {XK_Up, 6, 4},
+      {XK_KP_Up, 6, 4},        {XK_Down, 7, 4},
+      {XK_KP_Down, 7, 4},      {XK_Left, 8, 4},
+      {XK_KP_Left, 8, 4},      {XK_Right, 9, 4},
+      {XK_KP_Right, 9, 4},     {XK_Prior, 10, 4},
+      {XK_KP_Prior, 10, 4},    {XK_Next, 11, 4},
+      {XK_KP_Next, 11, 4},     {XK_Home, 12, 4},
+      {XK_KP_Home, 12, 4},     {XK_End, 13, 4},
+      {XK_KP_End, 13, 4},      {XK_Caps_Lock, 14, 4},
+      {XK_Print, 15, 4},       {XK_Pause, 16, 4},
+      {XK_Break, 16, 4},       {XK_Shift_L, 17, 3},
+      {XK_Shift_R, 17, 3},     {XK_Control_L, 18, 3},
+      {XK_Control_R, 18, 3},   {XK_Alt_L, 19, 3},
+      {XK_Alt_R, 19, 3},       {XK_F1, 0xFFBE, 5},
+      {XK_F24, XK_F24, 5},     {XK_KP_F1, XK_KP_F1, 5},
+      {XK_KP_F4, XK_KP_F4, 5}, {XK_a, XK_a, 0},
+      {XK_Z, XK_Z, 0},
   };
   for (const Row& row : rows) {
     int keyClass = -1;
@@ -355,7 +366,8 @@ TEST_F(EventProc, ForgedOwnerPropertyFromAnotherClientIsIgnored)
     EXPECT_EQ(Deliver(Button(victim, ButtonPress, Button1, 10)), 0);
   }
   // A window of the other client that names a live control.
-  const Window foreign = XCreateSimpleWindow(other, DefaultRootWindow(other), 0, 0, 10, 10, 0, 0, 0);
+  const Window foreign =
+      XCreateSimpleWindow(other, DefaultRootWindow(other), 0, 0, 10, 10, 0, 0, 0);
   forge(foreign, registry::ValueOf(&victim));
   XEvent press{};
   press.xbutton.type = ButtonPress;
@@ -380,7 +392,8 @@ TEST_F(EventProc, EventsOfADestroyedControlAreIgnored)
   const XEvent press = Button(*control, ButtonPress, Button1, 10);
   const long value = registry::ValueOf(control);
   // A window that still carries the dead control's value.
-  const Window stale = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 5, 5, 0, 0, 0);
+  const Window stale =
+      XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 5, 5, 0, 0, 0);
   const Atom owner = XInternAtom(display, "_VEXOWND", False);
   XChangeProperty(display, stale, owner, owner, 32, PropModeReplace,
                   reinterpret_cast<const unsigned char*>(&value), 1);
@@ -513,7 +526,8 @@ TEST_F(EventProc, ErrorHandlerWritesTheReportLines)
   EXPECT_EQ(SControl::eventProc(&event), 0);
   const std::string report = testing::internal::GetCapturedStderr();
   EXPECT_TRUE(SControl::xerror);
-  EXPECT_NE(report.find("XError Message: BadWindow (invalid Window parameter)\n"), std::string::npos)
+  EXPECT_NE(report.find("XError Message: BadWindow (invalid Window parameter)\n"),
+            std::string::npos)
       << report;
   EXPECT_NE(report.find("XError Message: (X_GetProperty)\n"), std::string::npos) << report;
   EXPECT_NE(report.find("XError Message: Request=20\n"), std::string::npos) << report;

@@ -15,7 +15,10 @@ namespace guitest {
 
 using EventProcedure = int (*)(XEvent*);
 
-::Display* Display() { return ActiveDisplay(); }
+::Display* Display()
+{
+  return ActiveDisplay();
+}
 
 int DeliverPending(::Display* display)
 {
@@ -88,10 +91,10 @@ unsigned long HostWindow(int width, int height)
   ::Display* display = Display();
   XSetWindowAttributes attributes{};
   attributes.override_redirect = True;
-  const Window window = XCreateWindow(display, DefaultRootWindow(display), 0, 0,
-                                      static_cast<unsigned>(width), static_cast<unsigned>(height),
-                                      0, CopyFromParent, InputOutput, CopyFromParent,
-                                      CWOverrideRedirect, &attributes);
+  const Window window =
+      XCreateWindow(display, DefaultRootWindow(display), 0, 0, static_cast<unsigned>(width),
+                    static_cast<unsigned>(height), 0, CopyFromParent, InputOutput, CopyFromParent,
+                    CWOverrideRedirect, &attributes);
   XMapWindow(display, window);
   XSync(display, False);
   return window;
@@ -120,7 +123,10 @@ void Probe::Draw(const vexo::gui::Rect& rect)
   SWindow::Draw(rect);
 }
 
-void Probe::DrawArea(unsigned area) { calls.push_back(Call{"area", static_cast<int>(area)}); }
+void Probe::DrawArea(unsigned area)
+{
+  calls.push_back(Call{"area", static_cast<int>(area)});
+}
 
 void Probe::DrawRegion(vexo::gui::SDrawRegion* region)
 {
@@ -134,7 +140,10 @@ void Probe::DrawOutlines(const vexo::gui::Rect& rect)
   SWindow::DrawOutlines(rect);
 }
 
-void Probe::ParseEvent(vexo::gui::SEvent* event) { events.push_back(*event); }
+void Probe::ParseEvent(vexo::gui::SEvent* event)
+{
+  events.push_back(*event);
+}
 
 void Probe::CloseDialog()
 {

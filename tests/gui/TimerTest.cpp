@@ -18,8 +18,7 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-template <typename Predicate>
-bool WaitFor(Predicate predicate, int ms = 3000)
+template <typename Predicate> bool WaitFor(Predicate predicate, int ms = 3000)
 {
   const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
   while (Clock::now() < deadline) {
@@ -151,7 +150,10 @@ struct IdleCounter
   std::atomic<int> calls{0};
 };
 
-void CountIdle(void* data) { ++static_cast<IdleCounter*>(data)->calls; }
+void CountIdle(void* data)
+{
+  ++static_cast<IdleCounter*>(data)->calls;
+}
 
 } // namespace
 
