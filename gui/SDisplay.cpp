@@ -1,5 +1,7 @@
 #include "gui/SDisplay.h"
 
+#include "gui/SControl.h"
+
 #include "gui/XDisplay.h"
 
 #include <X11/Xatom.h>
@@ -211,6 +213,51 @@ SDisplay::Pt SDisplay::CenteredOrigin(const Rect& window, Pt point) const
   const Rect monitor = MonitorRect(point);
   return Pt{monitor.left + ((monitor.Width() - window.Width()) >> 1),
             monitor.top + ((monitor.Height() - window.Height()) >> 1)};
+}
+
+namespace {
+
+// The control's rectangle in screen coordinates.
+SDisplay::Rect ScreenRect(const SControl& control)
+{
+  int x = 0;
+  int y = 0;
+  control.GetClient2Screen(&x, &y);
+  const SDisplay::Rect window = control.WindowRect();
+  return SDisplay::Rect{x, y, x + window.Width(), y + window.Height()};
+}
+
+// Moves the control so that its screen origin becomes target.
+void MoveTo(SControl& control, const SDisplay::Rect& screen, SDisplay::Pt target)
+{
+  const SDisplay::Rect window = control.WindowRect();
+  control.SetPosition(window.left + target.x - screen.left, window.top + target.y - screen.top);
+}
+
+} // namespace
+
+SDisplay::Rect SDisplay::MonitorRect(const SControl* control) const
+{
+  if (!control)
+    return Rect{};
+  const Rect screen = ScreenRect(*control);
+  return MonitorRect(Pt{screen.left + screen.Width() / 2, screen.top + screen.Height() / 2});
+}
+
+void SDisplay::CenterOnWindow(SControl* control) const
+{
+  if (!control)
+    return;
+  const Rect screen = ScreenRect(*control);
+  MoveTo(*control, screen, CenteredOrigin(screen));
+}
+
+void SDisplay::CenterOnWindow(SControl* control, Pt point) const
+{
+  if (!control)
+    return;
+  const Rect screen = ScreenRect(*control);
+  MoveTo(*control, screen, CenteredOrigin(screen, point));
 }
 
 } // namespace vexo::gui

@@ -23,6 +23,8 @@ typedef struct _XDisplay Display;
 
 namespace vexo::gui {
 
+class SControl;
+
 // An area as the X server describes it: origin and size in pixels.
 struct SScreenArea
 {
@@ -80,11 +82,12 @@ public:
   // The same on the monitor that contains point.
   Pt CenteredOrigin(const Rect& window, Pt point) const;
 
-  // Seam for the control tree: MonitorRect(control) and
-  // CenterOnWindow(control) / CenterOnWindow(control, point) are thin
-  // wrappers to be added with SControl: they take the control's screen
-  // rectangle, ask CenteredOrigin and move the control there (a null
-  // control does nothing).
+  // The same for controls: the monitor of the control's centre, and moving
+  // the control so that it is centred on the monitor of its centre (or of
+  // point). A null control does nothing (and has an empty monitor).
+  Rect MonitorRect(const SControl* control) const;
+  void CenterOnWindow(SControl* control) const;
+  void CenterOnWindow(SControl* control, Pt point) const;
 
   const std::vector<Rect>& Monitors() const { return monitors; }
   int32_t MonitorCount() const { return monitorCount; }

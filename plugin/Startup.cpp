@@ -64,3 +64,22 @@ struct SystemDataFill
 SystemDataFill systemDataFill;
 
 } // namespace
+
+// 3. The shared drawing data `statdata`: the colour table (allocated on `dps`,
+//    so it must come after the connection above) and the pen, brush and font
+//    caches, which free their entries at unload while `dps` is still open.
+#include "gui/SStaticData.h"
+
+SStaticData statdata;
+
+namespace {
+
+// Fills the colour table right after statdata is built.
+struct ColourTableFiller
+{
+  ColourTableFiller() { statdata.AddColours(); }
+};
+
+ColourTableFiller colourTableFiller;
+
+} // namespace

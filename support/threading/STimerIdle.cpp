@@ -78,6 +78,11 @@ STimerIdle::STimerIdle(vexo::gui::SControl* control_, int id_, int interval_, bo
 
 STimerIdle::~STimerIdle()
 {
+  RemoveFunction();
+}
+
+void STimerIdle::RemoveFunction()
+{
   if (!function)
     return;
   IdleRegistry& registry = Registry();
@@ -92,6 +97,8 @@ STimerIdle::~STimerIdle()
     registry.idletimerrunning = false;
     registry.idlethread.RequestStop();
   }
+  function = nullptr;
+  data = nullptr;
 }
 
 void STimerIdle::SetFunction(SIdleFunction* function_, void* data_)
@@ -141,6 +148,9 @@ bool IdleThreadRunning()
   return registry.idletimerrunning;
 }
 
-bool OnIdleThread() { return Registry().idlethread.IsCurrentThread(); }
+bool OnIdleThread()
+{
+  return Registry().idlethread.IsCurrentThread();
+}
 
 } // namespace vexo::threading

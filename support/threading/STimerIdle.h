@@ -45,6 +45,10 @@ public:
 
   // Records the pair and appends it to the registry unless it is there.
   void SetFunction(SIdleFunction* function, void* data);
+  // Removes the recorded pair from the registry (as the destructor does,
+  // waiting for a call of it in progress); the last removal stops the idle
+  // thread. Nothing when no pair is recorded.
+  void RemoveFunction();
 
   // Starts the idle thread's loop with the interval of the given timer
   // (the first timer fixes the period for all). A null timer does nothing.

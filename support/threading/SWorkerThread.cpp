@@ -25,10 +25,16 @@ void SWorkerThread::Start(std::function<void()> job)
   while (sem_trywait(&wakeups) == 0) {
   }
   stopRequested = false;
-  workerId = std::thread::id();
+  // The job starts only once `thread` holds it, so a job that detaches its
+  // own thread (its owner going away on it) finds the handle in place.
+  std::lock_guard<std::mutex> starting(startMutex);
   thread = std::thread([this, job = std::move(job)] {
+    {
+      std::lock_guard<std::mutex> started(startMutex);
+    }
     workerId = std::this_thread::get_id();
     job();
+    workerId = std::thread::id();
   });
 }
 
@@ -50,6 +56,12 @@ void SWorkerThread::Join()
     thread.join();
     workerId = std::thread::id();
   }
+}
+
+void SWorkerThread::Detach()
+{
+  if (thread.joinable())
+    thread.detach();
 }
 
 bool SWorkerThread::SleepFor(int ms)

@@ -16,6 +16,7 @@
 
 #include <atomic>
 #include <functional>
+#include <mutex>
 #include <thread>
 
 namespace vexo::threading {
@@ -37,6 +38,9 @@ public:
   void Stop();
   // Waits for a job that ends by itself.
   void Join();
+  // Lets the thread finish on its own. For an owner that goes away on the
+  // worker itself (after RequestStop): a thread cannot join itself.
+  void Detach();
 
   // Sleeps up to ms milliseconds (for ever when ms is negative) or until a
   // Wake; false when a stop was requested.
@@ -50,9 +54,11 @@ public:
 
 private:
   std::thread thread;
-  // Set by the worker itself as it starts, so that any thread may ask
-  // whether it is the worker without touching `thread`, which the owner
-  // assigns while the worker may already run.
+  // Held while `thread` is assigned; the job waits for it before it runs.
+  std::mutex startMutex;
+  // Set by the worker itself for the length of its job, so that any thread
+  // may ask whether it is the worker without reading `thread`, which the
+  // owner writes while the worker may already run.
   std::atomic<std::thread::id> workerId{};
   sem_t wakeups;
   std::atomic<bool> stopRequested{false};
