@@ -1,6 +1,15 @@
 #include "editor/SPluginEditor.h"
 
-#include "plugin/AudioEffectX.h"
+#include "editor/SPluginPanel.h"
+#include "engine/VSTPlugin.h"
+#include "gui/SControl.h"
+#include "gui/SCursor.h"
+#include "gui/SEventPump.h"
+#include "gui/SGlobals.h"
+#include "gui/XDisplay.h"
+#include "gui/XErrorTrap.h"
+#include "plugin/PluginInfo.h"
+#include "support/data/datastring.h"
 
 #include <X11/Xlib.h>
 
@@ -17,13 +26,24 @@ struct HostPattern
 // Tested in this order; the first match decides. "Cubase" is refined by the
 // host's vendor version.
 constexpr HostPattern kHostPatterns[] = {
-    {"Cubase", 8},     {"Samplitude", 10}, {"SAVIHost", 6},
-    {"Melodyne", 7},   {"Tracktion", 11},  {"Cantabile", 5},
-    {"Phrazor", 12},   {"Usine", 13},      {"energyXT", 2},
+    {"Cubase", 8},   {"Samplitude", 10}, {"SAVIHost", 6}, {"Melodyne", 7}, {"Tracktion", 11},
+    {"Cantabile", 5}, {"Phrazor", 12},   {"Usine", 13},   {"energyXT", 2},
 };
 
 constexpr int32_t kHostUsine = 13;
 constexpr int32_t kCubaseVersion4 = 8199;
+constexpr int kPanelStyle = 0x80001;
+
+// "Quillet (N)" with a fresh number of the shared generator.
+vexo::data::datastring<32, char> WindowName(SGlobals* globals)
+{
+  vexo::data::datastring<32, char> name;
+  name.Append(quillet::kProductName);
+  name.Append(" (");
+  name.Append(32, "%i", static_cast<int32_t>(globals->generator.Integer()));
+  name.Append(")");
+  return name;
+}
 
 } // namespace
 
@@ -41,13 +61,21 @@ SPluginEditor::~SPluginEditor()
 {
   if (isOpen)
     close();
+  delete cursor;
+  cursor = nullptr;
+  DeletePanel();
+  delete holder;
+  holder = nullptr;
 }
+
+// ------------------------------------------------------- host identification
 
 const char* SPluginEditor::HostName(int32_t id)
 {
   static const char* const names[] = {
-      "(unknown)", "Sonar",     "Energy XT", "Project 5",  "FL Studio", "Cantabile",     "SaviHost",
-      "Melodyne",  "Cubase/Nuendo", "Cubase4/Nuendo4", "Samplitude", "Tracktion", "Phrazor", "Usine"};
+      "(unknown)",     "Sonar",           "Energy XT",  "Project 5", "FL Studio",
+      "Cantabile",     "SaviHost",        "Melodyne",   "Cubase/Nuendo",
+      "Cubase4/Nuendo4", "Samplitude",    "Tracktion",  "Phrazor",   "Usine"};
   if (id < 1 || id > 13)
     return names[0];
   return names[id];
@@ -80,19 +108,113 @@ void SPluginEditor::GetHostApp(int& status)
   }
 }
 
-int32_t SPluginEditor::open(void* /*parent*/)
+// ------------------------------------------------------------ open, close
+
+void SPluginEditor::CreatePanel(unsigned long parent)
 {
-  // The panel does not exist yet; refuse the request without effect.
-  return 0;
+  const vexo::data::datastring<32, char> name = WindowName(globals);
+  panel = new SPluginPanel(globals, nullptr, static_cast<unsigned>(globals->TopLevelId()),
+                           name.Text(), kPanelStyle, 0, 0, kBaseWidth, kHeight,
+                           static_cast<int>(parent), false);
+  panel->editor = this;
+  panel->plugin = static_cast<VSTPlugin*>(plugin);
+  panel->LoadControls();
+}
+
+void SPluginEditor::DeletePanel()
+{
+  delete panel;
+  panel = nullptr;
+}
+
+bool SPluginEditor::PanelWindowAlive() const
+{
+  Display* display = ActiveDisplay();
+  if (!display || !panel || !panel->window)
+    return false;
+  vexo::gui::XErrorTrap trap(display);
+  XWindowAttributes attributes{};
+  return XGetWindowAttributes(display, panel->window, &attributes) != 0;
+}
+
+int32_t SPluginEditor::open(void* parent)
+{
+  if (!parent || isOpen)
+    return isOpen ? 1 : 0;
+  AEffEditor::open(parent);
+  const auto window = static_cast<unsigned long>(reinterpret_cast<uintptr_t>(parent));
+  hostWindow = window;
+  globals->hostWindow = window;
+  auto* base = static_cast<SPlugin*>(plugin);
+  if (const auto* name = base->EffectNameText()) {
+    globals->pluginFileName.Clear(false);
+    globals->pluginFileName.Append(name->Text());
+  }
+  if (const auto* directory = base->PluginDirectory()) {
+    globals->pluginFileDirectory.Clear(false);
+    globals->pluginFileDirectory.Append(directory->Text());
+  }
+
+  // A host that destroyed its window before closing the editor took the
+  // panel's windows with it: such a panel is built anew.
+  if (holder && panel && !PanelWindowAlive())
+    DeletePanel();
+
+  if (holder && panel) {
+    panel->Reparent(window);
+    SetSize(kBaseWidth, kHeight);
+  } else {
+    SetSize(kBaseWidth, kHeight);
+    if (!holder) {
+      const vexo::data::datastring<32, char> name = WindowName(globals);
+      holder = new vexo::gui::SControl(globals, nullptr,
+                                       static_cast<unsigned>(globals->TopLevelId()),
+                                       name.Text(), 0, 0, 0, kBaseWidth, kHeight);
+      holder->SetSize(kBaseWidth, kHeight);
+      holderWindow = holder->window;
+    }
+    CreatePanel(window);
+  }
+
+  cursor = new vexo::gui::SCursor();
+  cursor->window = window;
+  cursor->CreateDefault();
+  globals->currentCursor = cursor;
+
+  panel->Show();
+  neverOpened = false;
+  editorId = globals->NextId();
+
+  idleEntry = &SPluginEditor::idlestatic;
+  panel->CreateIdleTimer(22, false);
+  panel->CreateIdleFunction(&idleEntry, this);
+
+  base->SetEditorClosed(false);
+  isOpen = true;
+  postUpdate();
+  return 1;
 }
 
 void SPluginEditor::close()
 {
-  // A close before any open does nothing.
+  // A close before any open (or a second close) does nothing.
   if (!isOpen)
     return;
+  static_cast<SPlugin*>(plugin)->SetEditorClosed(true);
   isOpen = false;
+  // Removing the idle registration waits for an idle pass in progress.
+  if (panel) {
+    panel->DestroyIdleTimer();
+    panel->Reparent(holderWindow);
+  }
+  hostWindow = 0;
+  globals->hostWindow = 0;
+  globals->currentCursor = nullptr;
+  delete cursor;
+  cursor = nullptr;
 }
+
+// -------------------------------------------------------- refresh protocol
 
 void SPluginEditor::idlestatic(void* editor)
 {
@@ -104,10 +226,20 @@ void SPluginEditor::idle()
 {
   if (!isOpen)
     return;
+  // Without a display from the host the panel lives on the toolkit's own
+  // connection, which no host reads: its events are handed over here.
+  if (!dp.load())
+    vexo::gui::PumpConnection(dps);
   if (updateFlag.exchange(0) != 0)
     update();
   else if (indexedUpdatePending.exchange(0) != 0)
     updateIndexed();
+}
+
+void SPluginEditor::PumpHostEvents()
+{
+  if (isOpen && dp.load())
+    vexo::gui::PumpToolkitEvents(dp.load());
 }
 
 void SPluginEditor::update()
@@ -116,6 +248,8 @@ void SPluginEditor::update()
     return;
   for (auto& pending : pendingIndices)
     pending = 0;
+  if (panel)
+    panel->RefreshControls(-1);
 }
 
 void SPluginEditor::postUpdate() { updateFlag = 1; }
@@ -124,8 +258,10 @@ void SPluginEditor::updateIndexed()
 {
   if (!isOpen)
     return;
-  for (auto& pending : pendingIndices)
-    pending.exchange(0);
+  for (int32_t i = 0; i < kPendingIndices; ++i) {
+    if (pendingIndices[i].exchange(0) != 0 && panel)
+      panel->RefreshControls(i);
+  }
 }
 
 void SPluginEditor::postUpdateIndexed(int32_t index)
@@ -142,6 +278,68 @@ void SPluginEditor::updateAtIndex(int32_t index)
   if (!isOpen || index < 0 || index >= kPendingIndices)
     return;
   pendingIndices[index] = 0;
+  if (panel)
+    panel->RefreshControls(index);
 }
 
-void SPluginEditor::idleslow() {}
+void SPluginEditor::idleslow()
+{
+  if (panel)
+    panel->TimerProc(0);
+}
+
+// ------------------------------------------------------------------ sizes
+
+void SPluginEditor::SetSize(int width, int height)
+{
+  auto* base = static_cast<SPlugin*>(plugin);
+  base->SetEditRect(static_cast<int16_t>(width), static_cast<int16_t>(height));
+  char capability[] = "sizeWindow";
+  if (base->canHostDo(capability) != 1 && hostWindow) {
+    if (Display* display = ActiveDisplay()) {
+      vexo::gui::XErrorTrap trap(display);
+      XResizeWindow(display, hostWindow, static_cast<unsigned>(width),
+                    static_cast<unsigned>(height));
+      XFlush(display);
+    }
+  }
+  base->sizeWindow(width, height);
+  if (panel)
+    panel->SetSize(width, height);
+}
+
+void SPluginEditor::ChangeSize(int dw, int dh)
+{
+  if (dw == 0 && dh == 0)
+    return;
+  auto* base = static_cast<SPlugin*>(plugin);
+  const ERect& current = base->EditRect();
+  const int width = current.right + dw - current.left;
+  const int height = current.bottom + dh - current.top;
+  base->SetEditRect(static_cast<int16_t>(width), static_cast<int16_t>(height));
+  char capability[] = "sizeWindow";
+  if (base->canHostDo(capability) != 1 && hostWindow) {
+    if (Display* display = ActiveDisplay()) {
+      vexo::gui::XErrorTrap trap(display);
+      XResizeWindow(display, hostWindow, static_cast<unsigned>(width),
+                    static_cast<unsigned>(height));
+    }
+  }
+  base->sizeWindow(width, height);
+}
+
+void SPluginEditor::Resize(int width, int height)
+{
+  static_cast<SPlugin*>(plugin)->SetEditRect(static_cast<int16_t>(width),
+                                             static_cast<int16_t>(height));
+  static_cast<SPlugin*>(plugin)->sizeWindow(width, height);
+}
+
+ERect* SPluginEditor::GetRect()
+{
+  rect.top = 0;
+  rect.left = 0;
+  rect.right = static_cast<int16_t>(panel ? panel->Width() : kBaseWidth);
+  rect.bottom = static_cast<int16_t>(panel ? panel->Height() : kHeight);
+  return &rect;
+}

@@ -171,6 +171,19 @@ size_t LiveCount()
   return registry.handles.size();
 }
 
+bool OwnsWindow(unsigned long window)
+{
+  if (!window)
+    return false;
+  Registry& registry = Instance();
+  std::lock_guard<std::mutex> hold(registry.lock);
+  for (const auto& [control, entry] : registry.controls) {
+    if (!entry.dying && control->window == window)
+      return true;
+  }
+  return false;
+}
+
 long EventProcValue()
 {
 #if defined(__x86_64__)

@@ -33,6 +33,8 @@ bool IsLive(const SControl* control);
 // The "_VEXOWND" value of a registered control; 0 when it is not registered.
 long ValueOf(const SControl* control);
 size_t LiveCount();
+// True when the X window belongs to a live control of this library.
+bool OwnsWindow(unsigned long window);
 
 // The value for "_XEventProc"; 0 when no trampoline could be made (the
 // property is then left out and only the toolkit's own loops deliver events).

@@ -30,5 +30,6 @@ int Fail(const std::string& message);
 
 int Info(int argc, char** argv);
 int Run(int argc, char** argv);
+int Edit(int argc, char** argv);
 
 } // namespace qhost::cli

@@ -146,7 +146,7 @@ VstIntPtr PluginInstance::Callback(AEffect* effect, int32_t opcode, int32_t inde
   return answer;
 }
 
-VstIntPtr PluginInstance::Answer(int32_t opcode, int32_t /*index*/, VstIntPtr /*value*/,
+VstIntPtr PluginInstance::Answer(int32_t opcode, int32_t index, VstIntPtr value,
                                  void* ptr, float /*opt*/, std::string& text)
 {
   if (opcode == audioMasterProcessEvents && ptr) {
@@ -198,6 +198,8 @@ VstIntPtr PluginInstance::Answer(int32_t opcode, int32_t /*index*/, VstIntPtr /*
   case audioMasterGetBlockSize:
     return config.blockSize;
   case audioMasterSizeWindow:
+    if (config.onSizeWindow)
+      config.onSizeWindow(index, static_cast<int32_t>(value));
     return 1;
   default:
     return 0;

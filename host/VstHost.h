@@ -76,6 +76,9 @@ struct HostConfig
   // Called after each callback has been recorded and answered (on the
   // plug-in's thread), to imitate hosts that react inside the callback.
   std::function<void(PluginInstance&, int32_t opcode)> onCallback;
+  // Called when the plug-in asks for a new editor size (audioMasterSizeWindow),
+  // on the plug-in's thread.
+  std::function<void(int32_t width, int32_t height)> onSizeWindow;
 };
 
 struct CallbackRecord

@@ -17,6 +17,7 @@ void Usage(FILE* out)
       "         parameters, programs) or why the load was refused\n"
       "  run    load as a host does, optionally restore a preset, run the audio loop\n"
       "         in real time and print every MIDI event the plug-in sends\n"
+      "  edit   open the plug-in's editor in a host window on the X display\n"
       "\n"
       "options of every command:\n"
       "  --host-product TEXT      the host's product string\n"
@@ -36,7 +37,16 @@ void Usage(FILE* out)
       "                           (channel 1-16, number and value 0-127)\n"
       "  --select N@SECONDS       the host selects program N at that time\n"
       "  --midi-in \"MS BYTES...\"  feed MIDI at MS milliseconds, e.g. \"500 C0 05\"\n"
-      "  --resend@SECONDS         trigger a resend (parameter 0 up and down)\n",
+      "  --resend@SECONDS         trigger a resend (parameter 0 up and down)\n"
+      "\n"
+      "options of edit:\n"
+      "  --no-display             hand 0 instead of the host's X display\n"
+      "  --no-eventproc           never read \"_XEventProc\" (events of the editor's\n"
+      "                           windows are left to the plug-in)\n"
+      "  --bank FILE.fxb          restore a bank first\n"
+      "  --select N@SECONDS       select program N at that time\n"
+      "  --seconds S              close the editor and the plug-in after S seconds\n"
+      "  --screenshot FILE.png@S  save what the host window shows (repeatable)\n",
       out);
 }
 
@@ -53,6 +63,8 @@ int main(int argc, char** argv)
     return qhost::cli::Info(argc - 2, argv + 2);
   if (command == "run")
     return qhost::cli::Run(argc - 2, argv + 2);
+  if (command == "edit")
+    return qhost::cli::Edit(argc - 2, argv + 2);
   if (command == "--help" || command == "-h" || command == "help") {
     Usage(stdout);
     return 0;

@@ -58,12 +58,11 @@ VstIntPtr SPlugin::dispatcher(int32_t opcode, int32_t index, VstIntPtr value, vo
   {
     if (!ptr || !pluginEditor)
       return 0;
-    // Until the panel exists the editor refuses to open; the host's display
-    // is then not adopted either.
-    if (pluginEditor->open(ptr) == 0)
-      return 0;
+    // The host's display connection, when it hands one, is the toolkit's
+    // from now on (only the first one is taken).
     Display* none = nullptr;
     dp.compare_exchange_strong(none, reinterpret_cast<Display*>(value));
+    pluginEditor->open(ptr);
     return 1;
   }
   case effEditClose:
@@ -71,6 +70,12 @@ VstIntPtr SPlugin::dispatcher(int32_t opcode, int32_t index, VstIntPtr value, vo
       pluginEditor->close();
     return 1;
   case effEditIdle:
+    // The editor is refreshed by the toolkit's idle thread. A host that
+    // handed its display but does not call "_XEventProc" drives its editor
+    // with this opcode instead: the panel's queued events are handed over
+    // here, on the host's thread (nothing else of the host's queue is read).
+    if (pluginEditor)
+      pluginEditor->PumpHostEvents();
     return 0;
   default:
     return AudioEffectX::dispatcher(opcode, index, value, ptr, opt);

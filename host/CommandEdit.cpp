@@ -1,0 +1,315 @@
+// quillet-host edit: a host window on the X display with the plug-in's
+// editor inside, driven by an event loop like a real host's. The host asks
+// for the editor rectangle, opens the editor in its window, answers
+// sizeWindow by resizing the window, calls the editor's idle opcode about
+// every 20 ms, and hands every event of a window that carries "_XEventProc"
+// to the procedure named there. It runs the audio loop at the same time.
+//
+//   --no-display   hand 0 instead of the host's display connection
+//   --no-eventproc never read "_XEventProc" (only the host window's own
+//                  events are taken from the queue)
+#include "host/CommandLine.h"
+#include "host/PresetFile.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+namespace qhost::cli {
+
+namespace {
+
+struct Screenshot
+{
+  std::string path;
+  double seconds = 0;
+  bool done = false;
+};
+
+struct EditOptions
+{
+  bool handDisplay = true;
+  bool readEventProc = true;
+  std::string bankFile;
+  std::vector<std::pair<long, double>> selects; // program, seconds
+  double seconds = -1; // run until the window is closed
+  std::vector<Screenshot> screenshots;
+};
+
+bool ParseEditOptions(const std::vector<std::string>& args, EditOptions& options)
+{
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    auto value = [&](std::string& out) {
+      if (i + 1 >= args.size()) {
+        Fail(arg + " needs a value");
+        return false;
+      }
+      out = args[++i];
+      return true;
+    };
+    std::string text;
+    if (arg == "--no-display") {
+      options.handDisplay = false;
+    } else if (arg == "--no-eventproc") {
+      options.readEventProc = false;
+    } else if (arg == "--bank") {
+      if (!value(options.bankFile))
+        return false;
+    } else if (arg == "--select") {
+      long program = 0;
+      double seconds = 0;
+      if (!value(text))
+        return false;
+      if (!ParseAt(text, program, seconds)) {
+        Fail("--select wants PROGRAM@SECONDS, not \"" + text + "\"");
+        return false;
+      }
+      options.selects.emplace_back(program, seconds);
+    } else if (arg == "--seconds") {
+      if (!value(text))
+        return false;
+      if (!ParseDouble(text, options.seconds) || options.seconds < 0) {
+        Fail("--seconds wants a positive number, not \"" + text + "\"");
+        return false;
+      }
+    } else if (arg == "--screenshot") {
+      if (!value(text))
+        return false;
+      const size_t at = text.rfind('@');
+      Screenshot shot;
+      if (at == std::string::npos || at == 0 || !ParseDouble(text.substr(at + 1), shot.seconds) ||
+          shot.seconds < 0) {
+        Fail("--screenshot wants FILE.png@SECONDS, not \"" + text + "\"");
+        return false;
+      }
+      shot.path = text.substr(0, at);
+      options.screenshots.push_back(shot);
+    } else {
+      Fail("edit does not know the option " + arg);
+      return false;
+    }
+  }
+  return true;
+}
+
+// Writes what the window shows as a PNG (through a PPM and ImageMagick).
+bool SaveScreenshot(Display* display, Window window, const std::string& path)
+{
+  XWindowAttributes attributes{};
+  if (!XGetWindowAttributes(display, window, &attributes))
+    return false;
+  XImage* image = XGetImage(display, window, 0, 0, static_cast<unsigned>(attributes.width),
+                            static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
+  if (!image)
+    return false;
+  const std::string ppm = path + ".ppm";
+  FILE* file = std::fopen(ppm.c_str(), "wb");
+  if (!file) {
+    XDestroyImage(image);
+    return false;
+  }
+  std::fprintf(file, "P6\n%d %d\n255\n", attributes.width, attributes.height);
+  for (int y = 0; y < attributes.height; ++y) {
+    for (int x = 0; x < attributes.width; ++x) {
+      const unsigned long pixel = XGetPixel(image, x, y);
+      const unsigned char rgb[3] = {static_cast<unsigned char>((pixel >> 16) & 0xFF),
+                                    static_cast<unsigned char>((pixel >> 8) & 0xFF),
+                                    static_cast<unsigned char>(pixel & 0xFF)};
+      std::fwrite(rgb, 1, 3, file);
+    }
+  }
+  std::fclose(file);
+  XDestroyImage(image);
+  const std::string command = "/usr/bin/convert '" + ppm + "' '" + path + "' 2>/dev/null";
+  const int status = std::system(command.c_str());
+  std::remove(ppm.c_str());
+  return status == 0;
+}
+
+// The procedure a window publishes in "_XEventProc" (one 32-bit item, as
+// hosts read it), or null.
+using EventProc = int (*)(XEvent*);
+EventProc ReadEventProc(Display* display, Window window)
+{
+  static const Atom property = XInternAtom(display, "_XEventProc", False);
+  Atom type = 0;
+  int format = 0;
+  unsigned long items = 0;
+  unsigned long after = 0;
+  unsigned char* data = nullptr;
+  EventProc procedure = nullptr;
+  if (XGetWindowProperty(display, window, property, 0, 1, False, AnyPropertyType, &type, &format,
+                         &items, &after, &data) == Success &&
+      data && items == 1 && format == 32) {
+    const auto value = *reinterpret_cast<unsigned long*>(data);
+    procedure = reinterpret_cast<EventProc>(value);
+  }
+  if (data)
+    XFree(data);
+  return procedure;
+}
+
+int IgnoreErrors(Display*, XErrorEvent*) { return 0; }
+
+Bool HostWindowEvent(Display*, XEvent* event, XPointer window)
+{
+  return event->xany.window == reinterpret_cast<Window>(window) ? True : False;
+}
+
+} // namespace
+
+int Edit(int argc, char** argv)
+{
+  CommonOptions common;
+  std::vector<std::string> rest;
+  if (!ParseCommon(argc, argv, common, rest))
+    return 2;
+  EditOptions options;
+  if (!ParseEditOptions(rest, options))
+    return 2;
+
+  XInitThreads();
+  Display* display = XOpenDisplay(nullptr);
+  if (!display)
+    return Fail("cannot open the X display (is DISPLAY set?)");
+  // Errors about windows of others (the plug-in's) must not end the host.
+  XSetErrorHandler(IgnoreErrors);
+
+  // sizeWindow may arrive on any thread of the plug-in; the loop applies it.
+  std::atomic<int> wantedWidth{0};
+  std::atomic<int> wantedHeight{0};
+  HostConfig& config = common.config;
+  PluginLibrary library(common.path);
+  if (!library.Loaded()) {
+    XCloseDisplay(display);
+    return Fail("cannot load " + common.path + ": " + library.Error());
+  }
+  config.onSizeWindow = [&](int32_t width, int32_t height) {
+    wantedWidth = width;
+    wantedHeight = height;
+  };
+  PluginInstance plugin(library, config);
+  if (!plugin.Loaded()) {
+    XCloseDisplay(display);
+    std::fprintf(stderr, "quillet-host: the plug-in refused to load\n");
+    return 3;
+  }
+  const int32_t frames = 512;
+  const double rate = 44100.0;
+  plugin.StartUp(static_cast<float>(rate), frames);
+  if (!options.bankFile.empty()) {
+    PresetFile preset;
+    std::string error;
+    if (!ReadPresetFile(options.bankFile, preset, error) || !preset.bank ||
+        preset.uniqueId != plugin.Effect()->uniqueID ||
+        plugin.SetChunk(preset.chunk, false) != 1) {
+      XCloseDisplay(display);
+      return Fail(error.empty() ? options.bankFile + " is not a bank of this plug-in" : error);
+    }
+    plugin.SelectProgram(std::clamp(preset.currentProgram, 0, 127));
+  }
+
+  ERect* rect = nullptr;
+  plugin.Dispatch(effEditGetRect, 0, 0, &rect);
+  int width = rect ? rect->right - rect->left : 120;
+  int height = rect ? rect->bottom - rect->top : 238;
+  const int screen = DefaultScreen(display);
+  const Window window = XCreateSimpleWindow(
+      display, RootWindow(display, screen), 0, 0, static_cast<unsigned>(std::max(width, 1)),
+      static_cast<unsigned>(std::max(height, 1)), 0, BlackPixel(display, screen),
+      BlackPixel(display, screen));
+  XStoreName(display, window, "quillet-host");
+  Atom deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
+  XSetWMProtocols(display, window, &deleteWindow, 1);
+  XSelectInput(display, window, StructureNotifyMask | ExposureMask);
+  XMapWindow(display, window);
+  XSync(display, False);
+
+  plugin.Dispatch(effEditOpen, 0, options.handDisplay ? reinterpret_cast<VstIntPtr>(display) : 0,
+                  reinterpret_cast<void*>(window));
+  std::printf("editor open in window 0x%lx (%s, %s)\n", window,
+              options.handDisplay ? "display handed" : "no display handed",
+              options.readEventProc ? "_XEventProc read" : "_XEventProc not read");
+  std::fflush(stdout);
+
+  using Clock = std::chrono::steady_clock;
+  const auto start = Clock::now();
+  auto elapsed = [&] { return std::chrono::duration<double>(Clock::now() - start).count(); };
+  double nextIdle = 0;
+  int64_t blocks = 0;
+  std::vector<bool> selected(options.selects.size(), false);
+  bool running = true;
+  while (running) {
+    const double now = elapsed();
+    if (options.seconds >= 0 && now >= options.seconds)
+      break;
+
+    // X events: every event with "_XEventProc", or only the host window's.
+    XEvent event;
+    while (running &&
+           (options.readEventProc
+                ? (XPending(display) > 0 && (XNextEvent(display, &event), true))
+                : XCheckIfEvent(display, &event, HostWindowEvent,
+                                reinterpret_cast<XPointer>(window)))) {
+      if (event.xany.window == window) {
+        if (event.type == ClientMessage &&
+            static_cast<Atom>(event.xclient.data.l[0]) == deleteWindow)
+          running = false;
+        continue;
+      }
+      if (EventProc procedure = ReadEventProc(display, event.xany.window))
+        procedure(&event);
+    }
+
+    const int w = wantedWidth.exchange(0);
+    const int h = wantedHeight.exchange(0);
+    if (w > 0 && h > 0 && (w != width || h != height)) {
+      width = w;
+      height = h;
+      XResizeWindow(display, window, static_cast<unsigned>(w), static_cast<unsigned>(h));
+      XFlush(display);
+    }
+
+    if (now >= nextIdle) {
+      plugin.Dispatch(effEditIdle);
+      nextIdle = now + 0.02;
+    }
+    for (size_t i = 0; i < options.selects.size(); ++i) {
+      if (!selected[i] && now >= options.selects[i].second) {
+        plugin.SelectProgram(static_cast<int32_t>(options.selects[i].first));
+        selected[i] = true;
+      }
+    }
+    for (Screenshot& shot : options.screenshots) {
+      if (!shot.done && now >= shot.seconds) {
+        XSync(display, False);
+        if (!SaveScreenshot(display, window, shot.path))
+          std::fprintf(stderr, "quillet-host: could not write %s\n", shot.path.c_str());
+        shot.done = true;
+      }
+    }
+    // Audio in real time.
+    while (static_cast<double>(blocks) * frames / rate <= now) {
+      plugin.RunBlock(frames);
+      ++blocks;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+
+  plugin.Dispatch(effEditClose);
+  plugin.Suspend();
+  plugin.Close();
+  XDestroyWindow(display, window);
+  XCloseDisplay(display);
+  return 0;
+}
+
+} // namespace qhost::cli
