@@ -5,7 +5,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
+#include <vector>
 
 using testing::HasSubstr;
 
@@ -71,4 +73,19 @@ TEST(Entry, LoadsAndWorksWithoutAnyXServer)
   EXPECT_THAT(result.err, HasSubstr("Error: XOpenDisplay failed.\n"));
   EXPECT_THAT(result.out, HasSubstr("001 - empty preset"));
   EXPECT_THAT(result.out, HasSubstr("flags          0x139"));
+}
+
+TEST(Entry, LibraryExportsExactlyTheTwoEntryPoints)
+{
+  const auto result = testsupport::Run("/usr/bin/nm", {"-D", "--defined-only", QUILLET_PLUGIN_PATH});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  std::vector<std::string> functions;
+  std::stringstream lines(result.out);
+  for (std::string line; std::getline(lines, line);) {
+    std::stringstream fields(line);
+    std::string address, type, name;
+    if (fields >> address >> type >> name && (type == "T" || type == "W" || type == "i"))
+      functions.push_back(name);
+  }
+  EXPECT_THAT(functions, testing::UnorderedElementsAre("main", "VSTPluginMain"));
 }

@@ -105,6 +105,8 @@ TEST(Thread, LevelsPickMinimumMiddleOrMaximum)
   SThread thread(2);
   ASSERT_EQ(thread.Start(FinishAtOnce, &probe), 0);
   EXPECT_EQ(thread.Priority(), 0);
+  // The probe lives on this stack: let the detached thread finish with it.
+  EXPECT_TRUE(WaitFor([&] { return probe.finished == 1; }));
 }
 
 TEST(Thread, WaitReturnsAfterResume)
