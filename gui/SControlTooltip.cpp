@@ -65,8 +65,15 @@ void SControl::SetTooltip(SToolTip* tip, SToolTipData* data, int side)
     return;
   data->control = this;
   data->side = side;
-  if (tip)
+  if (tip && data->tooltip != tip) {
+    // Moving to another tooltip: the old one must neither switch this
+    // control nor show this data any more.
+    if (SToolTip* old = data->tooltip) {
+      old->Unregister(this);
+      old->Forget(data);
+    }
     data->tooltip = tip;
+  }
   if (data->tooltip)
     data->tooltip->Register(this);
 }

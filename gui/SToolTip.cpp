@@ -129,6 +129,9 @@ void SToolTip::Open(SToolTipData* data, const Point& at)
   }
   SizeFor(data);
   SetPosition(at.x, at.y);
+  // The shown state bit may still carry a map notification of a tip that
+  // another thread has closed since; clear it so that Show maps the window.
+  Hide();
   Show();
   shown = true;
 }

@@ -333,6 +333,26 @@ TEST_F(ToolTipLayout, DeletedControlsLeaveTheSwitchList)
   EXPECT_TRUE(kept->state & kStateTooltip);
 }
 
+TEST_F(ToolTipLayout, DataMovedToAnotherTooltipLeavesTheFirst)
+{
+  auto* second = new SToolTip(owner.get(), true);
+  SControl* control = Control("Thru");
+  SToolTipData* data = control->tooltip;
+  tip->Open(data, Point{10, 10});
+  control->SetTooltip(second, data, kTipBelow);
+  EXPECT_EQ(control->tooltip, data) << "the same data is kept";
+  EXPECT_EQ(data->tooltip, second);
+  EXPECT_EQ(data->side, kTipBelow);
+  EXPECT_FALSE(tip->IsRegistered(control));
+  EXPECT_TRUE(second->IsRegistered(control));
+  EXPECT_FALSE(tip->Shown()) << "the first tooltip no longer shows the data";
+  EXPECT_EQ(tip->CurrentData(), nullptr);
+  owner->Remove(control, true);
+  EXPECT_EQ(second->RegisteredCount(), 0u);
+  tip->ToggleTooltips();
+  second->ToggleTooltips();
+}
+
 TEST_F(ToolTipLayout, DeletingShownDataClosesTheTip)
 {
   SControl* control = Control("Thru");
