@@ -17,6 +17,7 @@
 #pragma once
 
 #include "gui/SControl.h"
+#include "gui/SStaticData.h"
 
 #include <atomic>
 #include <memory>
@@ -44,9 +45,10 @@ enum STipSide : int
 
 // Colour-table entries (SStaticData) the tooltip draws with: the indicator
 // square with tips switched on and off, and the tip's border.
-constexpr int kTipsOnColourIndex = 13;    // green
-constexpr int kTipsOffColourIndex = 10;   // blue, as the marker square of a marked window
-constexpr int kTipBorderColourIndex = 20; // black
+constexpr int kTipsOnColourIndex = kColourGreen;
+// Blue, as the small square of a marked window's frame that it covers.
+constexpr int kTipsOffColourIndex = kColourBlue;
+constexpr int kTipBorderColourIndex = kColourBlack;
 
 class SToolTip : public SControl
 {
