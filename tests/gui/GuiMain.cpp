@@ -16,12 +16,27 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
 namespace {
 
 constexpr const char* kMarker = "QUILLET_GUI_TEST_SERVER";
+
+// The server's screens: one 1280x1024 screen, unless the test program asks
+// for a layout of its own (QUILLET_GUI_SERVER: Xvfb arguments separated by
+// spaces).
+std::vector<std::string> ServerArguments()
+{
+  std::vector<std::string> arguments;
+#ifdef QUILLET_GUI_SERVER
+  std::istringstream words(QUILLET_GUI_SERVER);
+  for (std::string word; words >> word;)
+    arguments.push_back(word);
+#endif
+  return arguments;
+}
 
 bool OnlyListing(int argc, char** argv)
 {
@@ -35,7 +50,7 @@ bool OnlyListing(int argc, char** argv)
 // when it could not be run.
 int RunOnPrivateServer(int argc, char** argv)
 {
-  testsupport::XvfbServer server;
+  testsupport::XvfbServer server(ServerArguments());
   if (!server.Running())
     return -1;
   char self[PATH_MAX] = {};
