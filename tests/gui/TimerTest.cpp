@@ -123,7 +123,10 @@ TEST(ControlTimer, AListenerMayDeleteTheTimerFromItsOwnTick)
   control.AddEventListener(&control, 9);
   control.CreateTimer(1, true);
   ASSERT_TRUE(WaitFor([&] { return control.ticks >= 1; }));
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  // The timer's thread, let go by its own tick, still returns through the
+  // control's SendEvent: give it time before the control goes.
+  ASSERT_TRUE(WaitFor([&] { return !control.inside; }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
   EXPECT_EQ(control.ticks, 1);
   EXPECT_EQ(control.timer, nullptr);
   EXPECT_EQ(control.timerId, 0);
