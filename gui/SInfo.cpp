@@ -13,32 +13,35 @@ namespace vexo::gui {
 
 namespace {
 
-// The one message box. Being a function-local static made at the first
-// SInfo, it is destroyed at unload before everything that static
-// initialisation built (the pump, the drawing data, the connection).
+// The box, for SInfoDialog and for choosing the display to lock.
+std::atomic<SMessageDialog*> infoDialog{nullptr};
+
+// Holds the one message box. It is a function-local static whose
+// constructor makes the box, so that it is destroyed at unload before
+// everything that existed when the box was made: what static
+// initialisation built (the pump, the drawing data, the connection) and
+// what the box's construction built on first use (the control registry).
 struct SInfoBox
 {
-  constexpr SInfoBox() = default;
+  SInfoBox() : dialog(new SMessageDialog()) { infoDialog.store(dialog); }
   ~SInfoBox()
   {
     // No pump thread may dispatch to the box while it goes.
     connectionPump.Stop();
-    delete dialog.exchange(nullptr);
+    infoDialog.store(nullptr);
+    delete dialog;
   }
-  std::atomic<SMessageDialog*> dialog{nullptr};
-};
+  SInfoBox(const SInfoBox&) = delete;
+  SInfoBox& operator=(const SInfoBox&) = delete;
 
-SInfoBox& Box()
-{
-  static SInfoBox box;
-  return box;
-}
+  SMessageDialog* const dialog;
+};
 
 } // namespace
 
 SMessageDialog* SInfoDialog()
 {
-  return Box().dialog.load();
+  return infoDialog.load();
 }
 
 void SInfo(const char* text, const char* title)
@@ -48,20 +51,15 @@ void SInfo(const char* text, const char* title)
   std::fprintf(stderr, "%s: %s\n", title ? title : "", text ? text : "");
   std::fflush(stderr);
 
-  SInfoBox& box = Box();
-  SMessageDialog* dialog = box.dialog.load();
-  Display* display = dialog ? dialog->Home() : ActiveDisplay();
+  SMessageDialog* made = infoDialog.load();
+  Display* display = made ? made->Home() : ActiveDisplay();
   if (!display)
     return;
   // The box's handlers run inside this lock on the thread that reads its
-  // connection; filling it inside the lock keeps them apart.
+  // connection; making and filling it inside the lock keeps them apart.
   XLockDisplay(display);
-  dialog = box.dialog.load();
-  if (!dialog) {
-    dialog = new SMessageDialog();
-    box.dialog.store(dialog);
-  }
-  dialog->ShowMessage(text, title);
+  static SInfoBox box;
+  box.dialog->ShowMessage(text, title);
   XFlush(display);
   XUnlockDisplay(display);
 }
