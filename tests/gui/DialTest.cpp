@@ -6,8 +6,10 @@
 
 #include "gui/SDial.h"
 #include "gui/SStaticData.h"
+#include "gui/context/SDrawBitmap.h"
 #include "gui/context/SDrawFont.h"
 #include "gui/context/SInput.h"
+#include "gui/resources/TextLogo.h"
 #include "tests/gui/GuiTestSupport.h"
 #include "tests/gui/WidgetTestSupport.h"
 
@@ -328,4 +330,28 @@ TEST_F(Dials, DrawsHandleValueAndHoverOutlineThroughItsBuffer)
   dial->Refresh();
   ASSERT_TRUE(guitest::DeliverUntil(
       [&] { return widgettest::CountColour(dial->window, kW, kH, U(kColourRed)) > 3; }));
+}
+
+TEST_F(Dials, ImagesTakeOverTheDrawingOnlyWhenBothLoad)
+{
+  SDial<int>* dial = MakeDial(7, 0, 16, 0, 50, 50);
+  dial->SetBitmaps(new context::SDrawBitmap(vexo::images::text_logo, 50, 88, false),
+                   new context::SDrawBitmap(vexo::images::text_logo, 50, 88, false));
+  EXPECT_TRUE(dial->type & kControlBitmaps);
+  EXPECT_EQ(dial->handleRect, (Rect{0, 0, 50, 88})) << "the handle takes the image's size";
+  dial->SetDoubleBuffer();
+  ASSERT_NE(dial->handleBufferBitmap, nullptr);
+  EXPECT_EQ(dial->handleBufferBitmap->Width(), 50);
+  dial->Refresh();
+  // The back image's corner is its background colour.
+  ASSERT_TRUE(guitest::DeliverUntil(
+      [&] { return guitest::Pixel(dial->window, 5, 5) == U(kColourDarkSlate); }));
+
+  dial->SetBitmaps(new context::SDrawBitmap(vexo::images::text_logo, 50, 88, false), nullptr);
+  EXPECT_FALSE(dial->type & kControlBitmaps);
+  EXPECT_EQ(dial->backBitmap, nullptr) << "what it was given is freed";
+  dial->Refresh();
+  ASSERT_TRUE(guitest::DeliverUntil([&] {
+    return guitest::Pixel(dial->window, 5, 5) == U(kColourBlue);
+  })) << "drawn again, with the handle in its colour";
 }
