@@ -35,7 +35,7 @@ enum SButtonType : int
   kButtonPush = 2,
   kButtonToggle = 4,
   kButtonTrigger = 8,
-  kButtonMenu = 16, // not part of this toolkit: a menu button acts as a push button
+  kButtonMenu = 16, // menus are left out: a press toggles it like any active type
   kButtonBitmap = 32,
   kButtonReportRelease = 64,
 };
