@@ -83,3 +83,10 @@ struct ColourTableFiller
 ColourTableFiller colourTableFiller;
 
 } // namespace
+
+// 4. The pump of the toolkit's own connection (message boxes at load time):
+//    its thread draws with the data above and reads `dps`, so it is built
+//    after them and, at unload, stopped and joined before they go.
+#include "gui/SConnectionPump.h"
+
+vexo::gui::SConnectionPump vexo::gui::connectionPump;
