@@ -2,6 +2,7 @@
 
 #include "editor/SPluginPanel.h"
 #include "engine/VSTPlugin.h"
+#include "gui/SConnectionPump.h"
 #include "gui/SControl.h"
 #include "gui/SCursor.h"
 #include "gui/SEventPump.h"
@@ -189,6 +190,12 @@ int32_t SPluginEditor::open(void* parent)
   panel->CreateIdleTimer(22, false);
   panel->CreateIdleFunction(&idleEntry, this);
 
+  // Without a display from the host the panel lives on the toolkit's own
+  // connection, which no host reads: the toolkit's pump hands its events to
+  // the event procedure meanwhile.
+  if (!dp.load() && dps && !pumpHeld)
+    pumpHeld = vexo::gui::connectionPump.Hold(dps);
+
   base->SetEditorClosed(false);
   isOpen = true;
   postUpdate();
@@ -206,6 +213,10 @@ void SPluginEditor::close()
   if (panel) {
     panel->DestroyIdleTimer();
     panel->Reparent(holderWindow);
+  }
+  if (pumpHeld) {
+    vexo::gui::connectionPump.Release();
+    pumpHeld = false;
   }
   hostWindow = 0;
   globals->hostWindow = 0;
@@ -226,14 +237,17 @@ void SPluginEditor::idle()
 {
   if (!isOpen)
     return;
-  // Without a display from the host the panel lives on the toolkit's own
-  // connection, which no host reads: its events are handed over here.
-  if (!dp.load())
-    vexo::gui::PumpConnection(dps);
+  Display* display = ActiveDisplay();
+  if (!display)
+    return;
+  // The controls are also drawn and handled on the thread that delivers the
+  // panel's events; the display lock keeps the refresh apart from them.
+  XLockDisplay(display);
   if (updateFlag.exchange(0) != 0)
     update();
   else if (indexedUpdatePending.exchange(0) != 0)
     updateIndexed();
+  XUnlockDisplay(display);
 }
 
 void SPluginEditor::PumpHostEvents()
@@ -278,8 +292,12 @@ void SPluginEditor::updateAtIndex(int32_t index)
   if (!isOpen || index < 0 || index >= kPendingIndices)
     return;
   pendingIndices[index] = 0;
-  if (panel)
-    panel->RefreshControls(index);
+  Display* display = ActiveDisplay();
+  if (!panel || !display)
+    return;
+  XLockDisplay(display);
+  panel->RefreshControls(index);
+  XUnlockDisplay(display);
 }
 
 void SPluginEditor::idleslow()

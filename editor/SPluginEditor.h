@@ -10,7 +10,7 @@
 // the shared idle thread every 22 ms; close removes the idle registration
 // (which waits for a pass in progress) before it touches the panel. When
 // the host handed no display, the panel's events arrive on the toolkit's
-// own connection, which the same idle pass drains.
+// own connection, which the toolkit's connection pump reads meanwhile.
 #pragma once
 
 #include "plugin/AEffEditor.h"
@@ -107,5 +107,8 @@ private:
   vexo::gui::SControl* holder = nullptr;
   vexo::gui::SMessageDialog* messageDialog = nullptr;
   unsigned long holderWindow = 0;
+  // The toolkit's connection pump is held while the panel is shown on the
+  // toolkit's own connection.
+  bool pumpHeld = false;
   std::atomic<uint8_t> pendingIndices[kPendingIndices] = {};
 };

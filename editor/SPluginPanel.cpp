@@ -1,20 +1,77 @@
 #include "editor/SPluginPanel.h"
 
 #include "editor/SPluginEditor.h"
+#include "engine/Parameters.h"
 #include "engine/VSTPlugin.h"
+#include "gui/SButton.h"
+#include "gui/SDial.h"
+#include "gui/SGlobals.h"
+#include "gui/SImageLabel.h"
 #include "gui/SStaticData.h"
+#include "gui/SToolTip.h"
 #include "gui/context/SColour.h"
 #include "gui/context/SDrawBitmap.h"
 #include "gui/context/SDrawDevice.h"
 #include "gui/context/SDrawPen.h"
 #include "gui/context/SDrawing.h"
+#include "gui/resources/TextLogo.h"
+#include "gui/XDisplay.h"
+#include "plugin/PluginInfo.h"
+#include "support/threading/FieldAccess.h"
+
+#include <X11/Xlib.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
 
 using vexo::gui::Rect;
 using vexo::gui::SCOL;
 
 namespace {
 
-constexpr int kStripColumnWidth = 25;
+constexpr int kColumnWidth = 25;
+constexpr int kStripDialX = 101;
+constexpr int kStripButtonX = 100;
+constexpr int kStripButtonY = 210;
+
+int Colour(int r, int g, int b) { return static_cast<int>(SCOL(r, g, b)); }
+
+// The panel's colours.
+struct Palette
+{
+  int grey = Colour(77, 81, 84);
+  int lightGrey = Colour(138, 145, 150);
+  int midGrey = Colour(128, 128, 128);
+  int white = Colour(255, 255, 255);
+  int black = Colour(0, 0, 0);
+  int orange = Colour(255, 128, 0);
+};
+
+// The eight strip dials per parameter group (index 8 + 16·group + strip):
+// the row of message A or B, the factor of the engine's scaling.
+struct DialRow
+{
+  int y;
+  int32_t scale;
+  float factor;
+};
+
+constexpr DialRow kRows[8] = {
+    {24, param::kFormatScale, 0.5f},         {118, param::kFormatScale, 0.5f},
+    {45, param::kChannelScale, 0.0625f},     {139, param::kChannelScale, 0.0625f},
+    {66, param::kByteScale, 0.0078125f},     {160, param::kByteScale, 0.0078125f},
+    {87, param::kByteScale, 0.0078125f},     {181, param::kByteScale, 0.0078125f},
+};
+
+constexpr float kDelayFactor = 1.0f / 999.0f;
+
+bool IsPress(int code) { return (code >= 3 && code <= 5) || (code >= 7 && code <= 9); }
+
+bool InsideInclusive(const Rect& rect, int x, int y)
+{
+  return x >= rect.left && x <= rect.right && y >= rect.top && y <= rect.bottom;
+}
 
 } // namespace
 
@@ -26,12 +83,21 @@ SPluginPanel::SPluginPanel(SGlobals* globals_, vexo::gui::SControl* parent_, uns
     : SWindow(globals_, parent_, id_, title, style_, x, y, width, height,
               static_cast<unsigned long>(static_cast<unsigned int>(parentWindow)), unused)
 {
+  EnableEventHandler(vexo::gui::kEventValue);
+  EnableEventHandler(vexo::gui::kEventDial);
+  EnableEventHandler(vexo::gui::kEventTimer);
+  AddEventListener(this, vexo::gui::kEventTimer);
   CreateBackBuffer(height);
 }
 
 SPluginPanel::~SPluginPanel()
 {
+  // The controls are children and go with the window; their handlers must
+  // be done before the tables they point at are freed.
   CleanUp();
+  delete[] numberLabels;
+  delete[] channelLabels;
+  delete[] formatLabels;
   delete panelBufferDevice;
   delete panelBufferBitmap;
 }
@@ -46,31 +112,449 @@ void SPluginPanel::CreateBackBuffer(int height)
       new vexo::gui::context::SDrawMemoryDevice(drawing->GetDevice(), panelBufferBitmap);
 }
 
+// ------------------------------------------------------------- building
+
+SPluginPanel::Button* SPluginPanel::MakeButton(const char* title, int x, int y, int width,
+                                               int height, const char* text, int fontSize,
+                                               int type, int activeBackground, int activeText,
+                                               const char* tip)
+{
+  const Palette p;
+  auto* button = new Button(globals, this, static_cast<unsigned>(globals->NextId()), title,
+                            vexo::gui::kStyleRounded, x, y, width, height, window, false);
+  button->SetType(type);
+  button->SetColours(p.black, activeBackground, p.grey, p.white, p.white, p.white, p.white);
+  button->SetLabelColours(p.white, p.midGrey);
+  button->SetHoverColours(p.white, p.white);
+  button->SetLabel(text, statdata.FindFont(fontSize), 0);
+  if (activeText >= 0)
+    button->SetLabelColourActive(activeText);
+  button->AddEventListener(this, vexo::gui::kEventValue);
+  if (tip)
+    button->SetTooltip(tooltip, tip, 0);
+  button->Show();
+  Add(button);
+  return button;
+}
+
+SPluginPanel::Dial* SPluginPanel::MakeDelayDial(const char* title, int y, const char* lastTipLine)
+{
+  const Palette p;
+  auto* dial = new Dial(globals, this, static_cast<unsigned>(globals->NextId()), title, 0x30, 27,
+                        y, 22, 14, false, true, window, 0, 0, 999, 0);
+  dial->dragStepLeft = 5;
+  dial->dragStepRight = 12;
+  dial->leftDragStepped = true;
+  dial->SetColours(p.grey, p.grey, p.grey, p.white, p.white, p.white, p.white);
+  dial->SetLabel("", statdata.FindFont(8), 0);
+  dial->SetValueFont(statdata.FindFont(8));
+  dial->SetLabelColours(p.white, p.midGrey);
+  dial->SetHoverColours(p.grey, p.lightGrey);
+  dial->SetControlColours(p.grey, p.grey, p.grey, p.grey);
+  dial->AddEventListener(this, vexo::gui::kEventDial);
+  vexo::data::datastring<32, char> tip;
+  tip.Append("Option:\nSelect Delay\n   \n");
+  tip.Append("(after which the values\n");
+  tip.Append(lastTipLine);
+  dial->SetTooltip(tooltip, tip.Text(), 0);
+  dial->Show();
+  Add(dial);
+  return dial;
+}
+
+SPluginPanel::Dial* SPluginPanel::MakeStripDial(const char* title, int strip, int max,
+                                                int valueColour, int stepLeft, int stepRight,
+                                                ValueText* table, int tableSize)
+{
+  (void)strip;
+  const Palette p;
+  auto* dial = new Dial(globals, this, static_cast<unsigned>(globals->NextId()), title, 0x30, 0,
+                        0, 24, 14, false, true, window, 0, 0, max, 0);
+  dial->dragStepLeft = stepLeft;
+  dial->dragStepRight = stepRight;
+  dial->SetColours(p.black, p.black, p.black, p.white, p.white, p.white, p.white);
+  dial->SetLabel("", statdata.FindFont(8), 0);
+  dial->SetValueFont(statdata.FindFont(8));
+  dial->SetLabelColours(valueColour, p.midGrey);
+  dial->SetHoverColours(p.black, p.lightGrey);
+  dial->SetControlColours(p.black, p.black, p.black, p.black);
+  dial->labelTable = table;
+  dial->tableSize = tableSize;
+  dial->ownsLabelTable = false;
+  dial->useLabelTable = true;
+  dial->useNameTable = false;
+  dial->SetValueRange(0, max, 0);
+  dial->AddEventListener(this, vexo::gui::kEventDial);
+  Add(dial);
+  return dial;
+}
+
+void SPluginPanel::CreateFixedControls()
+{
+  const Palette p;
+  logo = new vexo::gui::SImageLabel(globals, this, static_cast<unsigned>(globals->NextId()),
+                                    "(QLTX) Label: Logo", 0, 10, 10, 50, 88, window);
+  logo->LoadBackground(vexo::images::text_logo, 50, 88);
+  logo->AddEventListener(this, vexo::gui::kEventValue);
+  logo->Show();
+  Add(logo);
+  logoRect = logo->WindowRect();
+
+  presetSwitchButton = MakeButton("(QLTX) Button: Preset Switching", 17, 98, 40, 16, "PC", 8,
+                                  vexo::gui::kButtonToggle, Colour(255, 0, 255), p.black,
+                                  "Option:\nEnable Preset Switching\n(via Program Changes)");
+  thruButton = MakeButton("(QLTX) Button: Midi Through", 17, 116, 40, 16, "Thru", 8,
+                          vexo::gui::kButtonToggle, p.orange, p.black,
+                          "Option:\nToggle Midi Thru");
+  resendButton = MakeButton("(QLTX) Button: Resend", 17, 134, 40, 16, "Resend", 8,
+                            vexo::gui::kButtonPush, Colour(128, 255, 0), p.black,
+                            "Action:\nResend Values");
+  initSendButton = MakeButton("(QLTX) Button: Init-Send", 17, 159, 40, 16, "I-Send", 8,
+                              vexo::gui::kButtonToggle, Colour(0, 0, 255), -1,
+                              "Option:\nSend Values\n(on plugin init)");
+  changeSendButton = MakeButton("(QLTX) Button: Change-Send", 17, 192, 40, 16, "P-Send", 8,
+                                vexo::gui::kButtonToggle, Colour(255, 0, 0), -1,
+                                "Option:\nSend Values\n(on preset change)");
+  copyButton = MakeButton("(QLTX) Button: Copy", 62, 210, 16, 16, "C", 7, vexo::gui::kButtonPush,
+                          p.lightGrey, -1, "Action:\nCopy Preset");
+  pasteButton = MakeButton("(QLTX) Button: Paste", 80, 210, 16, 16, "P", 7,
+                           vexo::gui::kButtonPush, p.lightGrey, -1, "Action:\nPaste Preset");
+  initDelayDial = MakeDelayDial("(QLTX) Control: Initdelay", 176, "are sent on plugin init)");
+  changeDelayDial =
+      MakeDelayDial("(QLTX) Control: Changedelay", 209, "are sent on preset change)");
+}
+
+void SPluginPanel::CreateValueTables()
+{
+  numberLabels = new ValueText[129];
+  numberLabels[0].Append("- - -");
+  for (int j = 1; j <= 128; ++j) {
+    const int n = j - 1;
+    if (n < 100)
+      numberLabels[j].Append('0');
+    if (n < 10)
+      numberLabels[j].Append('0');
+    numberLabels[j].Append(8, "%i", n);
+  }
+  channelLabels = new ValueText[17];
+  channelLabels[0].Append("- - -");
+  for (int j = 1; j <= 16; ++j) {
+    if (j < 10)
+      channelLabels[j].Append('0');
+    channelLabels[j].Append(8, "%i", j);
+  }
+  formatLabels = new ValueText[2];
+  formatLabels[0].Append("CC");
+  formatLabels[1].Append("Note");
+}
+
+void SPluginPanel::CreateStripControls()
+{
+  const Palette p;
+  struct Kind
+  {
+    const char* title;
+    int max;
+    int colour;
+    int stepLeft;
+    int stepRight;
+  };
+  const Kind kinds[4] = {
+      {"(QLTX) Control: Format (Strip ", 1, Colour(255, 0, 0), 16, 40},
+      {"(QLTX) Control: Channel (Strip ", 16, Colour(255, 255, 0), 5, 12},
+      {"(QLTX) Control: Number (Strip ", 128, Colour(0, 255, 255), 5, 12},
+      {"(QLTX) Control: Value (Strip ", 128, Colour(172, 128, 255), 5, 12},
+  };
+  ValueText* tables[4] = {formatLabels, channelLabels, numberLabels, numberLabels};
+  const int tableSizes[4] = {2, 17, 129, 129};
+
+  for (int k = 0; k < kStrips; ++k) {
+    StripControls& strip = stripControls[k];
+    Dial** messageA[4] = {&strip.formatADial, &strip.channelADial, &strip.numberADial,
+                          &strip.valueADial};
+    Dial** messageB[4] = {&strip.formatBDial, &strip.channelBDial, &strip.numberBDial,
+                          &strip.valueBDial};
+    for (int message = 0; message < 2; ++message) {
+      const int n = message == 0 ? k + 1 : k + 17;
+      for (int kind = 0; kind < 4; ++kind) {
+        vexo::data::datastring<32, char> title;
+        title.Append(kinds[kind].title);
+        title.Append(32, "%i", n);
+        title.Append(")");
+        *(message == 0 ? messageA : messageB)[kind] =
+            MakeStripDial(title.Text(), k, kinds[kind].max, kinds[kind].colour,
+                          kinds[kind].stepLeft, kinds[kind].stepRight, tables[kind],
+                          tableSizes[kind]);
+      }
+    }
+
+    vexo::data::datastring<32, char> title;
+    if (k == 0) {
+      title.Append("(QLTX) Button: Add");
+    } else {
+      title.Append("(QLTX) Button: Remove (Strip ");
+      title.Append(32, "%i", k + 1);
+      title.Append(")");
+    }
+    auto* button = new Button(globals, this, static_cast<unsigned>(globals->NextId()),
+                              title.Text(), 0, 0, 0, 24, 14, window, false);
+    button->SetType(vexo::gui::kButtonPush);
+    button->SetHoverColours(p.white, p.white);
+    if (k == 0) {
+      button->SetColours(Colour(0, 255, 0), p.lightGrey, p.grey, p.white, p.white, p.white,
+                         p.white);
+      button->SetLabelColours(p.black, p.midGrey);
+      button->SetLabel("+", statdata.FindFont(8), 0);
+      button->SetLabelColourActive(p.white);
+      button->SetTooltip(tooltip, "Action:\nAdd Strip\n(max 16)", 0);
+      strip.column = 0;
+      strip.visible = true;
+    } else {
+      button->SetColours(p.black, p.lightGrey, p.grey, p.white, p.white, p.white, p.white);
+      button->SetLabelColours(p.white, p.midGrey);
+      button->SetLabel("-", statdata.FindFont(8), 0);
+      button->SetTooltip(tooltip, "Action:\nRemove Strip\n", 0);
+      strip.column = kNoColumn;
+      strip.visible = false;
+    }
+    button->AddEventListener(this, vexo::gui::kEventValue);
+    Add(button);
+    strip.stripButton = button;
+  }
+}
+
 void SPluginPanel::LoadControls()
 {
-  const int grey = static_cast<int>(SCOL(77, 81, 84));
-  const int white = static_cast<int>(SCOL(255, 255, 255));
-  SetColours(grey, grey, grey, white, white, white, white);
+  const Palette p;
+  SetColours(p.grey, p.grey, p.grey, p.white, p.white, p.white, p.white);
+
+  tooltip = new vexo::gui::SToolTip(this, true);
+  tooltip->SetColours(p.grey, p.grey, p.grey, p.white, p.white, p.white, p.white);
+  tooltip->textColours[0] = static_cast<unsigned long>(p.white);
+  tooltip->titleColouring = true;
+  tooltip->titleColour = static_cast<unsigned long>(p.orange);
+  tooltip->arrowColour = SCOL(255, 0, 0);
+  tooltip->rounded = true;
+  tooltip->boldSecondLine = true;
+
+  CreateFixedControls();
+  CreateValueTables();
+  CreateStripControls();
+
+  PlaceStrip(0, 0);
+  ShowStrip(0);
   RefreshPanel();
 }
 
-void SPluginPanel::RefreshControls(long index)
+// --------------------------------------------------------------- layout
+
+SPluginPanel::Dial* SPluginPanel::StripDial(int strip, int group)
 {
-  if (index != -1 || !plugin)
+  StripControls& s = stripControls[strip];
+  Dial* dials[8] = {s.formatADial,  s.formatBDial,  s.channelADial, s.channelBDial,
+                    s.numberADial,  s.numberBDial,  s.valueADial,   s.valueBDial};
+  return dials[group];
+}
+
+void SPluginPanel::PlaceStrip(int strip, int column)
+{
+  const int x = kColumnWidth * column + kStripDialX;
+  for (int group = 0; group < 8; ++group) {
+    if (Dial* dial = StripDial(strip, group))
+      dial->SetPosition(x, kRows[group].y);
+  }
+  if (Button* button = stripControls[strip].stripButton)
+    button->SetPosition(kColumnWidth * column + kStripButtonX, kStripButtonY);
+  stripControls[strip].column = column;
+  stripControls[strip].visible = true;
+}
+
+void SPluginPanel::ShowStrip(int strip)
+{
+  // Message A's dials, then message B's, then the button.
+  static constexpr int order[8] = {0, 2, 4, 6, 1, 3, 5, 7};
+  for (int group : order) {
+    if (Dial* dial = StripDial(strip, group))
+      dial->Show();
+  }
+  if (Button* button = stripControls[strip].stripButton)
+    button->Show();
+}
+
+void SPluginPanel::ClearControl(int strip)
+{
+  if (strip < 0 || strip >= kStrips)
     return;
-  plugin->getProgramName(programName);
-  RecalculateSize(1);
+  for (int group = 0; group < 8; ++group) {
+    if (Dial* dial = StripDial(strip, group))
+      dial->SetValue(0, false);
+  }
+  stripControls[strip].visible = false;
+  stripControls[strip].column = kNoColumn;
+}
+
+void SPluginPanel::ResetControl(int strip)
+{
+  if (strip < 0 || strip >= kStrips)
+    return;
+  ClearControl(strip);
+  for (int group = 0; group < 8; ++group) {
+    if (Dial* dial = StripDial(strip, group))
+      dial->Hide();
+  }
+  if (Button* button = stripControls[strip].stripButton)
+    button->Hide();
+}
+
+void SPluginPanel::RecalculatePositions()
+{
+  if (!plugin)
+    return;
+  VSTPluginProgram& program = plugin->CurrentProgram();
+  for (int k = 1; k < kStrips; ++k)
+    stripShown[k] = false;
+  columnCount = 1;
+  for (int slot = 1; slot < kStrips; ++slot) {
+    const int32_t s = field::Load(program.stripOrder[slot]);
+    if (s < 0 || s >= kStrips)
+      continue;
+    // A strip listed twice (or strip 0, which always has column 0) gets no
+    // second column: the slot is emptied like that of an unused strip.
+    const bool duplicate = s == 0 || stripShown[s];
+    VSTPluginStrip& strip = program.strips[s];
+    if (!duplicate && field::Load(strip.inUse)) {
+      ClearControl(s);
+      PlaceStrip(s, columnCount);
+      stripShown[s] = true;
+      ++columnCount;
+    } else {
+      if (!duplicate) {
+        // A listed strip that is not in use loses its values.
+        uint8_t* bytes = &strip.formatA;
+        for (int i = 0; i < 8; ++i)
+          field::Store(bytes[i], 0);
+      }
+      field::Store(program.stripOrder[slot], kNoColumn);
+    }
+  }
+  field::Store(program.stripCount, columnCount);
+  RecalculateSize(columnCount);
 }
 
 void SPluginPanel::RecalculateSize(int columns)
 {
   if (editor)
-    editor->SetSize(kStripColumnWidth * columns + SPluginEditor::kBaseWidth,
-                    SPluginEditor::kHeight);
+    editor->SetSize(kColumnWidth * columns + SPluginEditor::kBaseWidth, SPluginEditor::kHeight);
   if (plugin)
     plugin->stripColumns = columns;
-  columnCount = columns;
+  for (int k = 1; k < kStrips; ++k) {
+    if (stripShown[k])
+      ShowStrip(k);
+    else
+      ResetControl(k);
+  }
   RefreshLabels();
+}
+
+// -------------------------------------------------------------- refresh
+
+int SPluginPanel::Scaled(int32_t index, int32_t k)
+{
+  // Rounded as the engine rounds its scaled parameters (halves upward).
+  const float product = plugin->getParameter(index) * static_cast<float>(k);
+  return static_cast<int>(std::floor(static_cast<double>(product) + 8.326e-17 + 0.5));
+}
+
+SPluginPanel::Dial* SPluginPanel::CountingDial()
+{
+  return plugin->TimerMode() == 0 ? initDelayDial : changeDelayDial;
+}
+
+void SPluginPanel::RefreshCountdown()
+{
+  const Palette p;
+  Dial* counting = CountingDial();
+  Dial* other = counting == initDelayDial ? changeDelayDial : initDelayDial;
+  auto restore = [&](Dial* dial) {
+    dial->mouseInput = true;
+    dial->EnableTooltip((thruButton->state & vexo::gui::kStateTooltip) != 0);
+    dial->SetLabelColours(p.white, p.midGrey);
+    dial->SetHoverColours(p.grey, p.lightGrey);
+    dial->Refresh();
+  };
+  // A countdown of the other kind that ended unseen leaves no orange behind.
+  if (!other->mouseInput)
+    restore(other);
+  if (plugin->TimerRunning()) {
+    counting->SetValue(plugin->Countdown(), false);
+    counting->mouseInput = false;
+    counting->EnableTooltip(false);
+    counting->SetLabelColours(p.orange, p.midGrey);
+    counting->SetHoverColours(p.grey, p.grey);
+    counting->Refresh();
+  } else {
+    restore(counting);
+  }
+}
+
+void SPluginPanel::RefreshControls(long index)
+{
+  if (!plugin || !thruButton)
+    return;
+  if (index == -1) {
+    plugin->getProgramName(programName);
+    RecalculatePositions();
+    for (int32_t i = 0; i <= 135; ++i)
+      RefreshControls(i);
+    RefreshCountdown();
+    return;
+  }
+  const auto i = static_cast<int32_t>(index);
+  if (i >= param::kFormatA && i < param::kStripEnd) {
+    const int group = (i - param::kFormatA) / kStrips;
+    const int strip = (i - param::kFormatA) % kStrips;
+    StripDial(strip, group)->SetValue(Scaled(i, kRows[group].scale), false);
+    return;
+  }
+  switch (i) {
+  case param::kThru:
+    thruButton->SetValue(Scaled(i, 1), false);
+    break;
+  case param::kSendOnInit:
+    initSendButton->SetValue(Scaled(i, 1), false);
+    break;
+  case param::kInitDelay:
+    initDelayDial->SetValue(Scaled(i, param::kDelayScale), false);
+    break;
+  case param::kSendOnChange:
+    changeSendButton->SetValue(Scaled(i, 1), false);
+    break;
+  case param::kChangeDelay:
+    changeDelayDial->SetValue(Scaled(i, param::kDelayScale), false);
+    break;
+  case param::kPresetSwitching:
+    presetSwitchButton->SetValue(Scaled(i, 1), false);
+    break;
+  case 136:
+  case 137:
+    RecalculatePositions();
+    break;
+  case param::kCountdownState:
+    RefreshCountdown();
+    break;
+  case param::kCountdownTick:
+    if (plugin->TimerRunning())
+      CountingDial()->SetValue(plugin->Countdown(), false);
+    break;
+  case param::kCountdownEnd:
+    CountingDial()->SetValue(
+        Scaled(plugin->TimerMode() == 0 ? param::kInitDelay : param::kChangeDelay,
+               param::kDelayScale),
+        false);
+    break;
+  default: // 0, 2, 138 and everything else
+    break;
+  }
 }
 
 void SPluginPanel::Draw(const Rect& rect)
@@ -79,6 +563,8 @@ void SPluginPanel::Draw(const Rect& rect)
     const Rect client = ClientRect();
     drawing->DrawMemory(panelBufferDevice, 0, 0, client.left, client.top, client.right,
                         client.bottom);
+    if (tooltip)
+      tooltip->DrawTiprect(drawing);
     return;
   }
   SWindow::Draw(rect);
@@ -88,30 +574,217 @@ void SPluginPanel::RefreshPanel()
 {
   if (!drawing || !panelBufferDevice)
     return;
+  const Palette p;
+  const int n = plugin ? plugin->stripColumns : 1;
+  const vexo::gui::Point origin{0, 0};
   vexo::gui::context::SDrawDevice* own = drawing->GetDevice();
   drawing->SetDevice(panelBufferDevice);
+
+  // Background and the marker frame.
   SControl::Draw(ClientRect());
+
+  drawing->SetFont(statdata.FindFont(7));
+  drawing->SetTextColour(p.white, false);
+  char product[32];
+  std::snprintf(product, sizeof product, "%s %.2f", quillet::kProductName,
+                quillet::kVendorVersion * 0.01);
+  drawing->DrawRotatedText(product, Rect{16, 10, 28, 98}, 90, 0, origin);
+  drawing->SetTextColour(p.lightGrey, false);
+  drawing->DrawRotatedText(quillet::kVendorDomain, Rect{28, 10, 40, 98}, 90, 0, origin);
+  drawing->DrawRotatedText("VST by Steinberg", Rect{40, 10, 52, 98}, 90, 0, origin);
+
+  drawing->SetBrush(statdata.FindBrush(Colour(100, 0, 0)));
+  drawing->FillRoundedRect(62, 13, 102, 206, 7, 7);
+  drawing->SetBrush(statdata.FindBrush(Colour(44, 44, 44)));
+  drawing->FillRoundedRect(82, 14, 102, 108, 7, 7);
+  drawing->FillRoundedRect(82, 111, 102, 205, 7, 7);
+  drawing->SetBrush(statdata.FindBrush(p.black));
+  drawing->FillRoundedRect(93, 13, kColumnWidth * n + 102, 206, 7, 7);
+
+  drawing->SetFont(statdata.FindFont(8));
+  drawing->SetTextColour(p.white, false);
+  drawing->DrawRotatedText(programName, Rect{64, 109, 80, 199}, 90, 0, origin);
+  drawing->SetFont(statdata.FindFont(7));
+  drawing->SetTextColour(p.lightGrey, false);
+  drawing->DrawRotatedText("Val   Num  Cha   For", Rect{82, 116, 94, 200}, 90, 0, origin);
+  drawing->DrawRotatedText("Val   Num  Cha   For", Rect{82, 20, 94, 104}, 90, 0, origin);
+
+  drawing->SetPen(statdata.FindPen(p.grey));
+  drawing->DrawLine(99, 110, kColumnWidth * n + 99, 110);
+
   drawing->SetDevice(own);
-  RefreshLabels();
+  Refresh();
 }
 
 void SPluginPanel::RefreshLabels()
 {
   if (!drawing || !panelBufferDevice)
     return;
-  vexo::gui::context::SDrawDevice* own = drawing->GetDevice();
-  drawing->SetDevice(panelBufferDevice);
+  const Palette p;
   const int w = Width();
   const int h = Height();
   const int n = plugin ? plugin->stripColumns : 1;
-  drawing->SetBrush(statdata.FindBrush(static_cast<int>(SCOL(0, 0, 0))));
+  const vexo::gui::Point origin{0, 0};
+  vexo::gui::context::SDrawDevice* own = drawing->GetDevice();
+  drawing->SetDevice(panelBufferDevice);
+
+  drawing->SetBrush(statdata.FindBrush(p.black));
   drawing->FillRect(100, 0, w, h);
-  drawing->SetBrush(statdata.FindBrush(static_cast<int>(SCOL(77, 81, 84))));
+  drawing->SetBrush(statdata.FindBrush(p.grey));
   drawing->FillRect(100, 10, w - 10, h - 10);
-  drawing->SetBrush(statdata.FindBrush(static_cast<int>(SCOL(0, 0, 0))));
-  drawing->FillRoundedRect(93, 13, kStripColumnWidth * n + 102, 206, 7, 7);
-  drawing->SetPen(statdata.FindPen(static_cast<int>(SCOL(0, 0, 255))));
+  drawing->SetBrush(statdata.FindBrush(Colour(100, 0, 0)));
+  drawing->FillRect(65, 14, 82, 205);
+  drawing->SetFont(statdata.FindFont(8));
+  drawing->SetTextColour(p.white, false);
+  drawing->DrawRotatedText(programName, Rect{64, 109, 80, 199}, 90, 0, origin);
+  drawing->SetBrush(statdata.FindBrush(p.black));
+  drawing->FillRoundedRect(93, 13, kColumnWidth * n + 102, 206, 7, 7);
+  drawing->SetPen(statdata.FindPen(p.grey));
+  drawing->DrawLine(99, 110, kColumnWidth * n + 99, 110);
+  drawing->SetPen(statdata.FindPen(Colour(0, 0, 255)));
   drawing->DrawRect(0, 0, w, h);
+
   drawing->SetDevice(own);
   Refresh();
+}
+
+// ------------------------------------------------------ event handling
+
+void SPluginPanel::AddStrip()
+{
+  VSTPluginProgram& program = plugin->CurrentProgram();
+  const int32_t count = field::Load(program.stripCount);
+  if (count > 15 || count < 1)
+    return;
+  int k = 1;
+  while (k < kStrips && field::Load(program.strips[k].inUse))
+    ++k;
+  if (k == kStrips)
+    return;
+  field::Store(program.strips[k].inUse, 1);
+  field::Store(program.stripOrder[count], k);
+  field::Store(program.stripCount, count + 1);
+  ResetControl(k);
+  RefreshControls(-1);
+}
+
+void SPluginPanel::RemoveStrip(int strip)
+{
+  const int32_t column = stripControls[strip].column;
+  if (column < 1 || column >= kStrips)
+    return;
+  VSTPluginProgram& program = plugin->CurrentProgram();
+  uint8_t* bytes = &program.strips[strip].inUse;
+  for (int i = 0; i < 9; ++i)
+    field::Store(bytes[i], 0);
+  // The freed slot moves behind the remaining entries, which keep their
+  // order.
+  field::Store(program.stripOrder[column], kNoColumn);
+  for (int i = column; i < kStrips - 1; ++i) {
+    const int32_t a = field::Load(program.stripOrder[i]);
+    const int32_t b = field::Load(program.stripOrder[i + 1]);
+    if (a > b) {
+      field::Store(program.stripOrder[i], b);
+      field::Store(program.stripOrder[i + 1], a);
+    }
+  }
+  ResetControl(strip);
+  RefreshControls(-1);
+}
+
+void SPluginPanel::ParseEvent(vexo::gui::SEvent* event)
+{
+  if (!event || !plugin || !EventHandled(event->code) || !event->sender)
+    return;
+  vexo::gui::SControl* sender = event->sender;
+
+  if (event->code == vexo::gui::kEventValue) {
+    auto value = [](Button* button) { return static_cast<float>(button->GetValue()); };
+    if (sender == logo) {
+      logo->Hide();
+    } else if (sender == initSendButton) {
+      plugin->setParameter(param::kSendOnInit, value(initSendButton));
+    } else if (sender == changeSendButton) {
+      plugin->setParameter(param::kSendOnChange, value(changeSendButton));
+    } else if (sender == thruButton) {
+      // Automated, so that the host records it.
+      plugin->setParameterAutomated(param::kThru, value(thruButton));
+    } else if (sender == presetSwitchButton) {
+      plugin->setParameter(param::kPresetSwitching, value(presetSwitchButton));
+    } else if (sender == copyButton) {
+      plugin->copySelProgram();
+    } else if (sender == pasteButton) {
+      plugin->pasteSelProgram();
+    } else if (sender == stripControls[0].stripButton) {
+      AddStrip();
+    } else if (sender == resendButton) {
+      // One rising edge of the resend trigger, recorded by the host.
+      plugin->setParameterAutomated(param::kResend, 1.0f);
+      plugin->setParameterAutomated(param::kResend, 0.0f);
+    } else {
+      for (int k = 1; k < kStrips; ++k) {
+        if (sender == stripControls[k].stripButton) {
+          RemoveStrip(k);
+          break;
+        }
+      }
+    }
+    return;
+  }
+
+  if (event->code == vexo::gui::kEventDial) {
+    auto send = [&](Dial* dial, int32_t index, float factor) {
+      plugin->setParameter(index, static_cast<float>(dial->GetValue()) * factor);
+    };
+    if (sender == initDelayDial) {
+      send(initDelayDial, param::kInitDelay, kDelayFactor);
+      return;
+    }
+    if (sender == changeDelayDial) {
+      send(changeDelayDial, param::kChangeDelay, kDelayFactor);
+      return;
+    }
+    for (int k = 0; k < kStrips; ++k) {
+      for (int group = 0; group < 8; ++group) {
+        Dial* dial = StripDial(k, group);
+        if (sender == dial) {
+          send(dial, param::kFormatA + kStrips * group + k, kRows[group].factor);
+          return;
+        }
+      }
+    }
+  }
+}
+
+void SPluginPanel::MouseStateChanged(bool* state, int code)
+{
+  SWindow::MouseStateChanged(state, code);
+  if (!IsPress(code))
+    return;
+  Display* display = ActiveDisplay();
+  if (!display || !window)
+    return;
+  Window root = 0;
+  Window child = 0;
+  int rootX = 0;
+  int rootY = 0;
+  int x = 0;
+  int y = 0;
+  unsigned mask = 0;
+  if (!XQueryPointer(display, window, &root, &child, &rootX, &rootY, &x, &y, &mask))
+    return;
+  if (tooltip && InsideInclusive(tooltip->indicatorRect, x, y)) {
+    tooltip->ToggleTooltips();
+    tooltip->DrawTiprect(drawing);
+  }
+  if (logo && InsideInclusive(logoRect, x, y))
+    logo->Show();
+}
+
+void SPluginPanel::Focussing(bool on)
+{
+  if (on)
+    state |= vexo::gui::kStateFocus;
+  else
+    state &= ~vexo::gui::kStateFocus;
 }

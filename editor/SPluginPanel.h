@@ -1,54 +1,136 @@
 // SPluginPanel: the editor's one window. It holds every control (the logo,
-// the option and action buttons, the two delay dials and the strip columns),
-// mirrors the engine's state on request, and turns its controls' events into
-// calls on the plug-in.
+// the option and action buttons, the two delay dials and up to 16 strip
+// columns of eight dials and a button), mirrors the engine's state when the
+// editor asks (RefreshControls), and turns its controls' events into calls
+// on the plug-in (ParseEvent). It never keeps a copy of the engine's state.
 //
-// Threads: built on the host's thread when the editor first opens. Refreshes
-// run on the shared idle thread (RefreshControls) and on the thread that
-// delivers the panel's X events (its own event handling); both go through
-// the toolkit, which draws under the display lock.
+// Threads: built on the host's thread when the editor first opens.
+// RefreshControls runs on the shared idle thread (the editor holds the
+// display lock around it) and on the thread that delivers the panel's X
+// events (after a strip edit); ParseEvent and MouseStateChanged run on that
+// delivering thread. All drawing goes through the toolkit under the display
+// lock. Strip edits write the program record a byte or a word at a time.
 #pragma once
 
 #include "gui/SWindow.h"
+#include "support/data/datastring.h"
 
 #include <cstdint>
 
 class SPluginEditor;
 class VSTPlugin;
+struct VSTPluginProgram;
 
-namespace vexo::gui::context {
+namespace vexo::gui {
+template <bool>
+class SButton;
+template <typename>
+class SDial;
+class SImageLabel;
+class SToolTip;
+namespace context {
 class SDrawMemoryDevice;
 class SDrawBitmap;
-} // namespace vexo::gui::context
+} // namespace context
+} // namespace vexo::gui
 
 class SPluginPanel : public vexo::gui::SWindow
 {
 public:
+  using Button = vexo::gui::SButton<false>;
+  using Dial = vexo::gui::SDial<int>;
+  using ValueText = vexo::data::datastring<8, char>;
+
   // The back buffer is as wide as the widest panel (16 columns).
   static constexpr int kBufferWidth = 520;
+  static constexpr int kStrips = 16;
+  // Marks a strip without a column.
+  static constexpr int32_t kNoColumn = 16;
+
+  struct StripControls
+  {
+    Dial* formatADial = nullptr;
+    Dial* formatBDial = nullptr;
+    Dial* channelADial = nullptr;
+    Dial* channelBDial = nullptr;
+    Dial* numberADial = nullptr;
+    Dial* numberBDial = nullptr;
+    Dial* valueADial = nullptr;
+    Dial* valueBDial = nullptr;
+    Button* stripButton = nullptr;
+    int32_t column = kNoColumn;
+    bool visible = false;
+  };
 
   SPluginPanel();
   SPluginPanel(SGlobals* globals, vexo::gui::SControl* parent, unsigned id, const char* title,
                int style, int x, int y, int width, int height, int parentWindow, bool unused);
   ~SPluginPanel() override;
 
+  // Creates every control and the value-text tables, then RefreshPanel.
   void LoadControls() override;
+  // Brings the controls of one parameter index up to date (-1: all).
   void RefreshControls(long index) override;
   void Draw(const vexo::gui::Rect& rect) override;
+  void ParseEvent(vexo::gui::SEvent* event) override;
+  void MouseStateChanged(bool* state, int code) override;
+  void Focussing(bool on) override;
 
   // The fixed decoration, drawn into the back buffer.
   void RefreshPanel();
   void RefreshLabels();
-  // Resizes the editor to n strip columns.
+  void RefreshTimer(long) {}
+  // The column layout from the current program's strip order.
+  void RecalculatePositions();
+  // Resizes the editor to n columns and shows or hides the strip controls.
   void RecalculateSize(int columns);
+  void ClearControl(int strip);
+  void ResetControl(int strip);
 
+  StripControls stripControls[kStrips];
+  Button* initSendButton = nullptr;
+  Button* thruButton = nullptr;
+  Button* resendButton = nullptr;
+  Button* changeSendButton = nullptr;
+  Button* presetSwitchButton = nullptr;
+  Button* copyButton = nullptr;
+  Button* pasteButton = nullptr;
+  Dial* initDelayDial = nullptr;
+  Dial* changeDelayDial = nullptr;
+  vexo::gui::SImageLabel* logo = nullptr;
+  vexo::gui::Rect logoRect;
+  char programName[48] = {};
+  ValueText* numberLabels = nullptr;  // 129 entries, owned
+  ValueText* channelLabels = nullptr; // 17 entries, owned
+  ValueText* formatLabels = nullptr;  // 2 entries, owned
+  vexo::gui::SToolTip* tooltip = nullptr;
+  int32_t columnCount = 1;
+  bool stripShown[kStrips] = {};
   SPluginEditor* editor = nullptr;
   VSTPlugin* plugin = nullptr;
-  char programName[48] = {};
-  int32_t columnCount = 1;
 
 private:
   void CreateBackBuffer(int height);
+  void CreateFixedControls();
+  void CreateValueTables();
+  void CreateStripControls();
+  Button* MakeButton(const char* title, int x, int y, int width, int height, const char* text,
+                     int fontSize, int type, int activeBackground, int activeText,
+                     const char* tip);
+  Dial* MakeDelayDial(const char* title, int y, const char* lastTipLine);
+  Dial* MakeStripDial(const char* title, int strip, int max, int valueColour, int stepLeft,
+                      int stepRight, ValueText* table, int tableSize);
+  void PlaceStrip(int strip, int column);
+  void ShowStrip(int strip);
+  void RefreshCountdown();
+  Dial* CountingDial();
+  int Scaled(int32_t index, int32_t k);
+  void AddStrip();
+  void RemoveStrip(int strip);
+  // Strip k's controls as an array in the parameter order of their fields
+  // (format A, format B, channel A, channel B, number A, number B, value A,
+  // value B).
+  Dial* StripDial(int strip, int group);
 
   vexo::gui::context::SDrawMemoryDevice* panelBufferDevice = nullptr;
   vexo::gui::context::SDrawBitmap* panelBufferBitmap = nullptr;

@@ -16,22 +16,6 @@ Bool ToolkitWindow(Display*, XEvent* event, XPointer)
 
 } // namespace
 
-int PumpConnection(Display* display)
-{
-  if (!display)
-    return 0;
-  int count = 0;
-  XLockDisplay(display);
-  while (XPending(display) > 0) {
-    XEvent event;
-    XNextEvent(display, &event);
-    SControl::eventProc(&event);
-    ++count;
-  }
-  XUnlockDisplay(display);
-  return count;
-}
-
 int PumpToolkitEvents(Display* display)
 {
   if (!display)

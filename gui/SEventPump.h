@@ -1,13 +1,11 @@
-// Handing queued X events to the toolkit's event procedure, for connections
-// on which no host calls "_XEventProc".
+// Handing the queued X events of the toolkit's windows to its event
+// procedure on a connection the host also reads (the host's display) but on
+// which the host does not call "_XEventProc": every other event stays where
+// it is. (The toolkit's own connection, which no host reads, has a pump of
+// its own: SConnectionPump.)
 //
-// PumpConnection drains a connection that only the toolkit reads (its own
-// `dps` when the host handed no display). PumpToolkitEvents takes from a
-// connection the host also reads (the host's display) only the events of the
-// toolkit's own windows and leaves every other event where it is.
-//
-// Threads: any; both run under the connection's display lock, so drawing
-// done by the handlers is serialised with every other X call on it.
+// Threads: the host's thread; runs under the connection's display lock, so
+// drawing done by the handlers is serialised with every other X call on it.
 #pragma once
 
 struct _XDisplay;
@@ -15,7 +13,6 @@ struct _XDisplay;
 namespace vexo::gui {
 
 // Returns the number of events handed to the event procedure.
-int PumpConnection(_XDisplay* display);
 int PumpToolkitEvents(_XDisplay* display);
 
 } // namespace vexo::gui
