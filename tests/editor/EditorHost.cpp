@@ -76,7 +76,8 @@ EditorHost::~EditorHost()
 unsigned long EditorHost::NewWindow(int width, int height)
 {
   const int screen = DefaultScreen(display);
-  const ::Window created = XCreateSimpleWindow(display, RootWindow(display, screen), 0, 0,
+  // Away from the screen's top, so that upward drags have room.
+  const ::Window created = XCreateSimpleWindow(display, RootWindow(display, screen), 100, 300,
                                                static_cast<unsigned>(width),
                                                static_cast<unsigned>(height), 0, 0, 0);
   XSelectInput(display, created, StructureNotifyMask | ExposureMask);
@@ -205,6 +206,18 @@ void EditorHost::MovePointer(int x, int y)
   int ry = 0;
   XTranslateCoordinates(display, window, DefaultRootWindow(display), x, y, &rx, &ry, &child);
   XTestFakeMotionEvent(display, -1, rx, ry, CurrentTime);
+  XSync(display, False);
+}
+
+void EditorHost::Press(int button)
+{
+  XTestFakeButtonEvent(display, static_cast<unsigned>(button), True, CurrentTime);
+  XSync(display, False);
+}
+
+void EditorHost::Release(int button)
+{
+  XTestFakeButtonEvent(display, static_cast<unsigned>(button), False, CurrentTime);
   XSync(display, False);
 }
 

@@ -64,6 +64,8 @@ public:
   void Click(int x, int y, int button = 1);
   void Drag(int x, int y, int dy, int button = 1);
   void MovePointer(int x, int y);
+  void Press(int button = 1);
+  void Release(int button = 1);
 
   bool audio = true;
   int sizeWindowCalls() const { return sizeCalls; }

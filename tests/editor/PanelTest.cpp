@@ -1,0 +1,298 @@
+// The panel as a musician uses it: real pointer input (XTest) at the panel's
+// coordinates, delivered through the host's event loop, and the effects seen
+// where a host sees them (parameters, automation, chunks, MIDI, pixels).
+#include "tests/editor/EditorHost.h"
+
+#include "engine/Parameters.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+
+#include <cstring>
+
+using edittest::EditorHost;
+using edittest::Options;
+
+namespace {
+
+constexpr size_t kProgramBytes = 276;
+
+// Where things are on the panel.
+constexpr int kAddX = 112;
+constexpr int kButtonRowY = 217;
+int RemoveX(int column) { return 25 * column + 112; }
+int DialX(int column) { return 25 * column + 113; }
+constexpr int kChannelAY = 52;
+constexpr int kThruX = 37;
+constexpr int kThruY = 124;
+constexpr int kResendY = 142;
+constexpr int kCopyX = 70;
+constexpr int kPasteX = 88;
+constexpr int kCopyY = 218;
+constexpr int kChangeDelayX = 38;
+constexpr int kChangeDelayY = 216;
+
+struct StripState
+{
+  int32_t order[16];
+  int32_t count;
+  uint8_t inUse[16];
+};
+
+StripState Strips(qhost::PluginInstance& plugin)
+{
+  const std::vector<uint8_t> program = plugin.GetChunk(true);
+  StripState state{};
+  if (program.size() != kProgramBytes)
+    return state;
+  std::memcpy(state.order, program.data() + 192, sizeof state.order);
+  std::memcpy(&state.count, program.data() + 256, sizeof state.count);
+  for (int k = 0; k < 16; ++k)
+    state.inUse[k] = program[48 + 9 * static_cast<size_t>(k)];
+  return state;
+}
+
+std::vector<int32_t> Order(const StripState& state)
+{
+  return std::vector<int32_t>(state.order, state.order + 16);
+}
+
+class Panel : public ::testing::Test
+{
+protected:
+  void Start(Options options = {})
+  {
+    host = std::make_unique<EditorHost>(std::move(options));
+    ASSERT_TRUE(host->Ready());
+    host->Open();
+    ASSERT_TRUE(host->PumpUntil([&] { return host->Width(host->Window()) == 145; }));
+    host->Pump(100);
+  }
+  qhost::PluginInstance& Plugin() { return host->Plugin(); }
+  int Width() { return host->Width(host->Window()); }
+  bool WaitWidth(int width) { return host->PumpUntil([&] { return Width() == width; }); }
+
+  std::unique_ptr<EditorHost> host;
+};
+
+} // namespace
+
+TEST_F(Panel, AddingStripsGrowsTheWindowUpToSixteenColumns)
+{
+  Start();
+  host->Click(kAddX, kButtonRowY);
+  ASSERT_TRUE(WaitWidth(170));
+  StripState strips = Strips(Plugin());
+  EXPECT_EQ(strips.count, 2);
+  EXPECT_EQ(strips.inUse[1], 1);
+  EXPECT_THAT(Order(strips), testing::ElementsAre(0, 1, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16,
+                                                  16, 16, 16, 16));
+  for (int i = 0; i < 15; ++i)
+    host->Click(kAddX, kButtonRowY);
+  ASSERT_TRUE(WaitWidth(520));
+  strips = Strips(Plugin());
+  EXPECT_EQ(strips.count, 16) << "the sixteenth press changes nothing";
+}
+
+TEST_F(Panel, RemovingAMiddleStripMovesTheLaterOnesLeftAndClearsIt)
+{
+  Start();
+  host->Click(kAddX, kButtonRowY);
+  host->Click(kAddX, kButtonRowY);
+  ASSERT_TRUE(WaitWidth(195));
+  // Strip 1 (column 1) gets a value, then goes.
+  Plugin().SetParameter(param::kChannelA + 1, 5.0f / 16.0f);
+  host->Pump(80);
+  host->Click(RemoveX(1), kButtonRowY);
+  ASSERT_TRUE(WaitWidth(170));
+  StripState strips = Strips(Plugin());
+  EXPECT_EQ(strips.count, 2);
+  EXPECT_EQ(strips.inUse[1], 0);
+  EXPECT_EQ(strips.order[1], 2) << "strip 2 moved to column 1";
+  EXPECT_EQ(strips.order[2], 16);
+  EXPECT_EQ(Plugin().GetParameter(param::kChannelA + 1), 0.0f) << "its bytes are cleared";
+  host->Click(kAddX, kButtonRowY);
+  ASSERT_TRUE(WaitWidth(195));
+  strips = Strips(Plugin());
+  EXPECT_EQ(strips.order[2], 1) << "strip 1 comes back in the next column";
+}
+
+TEST_F(Panel, DraggingAChannelDialSetsItsParameter)
+{
+  Start();
+  host->Click(kAddX, kButtonRowY);
+  host->Click(kAddX, kButtonRowY);
+  ASSERT_TRUE(WaitWidth(195));
+  // Strip 2 is in column 2. Drag upwards a pixel at a time until the dial
+  // has stepped to channel 9 (every step goes to the engine at once).
+  host->MovePointer(DialX(2), kChannelAY);
+  host->Pump(30);
+  host->Press();
+  host->Pump(30);
+  float value = 0.0f;
+  for (int dy = 1; dy <= 120 && value < 0.5625f; ++dy) {
+    host->MovePointer(DialX(2), kChannelAY - dy);
+    host->Pump(8);
+    value = Plugin().GetParameter(42);
+  }
+  host->Release();
+  host->Pump(30);
+  EXPECT_EQ(value, 0.5625f) << "setParameter(42, 9 x 0.0625)";
+  EXPECT_EQ(Plugin().GetParameter(42), 0.5625f);
+}
+
+TEST_F(Panel, ThruAndResendReachTheHostAsAutomation)
+{
+  Start();
+  Plugin().SetParameter(param::kChannelA, 1.0f / 16.0f);
+  Plugin().SetParameter(param::kNumberA, 8.0f / 128.0f);
+  Plugin().SetParameter(param::kValueA, 101.0f / 128.0f);
+  host->Pump(60);
+  Plugin().ClearCallbacks();
+  Plugin().ClearReceived();
+  host->Click(kThruX, kThruY);
+  host->Click(kThruX, kThruY);
+  host->Click(kThruX, kResendY);
+  host->Pump(100);
+  std::vector<std::pair<int32_t, float>> automation;
+  for (const qhost::CallbackRecord& record : Plugin().Callbacks())
+    if (record.opcode == audioMasterAutomate)
+      automation.emplace_back(record.index, record.opt);
+  EXPECT_THAT(automation, testing::ElementsAre(std::make_pair(1, 1.0f), std::make_pair(1, 0.0f),
+                                               std::make_pair(0, 1.0f), std::make_pair(0, 0.0f)));
+  size_t sends = 0;
+  for (const qhost::ReceivedEvent& event : Plugin().Received())
+    sends += event.bytes[0] == 0xB0 && event.bytes[1] == 7 && event.bytes[2] == 100 ? 1 : 0;
+  EXPECT_EQ(sends, 1u) << "one resend";
+}
+
+TEST_F(Panel, CopyAndPasteBetweenPrograms)
+{
+  Start();
+  Plugin().SetParameter(param::kValueB, 77.0f / 128.0f);
+  host->Pump(60);
+  host->Click(kCopyX, kCopyY);
+  Plugin().SelectProgram(9);
+  host->Pump(100);
+  EXPECT_EQ(Plugin().GetParameter(param::kValueB), 0.0f);
+  host->Click(kPasteX, kCopyY);
+  EXPECT_TRUE(host->PumpUntil([&] { return Plugin().GetParameter(param::kValueB) > 0.0f; }));
+  EXPECT_EQ(Plugin().GetParameter(param::kValueB), 77.0f / 128.0f);
+  EXPECT_EQ(Plugin().ProgramName(), "010 - empty preset") << "the name stays";
+}
+
+TEST_F(Panel, ProgramChangeFromTheHostReLaysTheStrips)
+{
+  Start();
+  // Program 3 gets strips 0, 3 and 1 in that order, and a value.
+  auto bank = Plugin().GetChunk(false);
+  uint8_t* three = bank.data() + 3 * kProgramBytes;
+  three[48 + 9 * 3] = 1;
+  three[48 + 9 * 1] = 1;
+  const int32_t order[3] = {0, 3, 1};
+  std::memcpy(three + 192, order, sizeof order);
+  const int32_t count = 3;
+  std::memcpy(three + 256, &count, sizeof count);
+  three[48 + 9 * 3 + 3] = 7; // strip 3, channel A = 7
+  ASSERT_EQ(Plugin().SetChunk(bank, false), 1);
+  Plugin().SelectProgram(3);
+  ASSERT_TRUE(WaitWidth(195));
+  EXPECT_EQ(Plugin().GetParameter(param::kChannelA + 3), 7.0f / 16.0f);
+  // Strip 3 sits in column 1: its channel dial shows "07" in yellow.
+  const unsigned long panel = host->FirstChild(host->Window());
+  bool yellow = false;
+  for (int x = DialX(1) - 10; x < DialX(1) + 10 && !yellow; ++x)
+    for (int y = kChannelAY - 5; y < kChannelAY + 5 && !yellow; ++y)
+      yellow = host->Pixel(panel, x, y) == 0xFFFF00;
+  EXPECT_TRUE(yellow);
+  Plugin().SelectProgram(0);
+  EXPECT_TRUE(WaitWidth(145));
+}
+
+TEST_F(Panel, ChangeCountdownCountsInOrangeAndIgnoresTheMouse)
+{
+  Start();
+  Plugin().SetParameter(param::kSendOnChange, 1.0f);
+  Plugin().SetParameter(param::kChangeDelay, 2.0f / 999.0f);
+  host->Pump(100);
+  const unsigned long panel = host->FirstChild(host->Window());
+  auto orangeInDial = [&] {
+    for (int x = 28; x < 48; ++x)
+      for (int y = 210; y < 222; ++y)
+        if (host->Pixel(panel, x, y) == 0xFF8000)
+          return true;
+    return false;
+  };
+  EXPECT_FALSE(orangeInDial());
+  Plugin().SelectProgram(1);
+  ASSERT_TRUE(host->PumpUntil(orangeInDial, 1500));
+  // Dragging the counting dial does nothing.
+  host->Drag(kChangeDelayX, kChangeDelayY, -30);
+  EXPECT_FLOAT_EQ(Plugin().GetParameter(param::kChangeDelay) * 999.0f, 2.0f);
+  EXPECT_TRUE(host->PumpUntil([&] { return !orangeInDial(); }, 3000)) << "white again";
+  host->Drag(kChangeDelayX, kChangeDelayY, -12);
+  EXPECT_TRUE(host->PumpUntil(
+      [&] { return Plugin().GetParameter(param::kChangeDelay) * 999.0f > 2.5f; }))
+      << "the dial takes the mouse again";
+}
+
+TEST_F(Panel, LogoHidesAndComesBack)
+{
+  Start();
+  const unsigned long panel = host->FirstChild(host->Window());
+  const unsigned long logoPixel = host->Pixel(panel, 35, 40);
+  host->Click(35, 40);
+  EXPECT_TRUE(host->PumpUntil([&] { return host->Pixel(panel, 35, 40) != logoPixel; }));
+  host->Click(35, 40);
+  EXPECT_TRUE(host->PumpUntil([&] { return host->Pixel(panel, 35, 40) == logoPixel; }));
+}
+
+TEST_F(Panel, TooltipIndicatorSwitchesTheTips)
+{
+  Start();
+  const unsigned long panel = host->FirstChild(host->Window());
+  const unsigned long before = host->Pixel(panel, 5, 5);
+  host->Click(5, 5);
+  EXPECT_TRUE(host->PumpUntil([&] { return host->Pixel(panel, 5, 5) != before; }));
+  host->Click(5, 5);
+  EXPECT_TRUE(host->PumpUntil([&] { return host->Pixel(panel, 5, 5) == before; }));
+}
+
+TEST_F(Panel, KnownPixelsOfTheFreshPanel)
+{
+  Start();
+  const unsigned long panel = host->FirstChild(host->Window());
+  EXPECT_EQ(host->Pixel(panel, 0, 120), 0x0000FFu) << "blue outline";
+  EXPECT_EQ(host->Pixel(panel, 105, 120), 0x000000u) << "the strip area";
+  EXPECT_EQ(host->Pixel(panel, 66, 60), 0x640000u) << "the dark red band";
+  EXPECT_EQ(host->Pixel(panel, 58, 105), 0x4D5154u) << "the grey background";
+  EXPECT_EQ(host->Pixel(panel, 101, 211), 0x00FF00u) << "the green add button";
+}
+
+// Real input in each of the host conventions.
+class PanelInput : public Panel, public ::testing::WithParamInterface<std::pair<bool, bool>>
+{
+};
+
+TEST_P(PanelInput, ClicksReachTheControls)
+{
+  Options options;
+  options.handDisplay = GetParam().first;
+  options.readEventProc = GetParam().second;
+  Start(std::move(options));
+  host->Click(kAddX, kButtonRowY);
+  EXPECT_TRUE(WaitWidth(170));
+  host->Click(kThruX, kThruY);
+  EXPECT_TRUE(host->PumpUntil([&] { return Plugin().GetParameter(param::kThru) == 1.0f; }));
+}
+
+INSTANTIATE_TEST_SUITE_P(HostConventions, PanelInput,
+                         ::testing::Values(std::make_pair(true, true), std::make_pair(false, true),
+                                           std::make_pair(true, false),
+                                           std::make_pair(false, false)),
+                         [](const auto& info) {
+                           return std::string(info.param.first ? "Display" : "NoDisplay") +
+                                  (info.param.second ? "EventProc" : "NoEventProc");
+                         });
