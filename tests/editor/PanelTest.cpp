@@ -296,3 +296,66 @@ INSTANTIATE_TEST_SUITE_P(HostConventions, PanelInput,
                            return std::string(info.param.first ? "Display" : "NoDisplay") +
                                   (info.param.second ? "EventProc" : "NoEventProc");
                          });
+
+namespace {
+
+// Mapped top-level windows other than the host's (a shown tooltip is one).
+int MappedPopups(EditorHost& host)
+{
+  Display* display = host.Display();
+  ::Window root = 0;
+  ::Window parent = 0;
+  ::Window* children = nullptr;
+  unsigned count = 0;
+  int mapped = 0;
+  if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count)) {
+    for (unsigned i = 0; i < count; ++i) {
+      XWindowAttributes attributes{};
+      if (children[i] != host.Window() && XGetWindowAttributes(display, children[i], &attributes) &&
+          attributes.map_state == IsViewable && attributes.override_redirect)
+        ++mapped;
+    }
+  }
+  if (children)
+    XFree(children);
+  return mapped;
+}
+
+} // namespace
+
+TEST_F(Panel, TipsShowOnlyWhileSwitchedOn)
+{
+  Start();
+  host->MovePointer(kThruX, kThruY);
+  host->Pump(300);
+  EXPECT_EQ(MappedPopups(*host), 0) << "tips start switched off";
+  host->MovePointer(70, 120); // the background
+  host->Pump(50);
+  host->Click(5, 5); // the indicator square: on
+  host->MovePointer(kThruX, kThruY);
+  EXPECT_TRUE(host->PumpUntil([&] { return MappedPopups(*host) == 1; }));
+  host->MovePointer(70, 120);
+  EXPECT_TRUE(host->PumpUntil([&] { return MappedPopups(*host) == 0; }));
+  host->MovePointer(kAddX, kButtonRowY); // another control has its tip too
+  EXPECT_TRUE(host->PumpUntil([&] { return MappedPopups(*host) == 1; }));
+  host->MovePointer(70, 120);
+  host->Pump(50);
+  host->Click(5, 5); // off again
+  host->MovePointer(kThruX, kThruY);
+  host->Pump(300);
+  EXPECT_EQ(MappedPopups(*host), 0);
+}
+
+TEST_F(Panel, ClosingTheEditorDuringACountdownAndThenThePluginIsClean)
+{
+  Start();
+  Plugin().SetParameter(param::kSendOnChange, 1.0f);
+  Plugin().SetParameter(param::kChangeDelay, 2.0f / 999.0f);
+  Plugin().SelectProgram(2);
+  host->Pump(300);
+  host->Close();
+  host->Pump(1200); // notices of the countdown arrive while closed
+  host->Open();
+  host->Pump(200);
+  EXPECT_EQ(Plugin().Close(), 1);
+}
