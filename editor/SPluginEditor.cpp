@@ -308,10 +308,12 @@ void SPluginEditor::idleslow()
 
 // ------------------------------------------------------------------ sizes
 
-void SPluginEditor::SetSize(int width, int height)
+void SPluginEditor::ResizeHostWindow(int width, int height)
 {
   auto* base = static_cast<SPlugin*>(plugin);
   base->SetEditRect(static_cast<int16_t>(width), static_cast<int16_t>(height));
+  // A host that cannot size its window has it resized here; every host is
+  // then told the new size.
   char capability[] = "sizeWindow";
   if (base->canHostDo(capability) != 1 && hostWindow) {
     if (Display* display = ActiveDisplay()) {
@@ -322,6 +324,11 @@ void SPluginEditor::SetSize(int width, int height)
     }
   }
   base->sizeWindow(width, height);
+}
+
+void SPluginEditor::SetSize(int width, int height)
+{
+  ResizeHostWindow(width, height);
   if (panel)
     panel->SetSize(width, height);
 }
@@ -330,20 +337,8 @@ void SPluginEditor::ChangeSize(int dw, int dh)
 {
   if (dw == 0 && dh == 0)
     return;
-  auto* base = static_cast<SPlugin*>(plugin);
-  const ERect& current = base->EditRect();
-  const int width = current.right + dw - current.left;
-  const int height = current.bottom + dh - current.top;
-  base->SetEditRect(static_cast<int16_t>(width), static_cast<int16_t>(height));
-  char capability[] = "sizeWindow";
-  if (base->canHostDo(capability) != 1 && hostWindow) {
-    if (Display* display = ActiveDisplay()) {
-      vexo::gui::XErrorTrap trap(display);
-      XResizeWindow(display, hostWindow, static_cast<unsigned>(width),
-                    static_cast<unsigned>(height));
-    }
-  }
-  base->sizeWindow(width, height);
+  const ERect& current = static_cast<SPlugin*>(plugin)->EditRect();
+  ResizeHostWindow(current.right + dw - current.left, current.bottom + dh - current.top);
 }
 
 void SPluginEditor::Resize(int width, int height)

@@ -86,6 +86,9 @@ public:
   bool IndexedUpdatePending() const { return indexedUpdatePending.load() != 0; }
 
 private:
+  // Records the size, resizes the host's window when the host cannot and
+  // asks the host to take the size.
+  void ResizeHostWindow(int width, int height);
   void CreatePanel(unsigned long parent);
   void DeletePanel();
   bool PanelWindowAlive() const;

@@ -9,6 +9,7 @@
 //   --no-eventproc never read "_XEventProc" (only the host window's own
 //                  events are taken from the queue)
 #include "host/CommandLine.h"
+#include "host/HostWindow.h"
 #include "host/PresetFile.h"
 
 #include <X11/Xatom.h>
@@ -45,16 +46,9 @@ struct EditOptions
 
 bool ParseEditOptions(const std::vector<std::string>& args, EditOptions& options)
 {
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    auto value = [&](std::string& out) {
-      if (i + 1 >= args.size()) {
-        Fail(arg + " needs a value");
-        return false;
-      }
-      out = args[++i];
-      return true;
-    };
+  Arguments words(args);
+  for (std::string arg; words.Next(arg);) {
+    auto value = [&](std::string& out) { return words.Value(out); };
     std::string text;
     if (arg == "--no-display") {
       options.handDisplay = false;
@@ -98,63 +92,6 @@ bool ParseEditOptions(const std::vector<std::string>& args, EditOptions& options
     }
   }
   return true;
-}
-
-// Writes what the window shows as a PNG (through a PPM and ImageMagick).
-bool SaveScreenshot(Display* display, Window window, const std::string& path)
-{
-  XWindowAttributes attributes{};
-  if (!XGetWindowAttributes(display, window, &attributes))
-    return false;
-  XImage* image = XGetImage(display, window, 0, 0, static_cast<unsigned>(attributes.width),
-                            static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
-  if (!image)
-    return false;
-  const std::string ppm = path + ".ppm";
-  FILE* file = std::fopen(ppm.c_str(), "wb");
-  if (!file) {
-    XDestroyImage(image);
-    return false;
-  }
-  std::fprintf(file, "P6\n%d %d\n255\n", attributes.width, attributes.height);
-  for (int y = 0; y < attributes.height; ++y) {
-    for (int x = 0; x < attributes.width; ++x) {
-      const unsigned long pixel = XGetPixel(image, x, y);
-      const unsigned char rgb[3] = {static_cast<unsigned char>((pixel >> 16) & 0xFF),
-                                    static_cast<unsigned char>((pixel >> 8) & 0xFF),
-                                    static_cast<unsigned char>(pixel & 0xFF)};
-      std::fwrite(rgb, 1, 3, file);
-    }
-  }
-  std::fclose(file);
-  XDestroyImage(image);
-  const std::string command = "/usr/bin/convert '" + ppm + "' '" + path + "' 2>/dev/null";
-  const int status = std::system(command.c_str());
-  std::remove(ppm.c_str());
-  return status == 0;
-}
-
-// The procedure a window publishes in "_XEventProc" (one 32-bit item, as
-// hosts read it), or null.
-using EventProc = int (*)(XEvent*);
-EventProc ReadEventProc(Display* display, Window window)
-{
-  static const Atom property = XInternAtom(display, "_XEventProc", False);
-  Atom type = 0;
-  int format = 0;
-  unsigned long items = 0;
-  unsigned long after = 0;
-  unsigned char* data = nullptr;
-  EventProc procedure = nullptr;
-  if (XGetWindowProperty(display, window, property, 0, 1, False, AnyPropertyType, &type, &format,
-                         &items, &after, &data) == Success &&
-      data && items == 1 && format == 32) {
-    const auto value = *reinterpret_cast<unsigned long*>(data);
-    procedure = reinterpret_cast<EventProc>(value);
-  }
-  if (data)
-    XFree(data);
-  return procedure;
 }
 
 int IgnoreErrors(Display*, XErrorEvent*) { return 0; }
@@ -291,7 +228,7 @@ int Edit(int argc, char** argv)
     for (Screenshot& shot : options.screenshots) {
       if (!shot.done && now >= shot.seconds) {
         XSync(display, False);
-        if (!SaveScreenshot(display, window, shot.path))
+        if (!SaveWindowPng(display, window, shot.path))
           std::fprintf(stderr, "quillet-host: could not write %s\n", shot.path.c_str());
         shot.done = true;
       }

@@ -11,6 +11,24 @@ int Fail(const std::string& message)
   return 2;
 }
 
+bool Arguments::Next(std::string& option)
+{
+  if (next >= words.size())
+    return false;
+  option = current = words[next++];
+  return true;
+}
+
+bool Arguments::Value(std::string& value)
+{
+  if (next >= words.size()) {
+    Fail(current + " needs a value");
+    return false;
+  }
+  value = words[next++];
+  return true;
+}
+
 bool ParseInt(const std::string& text, long& value)
 {
   if (text.empty())

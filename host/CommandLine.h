@@ -20,6 +20,21 @@ struct CommonOptions
 // `rest` in order. False (with a message on stderr) on a malformed one.
 bool ParseCommon(int argc, char** argv, CommonOptions& options, std::vector<std::string>& rest);
 
+// Walks a command's own options: Next gives each option in turn, Value the
+// word after it (with a message when there is none).
+class Arguments
+{
+public:
+  explicit Arguments(const std::vector<std::string>& words_) : words(words_) {}
+  bool Next(std::string& option);
+  bool Value(std::string& value);
+
+private:
+  const std::vector<std::string>& words;
+  size_t next = 0;
+  std::string current;
+};
+
 bool ParseInt(const std::string& text, long& value);
 bool ParseDouble(const std::string& text, double& value);
 // "N@SECONDS"

@@ -136,16 +136,9 @@ bool ParseMidi(const std::string& text, Action& action)
 
 bool ParseRunOptions(const std::vector<std::string>& args, RunOptions& options)
 {
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    auto value = [&](std::string& out) {
-      if (i + 1 >= args.size()) {
-        Fail(arg + " needs a value");
-        return false;
-      }
-      out = args[++i];
-      return true;
-    };
+  Arguments words(args);
+  for (std::string arg; words.Next(arg);) {
+    auto value = [&](std::string& out) { return words.Value(out); };
     std::string text;
     long number = 0;
     double real = 0;

@@ -1,5 +1,7 @@
 #include "tests/editor/EditorHost.h"
 
+#include "host/HostWindow.h"
+
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
@@ -10,26 +12,6 @@
 namespace edittest {
 
 namespace {
-
-using EventProc = int (*)(XEvent*);
-
-EventProc ReadEventProc(::Display* display, ::Window window)
-{
-  const Atom property = XInternAtom(display, "_XEventProc", False);
-  Atom type = 0;
-  int format = 0;
-  unsigned long items = 0;
-  unsigned long after = 0;
-  unsigned char* data = nullptr;
-  EventProc procedure = nullptr;
-  if (XGetWindowProperty(display, window, property, 0, 1, False, AnyPropertyType, &type, &format,
-                         &items, &after, &data) == Success &&
-      data && items == 1 && format == 32)
-    procedure = reinterpret_cast<EventProc>(*reinterpret_cast<unsigned long*>(data));
-  if (data)
-    XFree(data);
-  return procedure;
-}
 
 Bool HostWindowEvent(::Display*, XEvent* event, XPointer window)
 {
@@ -111,7 +93,7 @@ void EditorHost::Pump(int ms)
                                                  reinterpret_cast<XPointer>(window))) {
       if (event.xany.window == window)
         continue;
-      if (EventProc procedure = ReadEventProc(display, event.xany.window))
+      if (qhost::EventProc procedure = qhost::ReadEventProc(display, event.xany.window))
         procedure(&event);
     }
     const int w = wantedWidth.exchange(0);
