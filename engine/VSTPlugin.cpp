@@ -68,7 +68,14 @@ VSTPlugin::VSTPlugin(audioMasterCallback audioMaster_, int& status)
   setProgram(0);
 }
 
-VSTPlugin::~VSTPlugin() { StopCountdownThread(); }
+VSTPlugin::~VSTPlugin()
+{
+  // The countdown notifies the editor, and the editor's refreshes and event
+  // handlers call into this object: the countdown ends first, then the
+  // editor, both before any of this object goes.
+  StopCountdownThread();
+  DestroyEditor();
+}
 
 void VSTPlugin::StopCountdownThread()
 {

@@ -39,10 +39,15 @@ SPlugin::~SPlugin()
   delete effectNameText;
   delete pluginDirectory;
   // The editor uses the shared resources until it is gone.
+  DestroyEditor();
+  delete globals;
+}
+
+void SPlugin::DestroyEditor()
+{
   delete editor;
   editor = nullptr;
   pluginEditor = nullptr;
-  delete globals;
 }
 
 VstIntPtr SPlugin::dispatcher(int32_t opcode, int32_t index, VstIntPtr value, void* ptr,

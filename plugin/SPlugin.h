@@ -59,6 +59,12 @@ public:
   SGlobals* Globals() const { return globals; }
 
 protected:
+  // Closes and deletes the editor with its panel. Deleting the panel waits
+  // for handlers of its controls running on other threads, so that once it
+  // returns no editor code touches the plug-in. The plug-in's destructor
+  // calls it first, while the whole plug-in still exists.
+  void DestroyEditor();
+
   std::atomic<bool> editorClosed{true};
   std::atomic<bool> suspended{true};
   SPluginEditor* pluginEditor = nullptr;
