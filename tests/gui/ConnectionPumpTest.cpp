@@ -2,6 +2,8 @@
 // hands each event to the event procedure while somebody holds it.
 #include <gtest/gtest.h>
 
+#include "tests/testsupport/WaitFor.h"
+
 #include "gui/SConnectionPump.h"
 #include "gui/XDisplay.h"
 #include "gui/context/SInput.h"
@@ -18,20 +20,11 @@
 using namespace vexo::gui;
 using guitest::Probe;
 
+using testsupport::WaitFor;
+
 namespace {
 
 // Waits (without reading events) until the predicate holds or ms pass.
-bool WaitFor(const std::function<bool()>& predicate, int ms = 3000)
-{
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (std::chrono::steady_clock::now() < deadline) {
-    if (predicate())
-      return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return predicate();
-}
-
 // Reads what the pump's handlers write, inside the display lock they hold.
 template <typename F> auto Locked(F read)
 {

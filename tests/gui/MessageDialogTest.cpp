@@ -3,6 +3,8 @@
 // one box of the library with the pump drawing and operating it.
 #include <gtest/gtest.h>
 
+#include "tests/testsupport/WaitFor.h"
+
 #include "gui/SButton.h"
 #include "gui/SConnectionPump.h"
 #include "gui/SDisplay.h"
@@ -29,6 +31,8 @@
 
 using namespace vexo::gui;
 
+using testsupport::WaitFor;
+
 namespace {
 
 // A line is 13 pixels high and 6 pixels wide per character, "W" 20 high.
@@ -36,17 +40,6 @@ void FakeMeasure(const char* line, int32_t& width, int32_t& height)
 {
   width = 6 * static_cast<int32_t>(std::strlen(line));
   height = std::strcmp(line, "W") == 0 ? 20 : 13;
-}
-
-bool WaitFor(const std::function<bool()>& predicate, int ms = 3000)
-{
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (std::chrono::steady_clock::now() < deadline) {
-    if (predicate())
-      return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return predicate();
 }
 
 int MapState(Display* display, Window window)

@@ -4,6 +4,8 @@
 // the plug-in's connection).
 #include <gtest/gtest.h>
 
+#include "tests/testsupport/WaitFor.h"
+
 #include "tests/gui/WidgetTestSupport.h"
 #include "tests/testsupport/PluginFixture.h"
 #include "tests/testsupport/Subprocess.h"
@@ -24,18 +26,9 @@
 #include <thread>
 #include <vector>
 
-namespace {
+using testsupport::WaitFor;
 
-bool WaitFor(const std::function<bool()>& predicate, int ms = 5000)
-{
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (std::chrono::steady_clock::now() < deadline) {
-    if (predicate())
-      return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return predicate();
-}
+namespace {
 
 int MapState(Display* display, Window window)
 {

@@ -3,6 +3,8 @@
 // and a listener may stop or delete the timer from the tick itself.
 #include <gtest/gtest.h>
 
+#include "tests/testsupport/WaitFor.h"
+
 #include "gui/SControl.h"
 #include "gui/SGlobals.h"
 #include "gui/STimer.h"
@@ -16,18 +18,9 @@ using namespace vexo::gui;
 using vexo::threading::STimer;
 using Clock = std::chrono::steady_clock;
 
-namespace {
+using testsupport::WaitFor;
 
-template <typename Predicate> bool WaitFor(Predicate predicate, int ms = 3000)
-{
-  const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
-  while (Clock::now() < deadline) {
-    if (predicate())
-      return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return predicate();
-}
+namespace {
 
 // A control without a window that counts the timer events it hears.
 class Ticked : public SControl

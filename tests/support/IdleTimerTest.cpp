@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/testsupport/WaitFor.h"
+
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -10,6 +12,8 @@
 
 using namespace vexo::threading;
 using Clock = std::chrono::steady_clock;
+
+using testsupport::WaitFor;
 
 namespace {
 
@@ -28,18 +32,6 @@ void Count(void* raw)
   if (counter->sleepMs)
     SThread::Sleep(counter->sleepMs);
   ++counter->calls;
-}
-
-template <typename Predicate>
-bool WaitFor(Predicate predicate, int ms = 5000)
-{
-  const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
-  while (Clock::now() < deadline) {
-    if (predicate())
-      return true;
-    SThread::Sleep(2);
-  }
-  return predicate();
 }
 
 } // namespace

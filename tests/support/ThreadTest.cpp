@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/testsupport/WaitFor.h"
+
 #include <pthread.h>
 #include <signal.h>
 
@@ -12,6 +14,8 @@
 
 using namespace vexo::threading;
 using Clock = std::chrono::steady_clock;
+
+using testsupport::WaitFor;
 
 namespace {
 
@@ -34,18 +38,6 @@ void* FinishAtOnce(void* raw)
 {
   ++static_cast<Probe*>(raw)->finished;
   return nullptr;
-}
-
-template <typename Predicate>
-bool WaitFor(Predicate predicate, int ms = 5000)
-{
-  const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
-  while (Clock::now() < deadline) {
-    if (predicate())
-      return true;
-    SThread::Sleep(2);
-  }
-  return predicate();
 }
 
 } // namespace
