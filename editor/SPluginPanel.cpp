@@ -761,18 +761,12 @@ void SPluginPanel::MouseStateChanged(bool* state, int code)
   SWindow::MouseStateChanged(state, code);
   if (!IsPress(code))
     return;
-  Display* display = ActiveDisplay();
-  if (!display || !window)
+  vexo::gui::Point at;
+  if (!window || !PointerOnRoot(ActiveDisplay(), at.x, at.y))
     return;
-  Window root = 0;
-  Window child = 0;
-  int rootX = 0;
-  int rootY = 0;
-  int x = 0;
-  int y = 0;
-  unsigned mask = 0;
-  if (!XQueryPointer(display, window, &root, &child, &rootX, &rootY, &x, &y, &mask))
-    return;
+  GetScreen2Client(at);
+  const int x = at.x;
+  const int y = at.y;
   if (tooltip && InsideInclusive(tooltip->indicatorRect, x, y)) {
     tooltip->ToggleTooltips();
     tooltip->DrawTiprect(drawing);

@@ -49,13 +49,10 @@ bool PointerInside(Display* display, SControl* control)
 {
   if (!control || !control->window)
     return false;
-  Window root = 0, child = 0;
   int rootX = 0, rootY = 0, x = 0, y = 0;
-  unsigned mask = 0;
-  if (!XQueryPointer(display, DefaultRootWindow(display), &root, &child, &rootX, &rootY, &x, &y,
-                     &mask))
-    return false;
-  if (!XTranslateCoordinates(display, DefaultRootWindow(display), control->window, rootX, rootY, &x,
+  Window child = 0;
+  if (!PointerOnRoot(display, rootX, rootY) ||
+      !XTranslateCoordinates(display, DefaultRootWindow(display), control->window, rootX, rootY, &x,
                              &y, &child))
     return false;
   const Rect client = control->ClientRect();

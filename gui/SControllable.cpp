@@ -196,16 +196,10 @@ void SControllable<int, false>::ValueChange(bool up, int amount)
 
 bool SControllable<int, false>::PointerOnScreen(Point& screen) const
 {
-  Display* display = ActiveDisplay();
-  if (!display)
+  int x = 0, y = 0;
+  if (!PointerOnRoot(ActiveDisplay(), x, y))
     return false;
-  Window root = 0, child = 0;
-  int rootX = 0, rootY = 0, x = 0, y = 0;
-  unsigned mask = 0;
-  if (!XQueryPointer(display, DefaultRootWindow(display), &root, &child, &rootX, &rootY, &x, &y,
-                     &mask))
-    return false;
-  screen = Point{rootX, rootY};
+  screen = Point{x, y};
   return true;
 }
 

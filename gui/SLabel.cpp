@@ -290,13 +290,9 @@ void SLabel<false>::MouseStateChanged(bool* flags, int code)
 bool SLabel<false>::PointerInClient(Point& client, Point* screen) const
 {
   Display* display = ActiveDisplay();
-  if (!display || !window)
-    return false;
-  Window root = 0, child = 0;
   int rootX = 0, rootY = 0, x = 0, y = 0;
-  unsigned mask = 0;
-  if (!XQueryPointer(display, DefaultRootWindow(display), &root, &child, &rootX, &rootY, &x, &y,
-                     &mask))
+  Window child = 0;
+  if (!window || !PointerOnRoot(display, rootX, rootY))
     return false;
   if (screen)
     *screen = Point{rootX, rootY};

@@ -21,3 +21,18 @@ inline Display* ActiveDisplay()
   Display* host = dp.load(std::memory_order_acquire);
   return host ? host : dps;
 }
+
+// Where the pointer is on the display's root window; false when the server
+// cannot tell (or there is no connection).
+inline bool PointerOnRoot(Display* display, int& x, int& y)
+{
+  if (!display)
+    return false;
+  Window root = 0;
+  Window child = 0;
+  int windowX = 0;
+  int windowY = 0;
+  unsigned mask = 0;
+  return XQueryPointer(display, DefaultRootWindow(display), &root, &child, &x, &y, &windowX,
+                       &windowY, &mask) != 0;
+}

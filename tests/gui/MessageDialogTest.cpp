@@ -42,14 +42,6 @@ void FakeMeasure(const char* line, int32_t& width, int32_t& height)
   height = std::strcmp(line, "W") == 0 ? 20 : 13;
 }
 
-int MapState(Display* display, Window window)
-{
-  XWindowAttributes attributes{};
-  if (!XGetWindowAttributes(display, window, &attributes))
-    return -1;
-  return attributes.map_state;
-}
-
 struct Geometry
 {
   int x = 0, y = 0, width = 0, height = 0;
@@ -242,7 +234,7 @@ TEST_F(MessageBoxes, ConstructionBuildsAHiddenTopLevelBoxWithItsOwnIds)
   EXPECT_EQ(dialog.okButton->type, kButtonTrigger);
   EXPECT_EQ(dialog.okButton->WindowRect(), (Rect{140, 200, 180, 220}));
   EXPECT_EQ(dialog.messageLabel->WindowRect(), (Rect{10, 40, 310, 190}));
-  EXPECT_EQ(MapState(dps, dialog.window), IsUnmapped);
+  EXPECT_EQ(widgettest::MapState(dps, dialog.window), IsUnmapped);
   XWindowAttributes attributes{};
   XGetWindowAttributes(dps, dialog.window, &attributes);
   EXPECT_TRUE(attributes.override_redirect);
@@ -260,7 +252,7 @@ TEST_F(MessageBoxes, SInfoShowsTheBoxSizedByItsTextsAndCentred)
   ASSERT_NE(box, nullptr);
   EXPECT_TRUE(box->shown);
   EXPECT_TRUE(connectionPump.Running()) << "the box lives on the toolkit's own connection";
-  ASSERT_TRUE(WaitFor([&] { return MapState(dps, box->window) == IsViewable; }));
+  ASSERT_TRUE(WaitFor([&] { return widgettest::MapState(dps, box->window) == IsViewable; }));
   EXPECT_EQ(WindowName(dps, box->window), "Quillet Test");
 
   const Expected expected = ExpectedSize({"Hello there"}, "Quillet Test");
@@ -297,16 +289,16 @@ TEST_F(MessageBoxes, OkHidesTheBoxAndTheNextSInfoShowsItWithTheNewText)
   SInfo("First", "Quillet Test");
   SMessageDialog* box = SInfoDialog();
   ASSERT_NE(box, nullptr);
-  ASSERT_TRUE(WaitFor([&] { return MapState(dps, box->window) == IsViewable; }));
+  ASSERT_TRUE(WaitFor([&] { return widgettest::MapState(dps, box->window) == IsViewable; }));
   ASSERT_TRUE(
       WaitFor([&] { return guitest::Pixel(box->okButton->window, 4, 10) == U(kColourCharcoal); }));
   PressOk(*box);
-  ASSERT_TRUE(WaitFor([&] { return MapState(dps, box->window) == IsUnmapped; }));
+  ASSERT_TRUE(WaitFor([&] { return widgettest::MapState(dps, box->window) == IsUnmapped; }));
   EXPECT_FALSE(box->shown);
   ASSERT_TRUE(WaitFor([] { return !connectionPump.Running(); }));
 
   SInfo("Second\nline two\nline three", "Quillet Test");
-  ASSERT_TRUE(WaitFor([&] { return MapState(dps, box->window) == IsViewable; }));
+  ASSERT_TRUE(WaitFor([&] { return widgettest::MapState(dps, box->window) == IsViewable; }));
   EXPECT_EQ(SInfoDialog(), box) << "one box for every call";
   XLockDisplay(dps);
   const std::string text = box->messageLabel->GetLabel().Text();
@@ -318,7 +310,7 @@ TEST_F(MessageBoxes, OkHidesTheBoxAndTheNextSInfoShowsItWithTheNewText)
   EXPECT_EQ(OnScreen(dps, box->window).height, expected.height);
   EXPECT_TRUE(connectionPump.Running());
   PressOk(*box);
-  ASSERT_TRUE(WaitFor([&] { return MapState(dps, box->window) == IsUnmapped; }));
+  ASSERT_TRUE(WaitFor([&] { return widgettest::MapState(dps, box->window) == IsUnmapped; }));
 }
 
 TEST_F(MessageBoxes, SecondSInfoWhileShownReplacesTheText)
@@ -326,7 +318,7 @@ TEST_F(MessageBoxes, SecondSInfoWhileShownReplacesTheText)
   SInfo("One", "Quillet Test");
   SInfo("A longer message than the first one", "Quillet Test");
   SMessageDialog* box = SInfoDialog();
-  ASSERT_TRUE(WaitFor([&] { return MapState(dps, box->window) == IsViewable; }));
+  ASSERT_TRUE(WaitFor([&] { return widgettest::MapState(dps, box->window) == IsViewable; }));
   const Expected expected = ExpectedSize({"A longer message than the first one"}, "Quillet Test");
   const Geometry g = OnScreen(dps, box->window);
   EXPECT_EQ(g.width, expected.width);
@@ -337,10 +329,10 @@ TEST_F(MessageBoxes, WindowManagersCloseRequestClosesTheBox)
 {
   SInfo("Close me", "Quillet Test");
   SMessageDialog* box = SInfoDialog();
-  ASSERT_TRUE(WaitFor([&] { return MapState(dps, box->window) == IsViewable; }));
+  ASSERT_TRUE(WaitFor([&] { return widgettest::MapState(dps, box->window) == IsViewable; }));
   SendCloseRequest(box->window);
   ASSERT_TRUE(WaitFor([&] { return !box->shown; }));
-  ASSERT_TRUE(WaitFor([&] { return MapState(dps, box->window) == IsUnmapped; }));
+  ASSERT_TRUE(WaitFor([&] { return widgettest::MapState(dps, box->window) == IsUnmapped; }));
 }
 
 TEST_F(MessageBoxes, ShowModalEndsWithOkPressedFromAnotherClient)
@@ -350,7 +342,7 @@ TEST_F(MessageBoxes, ShowModalEndsWithOkPressedFromAnotherClient)
   std::thread user([button] {
     Display* own = XOpenDisplay(nullptr);
     ASSERT_NE(own, nullptr);
-    ASSERT_TRUE(WaitFor([&] { return MapState(own, button) == IsViewable; }));
+    ASSERT_TRUE(WaitFor([&] { return widgettest::MapState(own, button) == IsViewable; }));
     const Geometry at = OnScreen(own, button);
     XTestFakeMotionEvent(own, -1, at.x + 20, at.y + 10, CurrentTime);
     XTestFakeButtonEvent(own, 1, True, CurrentTime);
@@ -362,7 +354,7 @@ TEST_F(MessageBoxes, ShowModalEndsWithOkPressedFromAnotherClient)
   user.join();
   EXPECT_FALSE(dialog.shown);
   EXPECT_FALSE(dialog.modalRunning);
-  EXPECT_EQ(MapState(dps, dialog.window), IsUnmapped);
+  EXPECT_EQ(widgettest::MapState(dps, dialog.window), IsUnmapped);
   EXPECT_FALSE(connectionPump.Running()) << "a modal loop reads its events itself";
 }
 
@@ -373,7 +365,7 @@ TEST_F(MessageBoxes, ShowModalEndsWithTheCloseRequestAndClosesTheDialog)
   std::thread manager([window] {
     Display* own = XOpenDisplay(nullptr);
     ASSERT_NE(own, nullptr);
-    ASSERT_TRUE(WaitFor([&] { return MapState(own, window) == IsViewable; }));
+    ASSERT_TRUE(WaitFor([&] { return widgettest::MapState(own, window) == IsViewable; }));
     XCloseDisplay(own);
     SendCloseRequest(window);
   });
@@ -381,5 +373,5 @@ TEST_F(MessageBoxes, ShowModalEndsWithTheCloseRequestAndClosesTheDialog)
   manager.join();
   EXPECT_FALSE(dialog.shown);
   EXPECT_FALSE(dialog.modalRunning);
-  EXPECT_EQ(MapState(dps, dialog.window), IsUnmapped);
+  EXPECT_EQ(widgettest::MapState(dps, dialog.window), IsUnmapped);
 }

@@ -30,14 +30,6 @@ using testsupport::WaitFor;
 
 namespace {
 
-int MapState(Display* display, Window window)
-{
-  XWindowAttributes attributes{};
-  if (!XGetWindowAttributes(display, window, &attributes))
-    return -1;
-  return attributes.map_state;
-}
-
 std::string Name(Display* display, Window window)
 {
   char* name = nullptr;
@@ -59,7 +51,7 @@ std::vector<Window> MappedWindowsTitled(Display* display, const char* title)
   if (!XQueryTree(display, DefaultRootWindow(display), &root, &up, &children, &count))
     return found;
   for (unsigned i = 0; i < count; ++i)
-    if (MapState(display, children[i]) == IsViewable && Name(display, children[i]) == title)
+    if (widgettest::MapState(display, children[i]) == IsViewable && Name(display, children[i]) == title)
       found.push_back(children[i]);
   if (children)
     XFree(children);
@@ -131,7 +123,7 @@ TEST(RefusedHost, MessageBoxAppearsAtLoadAndItsOkButtonClosesIt)
   XTestFakeButtonEvent(display, 1, True, CurrentTime);
   XTestFakeButtonEvent(display, 1, False, CurrentTime);
   XSync(display, False);
-  ASSERT_TRUE(WaitFor([&] { return MapState(display, box) == IsUnmapped; })) << "OK closed the box";
+  ASSERT_TRUE(WaitFor([&] { return widgettest::MapState(display, box) == IsUnmapped; })) << "OK closed the box";
   EXPECT_TRUE(MappedWindowsTitled(display, "Quillet").empty());
 }
 

@@ -243,4 +243,12 @@ bool SavePng(const SControl& control, const std::string& name)
   return SavePng(control.window, 0, 0, control.Width(), control.Height(), name);
 }
 
+int MapState(Display* display, unsigned long window)
+{
+  XWindowAttributes attributes{};
+  if (!XGetWindowAttributes(display, window, &attributes))
+    return -1;
+  return attributes.map_state;
+}
+
 } // namespace widgettest

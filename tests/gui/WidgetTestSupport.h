@@ -42,4 +42,8 @@ int CountColour(unsigned long drawable, int width, int height, unsigned long col
 bool SavePng(unsigned long drawable, int x, int y, int width, int height, const std::string& name);
 bool SavePng(const vexo::gui::SControl& control, const std::string& name);
 
+// The map state of a window on a connection (IsUnmapped, IsViewable...), -1
+// when the window is gone.
+int MapState(struct _XDisplay* display, unsigned long window);
+
 } // namespace widgettest
