@@ -236,6 +236,9 @@ void SPluginEditor::close()
     hostWindow = 0;
     globals->hostWindow = 0;
     globals->currentCursor = nullptr;
+    // The cursor is defined on the host's window, which may be gone already;
+    // no error of its release may reach the host's error handler.
+    vexo::gui::XErrorTrap trap(ActiveDisplay());
     delete cursor;
     cursor = nullptr;
   }
@@ -243,8 +246,10 @@ void SPluginEditor::close()
     vexo::gui::connectionPump.Release();
     pumpHeld = false;
   }
-  // What the last handlers asked of the host, while the host still listens.
-  DeliverHostCalls();
+  // The automation the last handlers asked for reaches the host while it
+  // still listens; a size is only recorded, for a closed editor has no
+  // window to fit.
+  DeliverHostCalls(false);
 }
 
 // -------------------------------------------------------- refresh protocol
@@ -272,7 +277,7 @@ void SPluginEditor::idle()
 
 void SPluginEditor::HostIdle()
 {
-  DeliverHostCalls();
+  DeliverHostCalls(isOpen);
 }
 
 void SPluginEditor::AutomateParameter(int32_t index, float value)
@@ -281,14 +286,16 @@ void SPluginEditor::AutomateParameter(int32_t index, float value)
   hostCalls.Automate(index, value);
 }
 
-void SPluginEditor::DeliverHostCalls()
+void SPluginEditor::DeliverHostCalls(bool resize)
 {
   // Taken first and made without any lock of ours: the host may call the
   // plug-in back from its answers.
   SHostCallQueue::Calls calls = hostCalls.Take();
-  if (calls.resize)
-    ResizeHostWindow(calls.width, calls.height, calls.resizeWindow);
   auto* base = static_cast<SPlugin*>(plugin);
+  if (calls.resize && resize)
+    ResizeHostWindow(calls.width, calls.height, calls.resizeWindow);
+  else if (calls.resize)
+    base->SetEditRect(static_cast<int16_t>(calls.width), static_cast<int16_t>(calls.height));
   for (const auto& [index, value] : calls.automations)
     base->AutomateInHost(index, value);
 }
