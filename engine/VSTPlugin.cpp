@@ -18,7 +18,10 @@ int32_t Scaled(float value, int32_t k)
   return static_cast<int32_t>(std::floor(static_cast<double>(product) + 0.5));
 }
 
-bool SwitchOn(float value) { return value > 0.5f; }
+bool SwitchOn(float value)
+{
+  return value > 0.5f;
+}
 
 constexpr float kDelayFactor = 1.0f / 999.0f;
 
@@ -27,9 +30,8 @@ uint8_t VSTPluginStrip::*const kStripFields[] = {
     &VSTPluginStrip::formatA,  &VSTPluginStrip::formatB, &VSTPluginStrip::channelA,
     &VSTPluginStrip::channelB, &VSTPluginStrip::numberA, &VSTPluginStrip::numberB,
     &VSTPluginStrip::valueA,   &VSTPluginStrip::valueB};
-constexpr int32_t kStripScales[] = {param::kFormatScale,  param::kFormatScale,
-                                    param::kChannelScale, param::kChannelScale,
-                                    param::kByteScale,    param::kByteScale,
+constexpr int32_t kStripScales[] = {param::kFormatScale,  param::kFormatScale, param::kChannelScale,
+                                    param::kChannelScale, param::kByteScale,   param::kByteScale,
                                     param::kByteScale,    param::kByteScale};
 constexpr float kStripFactors[] = {0.5f,       0.5f,       0.0625f,    0.0625f,
                                    0.0078125f, 0.0078125f, 0.0078125f, 0.0078125f};
@@ -44,8 +46,7 @@ VstMidiEvent FreshEvent()
 
 } // namespace
 
-VSTPlugin::VSTPlugin(audioMasterCallback audioMaster_, int& status)
-    : SPlugin(audioMaster_, status)
+VSTPlugin::VSTPlugin(audioMasterCallback audioMaster_, int& status) : SPlugin(audioMaster_, status)
 {
   for (int i = 0; i < kBankPrograms; ++i)
     InitProgram(bank[i], "(default)");
@@ -101,7 +102,10 @@ void VSTPlugin::notifyEditorAll()
 
 // ------------------------------------------------------------- parameters
 
-bool VSTPlugin::optionOn(int32_t index) { return getParameter(index) >= param::kOptionOn; }
+bool VSTPlugin::optionOn(int32_t index)
+{
+  return getParameter(index) >= param::kOptionOn;
+}
 
 void VSTPlugin::applySwitch(uint8_t VSTPluginProgram::*option, int32_t index, float value)
 {
@@ -145,16 +149,14 @@ void VSTPlugin::setParameter(int32_t index, float value)
   }
 
   switch (index) {
-  case param::kResend:
-  {
+  case param::kResend: {
     // Only the rise sends; the fall only stores the state.
     const bool on = SwitchOn(value);
     if (resendState.exchange(on) != on && on)
       sendCCData();
     return;
   }
-  case param::kThru:
-  {
+  case param::kThru: {
     const uint8_t on = SwitchOn(value) ? 1 : 0;
     if ((field::Load(current.midiThru) != 0) == (on != 0))
       return;
@@ -241,7 +243,10 @@ void VSTPlugin::getParameterDisplay(int32_t index, char* text)
     text[0] = '\0';
 }
 
-void VSTPlugin::getParameterLabel(int32_t /*index*/, char* label) { label[0] = '\0'; }
+void VSTPlugin::getParameterLabel(int32_t /*index*/, char* label)
+{
+  label[0] = '\0';
+}
 
 // ---------------------------------------------------------------- names
 
@@ -271,9 +276,15 @@ void VSTPlugin::setProgramName(char* name)
   notifyEditorAll();
 }
 
-void VSTPlugin::setSampleRate(float rate) { sampleRate = rate; }
+void VSTPlugin::setSampleRate(float rate)
+{
+  sampleRate = rate;
+}
 
-void VSTPlugin::setBlockSize(int32_t size) { blockSize = size; }
+void VSTPlugin::setBlockSize(int32_t size)
+{
+  blockSize = size;
+}
 
 // ----------------------------------------------------- program selection
 
@@ -290,8 +301,8 @@ void VSTPlugin::setProgramLocked(int32_t program)
   AudioEffect::setProgram(program);
   notifyEditorAll();
 
-  const bool changePath = optionOn(param::kSendOnChange) && !firstProgramPending &&
-                          !chunkJustLoaded && !skipChangeSend;
+  const bool changePath =
+      optionOn(param::kSendOnChange) && !firstProgramPending && !chunkJustLoaded && !skipChangeSend;
   if (changePath) {
     delaySeconds = Scaled(getParameter(param::kChangeDelay), param::kDelayScale);
     if (delaySeconds < 1) {
@@ -471,60 +482,67 @@ void VSTPlugin::sendCCData() noexcept
   }
 }
 
-void VSTPlugin::passThrough(const VSTPluginProgram& program, VstMidiEvent& event) noexcept
-{
-  if (field::Load(program.midiThru))
-    pushOutput(event);
-}
-
 void VSTPlugin::midiInProcess() noexcept
 {
+  // The host's events are copied into the block's output in one go and
+  // sorted there: an event passed on stays where it is or moves down over
+  // the dropped ones, and is rewritten only in its final place.
+  VstMidiEvent* const store = outEventStore;
+  const int32_t first = outCount;
+  const int32_t taken = inputQueue.PopInto(store + first, MidiEventQueue::kCapacity - first);
+  int32_t kept = first;
+  auto keep = [&](int32_t i) -> VstMidiEvent& {
+    VstMidiEvent& out = store[kept++];
+    if (&out != &store[i])
+      out = store[i];
+    return out;
+  };
+  auto rewrite = [](VstMidiEvent& event, int32_t status, int32_t data1, int32_t data2) {
+    event.midiData[0] = static_cast<uint8_t>(status);
+    event.midiData[1] = static_cast<uint8_t>(data1);
+    event.midiData[2] = static_cast<uint8_t>(data2);
+  };
+
   // The current program changes only through a Program Change below.
   const VSTPluginProgram* program = &bank[field::Load(curProgram)];
-  VstMidiEvent event;
-  while (inputQueue.Pop(event)) {
+  HeldNoteTable::Batch notes(heldNotes);
+  for (int32_t i = first; i < first + taken; ++i) {
     if (releaseRequested.load(std::memory_order_relaxed))
       continue;
-    const uint8_t status = event.midiData[0] & 0xF0;
-    const int32_t channel = event.midiData[0] & 0x0F;
-    const int32_t data1 = event.midiData[1] & 0x7F;
-    const int32_t data2 = event.midiData[2] & 0x7F;
+    const uint8_t* data = store[i].midiData;
+    const uint8_t status = data[0] & 0xF0;
+    const int32_t channel = data[0] & 0x0F;
+    const int32_t data1 = data[1] & 0x7F;
+    const int32_t data2 = data[2] & 0x7F;
+    const bool thru = field::Load(program->midiThru) != 0;
 
     if (status == 0x90 || status == 0x80) {
-      if (!field::Load(program->midiThru))
+      if (!thru)
         continue;
-      const int32_t held = heldNotes.Find(channel, data1);
+      const int32_t held = notes.Find(channel, data1);
       if (status == 0x90 && data2 > 0) {
         if (held >= 0) {
-          heldNotes.SetVelocity(held, data2);
-          event.midiData[0] = static_cast<uint8_t>(0x90 + channel);
-          event.midiData[1] = static_cast<uint8_t>(data1);
-          event.midiData[2] = static_cast<uint8_t>(data2);
-          pushOutput(event);
-        } else if (heldNotes.Add(channel, data1, data2)) {
-          pushOutput(event);
+          notes.SetVelocity(held, data2);
+          rewrite(keep(i), 0x90 + channel, data1, data2);
+        } else if (notes.Add(channel, data1, data2)) {
+          keep(i);
         }
       } else if (held >= 0) {
         // A release of a note never passed through is dropped.
-        heldNotes.Remove(held);
-        event.midiData[0] = static_cast<uint8_t>(0x80 + channel);
-        event.midiData[1] = static_cast<uint8_t>(data1);
-        event.midiData[2] = 0;
-        pushOutput(event);
+        notes.Remove(channel, data1);
+        rewrite(keep(i), 0x80 + channel, data1, 0);
       }
-    } else if (status == 0xC0) {
-      if (field::Load(program->presetSwitching)) {
-        setProgram(data1); // whatever the channel; not passed on
-        program = &bank[field::Load(curProgram)];
-      } else {
-        passThrough(*program, event);
-      }
-    } else {
-      passThrough(*program, event);
+    } else if (status == 0xC0 && field::Load(program->presetSwitching)) {
+      setProgram(data1); // whatever the channel; not passed on
+      program = &bank[field::Load(curProgram)];
+    } else if (thru) {
+      // Program Changes without preset switching, controllers, pressure,
+      // pitch bend and system messages.
+      keep(i);
     }
   }
-  while (outCount < MidiEventQueue::kCapacity && generatedQueue.Pop(outEventStore[outCount]))
-    ++outCount;
+  outCount = kept;
+  outCount += generatedQueue.PopInto(store + outCount, MidiEventQueue::kCapacity - outCount);
 }
 
 void VSTPlugin::midiPostProcess() noexcept
@@ -550,17 +568,14 @@ void VSTPlugin::midiPostProcess() noexcept
 
 void VSTPlugin::edit() noexcept
 {
-  vexo::threading::SLockGuard hold(noteLock);
+  // The held-note table is the audio thread's alone: no lock.
   VstMidiEvent event = FreshEvent();
-  for (int32_t slot = 0; slot < HeldNoteTable::kEntries; ++slot) {
-    const HeldNoteTable::Entry& entry = heldNotes[slot];
-    if (entry.channel == -1 && entry.note == -1)
-      continue;
-    event.midiData[0] = static_cast<uint8_t>(0x80 + (entry.channel == -1 ? 0 : entry.channel));
-    event.midiData[1] = static_cast<uint8_t>(entry.note == -1 ? 0 : entry.note);
+  heldNotes.ForEachHeld([&](const HeldNoteTable::Entry& entry) {
+    event.midiData[0] = static_cast<uint8_t>(0x80 + entry.channel);
+    event.midiData[1] = static_cast<uint8_t>(entry.note);
     event.midiData[2] = 0;
     generatedQueue.Push(event);
-  }
+  });
   heldNotes.Clear();
 }
 

@@ -79,6 +79,7 @@ public:
   bool SkipChangeSend() const { return skipChangeSend; }
   bool ReleaseRequested() const { return releaseRequested; }
   bool ReleasePhase() const { return releasePhase; }
+  // Audio thread only: the held-note table has no lock.
   int32_t HeldNoteCount() const { return heldNotes.Count(); }
   // The countdown as the panel shows it.
   bool TimerRunning() const { return timerRunning; }
@@ -118,7 +119,6 @@ private:
   void midiPostProcess() noexcept;
   // Queues a note-off for every held note and empties the table.
   void edit() noexcept;
-  void passThrough(const VSTPluginProgram& program, VstMidiEvent& event) noexcept;
 
   VSTPluginProgramBank bank;
   VSTPluginProgram copyBuffer;
@@ -138,7 +138,9 @@ private:
   std::atomic<bool> releasePhase{false};
   std::atomic<bool> releaseRequested{false};
 
-  vexo::threading::SMutexID noteLock;
+  // The notes passed through, for their release when thru stops. Read and
+  // written by the audio thread alone (midiInProcess and edit), so it has
+  // no lock.
   HeldNoteTable heldNotes;
 
   // The countdown. `timerThread` is started with the plug-in and sleeps on a
@@ -162,19 +164,13 @@ private:
   // once by midiPostProcess: outEventStore holds the events, outEvents
   // points at them (the pointers never change), outCount counts them. This
   // is the output queue of a block; as it is emptied at the end of every
-  // block it needs no ring. Audio thread only.
+  // block it needs no ring. The rings empty themselves straight into it.
+  // Audio thread only.
   VstEventBlock<MidiEventQueue::kCapacity> outEvents{};
-  VstMidiEvent outEventStore[MidiEventQueue::kCapacity];
+  alignas(64) VstMidiEvent outEventStore[MidiEventQueue::kCapacity];
   int32_t outCount = 0;
   // Host events, written by processEvents on the host's thread.
   MidiEventQueue inputQueue;
   // Stored messages and note-offs, written by any thread.
   MidiEventQueue generatedQueue;
-
-  // Appends to the block's output; dropped when 256 are there.
-  void pushOutput(const VstMidiEvent& event) noexcept
-  {
-    if (outCount < MidiEventQueue::kCapacity)
-      outEventStore[outCount++] = event;
-  }
 };
