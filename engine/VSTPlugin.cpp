@@ -292,8 +292,40 @@ void VSTPlugin::setProgram(int32_t program)
 {
   if (program < 0 || program >= kBankPrograms)
     return;
-  vexo::threading::SLockGuard hold(timerLock);
+  TimerLockHold hold(*this);
   setProgramLocked(program);
+}
+
+void VSTPlugin::selectFromInput(int32_t program) noexcept
+{
+  if (program < 0 || program >= kBankPrograms)
+    return;
+  // The audio thread never waits for the timer lock. When another thread
+  // holds it, the selection is left for that thread to make as it lets the
+  // lock go; a later Program Change replaces one still waiting.
+  deferredProgram.store(program);
+  takeDeferredSelection();
+}
+
+void VSTPlugin::takeDeferredSelection() noexcept
+{
+  // Between the request and the try-lock on one side, and the unlock and
+  // this look on the other, a full fence each: either the requester finds
+  // the lock free or the holder finds the request.
+  std::atomic_thread_fence(std::memory_order_seq_cst);
+  while (deferredProgram.load() >= 0 && timerLock.TryLock()) {
+    const int32_t program = deferredProgram.exchange(-1);
+    if (program >= 0)
+      setProgramLocked(program);
+    timerLock.Unlock();
+    std::atomic_thread_fence(std::memory_order_seq_cst);
+  }
+}
+
+VSTPlugin::TimerLockHold::~TimerLockHold()
+{
+  plugin.timerLock.Unlock();
+  plugin.takeDeferredSelection();
 }
 
 void VSTPlugin::setProgramLocked(int32_t program)
@@ -351,7 +383,7 @@ void VSTPlugin::resume()
 
 void VSTPlugin::startTimer(bool start)
 {
-  vexo::threading::SLockGuard hold(timerLock);
+  TimerLockHold hold(*this);
   startTimerLocked(start);
 }
 
@@ -423,7 +455,7 @@ bool VSTPlugin::sleepOneSecond(uint32_t generation)
 void VSTPlugin::runCountdown(uint32_t generation)
 {
   {
-    vexo::threading::SLockGuard hold(timerLock);
+    TimerLockHold hold(*this);
     if (generation != timerGeneration.load())
       return;
     countdown = startDelay + 1;
@@ -438,7 +470,7 @@ void VSTPlugin::runCountdown(uint32_t generation)
       return; // cancelled: the canceller has told the editor
   }
   {
-    vexo::threading::SLockGuard hold(timerLock);
+    TimerLockHold hold(*this);
     if (generation != timerGeneration.load() || !timerRunning)
       return;
     timerRunning = false;
@@ -533,7 +565,7 @@ void VSTPlugin::midiInProcess() noexcept
         rewrite(keep(i), 0x80 + channel, data1, 0);
       }
     } else if (status == 0xC0 && field::Load(program->presetSwitching)) {
-      setProgram(data1); // whatever the channel; not passed on
+      selectFromInput(data1); // whatever the channel; not passed on
       program = &bank[field::Load(curProgram)];
     } else if (thru) {
       // Program Changes without preset switching, controllers, pressure,
