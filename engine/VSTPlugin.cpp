@@ -309,16 +309,14 @@ void VSTPlugin::selectFromInput(int32_t program) noexcept
 
 void VSTPlugin::takeDeferredSelection() noexcept
 {
-  // Between the request and the try-lock on one side, and the unlock and
-  // this look on the other, a full fence each: either the requester finds
-  // the lock free or the holder finds the request.
-  std::atomic_thread_fence(std::memory_order_seq_cst);
+  // The request and the lock's try and release are sequentially consistent:
+  // either the requester finds the lock free or the holder, looking after
+  // its release, finds the request.
   while (deferredProgram.load() >= 0 && timerLock.TryLock()) {
     const int32_t program = deferredProgram.exchange(-1);
     if (program >= 0)
       setProgramLocked(program);
     timerLock.Unlock();
-    std::atomic_thread_fence(std::memory_order_seq_cst);
   }
 }
 

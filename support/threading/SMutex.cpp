@@ -111,9 +111,10 @@ bool SMutexID::Lock() noexcept
 
 bool SMutexID::TryLock() noexcept
 {
+  // Sequentially consistent, like Unlock: a thread that leaves a request
+  // before a failed TryLock is then sure the holder sees it after Unlock.
   int32_t expected = 0;
-  if (!counter.compare_exchange_strong(expected, 1, std::memory_order_acquire,
-                                       std::memory_order_relaxed))
+  if (!counter.compare_exchange_strong(expected, 1))
     return false;
   held = true;
   return true;
@@ -122,7 +123,7 @@ bool SMutexID::TryLock() noexcept
 bool SMutexID::Unlock() noexcept
 {
   held = false;
-  counter.fetch_sub(1, std::memory_order_release);
+  counter.fetch_sub(1);
   return true;
 }
 
