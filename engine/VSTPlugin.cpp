@@ -18,10 +18,7 @@ int32_t Scaled(float value, int32_t k)
   return static_cast<int32_t>(std::floor(static_cast<double>(product) + 0.5));
 }
 
-bool SwitchOn(float value)
-{
-  return value > 0.5f;
-}
+bool SwitchOn(float value) { return value > 0.5f; }
 
 constexpr float kDelayFactor = 1.0f / 999.0f;
 
@@ -30,8 +27,9 @@ uint8_t VSTPluginStrip::*const kStripFields[] = {
     &VSTPluginStrip::formatA,  &VSTPluginStrip::formatB, &VSTPluginStrip::channelA,
     &VSTPluginStrip::channelB, &VSTPluginStrip::numberA, &VSTPluginStrip::numberB,
     &VSTPluginStrip::valueA,   &VSTPluginStrip::valueB};
-constexpr int32_t kStripScales[] = {param::kFormatScale,  param::kFormatScale, param::kChannelScale,
-                                    param::kChannelScale, param::kByteScale,   param::kByteScale,
+constexpr int32_t kStripScales[] = {param::kFormatScale,  param::kFormatScale,
+                                    param::kChannelScale, param::kChannelScale,
+                                    param::kByteScale,    param::kByteScale,
                                     param::kByteScale,    param::kByteScale};
 constexpr float kStripFactors[] = {0.5f,       0.5f,       0.0625f,    0.0625f,
                                    0.0078125f, 0.0078125f, 0.0078125f, 0.0078125f};
@@ -46,7 +44,8 @@ VstMidiEvent FreshEvent()
 
 } // namespace
 
-VSTPlugin::VSTPlugin(audioMasterCallback audioMaster_, int& status) : SPlugin(audioMaster_, status)
+VSTPlugin::VSTPlugin(audioMasterCallback audioMaster_, int& status)
+    : SPlugin(audioMaster_, status)
 {
   for (int i = 0; i < kBankPrograms; ++i)
     InitProgram(bank[i], "(default)");
@@ -102,10 +101,7 @@ void VSTPlugin::notifyEditorAll()
 
 // ------------------------------------------------------------- parameters
 
-bool VSTPlugin::optionOn(int32_t index)
-{
-  return getParameter(index) >= param::kOptionOn;
-}
+bool VSTPlugin::optionOn(int32_t index) { return getParameter(index) >= param::kOptionOn; }
 
 void VSTPlugin::applySwitch(uint8_t VSTPluginProgram::*option, int32_t index, float value)
 {
@@ -149,14 +145,16 @@ void VSTPlugin::setParameter(int32_t index, float value)
   }
 
   switch (index) {
-  case param::kResend: {
+  case param::kResend:
+  {
     // Only the rise sends; the fall only stores the state.
     const bool on = SwitchOn(value);
     if (resendState.exchange(on) != on && on)
       sendCCData();
     return;
   }
-  case param::kThru: {
+  case param::kThru:
+  {
     const uint8_t on = SwitchOn(value) ? 1 : 0;
     if ((field::Load(current.midiThru) != 0) == (on != 0))
       return;
@@ -243,10 +241,7 @@ void VSTPlugin::getParameterDisplay(int32_t index, char* text)
     text[0] = '\0';
 }
 
-void VSTPlugin::getParameterLabel(int32_t /*index*/, char* label)
-{
-  label[0] = '\0';
-}
+void VSTPlugin::getParameterLabel(int32_t /*index*/, char* label) { label[0] = '\0'; }
 
 // ---------------------------------------------------------------- names
 
@@ -276,15 +271,9 @@ void VSTPlugin::setProgramName(char* name)
   notifyEditorAll();
 }
 
-void VSTPlugin::setSampleRate(float rate)
-{
-  sampleRate = rate;
-}
+void VSTPlugin::setSampleRate(float rate) { sampleRate = rate; }
 
-void VSTPlugin::setBlockSize(int32_t size)
-{
-  blockSize = size;
-}
+void VSTPlugin::setBlockSize(int32_t size) { blockSize = size; }
 
 // ----------------------------------------------------- program selection
 
@@ -331,8 +320,8 @@ void VSTPlugin::setProgramLocked(int32_t program)
   AudioEffect::setProgram(program);
   notifyEditorAll();
 
-  const bool changePath =
-      optionOn(param::kSendOnChange) && !firstProgramPending && !chunkJustLoaded && !skipChangeSend;
+  const bool changePath = optionOn(param::kSendOnChange) && !firstProgramPending &&
+                          !chunkJustLoaded && !skipChangeSend;
   if (changePath) {
     delaySeconds = Scaled(getParameter(param::kChangeDelay), param::kDelayScale);
     if (delaySeconds < 1) {

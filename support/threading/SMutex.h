@@ -8,9 +8,10 @@
 // holder. Failures are returned and written as one line to standard error.
 //
 // SMutexID: a yielding spin lock on an atomic counter, for holders that only
-// do a short, fixed amount of work (event dispatch). Lock yields with a
-// zero-length sleep while another thread holds it, so a thread that must
-// never wait (the audio thread) uses TryLock, which never enters the kernel.
+// do a short, fixed amount of work (the engine's timer lock, event
+// dispatch). Lock yields with a zero-length sleep while another thread holds
+// it, so a thread that must never wait (the audio thread) uses TryLock,
+// which never enters the kernel.
 #pragma once
 
 #include <pthread.h>
