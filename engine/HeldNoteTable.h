@@ -34,6 +34,15 @@ public:
 
   class Batch;
 
+  // The key of a channel (0 to 15) and note (0 to 127): channel · 128 +
+  // note. Lookups go by key; callers that take both from MIDI bytes make it
+  // with two masks and a shift.
+  static constexpr int32_t kKeys = 16 * 128;
+  static constexpr int32_t Key(int32_t channel, int32_t note) noexcept
+  {
+    return channel << 7 | note;
+  }
+
   HeldNoteTable() noexcept { Clear(); }
   HeldNoteTable(const HeldNoteTable&) = delete;
   HeldNoteTable& operator=(const HeldNoteTable&) = delete;
@@ -41,8 +50,9 @@ public:
   // The entry index holding this channel and note, or -1.
   int32_t Find(int32_t channel, int32_t note) const noexcept
   {
-    return Valid(channel, note) ? index[channel][note] : -1;
+    return Valid(channel, note) ? index[Key(channel, note)] : -1;
   }
+  int32_t Find(int32_t key) const noexcept { return key >= 0 && key < kKeys ? index[key] : -1; }
 
   // The entry; -1 in all three fields when it is free.
   Entry operator[](int32_t slot) const noexcept
@@ -50,7 +60,7 @@ public:
     if (slot < 0 || slot >= kEntries || packed[slot] == kFree)
       return Entry{-1, -1, -1};
     const uint32_t word = packed[slot];
-    return Entry{static_cast<int32_t>(word & 0xFF), static_cast<int32_t>((word >> 8) & 0xFF),
+    return Entry{static_cast<int32_t>((word >> 7) & 0x0F), static_cast<int32_t>(word & 0x7F),
                  static_cast<int32_t>((word >> 16) & 0xFF)};
   }
 
@@ -76,9 +86,8 @@ public:
   {
     for (uint32_t& entry : packed)
       entry = kFree;
-    for (auto& channel : index)
-      for (int16_t& slot : channel)
-        slot = -1;
+    for (int16_t& slot : index)
+      slot = -1;
     for (uint64_t& word : free)
       word = ~uint64_t{0};
   }
@@ -91,8 +100,8 @@ private:
     return channel >= 0 && channel < 16 && note >= 0 && note < 128;
   }
 
-  uint32_t packed[kEntries]; // channel | note << 8 | velocity << 16, or kFree
-  int16_t index[16][128];    // the entry of each channel and note, or -1
+  uint32_t packed[kEntries]; // key | velocity << 16, or kFree
+  int16_t index[kKeys];      // the entry of each key, or -1
   uint64_t free[4];          // bit i set: entry i is free
 };
 
@@ -116,22 +125,26 @@ public:
   Batch(const Batch&) = delete;
   Batch& operator=(const Batch&) = delete;
 
+  int32_t Find(int32_t key) const noexcept { return table.Find(key); }
   int32_t Find(int32_t channel, int32_t note) const noexcept { return table.Find(channel, note); }
 
   // Records a new note in the lowest free entry; false when the table is
   // full (the note is then not passed on).
-  bool Add(int32_t channel, int32_t note, int32_t velocity) noexcept
+  bool Add(int32_t key, int32_t velocity) noexcept
   {
-    if (!Valid(channel, note))
+    if (key < 0 || key >= kKeys)
       return false;
     int32_t slot = 0;
     if (!TakeLowest(free0, 0, slot) && !TakeLowest(free1, 64, slot) &&
         !TakeLowest(free2, 128, slot) && !TakeLowest(free3, 192, slot))
       return false;
-    table.packed[slot] = static_cast<uint32_t>(channel) | static_cast<uint32_t>(note) << 8 |
-                         static_cast<uint32_t>(velocity & 0xFF) << 16;
-    table.index[channel][note] = static_cast<int16_t>(slot);
+    table.packed[slot] = static_cast<uint32_t>(key) | static_cast<uint32_t>(velocity & 0xFF) << 16;
+    table.index[key] = static_cast<int16_t>(slot);
     return true;
+  }
+  bool Add(int32_t channel, int32_t note, int32_t velocity) noexcept
+  {
+    return Valid(channel, note) && Add(Key(channel, note), velocity);
   }
 
   // Changes the velocity of the entry Find gave.
@@ -143,13 +156,13 @@ public:
                                                               << 16;
   }
 
-  // Frees the entry of this channel and note (the one Find gave).
-  void Remove(int32_t channel, int32_t note) noexcept
+  // Frees the entry of this key, if it is held.
+  void Remove(int32_t key) noexcept
   {
-    const int32_t slot = table.Find(channel, note);
+    const int32_t slot = table.Find(key);
     if (slot < 0)
       return;
-    table.index[channel][note] = -1;
+    table.index[key] = -1;
     table.packed[slot] = kFree;
     const uint64_t bit = uint64_t{1} << (slot & 63);
     switch (slot >> 6) {
@@ -166,6 +179,11 @@ public:
       free3 |= bit;
       break;
     }
+  }
+  void Remove(int32_t channel, int32_t note) noexcept
+  {
+    if (Valid(channel, note))
+      Remove(Key(channel, note));
   }
 
 private:

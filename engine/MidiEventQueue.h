@@ -7,10 +7,11 @@
 // block.
 //
 // Why that is safe without a lock:
-// - `writePosition` counts the records ever claimed. A producer claims one
-//   or more cells with one compare-and-swap, but only while the claim stays
-//   within 256 of `readPosition`, so a claimed cell is one the consumer has
-//   finished with.
+// - `writePosition` is the end of the cells claimed so far. A producer
+//   claims one or more cells with one compare-and-swap, but only while the
+//   claim stays within 256 of `readPosition`, so a claimed cell is one the
+//   consumer has finished with. It only ever moves back over cells that
+//   were never published (see the host blocks below).
 // - `sequence[i]` is the cell's publication mark: a producer copies its 32
 //   bytes into `events[i]` and then stores position + 1 there (release).
 //   Positions only grow, so the mark of a previous lap never matches.
@@ -23,6 +24,13 @@
 //   writes it: it copies the ready run of cells out and then advances it
 //   once for the whole run (release), which is what hands the cells back to
 //   the producers.
+// - A host block is copied in one pass: its producer claims cells for all
+//   of its events before it knows how many are MIDI, and hands the unused
+//   ones back by moving `writePosition` back with a compare-and-swap. If
+//   another producer has claimed cells after them meanwhile, it cannot; it
+//   then publishes them as fillers (records of type 0, counted in
+//   `fillers`), which the consumer leaves out of what it returns. While the
+//   claim is open, another producer may find the ring fuller than it is.
 // No side ever waits for another: a full ring drops the record being
 // pushed, and a cell still being written ends this block's batch (it and
 // the cells after it are taken in the next block, in order). Nothing here
@@ -56,7 +64,9 @@ public:
   MidiEventQueue(const MidiEventQueue&) = delete;
   MidiEventQueue& operator=(const MidiEventQueue&) = delete;
 
-  // Copies the record in; false (and the record is dropped) when full.
+  // Copies the record in; false (and the record is dropped) when full. The
+  // record must be a MIDI one (type 1): one of type 0 would be left out as
+  // a filler.
   bool Push(const VstMidiEvent& event) noexcept
   {
     uint32_t one = 1;
@@ -68,25 +78,40 @@ public:
     return true;
   }
 
-  // Copies the MIDI events among `events` in, in order, claiming their cells
+  // Copies the MIDI events among `source` in, in order, claiming their cells
   // with one compare-and-swap; events of other types are skipped. Returns
   // how many were taken (the rest are dropped when the ring is full).
   int32_t PushMidi(VstEvent* const* source, int32_t count) noexcept
   {
-    uint32_t wanted = 0;
-    for (int32_t i = 0; i < count; ++i)
-      wanted += source[i] && source[i]->type == kVstMidiType ? 1 : 0;
-    uint32_t claimed = wanted;
+    if (count <= 0)
+      return 0;
+    // One pass over the host's events, which lie wherever the host put
+    // them: cells are claimed for all of them first, as nearly every block
+    // holds MIDI only, and those left over are handed back afterwards.
+    uint32_t claimed = static_cast<uint32_t>(count < kCapacity ? count : kCapacity);
     const uint32_t position = Claim(claimed);
     if (position == kNone)
       return 0;
+    const uint32_t end = position + claimed;
     uint32_t next = position;
-    for (int32_t i = 0; i < count && next != position + claimed; ++i) {
+    for (int32_t i = 0; i < count && next != end; ++i) {
       if (source[i] && source[i]->type == kVstMidiType)
         Publish(next++, *reinterpret_cast<const VstMidiEvent*>(source[i]));
     }
-    published.fetch_add(claimed, std::memory_order_release);
-    return static_cast<int32_t>(claimed);
+    uint32_t expected = end;
+    if (next != end && !writePosition.compare_exchange_strong(expected, next)) {
+      // Another producer has claimed cells after these meanwhile: they
+      // cannot be handed back, so they carry records of no type, which the
+      // consumer leaves out.
+      VstMidiEvent filler{};
+      filler.type = kFillerType;
+      for (uint32_t cell = next; cell != end; ++cell)
+        Publish(cell, filler);
+      fillers.fetch_add(end - next, std::memory_order_relaxed);
+      next = end;
+    }
+    published.fetch_add(next - position, std::memory_order_release);
+    return static_cast<int32_t>(next - position);
   }
 
   // Consumer only. Copies the oldest published records, up to `room`, to
@@ -121,6 +146,8 @@ public:
     if (ready > head)
       std::memcpy(out + head, &events[0], (ready - head) * sizeof(VstMidiEvent));
     readPosition.store(read + ready, std::memory_order_release);
+    if (fillers.load(std::memory_order_relaxed) != fillersLeftOut)
+      ready = LeaveOutFillers(out, ready);
     return static_cast<int32_t>(ready);
   }
 
@@ -134,9 +161,15 @@ public:
                                 readPosition.load(std::memory_order_acquire));
   }
 
+  // Consumer only. Cells that producers could not hand back, taken and left
+  // out so far.
+  uint32_t FillersLeftOut() const noexcept { return fillersLeftOut; }
+
 private:
   static constexpr uint32_t kMask = kCapacity - 1;
   static constexpr uint32_t kNone = ~uint32_t{0};
+  // The type of the records in cells a producer could not hand back.
+  static constexpr int32_t kFillerType = 0;
   static_assert((kCapacity & (kCapacity - 1)) == 0, "the capacity must be a power of two");
 
   // Claims up to `count` consecutive cells; `count` becomes the number
@@ -161,6 +194,20 @@ private:
     }
   }
 
+  // Removes the fillers among the `count` records at `out`, keeping the
+  // order of the rest; returns how many are left.
+  uint32_t LeaveOutFillers(VstMidiEvent* out, uint32_t count) noexcept
+  {
+    uint32_t kept = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+      if (out[i].type == kFillerType)
+        ++fillersLeftOut;
+      else if (kept++ != i)
+        out[kept - 1] = out[i];
+    }
+    return kept;
+  }
+
   void Publish(uint32_t position, const VstMidiEvent& event) noexcept
   {
     std::memcpy(&events[position & kMask], &event, sizeof(VstMidiEvent));
@@ -174,6 +221,9 @@ private:
   // are in place.
   alignas(64) std::atomic<uint32_t> writePosition{0};
   std::atomic<uint32_t> published{0};
+  // Fillers ever published (producers) and left out (the consumer).
+  std::atomic<uint32_t> fillers{0};
   // Advanced by the consumer only (atomic so that producers may read it).
   alignas(64) std::atomic<uint32_t> readPosition{0};
+  uint32_t fillersLeftOut = 0;
 };

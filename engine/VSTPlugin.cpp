@@ -532,23 +532,24 @@ void VSTPlugin::midiInProcess() noexcept
     const uint8_t status = data[0] & 0xF0;
     const int32_t channel = data[0] & 0x0F;
     const int32_t data1 = data[1] & 0x7F;
-    const int32_t data2 = data[2] & 0x7F;
     const bool thru = field::Load(program->midiThru) != 0;
 
     if (status == 0x90 || status == 0x80) {
       if (!thru)
         continue;
-      const int32_t held = notes.Find(channel, data1);
-      if (status == 0x90 && data2 > 0) {
+      const int32_t key = HeldNoteTable::Key(channel, data1);
+      const int32_t velocity = data[2] & 0x7F;
+      const int32_t held = notes.Find(key);
+      if (status == 0x90 && velocity > 0) {
         if (held >= 0) {
-          notes.SetVelocity(held, data2);
-          rewrite(keep(i), 0x90 + channel, data1, data2);
-        } else if (notes.Add(channel, data1, data2)) {
+          notes.SetVelocity(held, velocity);
+          rewrite(keep(i), 0x90 + channel, data1, velocity);
+        } else if (notes.Add(key, velocity)) {
           keep(i);
         }
       } else if (held >= 0) {
         // A release of a note never passed through is dropped.
-        notes.Remove(channel, data1);
+        notes.Remove(key);
         rewrite(keep(i), 0x80 + channel, data1, 0);
       }
     } else if (status == 0xC0 && field::Load(program->presetSwitching)) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -153,4 +154,63 @@ TEST(MidiEventQueue, ManyProducersOneConsumerLoseNothingAndKeepEachProducersOrde
   EXPECT_TRUE(ordered);
   EXPECT_EQ(received, kProducers * kPerProducer);
   EXPECT_EQ(queue->Count(), 0);
+}
+
+TEST(MidiEventQueue, CellsClaimedForOtherEventTypesAreHandedBackOrLeftOut)
+{
+  // A producer claims cells for a whole host block before it knows how many
+  // of its events are MIDI. Alone, it hands the rest back; with another
+  // producer claiming meanwhile, it fills them with records the consumer
+  // never returns. Either way every MIDI event arrives once, in order.
+  auto queue = std::make_unique<MidiEventQueue>();
+  constexpr int kRounds = 20000;
+  std::atomic<bool> done{false};
+  std::atomic<int32_t> singlesSent{0};
+  std::thread singles([&] {
+    for (int32_t i = 0; !done;) {
+      if (queue->Push(Numbered(1000000 + i)))
+        singlesSent = ++i;
+    }
+  });
+  std::vector<int32_t> blockNumbers;
+  std::vector<int32_t> singleNumbers;
+  bool onlyMidi = true;
+  std::vector<VstMidiEvent> out(MidiEventQueue::kCapacity);
+  auto drain = [&] {
+    const int32_t taken = queue->PopInto(out.data(), MidiEventQueue::kCapacity);
+    for (int32_t i = 0; i < taken; ++i) {
+      onlyMidi = onlyMidi && out[i].type == kVstMidiType;
+      (out[i].deltaFrames >= 1000000 ? singleNumbers : blockNumbers).push_back(out[i].deltaFrames);
+    }
+  };
+  // Blocks of 100 with MIDI at 0 and 3 only.
+  constexpr int kBlock = 100;
+  VstMidiEvent block[kBlock];
+  VstEvent* pointers[kBlock];
+  int32_t number = 0;
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  for (int round = 0; round < kRounds ||
+                      (queue->FillersLeftOut() == 0 && std::chrono::steady_clock::now() < limit);
+       ++round) {
+    for (int k = 0; k < kBlock; ++k) {
+      const bool midi = k == 0 || k == 3;
+      block[k] = Numbered(midi ? number : -1, midi ? kVstMidiType : 6);
+      pointers[k] = reinterpret_cast<VstEvent*>(&block[k]);
+      number += midi ? 1 : 0;
+    }
+    const int32_t taken = queue->PushMidi(pointers, kBlock);
+    if (taken < 2)
+      number -= 2 - taken; // those not taken are sent again
+    drain();
+  }
+  done = true;
+  singles.join();
+  drain();
+  drain();
+
+  EXPECT_TRUE(onlyMidi);
+  EXPECT_EQ(blockNumbers, Range(0, number));
+  EXPECT_EQ(singleNumbers, Range(1000000, 1000000 + singlesSent));
+  EXPECT_EQ(queue->Count(), 0);
+  EXPECT_GT(queue->FillersLeftOut(), 0u) << "the other producer never came between";
 }
