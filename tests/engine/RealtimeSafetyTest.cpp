@@ -136,7 +136,7 @@ void ResetCounts()
     count = 0;
 }
 
-// "name ×n, …" for every function that was called.
+// "name xN " for every function that was called, or "nothing".
 std::string Counted()
 {
   std::string text;
