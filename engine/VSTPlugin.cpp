@@ -281,8 +281,38 @@ void VSTPlugin::setProgram(int32_t program)
 {
   if (program < 0 || program >= kBankPrograms)
     return;
-  vexo::threading::SLockGuard hold(timerLock);
+  TimerLockHold hold(*this);
   setProgramLocked(program);
+}
+
+void VSTPlugin::selectFromInput(int32_t program) noexcept
+{
+  if (program < 0 || program >= kBankPrograms)
+    return;
+  // The audio thread never waits for the timer lock. When another thread
+  // holds it, the selection is left for that thread to make as it lets the
+  // lock go; a later Program Change replaces one still waiting.
+  deferredProgram.store(program);
+  takeDeferredSelection();
+}
+
+void VSTPlugin::takeDeferredSelection() noexcept
+{
+  // The request and the lock's try and release are sequentially consistent:
+  // either the requester finds the lock free or the holder, looking after
+  // its release, finds the request.
+  while (deferredProgram.load() >= 0 && timerLock.TryLock()) {
+    const int32_t program = deferredProgram.exchange(-1);
+    if (program >= 0)
+      setProgramLocked(program);
+    timerLock.Unlock();
+  }
+}
+
+VSTPlugin::TimerLockHold::~TimerLockHold()
+{
+  plugin.timerLock.Unlock();
+  plugin.takeDeferredSelection();
 }
 
 void VSTPlugin::setProgramLocked(int32_t program)
@@ -340,7 +370,7 @@ void VSTPlugin::resume()
 
 void VSTPlugin::startTimer(bool start)
 {
-  vexo::threading::SLockGuard hold(timerLock);
+  TimerLockHold hold(*this);
   startTimerLocked(start);
 }
 
@@ -412,7 +442,7 @@ bool VSTPlugin::sleepOneSecond(uint32_t generation)
 void VSTPlugin::runCountdown(uint32_t generation)
 {
   {
-    vexo::threading::SLockGuard hold(timerLock);
+    TimerLockHold hold(*this);
     if (generation != timerGeneration.load())
       return;
     countdown = startDelay + 1;
@@ -427,7 +457,7 @@ void VSTPlugin::runCountdown(uint32_t generation)
       return; // cancelled: the canceller has told the editor
   }
   {
-    vexo::threading::SLockGuard hold(timerLock);
+    TimerLockHold hold(*this);
     if (generation != timerGeneration.load() || !timerRunning)
       return;
     timerRunning = false;
@@ -471,60 +501,68 @@ void VSTPlugin::sendCCData() noexcept
   }
 }
 
-void VSTPlugin::passThrough(const VSTPluginProgram& program, VstMidiEvent& event) noexcept
-{
-  if (field::Load(program.midiThru))
-    pushOutput(event);
-}
-
 void VSTPlugin::midiInProcess() noexcept
 {
+  // The host's events are copied into the block's output in one go and
+  // sorted there: an event passed on stays where it is or moves down over
+  // the dropped ones, and is rewritten only in its final place.
+  VstMidiEvent* const store = outEventStore;
+  const int32_t first = outCount;
+  const int32_t taken = inputQueue.PopInto(store + first, MidiEventQueue::kCapacity - first);
+  int32_t kept = first;
+  auto keep = [&](int32_t i) -> VstMidiEvent& {
+    VstMidiEvent& out = store[kept++];
+    if (&out != &store[i])
+      out = store[i];
+    return out;
+  };
+  auto rewrite = [](VstMidiEvent& event, int32_t status, int32_t data1, int32_t data2) {
+    event.midiData[0] = static_cast<uint8_t>(status);
+    event.midiData[1] = static_cast<uint8_t>(data1);
+    event.midiData[2] = static_cast<uint8_t>(data2);
+  };
+
   // The current program changes only through a Program Change below.
   const VSTPluginProgram* program = &bank[field::Load(curProgram)];
-  VstMidiEvent event;
-  while (inputQueue.Pop(event)) {
+  HeldNoteTable::Batch notes(heldNotes);
+  for (int32_t i = first; i < first + taken; ++i) {
     if (releaseRequested.load(std::memory_order_relaxed))
       continue;
-    const uint8_t status = event.midiData[0] & 0xF0;
-    const int32_t channel = event.midiData[0] & 0x0F;
-    const int32_t data1 = event.midiData[1] & 0x7F;
-    const int32_t data2 = event.midiData[2] & 0x7F;
+    const uint8_t* data = store[i].midiData;
+    const uint8_t status = data[0] & 0xF0;
+    const int32_t channel = data[0] & 0x0F;
+    const int32_t data1 = data[1] & 0x7F;
+    const bool thru = field::Load(program->midiThru) != 0;
 
     if (status == 0x90 || status == 0x80) {
-      if (!field::Load(program->midiThru))
+      if (!thru)
         continue;
-      const int32_t held = heldNotes.Find(channel, data1);
-      if (status == 0x90 && data2 > 0) {
+      const int32_t key = HeldNoteTable::Key(channel, data1);
+      const int32_t velocity = data[2] & 0x7F;
+      const int32_t held = notes.Find(key);
+      if (status == 0x90 && velocity > 0) {
         if (held >= 0) {
-          heldNotes.SetVelocity(held, data2);
-          event.midiData[0] = static_cast<uint8_t>(0x90 + channel);
-          event.midiData[1] = static_cast<uint8_t>(data1);
-          event.midiData[2] = static_cast<uint8_t>(data2);
-          pushOutput(event);
-        } else if (heldNotes.Add(channel, data1, data2)) {
-          pushOutput(event);
+          notes.SetVelocity(held, velocity);
+          rewrite(keep(i), 0x90 + channel, data1, velocity);
+        } else if (notes.Add(key, velocity)) {
+          keep(i);
         }
       } else if (held >= 0) {
         // A release of a note never passed through is dropped.
-        heldNotes.Remove(held);
-        event.midiData[0] = static_cast<uint8_t>(0x80 + channel);
-        event.midiData[1] = static_cast<uint8_t>(data1);
-        event.midiData[2] = 0;
-        pushOutput(event);
+        notes.Remove(key);
+        rewrite(keep(i), 0x80 + channel, data1, 0);
       }
-    } else if (status == 0xC0) {
-      if (field::Load(program->presetSwitching)) {
-        setProgram(data1); // whatever the channel; not passed on
-        program = &bank[field::Load(curProgram)];
-      } else {
-        passThrough(*program, event);
-      }
-    } else {
-      passThrough(*program, event);
+    } else if (status == 0xC0 && field::Load(program->presetSwitching)) {
+      selectFromInput(data1); // whatever the channel; not passed on
+      program = &bank[field::Load(curProgram)];
+    } else if (thru) {
+      // Program Changes without preset switching, controllers, pressure,
+      // pitch bend and system messages.
+      keep(i);
     }
   }
-  while (outCount < MidiEventQueue::kCapacity && generatedQueue.Pop(outEventStore[outCount]))
-    ++outCount;
+  outCount = kept;
+  outCount += generatedQueue.PopInto(store + outCount, MidiEventQueue::kCapacity - outCount);
 }
 
 void VSTPlugin::midiPostProcess() noexcept
@@ -550,17 +588,14 @@ void VSTPlugin::midiPostProcess() noexcept
 
 void VSTPlugin::edit() noexcept
 {
-  vexo::threading::SLockGuard hold(noteLock);
+  // The held-note table is the audio thread's alone: no lock.
   VstMidiEvent event = FreshEvent();
-  for (int32_t slot = 0; slot < HeldNoteTable::kEntries; ++slot) {
-    const HeldNoteTable::Entry& entry = heldNotes[slot];
-    if (entry.channel == -1 && entry.note == -1)
-      continue;
-    event.midiData[0] = static_cast<uint8_t>(0x80 + (entry.channel == -1 ? 0 : entry.channel));
-    event.midiData[1] = static_cast<uint8_t>(entry.note == -1 ? 0 : entry.note);
+  heldNotes.ForEachHeld([&](const HeldNoteTable::Entry& entry) {
+    event.midiData[0] = static_cast<uint8_t>(0x80 + entry.channel);
+    event.midiData[1] = static_cast<uint8_t>(entry.note);
     event.midiData[2] = 0;
     generatedQueue.Push(event);
-  }
+  });
   heldNotes.Clear();
 }
 
