@@ -4,6 +4,9 @@
 #include "tests/editor/EditorHost.h"
 
 #include "engine/Parameters.h"
+#include "engine/VSTPlugin.h"
+#include "engine/VSTPluginProgram.h"
+#include "tests/testsupport/DirectHost.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -22,8 +25,14 @@ constexpr size_t kProgramBytes = 276;
 // Where things are on the panel.
 constexpr int kAddX = 112;
 constexpr int kButtonRowY = 217;
-int RemoveX(int column) { return 25 * column + 112; }
-int DialX(int column) { return 25 * column + 113; }
+int RemoveX(int column)
+{
+  return 25 * column + 112;
+}
+int DialX(int column)
+{
+  return 25 * column + 113;
+}
 constexpr int kChannelAY = 52;
 constexpr int kThruX = 37;
 constexpr int kThruY = 124;
@@ -72,7 +81,10 @@ protected:
   }
   qhost::PluginInstance& Plugin() { return host->Plugin(); }
   int Width() { return host->Width(host->Window()); }
-  bool WaitWidth(int width) { return host->PumpUntil([&] { return Width() == width; }); }
+  bool WaitWidth(int width)
+  {
+    return host->PumpUntil([&] { return Width() == width; });
+  }
 
   std::unique_ptr<EditorHost> host;
 };
@@ -87,8 +99,8 @@ TEST_F(Panel, AddingStripsGrowsTheWindowUpToSixteenColumns)
   StripState strips = Strips(Plugin());
   EXPECT_EQ(strips.count, 2);
   EXPECT_EQ(strips.inUse[1], 1);
-  EXPECT_THAT(Order(strips), testing::ElementsAre(0, 1, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16,
-                                                  16, 16, 16, 16));
+  EXPECT_THAT(Order(strips),
+              testing::ElementsAre(0, 1, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16));
   for (int i = 0; i < 15; ++i)
     host->Click(kAddX, kButtonRowY);
   ASSERT_TRUE(WaitWidth(520));
@@ -233,9 +245,9 @@ TEST_F(Panel, ChangeCountdownCountsInOrangeAndIgnoresTheMouse)
   EXPECT_FLOAT_EQ(Plugin().GetParameter(param::kChangeDelay) * 999.0f, 2.0f);
   EXPECT_TRUE(host->PumpUntil([&] { return !orangeInDial(); }, 3000)) << "white again";
   host->Drag(kChangeDelayX, kChangeDelayY, -12);
-  EXPECT_TRUE(host->PumpUntil(
-      [&] { return Plugin().GetParameter(param::kChangeDelay) * 999.0f > 2.5f; }))
-      << "the dial takes the mouse again";
+  EXPECT_TRUE(host->PumpUntil([&] {
+    return Plugin().GetParameter(param::kChangeDelay) * 999.0f > 2.5f;
+  })) << "the dial takes the mouse again";
 }
 
 TEST_F(Panel, LogoHidesAndComesBack)
@@ -358,4 +370,117 @@ TEST_F(Panel, ClosingTheEditorDuringACountdownAndThenThePluginIsClean)
   host->Open();
   host->Pump(200);
   EXPECT_EQ(Plugin().Close(), 1);
+}
+
+namespace {
+
+// One step of a musician's session, done once through the editor (real
+// input) and once straight through the program model on a plug-in of the
+// test's own.
+struct Step
+{
+  enum Kind
+  {
+    Plus,
+    Minus,       // of `strip`
+    ChannelDial, // drag the channel A dial of `strip` up by `pixels`
+    ValueDial,   // the same for value B
+    DelayDial,   // the change delay dial
+    Select,      // program `strip`
+  } kind;
+  int strip = 0;
+  int pixels = 0;
+};
+
+constexpr int kValueBY = 188;
+
+} // namespace
+
+TEST_F(Panel, ScriptedEditsGiveTheBankTheProgramModelGives)
+{
+  Start();
+  testsupport::DirectHost::Reset();
+  int status = 0;
+  VSTPlugin model(testsupport::DirectHost::Callback, status);
+  auto modelColumn = [&](int strip) { return model.CurrentProgram().ColumnOf(strip); };
+  auto columns = [&] {
+    int32_t order[16];
+    return model.CurrentProgram().StripsInDisplayOrder(order);
+  };
+
+  const std::vector<Step> script = {
+      {Step::Plus},
+      {Step::Plus},
+      {Step::Plus},
+      {Step::ChannelDial, 2, 22},
+      {Step::ChannelDial, 3, 12},
+      {Step::ValueDial, 1, 30},
+      {Step::Minus, 2},
+      {Step::Select, 4},
+      {Step::Plus},
+      {Step::ChannelDial, 1, 40},
+      {Step::DelayDial, 0, 16},
+      {Step::Select, 0},
+      {Step::Plus},
+      {Step::ValueDial, 2, 8},
+      {Step::Minus, 1},
+      {Step::Plus},
+      {Step::Plus},
+      {Step::Minus, 3},
+  };
+  for (size_t i = 0; i < script.size(); ++i) {
+    const Step& step = script[i];
+    SCOPED_TRACE("step " + std::to_string(i));
+    switch (step.kind) {
+    case Step::Plus:
+      host->Click(kAddX, kButtonRowY);
+      model.CurrentProgram().AddStrip();
+      break;
+    case Step::Minus:
+      host->Click(RemoveX(modelColumn(step.strip)), kButtonRowY);
+      model.CurrentProgram().RemoveStrip(step.strip);
+      break;
+    case Step::ChannelDial:
+    case Step::ValueDial: {
+      const int32_t index =
+          (step.kind == Step::ChannelDial ? param::kChannelA : param::kValueB) + step.strip;
+      const float before = Plugin().GetParameter(index);
+      host->Drag(DialX(modelColumn(step.strip)),
+                 step.kind == Step::ChannelDial ? kChannelAY : kValueBY, -step.pixels);
+      const float after = Plugin().GetParameter(index);
+      ASSERT_NE(after, before) << "the drag moved the dial";
+      model.setParameter(index, after);
+      break;
+    }
+    case Step::DelayDial: {
+      host->Drag(kChangeDelayX, kChangeDelayY, -step.pixels);
+      const float after = Plugin().GetParameter(param::kChangeDelay);
+      ASSERT_GT(after, 0.0f);
+      model.setParameter(param::kChangeDelay, after);
+      break;
+    }
+    case Step::Select: {
+      Plugin().SelectProgram(step.strip);
+      model.setProgram(step.strip);
+      // The editor's full refresh after a program change repairs the order.
+      int32_t order[16];
+      model.CurrentProgram().RepairStripOrder(order);
+      break;
+    }
+    }
+    ASSERT_TRUE(WaitWidth(120 + 25 * columns())) << "the editor shows the model's columns";
+  }
+  host->Pump(60);
+
+  const std::vector<uint8_t> edited = Plugin().GetChunk(false);
+  ASSERT_EQ(edited.size(), sizeof(VSTPluginProgram) * 128);
+  const auto* modelled = reinterpret_cast<const uint8_t*>(&model.Program(0));
+  for (size_t byte = 0; byte < edited.size(); ++byte)
+    ASSERT_EQ(edited[byte], modelled[byte]) << "program " << byte / 276 << ", byte " << byte % 276;
+  // The script reached what it set out to: strips in two programs, one removed
+  // and added again, a delay for all.
+  EXPECT_THAT(std::vector<int32_t>(model.Program(0).stripOrder, model.Program(0).stripOrder + 5),
+              testing::ElementsAre(0, 2, 1, 4, 16));
+  EXPECT_EQ(model.Program(4).stripCount, 2);
+  EXPECT_GT(model.Program(127).changeDelay, 0);
 }
