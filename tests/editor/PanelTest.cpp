@@ -7,6 +7,7 @@
 #include "engine/VSTPlugin.h"
 #include "engine/VSTPluginProgram.h"
 #include "tests/testsupport/DirectHost.h"
+#include "tests/testsupport/RecordStress.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -483,4 +484,24 @@ TEST_F(Panel, ScriptedEditsGiveTheBankTheProgramModelGives)
               testing::ElementsAre(0, 2, 1, 4, 16));
   EXPECT_EQ(model.Program(4).stripCount, 2);
   EXPECT_GT(model.Program(127).changeDelay, 0);
+}
+
+TEST_F(Panel, RecordsStayWholeUnderHostThreadsWithTheEditorOpen)
+{
+  Start();
+  host->audio = false; // the stress's audio thread runs the blocks
+  int rounds = 0;
+  // The host's GUI loop meanwhile: refreshes on every notice, and now and
+  // then a "+" (the panel's own strip edits).
+  const testsupport::RecordStressCounts counts =
+      testsupport::RunRecordStress(Plugin().Effect(), std::chrono::milliseconds(900), [&] {
+        if (++rounds % 25 == 0)
+          host->Click(kAddX, kButtonRowY);
+        else
+          host->Pump(10);
+      });
+  EXPECT_GT(counts.blocks, 20);
+  EXPECT_GT(counts.dispatcherRounds, 50);
+  host->Pump(100);
+  testsupport::ExpectWholeRecords(testsupport::CopyLiveChunk(Plugin().Effect(), false));
 }
