@@ -33,10 +33,7 @@ constexpr int kStripDialX = 101;
 constexpr int kStripButtonX = 100;
 constexpr int kStripButtonY = 210;
 
-int Colour(int r, int g, int b)
-{
-  return static_cast<int>(SCOL(r, g, b));
-}
+int Colour(int r, int g, int b) { return static_cast<int>(SCOL(r, g, b)); }
 
 // The panel's colours.
 struct Palette
@@ -53,10 +50,7 @@ struct Palette
 // strip): format, channel, number and value of message A and of message B.
 constexpr int kRowY[param::kStripGroups] = {24, 118, 45, 139, 66, 160, 87, 181};
 
-bool IsPress(int code)
-{
-  return (code >= 3 && code <= 5) || (code >= 7 && code <= 9);
-}
+bool IsPress(int code) { return (code >= 3 && code <= 5) || (code >= 7 && code <= 9); }
 
 bool InsideInclusive(const Rect& rect, int x, int y)
 {
@@ -105,8 +99,8 @@ void SPluginPanel::CreateBackBuffer(int height)
 // ------------------------------------------------------------- building
 
 SPluginPanel::Button* SPluginPanel::MakeButton(const char* title, int x, int y, int width,
-                                               int height, const char* text, int fontSize, int type,
-                                               int activeBackground, int activeText,
+                                               int height, const char* text, int fontSize,
+                                               int type, int activeBackground, int activeText,
                                                const char* tip)
 {
   const Palette p;
@@ -130,8 +124,8 @@ SPluginPanel::Button* SPluginPanel::MakeButton(const char* title, int x, int y, 
 SPluginPanel::Dial* SPluginPanel::MakeDelayDial(const char* title, int y, const char* lastTipLine)
 {
   const Palette p;
-  auto* dial = new Dial(globals, this, static_cast<unsigned>(globals->NextId()), title, 0x30, 27, y,
-                        22, 14, false, true, window, 0, 0, 999, 0);
+  auto* dial = new Dial(globals, this, static_cast<unsigned>(globals->NextId()), title, 0x30, 27,
+                        y, 22, 14, false, true, window, 0, 0, 999, 0);
   dial->dragStepLeft = 5;
   dial->dragStepRight = 12;
   dial->leftDragStepped = true;
@@ -158,8 +152,8 @@ SPluginPanel::Dial* SPluginPanel::MakeStripDial(const char* title, int strip, in
 {
   (void)strip;
   const Palette p;
-  auto* dial = new Dial(globals, this, static_cast<unsigned>(globals->NextId()), title, 0x30, 0, 0,
-                        24, 14, false, true, window, 0, 0, max, 0);
+  auto* dial = new Dial(globals, this, static_cast<unsigned>(globals->NextId()), title, 0x30, 0,
+                        0, 24, 14, false, true, window, 0, 0, max, 0);
   dial->dragStepLeft = stepLeft;
   dial->dragStepRight = stepRight;
   dial->SetColours(p.black, p.black, p.black, p.white, p.white, p.white, p.white);
@@ -194,22 +188,24 @@ void SPluginPanel::CreateFixedControls()
                                   vexo::gui::kButtonToggle, Colour(255, 0, 255), p.black,
                                   "Option:\nEnable Preset Switching\n(via Program Changes)");
   thruButton = MakeButton("(QLTX) Button: Midi Through", 17, 116, 40, 16, "Thru", 8,
-                          vexo::gui::kButtonToggle, p.orange, p.black, "Option:\nToggle Midi Thru");
-  resendButton =
-      MakeButton("(QLTX) Button: Resend", 17, 134, 40, 16, "Resend", 8, vexo::gui::kButtonPush,
-                 Colour(128, 255, 0), p.black, "Action:\nResend Values");
-  initSendButton =
-      MakeButton("(QLTX) Button: Init-Send", 17, 159, 40, 16, "I-Send", 8, vexo::gui::kButtonToggle,
-                 Colour(0, 0, 255), -1, "Option:\nSend Values\n(on plugin init)");
+                          vexo::gui::kButtonToggle, p.orange, p.black,
+                          "Option:\nToggle Midi Thru");
+  resendButton = MakeButton("(QLTX) Button: Resend", 17, 134, 40, 16, "Resend", 8,
+                            vexo::gui::kButtonPush, Colour(128, 255, 0), p.black,
+                            "Action:\nResend Values");
+  initSendButton = MakeButton("(QLTX) Button: Init-Send", 17, 159, 40, 16, "I-Send", 8,
+                              vexo::gui::kButtonToggle, Colour(0, 0, 255), -1,
+                              "Option:\nSend Values\n(on plugin init)");
   changeSendButton = MakeButton("(QLTX) Button: Change-Send", 17, 192, 40, 16, "P-Send", 8,
                                 vexo::gui::kButtonToggle, Colour(255, 0, 0), -1,
                                 "Option:\nSend Values\n(on preset change)");
   copyButton = MakeButton("(QLTX) Button: Copy", 62, 210, 16, 16, "C", 7, vexo::gui::kButtonPush,
                           p.lightGrey, -1, "Action:\nCopy Preset");
-  pasteButton = MakeButton("(QLTX) Button: Paste", 80, 210, 16, 16, "P", 7, vexo::gui::kButtonPush,
-                           p.lightGrey, -1, "Action:\nPaste Preset");
+  pasteButton = MakeButton("(QLTX) Button: Paste", 80, 210, 16, 16, "P", 7,
+                           vexo::gui::kButtonPush, p.lightGrey, -1, "Action:\nPaste Preset");
   initDelayDial = MakeDelayDial("(QLTX) Control: Initdelay", 176, "are sent on plugin init)");
-  changeDelayDial = MakeDelayDial("(QLTX) Control: Changedelay", 209, "are sent on preset change)");
+  changeDelayDial =
+      MakeDelayDial("(QLTX) Control: Changedelay", 209, "are sent on preset change)");
 }
 
 void SPluginPanel::CreateValueTables()
@@ -269,9 +265,10 @@ void SPluginPanel::CreateStripControls()
         title.Append(kinds[kind].title);
         title.Append(32, "%i", n);
         title.Append(")");
-        *(message == 0 ? messageA : messageB)[kind] = MakeStripDial(
-            title.Text(), k, kinds[kind].max, kinds[kind].colour, kinds[kind].stepLeft,
-            kinds[kind].stepRight, tables[kind], tableSizes[kind]);
+        *(message == 0 ? messageA : messageB)[kind] =
+            MakeStripDial(title.Text(), k, kinds[kind].max, kinds[kind].colour,
+                          kinds[kind].stepLeft, kinds[kind].stepRight, tables[kind],
+                          tableSizes[kind]);
       }
     }
 
@@ -283,8 +280,8 @@ void SPluginPanel::CreateStripControls()
       title.Append(32, "%i", k + 1);
       title.Append(")");
     }
-    auto* button = new Button(globals, this, static_cast<unsigned>(globals->NextId()), title.Text(),
-                              0, 0, 0, 24, 14, window, false);
+    auto* button = new Button(globals, this, static_cast<unsigned>(globals->NextId()),
+                              title.Text(), 0, 0, 0, 24, 14, window, false);
     button->SetType(vexo::gui::kButtonPush);
     button->SetHoverColours(p.white, p.white);
     if (k == 0) {
@@ -338,8 +335,8 @@ void SPluginPanel::LoadControls()
 SPluginPanel::Dial* SPluginPanel::StripDial(int strip, int group)
 {
   StripControls& s = stripControls[strip];
-  Dial* dials[8] = {s.formatADial, s.formatBDial, s.channelADial, s.channelBDial,
-                    s.numberADial, s.numberBDial, s.valueADial,   s.valueBDial};
+  Dial* dials[8] = {s.formatADial,  s.formatBDial,  s.channelADial, s.channelBDial,
+                    s.numberADial,  s.numberBDial,  s.valueADial,   s.valueBDial};
   return dials[group];
 }
 

@@ -23,7 +23,8 @@ VstMidiEvent FreshEvent()
 
 } // namespace
 
-VSTPlugin::VSTPlugin(audioMasterCallback audioMaster_, int& status) : SPlugin(audioMaster_, status)
+VSTPlugin::VSTPlugin(audioMasterCallback audioMaster_, int& status)
+    : SPlugin(audioMaster_, status)
 {
   for (int i = 0; i < kBankPrograms; ++i)
     InitProgram(bank[i], "(default)");
@@ -79,10 +80,7 @@ void VSTPlugin::notifyEditorAll()
 
 // ------------------------------------------------------------- parameters
 
-bool VSTPlugin::optionOn(int32_t index)
-{
-  return getParameter(index) >= param::kOptionOn;
-}
+bool VSTPlugin::optionOn(int32_t index) { return getParameter(index) >= param::kOptionOn; }
 
 void VSTPlugin::applySwitch(uint8_t VSTPluginProgram::*option, int32_t index, float value)
 {
@@ -127,14 +125,16 @@ void VSTPlugin::setParameter(int32_t index, float value)
   }
 
   switch (index) {
-  case param::kResend: {
+  case param::kResend:
+  {
     // Only the rise sends; the fall only stores the state.
     const bool on = SwitchOn(value);
     if (resendState.exchange(on) != on && on)
       sendCCData();
     return;
   }
-  case param::kThru: {
+  case param::kThru:
+  {
     const uint8_t on = SwitchOn(value) ? 1 : 0;
     if ((field::Load(current.midiThru) != 0) == (on != 0))
       return;
@@ -191,11 +191,13 @@ float VSTPlugin::getParameter(int32_t index)
   case param::kSendOnInit:
     return flag(field::Load(current.sendOnInit));
   case param::kInitDelay:
-    return param::Decode(field::Load(current.initDelay), param::kDelay);
+    // A delay from a chunk is used within 0 to 999 seconds; the record keeps
+    // what was loaded.
+    return param::Decode(param::DelaySeconds(field::Load(current.initDelay)), param::kDelay);
   case param::kSendOnChange:
     return flag(field::Load(current.sendOnChange));
   case param::kChangeDelay:
-    return param::Decode(field::Load(current.changeDelay), param::kDelay);
+    return param::Decode(param::DelaySeconds(field::Load(current.changeDelay)), param::kDelay);
   case param::kPresetSwitching:
     return flag(field::Load(current.presetSwitching));
   default:
@@ -221,10 +223,7 @@ void VSTPlugin::getParameterDisplay(int32_t index, char* text)
     text[0] = '\0';
 }
 
-void VSTPlugin::getParameterLabel(int32_t /*index*/, char* label)
-{
-  label[0] = '\0';
-}
+void VSTPlugin::getParameterLabel(int32_t /*index*/, char* label) { label[0] = '\0'; }
 
 // ---------------------------------------------------------------- names
 
@@ -250,15 +249,9 @@ void VSTPlugin::setProgramName(char* name)
   notifyEditorAll();
 }
 
-void VSTPlugin::setSampleRate(float rate)
-{
-  sampleRate = rate;
-}
+void VSTPlugin::setSampleRate(float rate) { sampleRate = rate; }
 
-void VSTPlugin::setBlockSize(int32_t size)
-{
-  blockSize = size;
-}
+void VSTPlugin::setBlockSize(int32_t size) { blockSize = size; }
 
 // ----------------------------------------------------- program selection
 
@@ -275,8 +268,8 @@ void VSTPlugin::setProgramLocked(int32_t program)
   AudioEffect::setProgram(program);
   notifyEditorAll();
 
-  const bool changePath =
-      optionOn(param::kSendOnChange) && !firstProgramPending && !chunkJustLoaded && !skipChangeSend;
+  const bool changePath = optionOn(param::kSendOnChange) && !firstProgramPending &&
+                          !chunkJustLoaded && !skipChangeSend;
   if (changePath) {
     delaySeconds = param::Encode(getParameter(param::kChangeDelay), param::kDelay.scale);
     if (delaySeconds < 1) {

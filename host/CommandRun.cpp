@@ -379,11 +379,12 @@ int Run(int argc, char** argv)
         plugin.SetParameter(0, 1.0f);
         plugin.SetParameter(0, 0.0f);
         break;
-      case ActionKind::Midi: {
+      case ActionKind::Midi:
+      {
         if (action.seconds >= blockStart + blockSeconds)
           continue;
-        const auto delta =
-            static_cast<int32_t>(std::max(0.0, (action.seconds - blockStart) * options.rate));
+        const auto delta = static_cast<int32_t>(
+            std::max(0.0, (action.seconds - blockStart) * options.rate));
         const uint8_t d1 = action.bytes.size() > 1 ? action.bytes[1] : 0;
         const uint8_t d2 = action.bytes.size() > 2 ? action.bytes[2] : 0;
         plugin.QueueMidi(action.bytes[0], d1, d2, std::min(delta, frames - 1));

@@ -19,12 +19,14 @@
 
 namespace field {
 
-template <typename T> inline T Load(const T& value) noexcept
+template <typename T>
+inline T Load(const T& value) noexcept
 {
   return __atomic_load_n(&value, __ATOMIC_RELAXED);
 }
 
-template <typename T, typename U> inline void Store(T& target, U value) noexcept
+template <typename T, typename U>
+inline void Store(T& target, U value) noexcept
 {
   __atomic_store_n(&target, static_cast<T>(value), __ATOMIC_RELAXED);
 }

@@ -3,9 +3,13 @@
 // where a host sees them (parameters, automation, chunks, MIDI, pixels).
 #include "tests/editor/EditorHost.h"
 
+#include "editor/SPluginEditor.h"
+#include "editor/SPluginPanel.h"
 #include "engine/Parameters.h"
 #include "engine/VSTPlugin.h"
 #include "engine/VSTPluginProgram.h"
+#include "gui/SDial.h"
+#include "gui/XDisplay.h"
 #include "tests/testsupport/DirectHost.h"
 #include "tests/testsupport/RecordStress.h"
 
@@ -26,14 +30,8 @@ constexpr size_t kProgramBytes = 276;
 // Where things are on the panel.
 constexpr int kAddX = 112;
 constexpr int kButtonRowY = 217;
-int RemoveX(int column)
-{
-  return 25 * column + 112;
-}
-int DialX(int column)
-{
-  return 25 * column + 113;
-}
+int RemoveX(int column) { return 25 * column + 112; }
+int DialX(int column) { return 25 * column + 113; }
 constexpr int kChannelAY = 52;
 constexpr int kThruX = 37;
 constexpr int kThruY = 124;
@@ -82,10 +80,7 @@ protected:
   }
   qhost::PluginInstance& Plugin() { return host->Plugin(); }
   int Width() { return host->Width(host->Window()); }
-  bool WaitWidth(int width)
-  {
-    return host->PumpUntil([&] { return Width() == width; });
-  }
+  bool WaitWidth(int width) { return host->PumpUntil([&] { return Width() == width; }); }
 
   std::unique_ptr<EditorHost> host;
 };
@@ -100,8 +95,8 @@ TEST_F(Panel, AddingStripsGrowsTheWindowUpToSixteenColumns)
   StripState strips = Strips(Plugin());
   EXPECT_EQ(strips.count, 2);
   EXPECT_EQ(strips.inUse[1], 1);
-  EXPECT_THAT(Order(strips),
-              testing::ElementsAre(0, 1, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16));
+  EXPECT_THAT(Order(strips), testing::ElementsAre(0, 1, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16,
+                                                  16, 16, 16, 16));
   for (int i = 0; i < 15; ++i)
     host->Click(kAddX, kButtonRowY);
   ASSERT_TRUE(WaitWidth(520));
@@ -246,9 +241,9 @@ TEST_F(Panel, ChangeCountdownCountsInOrangeAndIgnoresTheMouse)
   EXPECT_FLOAT_EQ(Plugin().GetParameter(param::kChangeDelay) * 999.0f, 2.0f);
   EXPECT_TRUE(host->PumpUntil([&] { return !orangeInDial(); }, 3000)) << "white again";
   host->Drag(kChangeDelayX, kChangeDelayY, -12);
-  EXPECT_TRUE(host->PumpUntil([&] {
-    return Plugin().GetParameter(param::kChangeDelay) * 999.0f > 2.5f;
-  })) << "the dial takes the mouse again";
+  EXPECT_TRUE(host->PumpUntil(
+      [&] { return Plugin().GetParameter(param::kChangeDelay) * 999.0f > 2.5f; }))
+      << "the dial takes the mouse again";
 }
 
 TEST_F(Panel, LogoHidesAndComesBack)
@@ -504,4 +499,38 @@ TEST_F(Panel, RecordsStayWholeUnderHostThreadsWithTheEditorOpen)
   EXPECT_GT(counts.dispatcherRounds, 50);
   host->Pump(100);
   testsupport::ExpectWholeRecords(testsupport::CopyLiveChunk(Plugin().Effect(), false));
+}
+
+// Built directly, so that the dials' values can be read.
+TEST(PanelValues, DelaysFromAChunkShowWithin999Seconds)
+{
+  Display* display = ActiveDisplay();
+  ASSERT_NE(display, nullptr);
+  testsupport::DirectHost::Reset();
+  int status = 0;
+  VSTPlugin plugin(testsupport::DirectHost::Callback, status);
+  const Window window =
+      XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 520, 238, 0, 0, 0);
+  XMapWindow(display, window);
+  XSync(display, False);
+  SPluginEditor* editor = plugin.PluginEditor();
+  ASSERT_EQ(editor->open(reinterpret_cast<void*>(window)), 1);
+
+  std::vector<uint8_t> chunk(sizeof(VSTPluginProgram));
+  CopyProgram(*reinterpret_cast<VSTPluginProgram*>(chunk.data()), plugin.CurrentProgram());
+  auto& record = *reinterpret_cast<VSTPluginProgram*>(chunk.data());
+  record.initDelay = INT32_MAX;
+  record.changeDelay = INT32_MIN;
+  ASSERT_EQ(plugin.setChunk(chunk.data(), static_cast<int32_t>(chunk.size()), true), 1);
+  XLockDisplay(display);
+  editor->update();
+  const int init = editor->Panel()->initDelayDial->GetValue();
+  const int change = editor->Panel()->changeDelayDial->GetValue();
+  XUnlockDisplay(display);
+  EXPECT_EQ(init, 999);
+  EXPECT_EQ(change, 0);
+
+  editor->close();
+  XDestroyWindow(display, window);
+  XSync(display, False);
 }
