@@ -223,7 +223,7 @@ TEST_F(Panel, ChangeCountdownCountsInOrangeAndIgnoresTheMouse)
 {
   Start();
   Plugin().SetParameter(param::kSendOnChange, 1.0f);
-  Plugin().SetParameter(param::kChangeDelay, 2.0f / 999.0f);
+  Plugin().SetParameter(param::kChangeDelay, param::Decode(2, param::kDelay));
   host->Pump(100);
   const unsigned long panel = host->FirstChild(host->Window());
   auto orangeInDial = [&] {
@@ -358,7 +358,7 @@ TEST_F(Panel, ClosingTheEditorDuringACountdownAndThenThePluginIsClean)
 {
   Start();
   Plugin().SetParameter(param::kSendOnChange, 1.0f);
-  Plugin().SetParameter(param::kChangeDelay, 2.0f / 999.0f);
+  Plugin().SetParameter(param::kChangeDelay, param::Decode(2, param::kDelay));
   Plugin().SelectProgram(2);
   host->Pump(300);
   host->Close();

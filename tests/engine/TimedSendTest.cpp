@@ -116,12 +116,12 @@ protected:
   void ChangeSend(int seconds)
   {
     Set(param::kSendOnChange, 1.0f);
-    Set(param::kChangeDelay, seconds / 999.0f);
+    Set(param::kChangeDelay, param::Decode(seconds, param::kDelay));
   }
   void InitSend(int seconds)
   {
     Set(param::kSendOnInit, 1.0f);
-    Set(param::kInitDelay, seconds / 999.0f);
+    Set(param::kInitDelay, param::Decode(seconds, param::kDelay));
   }
 
   int status = 0;
