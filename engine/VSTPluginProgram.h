@@ -17,11 +17,12 @@
 // lock. Every access to a shared record goes through field::Load/Store (or
 // the copies below, which use them field by field), so that no thread sees a
 // torn field. The strip-list operations read and write several fields one
-// after the other; each record has one such writer at a time (in the
-// plug-in: the editor, whose event handling and refreshes run under the
-// display lock), while any other thread (the audio thread's send,
-// automation, a chunk load) may read or write single fields meanwhile and
-// sees each field old or new.
+// after the other and expect one such writer per record at a time: in the
+// plug-in that is the panel (its "+" and "-" on the thread that delivers
+// its X events, its full refresh on the idle thread), elsewhere the owner
+// of a record of its own (quillet-host, the tests). Any other thread (the
+// audio thread's send, automation, a chunk load) may read or write single
+// fields meanwhile and sees each field old or new.
 #pragma once
 
 #include "support/threading/FieldAccess.h"
