@@ -11,28 +11,7 @@
 
 namespace {
 
-// value × k taken to single precision, then rounded half upward.
-int32_t Scaled(float value, int32_t k)
-{
-  const float product = value * static_cast<float>(k);
-  return static_cast<int32_t>(std::floor(static_cast<double>(product) + 0.5));
-}
-
-bool SwitchOn(float value) { return value > 0.5f; }
-
-constexpr float kDelayFactor = 1.0f / 999.0f;
-
-// The eight strip fields in parameter order (index 8 + 16·group + strip).
-uint8_t VSTPluginStrip::*const kStripFields[] = {
-    &VSTPluginStrip::formatA,  &VSTPluginStrip::formatB, &VSTPluginStrip::channelA,
-    &VSTPluginStrip::channelB, &VSTPluginStrip::numberA, &VSTPluginStrip::numberB,
-    &VSTPluginStrip::valueA,   &VSTPluginStrip::valueB};
-constexpr int32_t kStripScales[] = {param::kFormatScale,  param::kFormatScale,
-                                    param::kChannelScale, param::kChannelScale,
-                                    param::kByteScale,    param::kByteScale,
-                                    param::kByteScale,    param::kByteScale};
-constexpr float kStripFactors[] = {0.5f,       0.5f,       0.0625f,    0.0625f,
-                                   0.0078125f, 0.0078125f, 0.0078125f, 0.0078125f};
+using param::SwitchOn;
 
 VstMidiEvent FreshEvent()
 {
@@ -44,8 +23,7 @@ VstMidiEvent FreshEvent()
 
 } // namespace
 
-VSTPlugin::VSTPlugin(audioMasterCallback audioMaster_, int& status)
-    : SPlugin(audioMaster_, status)
+VSTPlugin::VSTPlugin(audioMasterCallback audioMaster_, int& status) : SPlugin(audioMaster_, status)
 {
   for (int i = 0; i < kBankPrograms; ++i)
     InitProgram(bank[i], "(default)");
@@ -101,7 +79,10 @@ void VSTPlugin::notifyEditorAll()
 
 // ------------------------------------------------------------- parameters
 
-bool VSTPlugin::optionOn(int32_t index) { return getParameter(index) >= param::kOptionOn; }
+bool VSTPlugin::optionOn(int32_t index)
+{
+  return getParameter(index) >= param::kOptionOn;
+}
 
 void VSTPlugin::applySwitch(uint8_t VSTPluginProgram::*option, int32_t index, float value)
 {
@@ -123,7 +104,7 @@ void VSTPlugin::applySwitch(uint8_t VSTPluginProgram::*option, int32_t index, fl
 
 void VSTPlugin::applyDelay(int32_t VSTPluginProgram::*delay, int32_t index, float value)
 {
-  const int32_t seconds = Scaled(value, param::kDelayScale);
+  const int32_t seconds = param::Encode(value, param::kDelay.scale);
   for (int i = 0; i < kBankPrograms; ++i)
     field::Store(bank[i].*delay, seconds);
   notifyEditor(index);
@@ -135,26 +116,25 @@ void VSTPlugin::setParameter(int32_t index, float value)
     return;
   VSTPluginProgram& current = bank[getProgram()];
 
-  if (index >= param::kFormatA && index < param::kStripEnd) {
-    const int32_t group = (index - param::kFormatA) / kStripsPerProgram;
-    VSTPluginStrip& strip = current.strips[(index - param::kFormatA) % kStripsPerProgram];
-    field::Store(strip.*kStripFields[group],
-                 static_cast<uint8_t>(Scaled(value, kStripScales[group]) & 0xFF));
+  if (param::IsStripIndex(index)) {
+    const param::StripField& group = param::kStripFields[param::GroupOf(index)];
+    VSTPluginStrip& strip = current.strips[param::StripOf(index)];
+    // Byte fields keep the low 8 bits.
+    field::Store(strip.*group.field,
+                 static_cast<uint8_t>(param::Encode(value, group.encoding.scale) & 0xFF));
     notifyEditor(index);
     return;
   }
 
   switch (index) {
-  case param::kResend:
-  {
+  case param::kResend: {
     // Only the rise sends; the fall only stores the state.
     const bool on = SwitchOn(value);
     if (resendState.exchange(on) != on && on)
       sendCCData();
     return;
   }
-  case param::kThru:
-  {
+  case param::kThru: {
     const uint8_t on = SwitchOn(value) ? 1 : 0;
     if ((field::Load(current.midiThru) != 0) == (on != 0))
       return;
@@ -179,9 +159,9 @@ void VSTPlugin::setParameter(int32_t index, float value)
   case param::kPresetSwitching:
     applySwitch(&VSTPluginProgram::presetSwitching, index, value);
     return;
-  case 136:
-  case 137:
-  case 138:
+  case param::kLayoutNotice:
+  case param::kLayoutNoticeAlso:
+  case param::kSpareNotice:
   case param::kCountdownState:
   case param::kCountdownTick:
   case param::kCountdownEnd:
@@ -197,10 +177,10 @@ float VSTPlugin::getParameter(int32_t index)
   const VSTPluginProgram& current = bank[getProgram()];
   auto flag = [](uint8_t byte) { return byte ? 1.0f : 0.0f; };
 
-  if (index >= param::kFormatA && index < param::kStripEnd) {
-    const int32_t group = (index - param::kFormatA) / kStripsPerProgram;
-    const VSTPluginStrip& strip = current.strips[(index - param::kFormatA) % kStripsPerProgram];
-    return static_cast<float>(field::Load(strip.*kStripFields[group])) * kStripFactors[group];
+  if (param::IsStripIndex(index)) {
+    const param::StripField& group = param::kStripFields[param::GroupOf(index)];
+    const VSTPluginStrip& strip = current.strips[param::StripOf(index)];
+    return param::Decode(field::Load(strip.*group.field), group.encoding);
   }
 
   switch (index) {
@@ -211,11 +191,13 @@ float VSTPlugin::getParameter(int32_t index)
   case param::kSendOnInit:
     return flag(field::Load(current.sendOnInit));
   case param::kInitDelay:
-    return static_cast<float>(field::Load(current.initDelay)) * kDelayFactor;
+    // A delay from a chunk is used within 0 to 999 seconds; the record keeps
+    // what was loaded.
+    return param::Decode(param::DelaySeconds(field::Load(current.initDelay)), param::kDelay);
   case param::kSendOnChange:
     return flag(field::Load(current.sendOnChange));
   case param::kChangeDelay:
-    return static_cast<float>(field::Load(current.changeDelay)) * kDelayFactor;
+    return param::Decode(param::DelaySeconds(field::Load(current.changeDelay)), param::kDelay);
   case param::kPresetSwitching:
     return flag(field::Load(current.presetSwitching));
   default:
@@ -241,22 +223,23 @@ void VSTPlugin::getParameterDisplay(int32_t index, char* text)
     text[0] = '\0';
 }
 
-void VSTPlugin::getParameterLabel(int32_t /*index*/, char* label) { label[0] = '\0'; }
+void VSTPlugin::getParameterLabel(int32_t /*index*/, char* label)
+{
+  label[0] = '\0';
+}
 
 // ---------------------------------------------------------------- names
 
 void VSTPlugin::getProgramName(char* name)
 {
-  std::memcpy(name, bank[getProgram()].name, kProgramNameSize);
-  name[kProgramNameSize - 1] = '\0';
+  bank[getProgram()].ReadName(name);
 }
 
 bool VSTPlugin::getProgramNameIndexed(int32_t /*category*/, int32_t index, char* text)
 {
   if (index < 0 || index >= kBankPrograms)
     return false;
-  std::memcpy(text, bank[index].name, kProgramNameSize);
-  text[kProgramNameSize - 1] = '\0';
+  bank[index].ReadName(text);
   return true;
 }
 
@@ -265,15 +248,19 @@ void VSTPlugin::setProgramName(char* name)
   // Longer names are cut to 47 characters (in the caller's text too).
   if (strnlen(name, kProgramNameSize) >= kProgramNameSize - 1)
     name[kProgramNameSize - 1] = '\0';
-  char* target = bank[getProgram()].name;
-  std::memset(target, 0, kProgramNameSize);
-  std::strncpy(target, name, kProgramNameSize - 1);
+  bank[getProgram()].WriteName(name);
   notifyEditorAll();
 }
 
-void VSTPlugin::setSampleRate(float rate) { sampleRate = rate; }
+void VSTPlugin::setSampleRate(float rate)
+{
+  sampleRate = rate;
+}
 
-void VSTPlugin::setBlockSize(int32_t size) { blockSize = size; }
+void VSTPlugin::setBlockSize(int32_t size)
+{
+  blockSize = size;
+}
 
 // ----------------------------------------------------- program selection
 
@@ -320,10 +307,10 @@ void VSTPlugin::setProgramLocked(int32_t program)
   AudioEffect::setProgram(program);
   notifyEditorAll();
 
-  const bool changePath = optionOn(param::kSendOnChange) && !firstProgramPending &&
-                          !chunkJustLoaded && !skipChangeSend;
+  const bool changePath =
+      optionOn(param::kSendOnChange) && !firstProgramPending && !chunkJustLoaded && !skipChangeSend;
   if (changePath) {
-    delaySeconds = Scaled(getParameter(param::kChangeDelay), param::kDelayScale);
+    delaySeconds = param::Encode(getParameter(param::kChangeDelay), param::kDelay.scale);
     if (delaySeconds < 1) {
       sendCCData();
     } else {
@@ -331,7 +318,7 @@ void VSTPlugin::setProgramLocked(int32_t program)
       startTimerLocked(true);
     }
   } else if (optionOn(param::kSendOnInit) && !initSendDone) {
-    delaySeconds = Scaled(getParameter(param::kInitDelay), param::kDelayScale);
+    delaySeconds = param::Encode(getParameter(param::kInitDelay), param::kDelay.scale);
     if (delaySeconds < 1) {
       sendCCData();
     } else {
@@ -492,7 +479,7 @@ void VSTPlugin::sendCCData() noexcept
     for (int message = 0; message < 2; ++message) {
       if (!channels[message] || !numbers[message] || !values[message])
         continue;
-      const uint8_t status = formats[message] == 0 ? 0xB0 : 0x90;
+      const uint8_t status = formats[message] == 0 ? midi::kControlChange : midi::kNoteOn;
       event.midiData[0] = static_cast<uint8_t>(status + channels[message] - 1);
       event.midiData[1] = static_cast<uint8_t>(numbers[message] - 1);
       event.midiData[2] = static_cast<uint8_t>(values[message] - 1);
@@ -529,30 +516,30 @@ void VSTPlugin::midiInProcess() noexcept
     if (releaseRequested.load(std::memory_order_relaxed))
       continue;
     const uint8_t* data = store[i].midiData;
-    const uint8_t status = data[0] & 0xF0;
-    const int32_t channel = data[0] & 0x0F;
-    const int32_t data1 = data[1] & 0x7F;
+    const uint8_t status = data[0] & midi::kStatusMask;
+    const int32_t channel = data[0] & midi::kChannelMask;
+    const int32_t data1 = data[1] & midi::kDataMask;
     const bool thru = field::Load(program->midiThru) != 0;
 
-    if (status == 0x90 || status == 0x80) {
+    if (status == midi::kNoteOn || status == midi::kNoteOff) {
       if (!thru)
         continue;
       const int32_t key = HeldNoteTable::Key(channel, data1);
-      const int32_t velocity = data[2] & 0x7F;
+      const int32_t velocity = data[2] & midi::kDataMask;
       const int32_t held = notes.Find(key);
-      if (status == 0x90 && velocity > 0) {
+      if (status == midi::kNoteOn && velocity > 0) {
         if (held >= 0) {
           notes.SetVelocity(held, velocity);
-          rewrite(keep(i), 0x90 + channel, data1, velocity);
+          rewrite(keep(i), midi::kNoteOn + channel, data1, velocity);
         } else if (notes.Add(key, velocity)) {
           keep(i);
         }
       } else if (held >= 0) {
         // A release of a note never passed through is dropped.
         notes.Remove(key);
-        rewrite(keep(i), 0x80 + channel, data1, 0);
+        rewrite(keep(i), midi::kNoteOff + channel, data1, 0);
       }
-    } else if (status == 0xC0 && field::Load(program->presetSwitching)) {
+    } else if (status == midi::kProgramChange && field::Load(program->presetSwitching)) {
       selectFromInput(data1); // whatever the channel; not passed on
       program = &bank[field::Load(curProgram)];
     } else if (thru) {
@@ -591,7 +578,7 @@ void VSTPlugin::edit() noexcept
   // The held-note table is the audio thread's alone: no lock.
   VstMidiEvent event = FreshEvent();
   heldNotes.ForEachHeld([&](const HeldNoteTable::Entry& entry) {
-    event.midiData[0] = static_cast<uint8_t>(0x80 + entry.channel);
+    event.midiData[0] = static_cast<uint8_t>(midi::kNoteOff + entry.channel);
     event.midiData[1] = static_cast<uint8_t>(entry.note);
     event.midiData[2] = 0;
     generatedQueue.Push(event);
@@ -680,17 +667,9 @@ int32_t VSTPlugin::setChunk(void* data, int32_t byteSize, bool isPreset)
 
 void VSTPlugin::copySelProgram()
 {
-  const VSTPluginProgram& current = bank[getProgram()];
-  std::memcpy(copyBuffer.strips, current.strips, sizeof copyBuffer.strips);
-  std::memcpy(copyBuffer.stripOrder, current.stripOrder, sizeof copyBuffer.stripOrder);
-  copyBuffer.stripCount = current.stripCount;
-  copyBuffer.reserved = current.reserved;
-  copyBuffer.midiThru = current.midiThru;
-  copyBuffer.presetSwitching = current.presetSwitching;
-  copyBuffer.sendOnChange = current.sendOnChange;
-  copyBuffer.sendOnInit = current.sendOnInit;
-  copyBuffer.initDelay = current.initDelay;
-  copyBuffer.changeDelay = current.changeDelay;
+  // Field by field on both sides: the current program is shared, and so is
+  // the buffer once a paste may read it. The buffer keeps its name.
+  copyBuffer.CopyContentsFrom(bank[getProgram()]);
   copyValid = true;
 }
 
@@ -699,17 +678,15 @@ void VSTPlugin::pasteSelProgram()
   if (!copyValid)
     return;
   VSTPluginProgram& current = bank[getProgram()];
-  std::memcpy(current.strips, copyBuffer.strips, sizeof current.strips);
-  std::memcpy(current.stripOrder, copyBuffer.stripOrder, sizeof current.stripOrder);
-  field::Store(current.stripCount, copyBuffer.stripCount);
-  field::Store(current.reserved, copyBuffer.reserved);
-  field::Store(current.midiThru, copyBuffer.midiThru);
+  current.CopyStripListFrom(copyBuffer);
+  field::Store(current.reserved, field::Load(copyBuffer.reserved));
+  field::Store(current.midiThru, field::Load(copyBuffer.midiThru));
   for (int i = 0; i < kBankPrograms; ++i) {
-    field::Store(bank[i].presetSwitching, copyBuffer.presetSwitching);
-    field::Store(bank[i].sendOnChange, copyBuffer.sendOnChange);
-    field::Store(bank[i].sendOnInit, copyBuffer.sendOnInit);
-    field::Store(bank[i].initDelay, copyBuffer.initDelay);
-    field::Store(bank[i].changeDelay, copyBuffer.changeDelay);
+    field::Store(bank[i].presetSwitching, field::Load(copyBuffer.presetSwitching));
+    field::Store(bank[i].sendOnChange, field::Load(copyBuffer.sendOnChange));
+    field::Store(bank[i].sendOnInit, field::Load(copyBuffer.sendOnInit));
+    field::Store(bank[i].initDelay, field::Load(copyBuffer.initDelay));
+    field::Store(bank[i].changeDelay, field::Load(copyBuffer.changeDelay));
   }
   // A countdown whose option survived the paste goes on.
   if (!field::Load(current.sendOnInit) && timerMode == 0)

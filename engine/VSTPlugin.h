@@ -13,7 +13,9 @@
 // - the countdown thread (`timerThread`): the timed send and the notices
 //   139 to 141 to the editor.
 // Program fields are single bytes or words accessed through field::Load and
-// field::Store. The flags are atomics. setProgram, startTimer and the
+// field::Store, bulk copies (chunk loads, copy and paste, names) field by
+// field as well; getChunk hands the host the live records. The flags are
+// atomics. setProgram, startTimer and the
 // countdown's start and end are serialised by `timerLock`, a spin lock held
 // only for a handful of stores (never across a sleep). The audio thread only
 // tries it: when it is busy, the selection asked for by a Program Change is
@@ -67,7 +69,8 @@ public:
   // The routine of the countdown thread.
   static void* timerfunction(void* plugin);
 
-  // The current program's record (the editor edits its strips directly).
+  // The current program's record (the editor edits its strip list through
+  // the record's operations).
   VSTPluginProgram& CurrentProgram() { return bank[getProgram()]; }
   VSTPluginProgram& Program(int32_t index) { return bank[index]; }
   VSTPluginProgramBank& Bank() { return bank; }
@@ -88,7 +91,9 @@ public:
   int32_t TimerMode() const { return timerMode; }
   int32_t Countdown() const { return countdown; }
 
-  // Written and read only by the panel: the number of strip columns shown.
+  // Panel state kept here: the number of strip columns the editor shows,
+  // which sets its width. Only the panel writes it (in its layout pass) and
+  // reads it (when it draws); the engine never touches it.
   int32_t stripColumns = 0;
 
 protected:
