@@ -20,6 +20,11 @@
 //     6     a null pointer with a size of the table
 //     7     as 3, then loaded twice
 //
+// QUILLET_FUZZ_EDITOR=host (or own) opens the editor on every instance, on
+// this host's display handed with effEditOpen (or on the plug-in's own), so
+// that the panel refreshes from every chunk; the read-back checks are then
+// left out, because the panel repairs a strip order it cannot show.
+//
 // After the load the target checks what a host can check: a refused chunk
 // leaves the bank as it was, a chunk of the current size reads back as it
 // was written (names cut to 47 characters, alignment bytes zero), then it
@@ -28,8 +33,12 @@
 #include "tests/fuzz/FuzzSupport.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <string>
+#include <thread>
 
 namespace {
 
@@ -188,6 +197,39 @@ bool OlderBankLoaded(const uint8_t* stored, const uint8_t* written)
   return true;
 }
 
+// 0: no editor, 1: on this host's display, 2: on the plug-in's own.
+int EditorMode()
+{
+  static const int mode = [] {
+    const char* editor = std::getenv("QUILLET_FUZZ_EDITOR");
+    if (!editor || !fuzz::Host().Display())
+      return 0;
+    return std::string(editor) == "host" ? 1 : std::string(editor) == "own" ? 2 : 0;
+  }();
+  return mode;
+}
+
+void OpenEditor(qhost::PluginInstance& plugin)
+{
+  fuzz::HostDisplay& host = fuzz::Host();
+  ERect* rect = nullptr;
+  plugin.Dispatch(effEditGetRect, 0, 0, &rect);
+  plugin.Dispatch(effEditOpen, 0,
+                  EditorMode() == 1 ? reinterpret_cast<VstIntPtr>(host.Display()) : 0,
+                  reinterpret_cast<void*>(host.Window()));
+  host.Pump();
+}
+
+// Lets the editor's idle thread (every 22 ms) refresh the panel.
+void LetEditorRefresh(qhost::PluginInstance& plugin)
+{
+  for (int i = 0; i < 3; ++i) {
+    fuzz::Host().Pump();
+    plugin.Dispatch(effEditIdle);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -198,6 +240,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   const int shape = (mode >> 3) & 7;
 
   auto plugin = fuzz::NewInstance(HostFor((mode >> 1) & 3));
+  const bool editor = EditorMode() != 0;
+  if (editor)
+    OpenEditor(*plugin);
   SetUp(*plugin, in);
 
   std::vector<uint8_t> chunk;
@@ -242,7 +287,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
   const std::vector<uint8_t> after = plugin->GetChunk(false);
   fuzz::Require(static_cast<int32_t>(after.size()) == kBankBytes, "a bank chunk is 35,328 bytes");
-  if (result == 0) {
+  if (editor) {
+    fuzz::Require(result == 0 || !nullData, "a null chunk is refused");
+    LetEditorRefresh(*plugin);
+  } else if (result == 0) {
     fuzz::Require(before == after, "a refused chunk leaves the bank as it was");
   } else {
     fuzz::Require(!nullData, "a null chunk is refused");
@@ -297,6 +345,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   plugin->Suspend();
   plugin->Resume();
   plugin->RunBlock(64);
+  if (editor) {
+    LetEditorRefresh(*plugin);
+    plugin->Dispatch(effEditClose);
+  }
   plugin->Close();
+  fuzz::Host().Pump();
   return 0;
 }

@@ -17,12 +17,10 @@
 //   228..239  getParameter(index)
 //   240..247  one audio block of an odd length
 //   248..251  the host's event loop and effEditIdle
-//   252..255  close the plug-in and load a new one
+//   252..253  close the plug-in and load a new one
+//   254..255  effEditClose, then the host closes its display connection
+//             and opens a new one (QUILLET_FUZZ_KEEP_DISPLAY=1 keeps it)
 #include "tests/fuzz/FuzzSupport.h"
-
-#include "host/HostWindow.h"
-
-#include <X11/Xlib.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -33,58 +31,6 @@ namespace {
 constexpr size_t kBufferBytes = 65536;
 constexpr int kMaxSteps = 400;
 constexpr int kMaxReloads = 6;
-
-int IgnoreErrors(Display*, XErrorEvent*)
-{
-  return 0;
-}
-
-// This host's own connection and window, for effEditOpen; none without a
-// server or with QUILLET_FUZZ_EDITOR=off.
-struct HostDisplay
-{
-  Display* display = nullptr;
-  Window window = 0;
-
-  HostDisplay()
-  {
-    const char* editor = std::getenv("QUILLET_FUZZ_EDITOR");
-    if (editor && std::strcmp(editor, "off") == 0)
-      return;
-    XInitThreads();
-    display = XOpenDisplay(nullptr);
-    if (!display)
-      return;
-    XSetErrorHandler(IgnoreErrors);
-    const int screen = DefaultScreen(display);
-    window = XCreateSimpleWindow(display, RootWindow(display, screen), 0, 0, 120, 238, 0, 0, 0);
-    XSelectInput(display, window, StructureNotifyMask | ExposureMask);
-    XMapWindow(display, window);
-    XSync(display, False);
-  }
-
-  // A host's loop: every event of a window with "_XEventProc" goes there.
-  void Pump() const
-  {
-    if (!display)
-      return;
-    XSync(display, False);
-    while (XPending(display) > 0) {
-      XEvent event;
-      XNextEvent(display, &event);
-      if (event.xany.window == window)
-        continue;
-      if (qhost::EventProc procedure = qhost::ReadEventProc(display, event.xany.window))
-        procedure(&event);
-    }
-  }
-};
-
-const HostDisplay& Host()
-{
-  static const HostDisplay* host = new HostDisplay();
-  return *host;
-}
 
 // The pointer argument of one call, and what it points at.
 struct Argument
@@ -179,9 +125,9 @@ void Dispatch(qhost::PluginInstance& plugin, int32_t opcode, fuzz::Bytes& in)
     MakeEvents(argument, in);
     break;
   case effEditOpen: {
-    const HostDisplay& host = Host();
-    argument.ptr = host.window && argument.ptr ? reinterpret_cast<void*>(host.window) : nullptr;
-    value = host.display && (value & 1) ? reinterpret_cast<VstIntPtr>(host.display) : 0;
+    const fuzz::HostDisplay& host = fuzz::Host();
+    argument.ptr = host.Window() && argument.ptr ? reinterpret_cast<void*>(host.Window()) : nullptr;
+    value = host.Display() && (value & 1) ? reinterpret_cast<VstIntPtr>(host.Display()) : 0;
     break;
   }
   case effSetSpeakerArrangement:
@@ -200,7 +146,7 @@ void Dispatch(qhost::PluginInstance& plugin, int32_t opcode, fuzz::Bytes& in)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
   fuzz::Bytes in(data, size);
-  const HostDisplay& host = Host();
+  fuzz::HostDisplay& host = fuzz::Host();
   auto plugin = fuzz::NewInstance(fuzz::CheckedConfig());
   int reloads = 0;
   for (int step = 0; step < kMaxSteps && !in.Empty(); ++step) {
@@ -227,11 +173,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     } else if (kind < 252) {
       host.Pump();
       plugin->Dispatch(effEditIdle);
-    } else if (reloads < kMaxReloads) {
-      ++reloads;
+    } else if (kind < 254) {
+      if (reloads < kMaxReloads) {
+        ++reloads;
+        plugin->Dispatch(effEditClose);
+        plugin->Close();
+        plugin = fuzz::NewInstance(fuzz::CheckedConfig());
+      }
+    } else {
+      // A host may close its display connection any time after
+      // effEditClose, and hand a new one with the next effEditOpen.
       plugin->Dispatch(effEditClose);
-      plugin->Close();
-      plugin = fuzz::NewInstance(fuzz::CheckedConfig());
+      host.Reconnect();
     }
     plugin->ClearReceived();
     plugin->ClearCallbacks();

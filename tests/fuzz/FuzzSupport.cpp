@@ -1,5 +1,9 @@
 #include "tests/fuzz/FuzzSupport.h"
 
+#include "host/HostWindow.h"
+
+#include <X11/Xlib.h>
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -100,6 +104,74 @@ float Bytes::OddFloat()
   float value;
   std::memcpy(&value, &bits, sizeof value);
   return value;
+}
+
+namespace {
+
+int IgnoreErrors(::Display*, XErrorEvent*)
+{
+  return 0; // errors about the plug-in's windows must not end the host
+}
+
+bool Set(const char* name, const char* value)
+{
+  const char* set = std::getenv(name);
+  return set && std::strcmp(set, value) == 0;
+}
+
+} // namespace
+
+HostDisplay::HostDisplay()
+{
+  if (Set("QUILLET_FUZZ_EDITOR", "off"))
+    return;
+  XInitThreads();
+  Connect();
+}
+
+void HostDisplay::Connect()
+{
+  display = XOpenDisplay(nullptr);
+  if (!display)
+    return;
+  XSetErrorHandler(IgnoreErrors);
+  const int screen = DefaultScreen(display);
+  window = XCreateSimpleWindow(display, RootWindow(display, screen), 0, 0, 120, 238, 0, 0, 0);
+  XSelectInput(display, window, StructureNotifyMask | ExposureMask);
+  XMapWindow(display, window);
+  XSync(display, False);
+}
+
+void HostDisplay::Pump() const
+{
+  if (!display)
+    return;
+  XSync(display, False);
+  while (XPending(display) > 0) {
+    XEvent event;
+    XNextEvent(display, &event);
+    if (event.xany.window == window)
+      continue;
+    if (qhost::EventProc procedure = qhost::ReadEventProc(display, event.xany.window))
+      procedure(&event);
+  }
+}
+
+void HostDisplay::Reconnect()
+{
+  if (!display || Set("QUILLET_FUZZ_KEEP_DISPLAY", "1"))
+    return;
+  XDestroyWindow(display, window);
+  XCloseDisplay(display);
+  display = nullptr;
+  window = 0;
+  Connect();
+}
+
+HostDisplay& Host()
+{
+  static HostDisplay* host = new HostDisplay();
+  return *host;
 }
 
 qhost::PluginLibrary& Library()
@@ -245,6 +317,8 @@ void ReadAllParameters(AEffect* effect)
 // counters are known from the first input on.
 extern "C" __attribute__((visibility("default"))) int LLVMFuzzerInitialize(int*, char***)
 {
+  // XInitThreads comes before any other X call in the process.
+  fuzz::Host();
   fuzz::Library();
   return 0;
 }

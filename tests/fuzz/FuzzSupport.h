@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+struct _XDisplay;
+
 namespace fuzz {
 
 // Reads the input front to back. Past its end every read gives 0, so that
@@ -52,6 +54,35 @@ private:
   size_t size;
   size_t position = 0;
 };
+
+// This host's own display connection and top-level window, for opening the
+// editor: none without an X server, or with QUILLET_FUZZ_EDITOR=off.
+class HostDisplay
+{
+public:
+  HostDisplay();
+  HostDisplay(const HostDisplay&) = delete;
+  HostDisplay& operator=(const HostDisplay&) = delete;
+
+  ::_XDisplay* Display() const { return display; }
+  unsigned long Window() const { return window; }
+
+  // A host's event loop: every event of a window carrying "_XEventProc" is
+  // handed to the procedure named there.
+  void Pump() const;
+  // Closes the connection (as hosts may after effEditClose) and opens a new
+  // one with a new window; nothing with QUILLET_FUZZ_KEEP_DISPLAY=1.
+  void Reconnect();
+
+private:
+  void Connect();
+
+  ::_XDisplay* display = nullptr;
+  unsigned long window = 0;
+};
+
+// The host display of this process, made at the first call.
+HostDisplay& Host();
 
 // The library under test: QUILLET_FUZZ_PLUGIN, else the build's quillet.so.
 // Loaded at the first call and kept until the process ends.

@@ -238,6 +238,14 @@ def dispatcher():
           newer + call(14, ptr=1, value=0) + pump() + call(15) + call(14, ptr=1, value=1) +
           pump() + call(2, value=3) + pump() + newer + pump() + call(15))
 
+    # Faults: a host that closes its display connection after effEditClose,
+    # then closes the plug-in, or opens the editor again on a new connection.
+    reconnect = u8(254)
+    write("dispatcher", "host-closes-display-then-closes-plugin",
+          call(14, ptr=1, value=1) + pump() + call(15) + reconnect, faults=True)
+    write("dispatcher", "host-closes-display-then-opens-anew",
+          call(14, ptr=1, value=1) + pump() + call(15) + reconnect + call(14, ptr=1, value=1) +
+          pump() + call(15), faults=True)
     # Faults: a NaN modifier for the key opcodes.
     write("dispatcher", "key-down-nan-modifier", call(59, index=65, value=1, opt="nan"),
           faults=True)
