@@ -479,6 +479,11 @@ void VSTPlugin::sendCCData() noexcept
     for (int message = 0; message < 2; ++message) {
       if (!channels[message] || !numbers[message] || !values[message])
         continue;
+      // A chunk may hold bytes no dial can set; such a message would come
+      // out as another status (channel 17 is a Program Change, 65 a SysEx
+      // start) or with a data byte above 127, so it is not sent at all.
+      if (channels[message] > 16 || numbers[message] > 128 || values[message] > 128)
+        continue;
       const uint8_t status = formats[message] == 0 ? midi::kControlChange : midi::kNoteOn;
       event.midiData[0] = static_cast<uint8_t>(status + channels[message] - 1);
       event.midiData[1] = static_cast<uint8_t>(numbers[message] - 1);
@@ -501,6 +506,9 @@ void VSTPlugin::midiInProcess() noexcept
     VstMidiEvent& out = store[kept++];
     if (&out != &store[i])
       out = store[i];
+    // Only the 32 bytes of the record travel on, whatever size the host's
+    // event claimed.
+    out.byteSize = static_cast<int32_t>(sizeof(VstMidiEvent)) - 8;
     return out;
   };
   auto rewrite = [](VstMidiEvent& event, int32_t status, int32_t data1, int32_t data2) {
