@@ -1,6 +1,6 @@
 // The panel as a musician uses it: real pointer input (XTest) at the panel's
-// coordinates, delivered through the host's event loop, and the effects seen
-// where a host sees them (parameters, automation, chunks, MIDI, pixels).
+// coordinates, delivered in every host model, and the effects seen where a
+// host sees them (parameters, automation, chunks, MIDI, pixels).
 #include "tests/editor/EditorHost.h"
 
 #include "engine/Parameters.h"
@@ -22,8 +22,14 @@ constexpr size_t kProgramBytes = 276;
 // Where things are on the panel.
 constexpr int kAddX = 112;
 constexpr int kButtonRowY = 217;
-int RemoveX(int column) { return 25 * column + 112; }
-int DialX(int column) { return 25 * column + 113; }
+int RemoveX(int column)
+{
+  return 25 * column + 112;
+}
+int DialX(int column)
+{
+  return 25 * column + 113;
+}
 constexpr int kChannelAY = 52;
 constexpr int kThruX = 37;
 constexpr int kThruY = 124;
@@ -59,11 +65,13 @@ std::vector<int32_t> Order(const StripState& state)
   return std::vector<int32_t>(state.order, state.order + 16);
 }
 
-class Panel : public ::testing::Test
+class Panel : public ::testing::TestWithParam<qhost::HostStyle>
 {
 protected:
-  void Start(Options options = {})
+  void Start()
   {
+    Options options;
+    options.style = GetParam();
     host = std::make_unique<EditorHost>(std::move(options));
     ASSERT_TRUE(host->Ready());
     host->Open();
@@ -72,14 +80,17 @@ protected:
   }
   qhost::PluginInstance& Plugin() { return host->Plugin(); }
   int Width() { return host->Width(host->Window()); }
-  bool WaitWidth(int width) { return host->PumpUntil([&] { return Width() == width; }); }
+  bool WaitWidth(int width)
+  {
+    return host->PumpUntil([&] { return Width() == width; });
+  }
 
   std::unique_ptr<EditorHost> host;
 };
 
 } // namespace
 
-TEST_F(Panel, AddingStripsGrowsTheWindowUpToSixteenColumns)
+TEST_P(Panel, AddingStripsGrowsTheWindowUpToSixteenColumns)
 {
   Start();
   host->Click(kAddX, kButtonRowY);
@@ -87,8 +98,8 @@ TEST_F(Panel, AddingStripsGrowsTheWindowUpToSixteenColumns)
   StripState strips = Strips(Plugin());
   EXPECT_EQ(strips.count, 2);
   EXPECT_EQ(strips.inUse[1], 1);
-  EXPECT_THAT(Order(strips), testing::ElementsAre(0, 1, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16,
-                                                  16, 16, 16, 16));
+  EXPECT_THAT(Order(strips),
+              testing::ElementsAre(0, 1, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16));
   for (int i = 0; i < 15; ++i)
     host->Click(kAddX, kButtonRowY);
   ASSERT_TRUE(WaitWidth(520));
@@ -96,7 +107,7 @@ TEST_F(Panel, AddingStripsGrowsTheWindowUpToSixteenColumns)
   EXPECT_EQ(strips.count, 16) << "the sixteenth press changes nothing";
 }
 
-TEST_F(Panel, RemovingAMiddleStripMovesTheLaterOnesLeftAndClearsIt)
+TEST_P(Panel, RemovingAMiddleStripMovesTheLaterOnesLeftAndClearsIt)
 {
   Start();
   host->Click(kAddX, kButtonRowY);
@@ -119,7 +130,7 @@ TEST_F(Panel, RemovingAMiddleStripMovesTheLaterOnesLeftAndClearsIt)
   EXPECT_EQ(strips.order[2], 1) << "strip 1 comes back in the next column";
 }
 
-TEST_F(Panel, DraggingAChannelDialSetsItsParameter)
+TEST_P(Panel, DraggingAChannelDialSetsItsParameter)
 {
   Start();
   host->Click(kAddX, kButtonRowY);
@@ -143,7 +154,7 @@ TEST_F(Panel, DraggingAChannelDialSetsItsParameter)
   EXPECT_EQ(Plugin().GetParameter(42), 0.5625f);
 }
 
-TEST_F(Panel, ThruAndResendReachTheHostAsAutomation)
+TEST_P(Panel, ThruAndResendReachTheHostAsAutomation)
 {
   Start();
   Plugin().SetParameter(param::kChannelA, 1.0f / 16.0f);
@@ -168,7 +179,7 @@ TEST_F(Panel, ThruAndResendReachTheHostAsAutomation)
   EXPECT_EQ(sends, 1u) << "one resend";
 }
 
-TEST_F(Panel, CopyAndPasteBetweenPrograms)
+TEST_P(Panel, CopyAndPasteBetweenPrograms)
 {
   Start();
   Plugin().SetParameter(param::kValueB, 77.0f / 128.0f);
@@ -183,7 +194,7 @@ TEST_F(Panel, CopyAndPasteBetweenPrograms)
   EXPECT_EQ(Plugin().ProgramName(), "010 - empty preset") << "the name stays";
 }
 
-TEST_F(Panel, ProgramChangeFromTheHostReLaysTheStrips)
+TEST_P(Panel, ProgramChangeFromTheHostReLaysTheStrips)
 {
   Start();
   // Program 3 gets strips 0, 3 and 1 in that order, and a value.
@@ -211,7 +222,7 @@ TEST_F(Panel, ProgramChangeFromTheHostReLaysTheStrips)
   EXPECT_TRUE(WaitWidth(145));
 }
 
-TEST_F(Panel, ChangeCountdownCountsInOrangeAndIgnoresTheMouse)
+TEST_P(Panel, ChangeCountdownCountsInOrangeAndIgnoresTheMouse)
 {
   Start();
   Plugin().SetParameter(param::kSendOnChange, 1.0f);
@@ -233,12 +244,12 @@ TEST_F(Panel, ChangeCountdownCountsInOrangeAndIgnoresTheMouse)
   EXPECT_FLOAT_EQ(Plugin().GetParameter(param::kChangeDelay) * 999.0f, 2.0f);
   EXPECT_TRUE(host->PumpUntil([&] { return !orangeInDial(); }, 3000)) << "white again";
   host->Drag(kChangeDelayX, kChangeDelayY, -12);
-  EXPECT_TRUE(host->PumpUntil(
-      [&] { return Plugin().GetParameter(param::kChangeDelay) * 999.0f > 2.5f; }))
-      << "the dial takes the mouse again";
+  EXPECT_TRUE(host->PumpUntil([&] {
+    return Plugin().GetParameter(param::kChangeDelay) * 999.0f > 2.5f;
+  })) << "the dial takes the mouse again";
 }
 
-TEST_F(Panel, LogoHidesAndComesBack)
+TEST_P(Panel, LogoHidesAndComesBack)
 {
   Start();
   const unsigned long panel = host->FirstChild(host->Window());
@@ -249,7 +260,7 @@ TEST_F(Panel, LogoHidesAndComesBack)
   EXPECT_TRUE(host->PumpUntil([&] { return host->Pixel(panel, 35, 40) == logoPixel; }));
 }
 
-TEST_F(Panel, TooltipIndicatorSwitchesTheTips)
+TEST_P(Panel, TooltipIndicatorSwitchesTheTips)
 {
   Start();
   const unsigned long panel = host->FirstChild(host->Window());
@@ -260,7 +271,7 @@ TEST_F(Panel, TooltipIndicatorSwitchesTheTips)
   EXPECT_TRUE(host->PumpUntil([&] { return host->Pixel(panel, 5, 5) == before; }));
 }
 
-TEST_F(Panel, KnownPixelsOfTheFreshPanel)
+TEST_P(Panel, KnownPixelsOfTheFreshPanel)
 {
   Start();
   const unsigned long panel = host->FirstChild(host->Window());
@@ -270,32 +281,6 @@ TEST_F(Panel, KnownPixelsOfTheFreshPanel)
   EXPECT_EQ(host->Pixel(panel, 58, 105), 0x4D5154u) << "the grey background";
   EXPECT_EQ(host->Pixel(panel, 101, 211), 0x00FF00u) << "the green add button";
 }
-
-// Real input in each of the host conventions.
-class PanelInput : public Panel, public ::testing::WithParamInterface<std::pair<bool, bool>>
-{
-};
-
-TEST_P(PanelInput, ClicksReachTheControls)
-{
-  Options options;
-  options.handDisplay = GetParam().first;
-  options.readEventProc = GetParam().second;
-  Start(std::move(options));
-  host->Click(kAddX, kButtonRowY);
-  EXPECT_TRUE(WaitWidth(170));
-  host->Click(kThruX, kThruY);
-  EXPECT_TRUE(host->PumpUntil([&] { return Plugin().GetParameter(param::kThru) == 1.0f; }));
-}
-
-INSTANTIATE_TEST_SUITE_P(HostConventions, PanelInput,
-                         ::testing::Values(std::make_pair(true, true), std::make_pair(false, true),
-                                           std::make_pair(true, false),
-                                           std::make_pair(false, false)),
-                         [](const auto& info) {
-                           return std::string(info.param.first ? "Display" : "NoDisplay") +
-                                  (info.param.second ? "EventProc" : "NoEventProc");
-                         });
 
 namespace {
 
@@ -323,7 +308,7 @@ int MappedPopups(EditorHost& host)
 
 } // namespace
 
-TEST_F(Panel, TipsShowOnlyWhileSwitchedOn)
+TEST_P(Panel, TipsShowOnlyWhileSwitchedOn)
 {
   Start();
   host->MovePointer(kThruX, kThruY);
@@ -346,7 +331,7 @@ TEST_F(Panel, TipsShowOnlyWhileSwitchedOn)
   EXPECT_EQ(MappedPopups(*host), 0);
 }
 
-TEST_F(Panel, ClosingTheEditorDuringACountdownAndThenThePluginIsClean)
+TEST_P(Panel, ClosingTheEditorDuringACountdownAndThenThePluginIsClean)
 {
   Start();
   Plugin().SetParameter(param::kSendOnChange, 1.0f);
@@ -359,3 +344,6 @@ TEST_F(Panel, ClosingTheEditorDuringACountdownAndThenThePluginIsClean)
   host->Pump(200);
   EXPECT_EQ(Plugin().Close(), 1);
 }
+
+INSTANTIATE_TEST_SUITE_P(HostModels, Panel, ::testing::ValuesIn(qhost::AllHostStyles()),
+                         [](const auto& info) { return edittest::StyleTestName(info.param); });
