@@ -5,7 +5,6 @@
 #include "gui/SConnectionPump.h"
 #include "gui/SControl.h"
 #include "gui/SCursor.h"
-#include "gui/SEventPump.h"
 #include "gui/SGlobals.h"
 #include "gui/XDisplay.h"
 #include "gui/XErrorTrap.h"
@@ -27,8 +26,8 @@ struct HostPattern
 // Tested in this order; the first match decides. "Cubase" is refined by the
 // host's vendor version.
 constexpr HostPattern kHostPatterns[] = {
-    {"Cubase", 8},   {"Samplitude", 10}, {"SAVIHost", 6}, {"Melodyne", 7}, {"Tracktion", 11},
-    {"Cantabile", 5}, {"Phrazor", 12},   {"Usine", 13},   {"energyXT", 2},
+    {"Cubase", 8},    {"Samplitude", 10}, {"SAVIHost", 6}, {"Melodyne", 7}, {"Tracktion", 11},
+    {"Cantabile", 5}, {"Phrazor", 12},    {"Usine", 13},   {"energyXT", 2},
 };
 
 constexpr int32_t kHostUsine = 13;
@@ -62,11 +61,16 @@ SPluginEditor::~SPluginEditor()
 {
   if (isOpen)
     close();
+  // Nobody listens any more.
+  hostCalls.Clear();
+  vexo::gui::SDisplayLock hold;
   delete cursor;
   cursor = nullptr;
   DeletePanel();
   delete holder;
   holder = nullptr;
+  // What the panel's windows left queued before they went.
+  vexo::gui::DropStaleEvents(ActiveDisplay());
 }
 
 // ------------------------------------------------------- host identification
@@ -74,9 +78,9 @@ SPluginEditor::~SPluginEditor()
 const char* SPluginEditor::HostName(int32_t id)
 {
   static const char* const names[] = {
-      "(unknown)",     "Sonar",           "Energy XT",  "Project 5", "FL Studio",
-      "Cantabile",     "SaviHost",        "Melodyne",   "Cubase/Nuendo",
-      "Cubase4/Nuendo4", "Samplitude",    "Tracktion",  "Phrazor",   "Usine"};
+      "(unknown)",  "Sonar",     "Energy XT", "Project 5",     "FL Studio",
+      "Cantabile",  "SaviHost",  "Melodyne",  "Cubase/Nuendo", "Cubase4/Nuendo4",
+      "Samplitude", "Tracktion", "Phrazor",   "Usine"};
   if (id < 1 || id > 13)
     return names[0];
   return names[id];
@@ -114,9 +118,9 @@ void SPluginEditor::GetHostApp(int& status)
 void SPluginEditor::CreatePanel(unsigned long parent)
 {
   const vexo::data::datastring<32, char> name = WindowName(globals);
-  panel = new SPluginPanel(globals, nullptr, static_cast<unsigned>(globals->TopLevelId()),
-                           name.Text(), kPanelStyle, 0, 0, kBaseWidth, kHeight,
-                           static_cast<int>(parent), false);
+  panel =
+      new SPluginPanel(globals, nullptr, static_cast<unsigned>(globals->TopLevelId()), name.Text(),
+                       kPanelStyle, 0, 0, kBaseWidth, kHeight, static_cast<int>(parent), false);
   panel->editor = this;
   panel->plugin = static_cast<VSTPlugin*>(plugin);
   panel->LoadControls();
@@ -124,6 +128,11 @@ void SPluginEditor::CreatePanel(unsigned long parent)
 
 void SPluginEditor::DeletePanel()
 {
+  if (!panel)
+    return;
+  // The host may have destroyed its window and the panel's with it: hiding
+  // and destroying them then fails, and no error may reach the host.
+  vexo::gui::XErrorTrap trap(ActiveDisplay());
   delete panel;
   panel = nullptr;
 }
@@ -144,61 +153,68 @@ int32_t SPluginEditor::open(void* parent)
     return isOpen ? 1 : 0;
   AEffEditor::open(parent);
   const auto window = static_cast<unsigned long>(reinterpret_cast<uintptr_t>(parent));
-  hostWindow = window;
-  globals->hostWindow = window;
   auto* base = static_cast<SPlugin*>(plugin);
-  if (const auto* name = base->EffectNameText()) {
-    globals->pluginFileName.Clear(false);
-    globals->pluginFileName.Append(name->Text());
-  }
-  if (const auto* directory = base->PluginDirectory()) {
-    globals->pluginFileDirectory.Clear(false);
-    globals->pluginFileDirectory.Append(directory->Text());
-  }
+  {
+    // The pump may be serving a message box meanwhile: the panel is built
+    // and placed while its handlers cannot run.
+    vexo::gui::SDisplayLock hold;
+    hostWindow = window;
+    globals->hostWindow = window;
+    if (const auto* name = base->EffectNameText()) {
+      globals->pluginFileName.Clear(false);
+      globals->pluginFileName.Append(name->Text());
+    }
+    if (const auto* directory = base->PluginDirectory()) {
+      globals->pluginFileDirectory.Clear(false);
+      globals->pluginFileDirectory.Append(directory->Text());
+    }
 
-  // A host that destroyed its window before closing the editor took the
-  // panel's windows with it: such a panel is built anew.
-  if (holder && panel && !PanelWindowAlive())
-    DeletePanel();
-
-  if (holder && panel) {
-    panel->Reparent(window);
-    SetSize(kBaseWidth, kHeight);
-  } else {
-    SetSize(kBaseWidth, kHeight);
+    // A host that destroyed its window before closing the editor took the
+    // panel's windows with it: such a panel is built anew.
+    if (holder && panel && !PanelWindowAlive())
+      DeletePanel();
     if (!holder) {
       const vexo::data::datastring<32, char> name = WindowName(globals);
-      holder = new vexo::gui::SControl(globals, nullptr,
-                                       static_cast<unsigned>(globals->TopLevelId()),
-                                       name.Text(), 0, 0, 0, kBaseWidth, kHeight);
+      holder =
+          new vexo::gui::SControl(globals, nullptr, static_cast<unsigned>(globals->TopLevelId()),
+                                  name.Text(), 0, 0, 0, kBaseWidth, kHeight);
       holder->SetSize(kBaseWidth, kHeight);
       holderWindow = holder->window;
     }
-    CreatePanel(window);
+    if (!panel)
+      CreatePanel(holderWindow);
+    // Every open, the first one included, brings the panel into the host's
+    // window by a reparent: a host that learns "_XEventProc" from the
+    // ReparentNotify of a window going into its own finds it there.
+    panel->Reparent(window);
+    SetSize(kBaseWidth, kHeight);
+
+    cursor = new vexo::gui::SCursor();
+    cursor->window = window;
+    cursor->CreateDefault();
+    globals->currentCursor = cursor;
+
+    panel->Show();
+    neverOpened = false;
+    editorId = globals->NextId();
   }
 
-  cursor = new vexo::gui::SCursor();
-  cursor->window = window;
-  cursor->CreateDefault();
-  globals->currentCursor = cursor;
-
-  panel->Show();
-  neverOpened = false;
-  editorId = globals->NextId();
-
+  // Outside the display lock: starting the idle thread may wait for the
+  // end of a previous one's pass, which takes that lock.
   idleEntry = &SPluginEditor::idlestatic;
   panel->CreateIdleTimer(22, false);
   panel->CreateIdleFunction(&idleEntry, this);
 
-  // Without a display from the host the panel lives on the toolkit's own
-  // connection, which no host reads: the toolkit's pump hands its events to
-  // the event procedure meanwhile.
-  if (!dp.load() && dps && !pumpHeld)
-    pumpHeld = vexo::gui::connectionPump.Hold(dps);
+  // The panel lives on the toolkit's own connection, which no host reads:
+  // the toolkit's pump hands its events to the event procedure meanwhile.
+  if (Display* display = ActiveDisplay(); display && !pumpHeld)
+    pumpHeld = vexo::gui::connectionPump.Hold(display);
 
   base->SetEditorClosed(false);
   isOpen = true;
   postUpdate();
+  // The size asked for above reaches the host inside its open request.
+  DeliverHostCalls();
   return 1;
 }
 
@@ -209,20 +225,28 @@ void SPluginEditor::close()
     return;
   static_cast<SPlugin*>(plugin)->SetEditorClosed(true);
   isOpen = false;
-  // Removing the idle registration waits for an idle pass in progress.
-  if (panel) {
+  // Removing the idle registration waits for an idle pass in progress, which
+  // takes the display lock: it is done before that lock is taken here.
+  if (panel)
     panel->DestroyIdleTimer();
-    panel->Reparent(holderWindow);
+  {
+    vexo::gui::SDisplayLock hold;
+    // The host's window may be gone already (the cursor is defined on it).
+    vexo::gui::XErrorTrap trap(ActiveDisplay());
+    if (panel)
+      panel->Reparent(holderWindow);
+    hostWindow = 0;
+    globals->hostWindow = 0;
+    globals->currentCursor = nullptr;
+    delete cursor;
+    cursor = nullptr;
   }
   if (pumpHeld) {
     vexo::gui::connectionPump.Release();
     pumpHeld = false;
   }
-  hostWindow = 0;
-  globals->hostWindow = 0;
-  globals->currentCursor = nullptr;
-  delete cursor;
-  cursor = nullptr;
+  // What the last handlers asked of the host, while the host still listens.
+  DeliverHostCalls();
 }
 
 // -------------------------------------------------------- refresh protocol
@@ -237,23 +261,38 @@ void SPluginEditor::idle()
 {
   if (!isOpen)
     return;
-  Display* display = ActiveDisplay();
-  if (!display)
+  if (!ActiveDisplay())
     return;
-  // The controls are also drawn and handled on the thread that delivers the
-  // panel's events; the display lock keeps the refresh apart from them.
-  XLockDisplay(display);
+  // The controls are also drawn and handled on the pump's thread; the
+  // display lock keeps the refresh apart from them.
+  vexo::gui::SDisplayLock hold;
   if (updateFlag.exchange(0) != 0)
     update();
   else if (indexedUpdatePending.exchange(0) != 0)
     updateIndexed();
-  XUnlockDisplay(display);
 }
 
-void SPluginEditor::PumpHostEvents()
+void SPluginEditor::HostIdle()
 {
-  if (isOpen && dp.load())
-    vexo::gui::PumpToolkitEvents(dp.load());
+  DeliverHostCalls();
+}
+
+void SPluginEditor::AutomateParameter(int32_t index, float value)
+{
+  static_cast<SPlugin*>(plugin)->setParameter(index, value);
+  hostCalls.Automate(index, value);
+}
+
+void SPluginEditor::DeliverHostCalls()
+{
+  // Taken first and made without any lock of ours: the host may call the
+  // plug-in back from its answers.
+  SHostCallQueue::Calls calls = hostCalls.Take();
+  if (calls.resize)
+    ResizeHostWindow(calls.width, calls.height, calls.resizeWindow);
+  auto* base = static_cast<SPlugin*>(plugin);
+  for (const auto& [index, value] : calls.automations)
+    base->AutomateInHost(index, value);
 }
 
 void SPluginEditor::update()
@@ -266,7 +305,10 @@ void SPluginEditor::update()
     panel->RefreshControls(-1);
 }
 
-void SPluginEditor::postUpdate() { updateFlag = 1; }
+void SPluginEditor::postUpdate()
+{
+  updateFlag = 1;
+}
 
 void SPluginEditor::updateIndexed()
 {
@@ -292,12 +334,10 @@ void SPluginEditor::updateAtIndex(int32_t index)
   if (!isOpen || index < 0 || index >= kPendingIndices)
     return;
   pendingIndices[index] = 0;
-  Display* display = ActiveDisplay();
-  if (!panel || !display)
+  if (!panel || !ActiveDisplay())
     return;
-  XLockDisplay(display);
+  vexo::gui::SDisplayLock hold;
   panel->RefreshControls(index);
-  XUnlockDisplay(display);
 }
 
 void SPluginEditor::idleslow()
@@ -308,14 +348,14 @@ void SPluginEditor::idleslow()
 
 // ------------------------------------------------------------------ sizes
 
-void SPluginEditor::ResizeHostWindow(int width, int height)
+void SPluginEditor::ResizeHostWindow(int width, int height, bool resizeWindow)
 {
   auto* base = static_cast<SPlugin*>(plugin);
   base->SetEditRect(static_cast<int16_t>(width), static_cast<int16_t>(height));
   // A host that cannot size its window has it resized here; every host is
   // then told the new size.
   char capability[] = "sizeWindow";
-  if (base->canHostDo(capability) != 1 && hostWindow) {
+  if (resizeWindow && base->canHostDo(capability) != 1 && hostWindow) {
     if (Display* display = ActiveDisplay()) {
       vexo::gui::XErrorTrap trap(display);
       XResizeWindow(display, hostWindow, static_cast<unsigned>(width),
@@ -328,7 +368,9 @@ void SPluginEditor::ResizeHostWindow(int width, int height)
 
 void SPluginEditor::SetSize(int width, int height)
 {
-  ResizeHostWindow(width, height);
+  requestedWidth = width;
+  requestedHeight = height;
+  hostCalls.RequestSize(width, height);
   if (panel)
     panel->SetSize(width, height);
 }
@@ -337,15 +379,16 @@ void SPluginEditor::ChangeSize(int dw, int dh)
 {
   if (dw == 0 && dh == 0)
     return;
-  const ERect& current = static_cast<SPlugin*>(plugin)->EditRect();
-  ResizeHostWindow(current.right + dw - current.left, current.bottom + dh - current.top);
+  const int width = requestedWidth += dw;
+  const int height = requestedHeight += dh;
+  hostCalls.RequestSize(width, height);
 }
 
 void SPluginEditor::Resize(int width, int height)
 {
-  static_cast<SPlugin*>(plugin)->SetEditRect(static_cast<int16_t>(width),
-                                             static_cast<int16_t>(height));
-  static_cast<SPlugin*>(plugin)->sizeWindow(width, height);
+  requestedWidth = width;
+  requestedHeight = height;
+  hostCalls.RequestSize(width, height, false);
 }
 
 ERect* SPluginEditor::GetRect()

@@ -5,14 +5,19 @@
 // refreshes on the shared idle thread.
 //
 // Threads: built and destroyed with the plug-in, opened and closed on the
-// host's thread. Notices (postUpdate, postUpdateIndexed) come from any
+// host's GUI thread. The panel lives on the toolkit's own X connection in
+// every host convention; while the editor is open the toolkit's connection
+// pump reads it and runs the panel's handlers, under that connection's
+// display lock. Notices (postUpdate, postUpdateIndexed) come from any
 // thread (host, audio, countdown) and only set flags. The refreshes run on
-// the shared idle thread every 22 ms; close removes the idle registration
-// (which waits for a pass in progress) before it touches the panel. When
-// the host handed no display, the panel's events arrive on the toolkit's
-// own connection, which the toolkit's connection pump reads meanwhile.
+// the shared idle thread every 22 ms, under the same lock; close removes the
+// idle registration (which waits for a pass in progress) before it touches
+// the panel. Host callbacks that a host may answer by touching its GUI (the
+// editor's size, automation) are queued from the pump and the idle thread
+// and made on the host's GUI thread, inside open, close and the idle opcode.
 #pragma once
 
+#include "editor/SHostCallQueue.h"
 #include "plugin/AEffEditor.h"
 
 #include <atomic>
@@ -52,18 +57,20 @@ public:
 
   static void idlestatic(void* editor);
 
-  // Editor size: SetSize tells the host (and resizes its window itself when
-  // the host cannot); ChangeSize grows by a difference; Resize only records
-  // and asks.
+  // Editor size: SetSize resizes the panel at once and asks for the host's
+  // size (the host window is resized by the editor when the host cannot do
+  // it); ChangeSize grows the size asked for by a difference; Resize only
+  // records and asks. What concerns the host is made on its GUI thread.
   void SetSize(int width, int height);
   void ChangeSize(int dw, int dh);
   void Resize(int width, int height);
   ERect* GetRect();
 
-  // Hands the queued events of the panel's windows to the event procedure
-  // when the host handed its display but does not call "_XEventProc" on
-  // them (it calls the editor's idle opcode instead). Host thread.
-  void PumpHostEvents();
+  // A parameter the user changed in the editor: the engine takes it at
+  // once, the host learns of it (audioMasterAutomate) on its GUI thread.
+  void AutomateParameter(int32_t index, float value);
+  // The host's idle call, on its GUI thread: makes the queued host calls.
+  void HostIdle();
 
   // Host identification from the host's product string; sets status to 3
   // for the one host the plug-in refuses.
@@ -86,9 +93,11 @@ public:
   bool IndexedUpdatePending() const { return indexedUpdatePending.load() != 0; }
 
 private:
-  // Records the size, resizes the host's window when the host cannot and
-  // asks the host to take the size.
-  void ResizeHostWindow(int width, int height);
+  // Records the size, resizes the host's window when the host cannot (and
+  // resizeWindow is set) and asks the host to take the size. Host thread.
+  void ResizeHostWindow(int width, int height, bool resizeWindow);
+  // Makes the host calls queued so far. Host thread.
+  void DeliverHostCalls();
   void CreatePanel(unsigned long parent);
   void DeletePanel();
   bool PanelWindowAlive() const;
@@ -110,8 +119,11 @@ private:
   vexo::gui::SControl* holder = nullptr;
   vexo::gui::SMessageDialog* messageDialog = nullptr;
   unsigned long holderWindow = 0;
-  // The toolkit's connection pump is held while the panel is shown on the
-  // toolkit's own connection.
+  // The toolkit's connection pump is held while the editor is open.
   bool pumpHeld = false;
+  SHostCallQueue hostCalls;
+  // The size asked for last (ChangeSize adds to it).
+  std::atomic<int> requestedWidth{kBaseWidth};
+  std::atomic<int> requestedHeight{kHeight};
   std::atomic<uint8_t> pendingIndices[kPendingIndices] = {};
 };

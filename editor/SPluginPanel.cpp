@@ -33,7 +33,10 @@ constexpr int kStripDialX = 101;
 constexpr int kStripButtonX = 100;
 constexpr int kStripButtonY = 210;
 
-int Colour(int r, int g, int b) { return static_cast<int>(SCOL(r, g, b)); }
+int Colour(int r, int g, int b)
+{
+  return static_cast<int>(SCOL(r, g, b));
+}
 
 // The panel's colours.
 struct Palette
@@ -50,7 +53,10 @@ struct Palette
 // strip): format, channel, number and value of message A and of message B.
 constexpr int kRowY[param::kStripGroups] = {24, 118, 45, 139, 66, 160, 87, 181};
 
-bool IsPress(int code) { return (code >= 3 && code <= 5) || (code >= 7 && code <= 9); }
+bool IsPress(int code)
+{
+  return (code >= 3 && code <= 5) || (code >= 7 && code <= 9);
+}
 
 bool InsideInclusive(const Rect& rect, int x, int y)
 {
@@ -99,8 +105,8 @@ void SPluginPanel::CreateBackBuffer(int height)
 // ------------------------------------------------------------- building
 
 SPluginPanel::Button* SPluginPanel::MakeButton(const char* title, int x, int y, int width,
-                                               int height, const char* text, int fontSize,
-                                               int type, int activeBackground, int activeText,
+                                               int height, const char* text, int fontSize, int type,
+                                               int activeBackground, int activeText,
                                                const char* tip)
 {
   const Palette p;
@@ -124,8 +130,8 @@ SPluginPanel::Button* SPluginPanel::MakeButton(const char* title, int x, int y, 
 SPluginPanel::Dial* SPluginPanel::MakeDelayDial(const char* title, int y, const char* lastTipLine)
 {
   const Palette p;
-  auto* dial = new Dial(globals, this, static_cast<unsigned>(globals->NextId()), title, 0x30, 27,
-                        y, 22, 14, false, true, window, 0, 0, 999, 0);
+  auto* dial = new Dial(globals, this, static_cast<unsigned>(globals->NextId()), title, 0x30, 27, y,
+                        22, 14, false, true, window, 0, 0, 999, 0);
   dial->dragStepLeft = 5;
   dial->dragStepRight = 12;
   dial->leftDragStepped = true;
@@ -152,8 +158,8 @@ SPluginPanel::Dial* SPluginPanel::MakeStripDial(const char* title, int strip, in
 {
   (void)strip;
   const Palette p;
-  auto* dial = new Dial(globals, this, static_cast<unsigned>(globals->NextId()), title, 0x30, 0,
-                        0, 24, 14, false, true, window, 0, 0, max, 0);
+  auto* dial = new Dial(globals, this, static_cast<unsigned>(globals->NextId()), title, 0x30, 0, 0,
+                        24, 14, false, true, window, 0, 0, max, 0);
   dial->dragStepLeft = stepLeft;
   dial->dragStepRight = stepRight;
   dial->SetColours(p.black, p.black, p.black, p.white, p.white, p.white, p.white);
@@ -188,24 +194,22 @@ void SPluginPanel::CreateFixedControls()
                                   vexo::gui::kButtonToggle, Colour(255, 0, 255), p.black,
                                   "Option:\nEnable Preset Switching\n(via Program Changes)");
   thruButton = MakeButton("(QLTX) Button: Midi Through", 17, 116, 40, 16, "Thru", 8,
-                          vexo::gui::kButtonToggle, p.orange, p.black,
-                          "Option:\nToggle Midi Thru");
-  resendButton = MakeButton("(QLTX) Button: Resend", 17, 134, 40, 16, "Resend", 8,
-                            vexo::gui::kButtonPush, Colour(128, 255, 0), p.black,
-                            "Action:\nResend Values");
-  initSendButton = MakeButton("(QLTX) Button: Init-Send", 17, 159, 40, 16, "I-Send", 8,
-                              vexo::gui::kButtonToggle, Colour(0, 0, 255), -1,
-                              "Option:\nSend Values\n(on plugin init)");
+                          vexo::gui::kButtonToggle, p.orange, p.black, "Option:\nToggle Midi Thru");
+  resendButton =
+      MakeButton("(QLTX) Button: Resend", 17, 134, 40, 16, "Resend", 8, vexo::gui::kButtonPush,
+                 Colour(128, 255, 0), p.black, "Action:\nResend Values");
+  initSendButton =
+      MakeButton("(QLTX) Button: Init-Send", 17, 159, 40, 16, "I-Send", 8, vexo::gui::kButtonToggle,
+                 Colour(0, 0, 255), -1, "Option:\nSend Values\n(on plugin init)");
   changeSendButton = MakeButton("(QLTX) Button: Change-Send", 17, 192, 40, 16, "P-Send", 8,
                                 vexo::gui::kButtonToggle, Colour(255, 0, 0), -1,
                                 "Option:\nSend Values\n(on preset change)");
   copyButton = MakeButton("(QLTX) Button: Copy", 62, 210, 16, 16, "C", 7, vexo::gui::kButtonPush,
                           p.lightGrey, -1, "Action:\nCopy Preset");
-  pasteButton = MakeButton("(QLTX) Button: Paste", 80, 210, 16, 16, "P", 7,
-                           vexo::gui::kButtonPush, p.lightGrey, -1, "Action:\nPaste Preset");
+  pasteButton = MakeButton("(QLTX) Button: Paste", 80, 210, 16, 16, "P", 7, vexo::gui::kButtonPush,
+                           p.lightGrey, -1, "Action:\nPaste Preset");
   initDelayDial = MakeDelayDial("(QLTX) Control: Initdelay", 176, "are sent on plugin init)");
-  changeDelayDial =
-      MakeDelayDial("(QLTX) Control: Changedelay", 209, "are sent on preset change)");
+  changeDelayDial = MakeDelayDial("(QLTX) Control: Changedelay", 209, "are sent on preset change)");
 }
 
 void SPluginPanel::CreateValueTables()
@@ -265,10 +269,9 @@ void SPluginPanel::CreateStripControls()
         title.Append(kinds[kind].title);
         title.Append(32, "%i", n);
         title.Append(")");
-        *(message == 0 ? messageA : messageB)[kind] =
-            MakeStripDial(title.Text(), k, kinds[kind].max, kinds[kind].colour,
-                          kinds[kind].stepLeft, kinds[kind].stepRight, tables[kind],
-                          tableSizes[kind]);
+        *(message == 0 ? messageA : messageB)[kind] = MakeStripDial(
+            title.Text(), k, kinds[kind].max, kinds[kind].colour, kinds[kind].stepLeft,
+            kinds[kind].stepRight, tables[kind], tableSizes[kind]);
       }
     }
 
@@ -280,8 +283,8 @@ void SPluginPanel::CreateStripControls()
       title.Append(32, "%i", k + 1);
       title.Append(")");
     }
-    auto* button = new Button(globals, this, static_cast<unsigned>(globals->NextId()),
-                              title.Text(), 0, 0, 0, 24, 14, window, false);
+    auto* button = new Button(globals, this, static_cast<unsigned>(globals->NextId()), title.Text(),
+                              0, 0, 0, 24, 14, window, false);
     button->SetType(vexo::gui::kButtonPush);
     button->SetHoverColours(p.white, p.white);
     if (k == 0) {
@@ -335,8 +338,8 @@ void SPluginPanel::LoadControls()
 SPluginPanel::Dial* SPluginPanel::StripDial(int strip, int group)
 {
   StripControls& s = stripControls[strip];
-  Dial* dials[8] = {s.formatADial,  s.formatBDial,  s.channelADial, s.channelBDial,
-                    s.numberADial,  s.numberBDial,  s.valueADial,   s.valueBDial};
+  Dial* dials[8] = {s.formatADial, s.formatBDial, s.channelADial, s.channelBDial,
+                    s.numberADial, s.numberBDial, s.valueADial,   s.valueBDial};
   return dials[group];
 }
 
@@ -641,6 +644,14 @@ void SPluginPanel::RemoveStrip(int strip)
   RefreshControls(-1);
 }
 
+void SPluginPanel::Automate(int32_t index, float value)
+{
+  if (editor)
+    editor->AutomateParameter(index, value);
+  else
+    plugin->setParameterAutomated(index, value);
+}
+
 void SPluginPanel::ParseEvent(vexo::gui::SEvent* event)
 {
   if (!event || !plugin || !EventHandled(event->code) || !event->sender)
@@ -657,7 +668,7 @@ void SPluginPanel::ParseEvent(vexo::gui::SEvent* event)
       plugin->setParameter(param::kSendOnChange, value(changeSendButton));
     } else if (sender == thruButton) {
       // Automated, so that the host records it.
-      plugin->setParameterAutomated(param::kThru, value(thruButton));
+      Automate(param::kThru, value(thruButton));
     } else if (sender == presetSwitchButton) {
       plugin->setParameter(param::kPresetSwitching, value(presetSwitchButton));
     } else if (sender == copyButton) {
@@ -668,8 +679,8 @@ void SPluginPanel::ParseEvent(vexo::gui::SEvent* event)
       AddStrip();
     } else if (sender == resendButton) {
       // One rising edge of the resend trigger, recorded by the host.
-      plugin->setParameterAutomated(param::kResend, 1.0f);
-      plugin->setParameterAutomated(param::kResend, 0.0f);
+      Automate(param::kResend, 1.0f);
+      Automate(param::kResend, 0.0f);
     } else {
       for (int k = 1; k < kStrips; ++k) {
         if (sender == stripControls[k].stripButton) {

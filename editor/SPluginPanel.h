@@ -22,10 +22,8 @@ class VSTPlugin;
 struct VSTPluginProgram;
 
 namespace vexo::gui {
-template <bool>
-class SButton;
-template <typename>
-class SDial;
+template <bool> class SButton;
+template <typename> class SDial;
 class SImageLabel;
 class SToolTip;
 namespace context {
@@ -115,8 +113,7 @@ private:
   void CreateValueTables();
   void CreateStripControls();
   Button* MakeButton(const char* title, int x, int y, int width, int height, const char* text,
-                     int fontSize, int type, int activeBackground, int activeText,
-                     const char* tip);
+                     int fontSize, int type, int activeBackground, int activeText, const char* tip);
   Dial* MakeDelayDial(const char* title, int y, const char* lastTipLine);
   Dial* MakeStripDial(const char* title, int strip, int max, int valueColour, int stepLeft,
                       int stepRight, ValueText* table, int tableSize);
@@ -125,6 +122,9 @@ private:
   void RefreshCountdown();
   Dial* CountingDial();
   int Scaled(int32_t index, int32_t k);
+  // A change the host records: the engine takes it at once, the host is told
+  // on its GUI thread (through the editor).
+  void Automate(int32_t index, float value);
   void AddStrip();
   void RemoveStrip(int strip);
   // Strip k's controls as an array in the parameter order of their fields

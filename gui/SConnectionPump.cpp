@@ -1,6 +1,7 @@
 #include "gui/SConnectionPump.h"
 
 #include "gui/SControl.h"
+#include "gui/SControlRegistry.h"
 
 #include <X11/Xlib.h>
 #include <poll.h>
@@ -100,6 +101,30 @@ void SConnectionPump::Run(Display* connection)
       poll(&socket, 1, kWaitMs);
     }
   }
+}
+
+namespace {
+
+Bool Stale(Display*, XEvent* event, XPointer)
+{
+  return registry::OwnsWindow(event->xany.window) ? False : True;
+}
+
+} // namespace
+
+int DropStaleEvents(Display* display)
+{
+  if (!display)
+    return 0;
+  int dropped = 0;
+  XLockDisplay(display);
+  // Everything the server has sent so far is in the queue after this.
+  XSync(display, False);
+  XEvent event;
+  while (XCheckIfEvent(display, &event, Stale, nullptr))
+    ++dropped;
+  XUnlockDisplay(display);
+  return dropped;
 }
 
 } // namespace vexo::gui

@@ -1,9 +1,9 @@
 // vexo::gui::SConnectionPump: reads the X events of a display connection
 // that no host reads and hands each one to the toolkit's event procedure.
-// A host reads the events of its own connection and calls "_XEventProc";
-// the toolkit's own connection (`dps`), on which windows live while no host
-// display is known (a message box at load time, a panel without a host
-// display), has no such reader. The pump serves every window of the
+// Every window of the toolkit (the editor's panel, message boxes, tooltips)
+// lives on its own connection (`dps`, gui/XDisplay.h), which no host reads,
+// whatever the host does with its own: the pump is its reader while an
+// editor is open or a message box is shown. It serves every window of the
 // connection, not one window: the event procedure ignores windows that are
 // not the toolkit's.
 //
@@ -83,5 +83,10 @@ private:
 // The pump of the toolkit's own connection, built at library load after
 // the drawing data and stopped before them at unload.
 extern SConnectionPump connectionPump;
+
+// Takes the events of windows that are no longer the toolkit's (destroyed
+// controls) off the connection's queue, so that they do not pile up while no
+// pump reads it; returns how many. Under the connection's display lock.
+int DropStaleEvents(_XDisplay* display);
 
 } // namespace vexo::gui

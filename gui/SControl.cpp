@@ -1,16 +1,16 @@
 #include "gui/SControl.h"
 
 #include "gui/SControlRegistry.h"
+#include "gui/SDisplay.h"
 #include "gui/SGlobals.h"
 #include "gui/SStaticData.h"
 #include "gui/STimer.h"
 #include "gui/XDisplay.h"
 #include "gui/XErrorTrap.h"
-#include "gui/SDisplay.h"
-#include "support/system/SSystemData.h"
 #include "gui/context/SDrawPen.h"
 #include "gui/context/SDrawing.h"
 #include "gui/context/SInput.h"
+#include "support/system/SSystemData.h"
 #include "support/threading/STimerIdle.h"
 
 #include <X11/Xatom.h>
@@ -99,6 +99,9 @@ void SControl::DestroyWindow()
   if (display && window) {
     // The host may have destroyed its window, and ours with it.
     XErrorTrap trap(display);
+    // Selecting nothing first spares the connection's queue the window's
+    // DestroyNotify, which nobody would read.
+    XSelectInput(display, window, NoEventMask);
     XDestroyWindow(display, window);
   }
   window = 0;
@@ -261,12 +264,14 @@ void SControl::Reparent(unsigned long into)
   Display* display = Dpy();
   if (!display || !window)
     return;
+  // The window may be gone with a host's window that contained it: no error
+  // of the hiding may reach the host either.
+  XErrorTrap trap(display);
   const bool shown = state & kStateShown;
   Hide();
   if (!into)
     into = DefaultRootWindow(display);
   nativeParent = into;
-  XErrorTrap trap(display);
   XWindowAttributes attributes{};
   if (!XGetWindowAttributes(display, window, &attributes))
     return;

@@ -1,22 +1,23 @@
 // vexo::gui::SControl: every visible element of the toolkit. Each control is
 // an X window of its own (a child of its parent control's window, or a
 // top-level window for dialogs and tooltips), carries the "_VEXOWND" and
-// "_XEventProc" properties through which the host hands its X events to
-// SControl::eventProc, and owns its drawing context, input record, timers and
+// "_XEventProc" properties that name it and SControl::eventProc to whoever
+// reads its X events, and owns its drawing context, input record, timers and
 // tooltip data. Widgets derive from it (or from SWindow) and override the
 // virtual operations below.
 //
 // Threads: controls are created, shown and destroyed on the host's threads
-// (dispatcher or GUI thread). X events are dispatched on the host's GUI
-// thread (or a toolkit loop); redraw requests (Refresh...) may come from any
-// thread, since they only queue an event; drawing happens only while an
-// Expose or paint event is handled, inside XLockDisplay. Timer threads send
+// (dispatcher or GUI thread). X events are dispatched on the toolkit's
+// connection pump (or in a toolkit loop); redraw requests (Refresh...) may
+// come from any thread, since they only queue an event; drawing happens only
+// while an Expose or paint event is handled, inside XLockDisplay. Timer threads send
 // code 9 through SendEvent; the idle thread calls idle functions. The flag
 // words, `destroying`, `capture` and the geometry are safe to read from those
 // threads; everything else belongs to the dispatching thread.
 //
-// Display rule: every X call goes to `dp` when set, else `dps`. Without any
-// connection nothing is created and every operation does nothing.
+// Display rule: every X call goes to the toolkit's own connection `dps`
+// (gui/XDisplay.h), never to a host's. Without it nothing is created and
+// every operation does nothing.
 #pragma once
 
 #include "gui/SEvent.h"
@@ -134,7 +135,7 @@ public:
   virtual void Move(int dx, int dy);
   virtual void Move(Point& delta);
   virtual void Move(const Point& delta);
-    virtual void Center();
+  virtual void Center();
   virtual void Center(Point& point);
   virtual void Foreground(bool unused);
   virtual void Minimized() {}

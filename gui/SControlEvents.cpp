@@ -1,7 +1,9 @@
 // SControl::eventProc: every X event of a toolkit window passes through here,
-// called by the host (through "_XEventProc") or by the toolkit's own loops.
-// It finds the control from "_VEXOWND" (only a live control of this library
-// is accepted, see SControlRegistry.h) and turns the event into calls of the
+// called by the toolkit's connection pump, its own loops, or a host (through
+// "_XEventProc"). Events of other connections and other windows are
+// recognised at once and ignored; for a window of the toolkit's the control
+// is found from "_VEXOWND" (only a live control of this library is accepted,
+// see SControlRegistry.h) and the event is turned into calls of the
 // control's virtual operations.
 #include "gui/SControl.h"
 
@@ -408,6 +410,34 @@ struct EventDispatch
     return result;
   }
 
+  // The event types Dispatch does something with; for the others (property
+  // and structure notifications the windows select) the owner is not even
+  // looked up, which saves a request each.
+  static bool Handles(int type)
+  {
+    switch (type) {
+    case KeyPress:
+    case KeyRelease:
+    case ButtonPress:
+    case ButtonRelease:
+    case MotionNotify:
+    case EnterNotify:
+    case LeaveNotify:
+    case FocusIn:
+    case FocusOut:
+    case Expose:
+    case NoExpose:
+    case UnmapNotify:
+    case MapNotify:
+    case ConfigureNotify:
+    case ClientMessage:
+    case MappingNotify:
+      return true;
+    default:
+      return false;
+    }
+  }
+
   static int Dispatch(SControl* control, Display* display, XEvent& event)
   {
     switch (event.type) {
@@ -478,13 +508,18 @@ int SControl::eventProc(XEvent* event)
 {
   if (!event)
     return 0;
-  Display* display = event->xany.display ? event->xany.display : ActiveDisplay();
-  if (!display)
+  Display* display = ActiveDisplay();
+  const Window window = event->xany.window;
+  // The toolkit's windows select their events on its own connection only.
+  // An event read from another connection (a host that passes every event of
+  // its own to this procedure) or of a window that is not the toolkit's is
+  // someone else's: it is recognised without asking the server (no call on
+  // the host's connection, which belongs to its thread) and left alone, so
+  // that nothing is handled twice.
+  if (!display || !window || (event->xany.display && event->xany.display != display) ||
+      !registry::OwnsWindow(window) || !EventDispatch::Handles(event->type))
     return 0;
   const Atom owner = XInternAtom(display, "_VEXOWND", False);
-  const Window window = event->xany.window;
-  if (!window)
-    return 0;
 
   xerror = false;
   XErrorHandler previous = XSetErrorHandler(ReportError);

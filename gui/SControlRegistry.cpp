@@ -19,6 +19,7 @@ namespace {
 struct Entry
 {
   uint32_t handle = 0;
+  unsigned long window = 0;
   bool dying = false;
   int waiters = 0; // threads inside Unregister for this control
   // One element per dispatch in progress.
@@ -31,7 +32,17 @@ struct Registry
   std::condition_variable released;
   std::unordered_map<const SControl*, Entry> controls;
   std::unordered_map<uint32_t, SControl*> handles;
+  // The X window of each live control, for telling the toolkit's events
+  // from others' without asking the server.
+  std::unordered_map<unsigned long, SControl*> windows;
   uint32_t nextHandle = 0;
+
+  void ForgetWindow(unsigned long window, const SControl* control)
+  {
+    auto found = windows.find(window);
+    if (found != windows.end() && found->second == control)
+      windows.erase(found);
+  }
 
   // A handle in 1 .. 2^31 - 1 that is not in use (the property value may be
   // sign-extended when a host reads it as a long).
@@ -57,11 +68,8 @@ SControl* Lookup(Registry& registry, long value)
   return found == registry.handles.end() ? nullptr : found->second;
 #else
   // The address is only compared, never followed, until it is known.
-  for (auto& [control, entry] : registry.controls) {
-    if (reinterpret_cast<long>(control) == value)
-      return const_cast<SControl*>(control);
-  }
-  return nullptr;
+  auto found = registry.controls.find(reinterpret_cast<const SControl*>(value));
+  return found == registry.controls.end() ? nullptr : const_cast<SControl*>(found->first);
 #endif
 }
 
@@ -109,6 +117,11 @@ long Register(SControl* control)
     registry.handles[entry.handle] = control;
   }
   entry.dying = false;
+  if (entry.window && entry.window != control->window)
+    registry.ForgetWindow(entry.window, control);
+  entry.window = control->window;
+  if (entry.window)
+    registry.windows[entry.window] = control;
 #if defined(__x86_64__)
   return static_cast<long>(entry.handle);
 #else
@@ -127,6 +140,7 @@ void Unregister(SControl* control)
   if (!entry.dying) {
     entry.dying = true;
     registry.handles.erase(entry.handle);
+    registry.ForgetWindow(entry.window, control);
   }
   // A handler of this very thread may be deleting its own control; only
   // dispatches of other threads are waited for.
@@ -177,11 +191,7 @@ bool OwnsWindow(unsigned long window)
     return false;
   Registry& registry = Instance();
   std::lock_guard<std::mutex> hold(registry.lock);
-  for (const auto& [control, entry] : registry.controls) {
-    if (!entry.dying && control->window == window)
-      return true;
-  }
-  return false;
+  return registry.windows.count(window) != 0;
 }
 
 long EventProcValue()

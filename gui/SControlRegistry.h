@@ -24,7 +24,8 @@ class SControl;
 
 namespace registry {
 
-// Registers a control and returns the value to store in "_VEXOWND".
+// Registers a control (with the X window it has now) and returns the value
+// to store in "_VEXOWND".
 long Register(SControl* control);
 // Forgets the control; new events for it are ignored from now on. Waits for
 // dispatches to it in progress on other threads.
@@ -33,7 +34,8 @@ bool IsLive(const SControl* control);
 // The "_VEXOWND" value of a registered control; 0 when it is not registered.
 long ValueOf(const SControl* control);
 size_t LiveCount();
-// True when the X window belongs to a live control of this library.
+// True when the X window belongs to a live control of this library (in
+// constant time, without asking the server).
 bool OwnsWindow(unsigned long window);
 
 // The value for "_XEventProc"; 0 when no trampoline could be made (the

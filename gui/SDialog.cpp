@@ -71,7 +71,7 @@ void SDialog::ResizeDialog(int width, int height)
 void SDialog::HoldPump()
 {
   // Only the toolkit's own connection lacks a reader; a host reads its own.
-  if (!home || home != dps)
+  if (!home || home != ActiveDisplay())
     return;
   if (!pumpHeld.exchange(true) && !connectionPump.Hold(home))
     pumpHeld = false;

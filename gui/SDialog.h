@@ -4,10 +4,9 @@
 // (ShowModal), and closed (hidden) by CloseDialog, which a window manager's
 // close request also calls.
 //
-// A dialog lives on the connection that was active when it was made. When
-// that is the toolkit's own connection, which no host reads, ShowDialog
-// holds the connection pump (SConnectionPump) so that the dialog is drawn
-// and answers the mouse; CloseDialog lets go of it.
+// A dialog lives on the toolkit's own connection, which no host reads:
+// ShowDialog holds the connection pump (SConnectionPump) so that the dialog
+// is drawn and answers the mouse; CloseDialog lets go of it.
 //
 // Threads: made and destroyed on any one thread. Its events are handled on
 // the thread that reads its connection (the host's GUI thread, the pump, or

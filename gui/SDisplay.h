@@ -60,9 +60,8 @@ public:
   using Rect = vexo::math::geom::Rect;
   using Pt = vexo::math::geom::Pt;
 
-  // Rebuilds the layout from the toolkit's active connection (the host's
-  // connection once it is known, else the toolkit's own). Without any
-  // connection the layout is empty: no monitors, count 0.
+  // Rebuilds the layout from the toolkit's connection. Without one the
+  // layout is empty: no monitors, count 0.
   void AllMonitorRects();
   // Rebuilds the layout from the given connection; null empties it.
   void AllMonitorRects(Display* display);

@@ -43,17 +43,26 @@ void SStaticData::AddColour(int r, int g, int b)
     writePosition = start;
 }
 
+const unsigned char SStaticData::kTable[kColourCapacity][3] = {
+    {255, 255, 255}, {255, 255, 0},   {255, 128, 0},   {128, 64, 0},    {255, 0, 0},
+    {100, 0, 0},     {64, 0, 0},      {255, 0, 255},   {128, 0, 255},   {172, 128, 255},
+    {0, 0, 255},     {0, 128, 255},   {0, 255, 255},   {0, 255, 0},     {0, 128, 0},
+    {0, 64, 0},      {128, 255, 0},   {192, 255, 0},   {255, 236, 200}, {128, 128, 128},
+    {0, 0, 0},       {247, 231, 168}, {236, 213, 123}, {138, 145, 150}, {77, 81, 84},
+    {22, 22, 22},    {44, 44, 44},    {66, 66, 66},    {90, 90, 90}};
+
 void SStaticData::AddColours()
 {
-  static const unsigned char table[kColourCapacity][3] = {
-      {255, 255, 255}, {255, 255, 0},   {255, 128, 0},   {128, 64, 0},    {255, 0, 0},
-      {100, 0, 0},     {64, 0, 0},      {255, 0, 255},   {128, 0, 255},   {172, 128, 255},
-      {0, 0, 255},     {0, 128, 255},   {0, 255, 255},   {0, 255, 0},     {0, 128, 0},
-      {0, 64, 0},      {128, 255, 0},   {192, 255, 0},   {255, 236, 200}, {128, 128, 128},
-      {0, 0, 0},       {247, 231, 168}, {236, 213, 123}, {138, 145, 150}, {77, 81, 84},
-      {22, 22, 22},    {44, 44, 44},    {66, 66, 66},    {90, 90, 90}};
-  for (const auto& rgb : table)
+  for (const auto& rgb : kTable)
     AddColour(rgb[0], rgb[1], rgb[2]);
+}
+
+void SStaticData::RemakeColours()
+{
+  for (int i = 0; i < count; ++i) {
+    const unsigned char* rgb = kTable[i];
+    colours[(start + i) % capacity] = vexo::gui::SCOL(rgb[0], rgb[1], rgb[2]);
+  }
 }
 
 int SStaticData::Colour(int index) const

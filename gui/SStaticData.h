@@ -3,13 +3,16 @@
 // control draws with. Built at library load right after the toolkit's
 // display connection and freed at unload just before it closes.
 //
-// Threads: the colour table is filled at load and only read afterwards. The
+// Threads: the colour table is filled at load and only read afterwards (it
+// is made again, once, when the toolkit's connection is opened late, before
+// any window exists; its entries are atomic for that). The
 // caches are searched and grown from every drawing thread (the host's GUI
 // thread, the idle thread, editor calls); a lock of their own keeps the
 // lists whole. Entries are only ever appended, so a pointer handed out stays
 // valid until unload.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <vector>
@@ -112,6 +115,9 @@ public:
   // Appends the 29 colours while the table has room (a second call adds
   // nothing).
   void AddColours();
+  // Allocates the 29 colours again on the toolkit's connection, in place:
+  // for a connection opened after the table was filled without one.
+  void RemakeColours();
   // Entry i of the colour table (0 outside the filled part).
   int Colour(int index) const;
   int ColourCount() const { return count; }
@@ -135,6 +141,7 @@ public:
 
 private:
   void AddColour(int r, int g, int b);
+  static const unsigned char kTable[kColourCapacity][3];
 
   mutable std::mutex cacheLock;
   // The colour table: a ring with a write position, start and capacity.
@@ -142,7 +149,7 @@ private:
   int start = 0;
   int capacity = kColourCapacity;
   int count = 0;
-  unsigned long colours[kColourCapacity] = {};
+  std::atomic<unsigned long> colours[kColourCapacity] = {};
 };
 
 // Built in the start-up unit after the display connection.

@@ -44,28 +44,9 @@ unsigned IdFor(const SWindow* owner)
   return globals ? static_cast<unsigned>(globals->NextId()) : 0u;
 }
 
-// Holds the display lock for a scope (nestable on one thread), so that
-// opening or closing a tip is not interleaved with a drawing of another
+// Opening or closing a tip is not interleaved with a drawing of another
 // thread.
-class DisplayLock
-{
-public:
-  DisplayLock() : display(ActiveDisplay())
-  {
-    if (display)
-      XLockDisplay(display);
-  }
-  ~DisplayLock()
-  {
-    if (display)
-      XUnlockDisplay(display);
-  }
-  DisplayLock(const DisplayLock&) = delete;
-  DisplayLock& operator=(const DisplayLock&) = delete;
-
-private:
-  Display* display;
-};
+using DisplayLock = SDisplayLock;
 
 int Colour(unsigned long pixel)
 {

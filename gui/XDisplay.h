@@ -1,26 +1,71 @@
-// The toolkit's two X display connections.
+// The toolkit's X display connection.
 //
-// `dps` is the toolkit's own connection, opened when the library is loaded
-// (null when no X server could be reached). `dp` is the host's connection,
-// taken once from the first editor-open request. Every X call of the toolkit
-// goes to `dp` when it is set and to `dps` otherwise (ActiveDisplay). `dp` is
-// written once on the host's thread and read by all others, hence atomic.
-// The library closes only `dps`; `dp` belongs to the host.
+// The toolkit keeps all its windows, drawing, resources and event selection
+// on one connection of its own, `dps`. It is opened when the library is
+// loaded, from the DISPLAY environment variable (":0.0" when unset); when
+// that fails and a host later hands its display with an editor-open request,
+// a connection of the toolkit's own to that display's server is opened then
+// and kept until unload. No X call is ever made on a host's connection:
+// window ids are server-wide, so the panel is still a child of the host's
+// window, but no event of the toolkit's windows lands in a host's queue,
+// there is one display lock to take, and a host may close its connection
+// whenever it likes. The toolkit's connection pump (SConnectionPump) reads
+// the events of `dps`.
+//
+// Threads: `dps` is written at load and unload and at most once by an editor
+// open on a host thread while it is null; every thread reads it.
 #pragma once
 
 #include <X11/Xlib.h>
 
 #include <atomic>
 
-extern Display* dps;
-extern std::atomic<Display*> dp;
+extern std::atomic<Display*> dps;
 
-// The connection the toolkit uses now: `dp` if set, else `dps` (may be null).
+// The connection every toolkit X call goes to (null without any).
 inline Display* ActiveDisplay()
 {
-  Display* host = dp.load(std::memory_order_acquire);
-  return host ? host : dps;
+  return dps.load(std::memory_order_acquire);
 }
+
+namespace vexo::gui {
+
+// Load time: XInitThreads, then opens `dps` from DISPLAY; on failure writes
+// "Error: XOpenDisplay failed.\n" to standard error and leaves it null.
+void OpenToolkitConnection();
+// Unload: closes `dps` after everything made on it has gone.
+void CloseToolkitConnection();
+
+// The connection for an editor that a host opens, handing `host` (which may
+// be null): `dps` when it is open; otherwise a connection to the server of
+// `host` is opened now as the toolkit's own (the colour table and the monitor
+// layout are then made on it). Null when there is none, after a line on
+// standard error. The host's connection itself is neither used nor kept.
+Display* ConnectionForHost(Display* host);
+
+// Holds the display lock of the toolkit's connection for a scope (nestable
+// on one thread); nothing without a connection.
+class SDisplayLock
+{
+public:
+  SDisplayLock() : display(ActiveDisplay())
+  {
+    if (display)
+      XLockDisplay(display);
+  }
+  ~SDisplayLock()
+  {
+    if (display)
+      XUnlockDisplay(display);
+  }
+  SDisplayLock(const SDisplayLock&) = delete;
+  SDisplayLock& operator=(const SDisplayLock&) = delete;
+
+private:
+  Display* display;
+};
+
+} // namespace vexo::gui
 
 // Where the pointer is on the display's root window; false when the server
 // cannot tell (or there is no connection).

@@ -1,14 +1,18 @@
 // quillet-host edit: a host window on the X display with the plug-in's
 // editor inside, driven by an event loop like a real host's. The host asks
 // for the editor rectangle, opens the editor in its window, answers
-// sizeWindow by resizing the window, calls the editor's idle opcode about
-// every 20 ms, and hands every event of a window that carries "_XEventProc"
-// to the procedure named there. It runs the audio loop at the same time.
+// sizeWindow by resizing the window, calls the editor's idle opcode and
+// takes X events the way one of the host models of host/HostStyle.h does
+// (--host-style; by default it hands its display and calls the procedure a
+// window publishes in "_XEventProc"). It runs the audio loop at the same
+// time.
 //
-//   --no-display   hand 0 instead of the host's display connection
-//   --no-eventproc never read "_XEventProc" (only the host window's own
-//                  events are taken from the queue)
+//   --host-style NAME  the host model
+//   --no-display       the same as --host-style no-display-eventproc
+//   --no-eventproc     the same as --host-style selective (only the host
+//                      window's own events are taken from the queue)
 #include "host/CommandLine.h"
+#include "host/HostStyle.h"
 #include "host/HostWindow.h"
 #include "host/PresetFile.h"
 
@@ -36,11 +40,10 @@ struct Screenshot
 
 struct EditOptions
 {
-  bool handDisplay = true;
-  bool readEventProc = true;
+  HostStyle style = HostStyle::EventProc;
   std::string bankFile;
   std::vector<std::pair<long, double>> selects; // program, seconds
-  double seconds = -1; // run until the window is closed
+  double seconds = -1;                          // run until the window is closed
   std::vector<Screenshot> screenshots;
 };
 
@@ -50,10 +53,17 @@ bool ParseEditOptions(const std::vector<std::string>& args, EditOptions& options
   for (std::string arg; words.Next(arg);) {
     auto value = [&](std::string& out) { return words.Value(out); };
     std::string text;
-    if (arg == "--no-display") {
-      options.handDisplay = false;
+    if (arg == "--host-style") {
+      if (!value(text))
+        return false;
+      if (!ParseHostStyle(text, options.style)) {
+        Fail("--host-style wants " + HostStyleNames() + ", not \"" + text + "\"");
+        return false;
+      }
+    } else if (arg == "--no-display") {
+      options.style = HostStyle::NoDisplayEventProc;
     } else if (arg == "--no-eventproc") {
-      options.readEventProc = false;
+      options.style = HostStyle::Selective;
     } else if (arg == "--bank") {
       if (!value(options.bankFile))
         return false;
@@ -94,11 +104,9 @@ bool ParseEditOptions(const std::vector<std::string>& args, EditOptions& options
   return true;
 }
 
-int IgnoreErrors(Display*, XErrorEvent*) { return 0; }
-
-Bool HostWindowEvent(Display*, XEvent* event, XPointer window)
+int IgnoreErrors(Display*, XErrorEvent*)
 {
-  return event->xany.window == reinterpret_cast<Window>(window) ? True : False;
+  return 0;
 }
 
 } // namespace
@@ -146,8 +154,7 @@ int Edit(int argc, char** argv)
     PresetFile preset;
     std::string error;
     if (!ReadPresetFile(options.bankFile, preset, error) || !preset.bank ||
-        preset.uniqueId != plugin.Effect()->uniqueID ||
-        plugin.SetChunk(preset.chunk, false) != 1) {
+        preset.uniqueId != plugin.Effect()->uniqueID || plugin.SetChunk(preset.chunk, false) != 1) {
       XCloseDisplay(display);
       return Fail(error.empty() ? options.bankFile + " is not a bank of this plug-in" : error);
     }
@@ -166,15 +173,17 @@ int Edit(int argc, char** argv)
   XStoreName(display, window, "quillet-host");
   Atom deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
   XSetWMProtocols(display, window, &deleteWindow, 1);
-  XSelectInput(display, window, StructureNotifyMask | ExposureMask);
+  const HostStyleTraits& traits = Traits(options.style);
+  HostEvents events(display, options.style);
+  events.AddOwnWindow(window);
   XMapWindow(display, window);
   XSync(display, False);
 
-  plugin.Dispatch(effEditOpen, 0, options.handDisplay ? reinterpret_cast<VstIntPtr>(display) : 0,
-                  reinterpret_cast<void*>(window));
-  std::printf("editor open in window 0x%lx (%s, %s)\n", window,
-              options.handDisplay ? "display handed" : "no display handed",
-              options.readEventProc ? "_XEventProc read" : "_XEventProc not read");
+  const VstIntPtr opened = plugin.Dispatch(
+      effEditOpen, 0, traits.handsDisplay ? reinterpret_cast<VstIntPtr>(display) : 0,
+      reinterpret_cast<void*>(window));
+  std::printf("editor %s in window 0x%lx (host style %s: %s)\n", opened ? "open" : "refused",
+              window, traits.name, traits.handsDisplay ? "display handed" : "no display handed");
   std::fflush(stdout);
 
   using Clock = std::chrono::steady_clock;
@@ -189,22 +198,18 @@ int Edit(int argc, char** argv)
     if (options.seconds >= 0 && now >= options.seconds)
       break;
 
-    // X events: every event with "_XEventProc", or only the host window's.
-    XEvent event;
-    while (running &&
-           (options.readEventProc
-                ? (XPending(display) > 0 && (XNextEvent(display, &event), true))
-                : XCheckIfEvent(display, &event, HostWindowEvent,
-                                reinterpret_cast<XPointer>(window)))) {
-      if (event.xany.window == window) {
-        if (event.type == ClientMessage &&
-            static_cast<Atom>(event.xclient.data.l[0]) == deleteWindow)
-          running = false;
-        continue;
+    // X events as the host model takes them; the window manager's close
+    // request ends the run (an ardour-style host only hides its window).
+    events.Drain([&](XEvent& event) {
+      if (event.type == ClientMessage &&
+          static_cast<Atom>(event.xclient.data.l[0]) == deleteWindow) {
+        if (traits.hidesOnClose) {
+          XUnmapWindow(display, window);
+          XFlush(display);
+        }
+        running = false;
       }
-      if (EventProc procedure = ReadEventProc(display, event.xany.window))
-        procedure(&event);
-    }
+    });
 
     const int w = wantedWidth.exchange(0);
     const int h = wantedHeight.exchange(0);
@@ -217,7 +222,7 @@ int Edit(int argc, char** argv)
 
     if (now >= nextIdle) {
       plugin.Dispatch(effEditIdle);
-      nextIdle = now + 0.02;
+      nextIdle = now + traits.idleMs / 1000.0;
     }
     for (size_t i = 0; i < options.selects.size(); ++i) {
       if (!selected[i] && now >= options.selects[i].second) {
@@ -238,7 +243,7 @@ int Edit(int argc, char** argv)
       plugin.RunBlock(frames);
       ++blocks;
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(traits.drainMs));
   }
 
   plugin.Dispatch(effEditClose);

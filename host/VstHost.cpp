@@ -35,7 +35,10 @@ void CopyText(void* ptr, const std::string& text)
 
 } // namespace
 
-bool InHostCallback() { return callbackDepth > 0; }
+bool InHostCallback()
+{
+  return callbackDepth > 0;
+}
 
 std::string FormatMidi(const uint8_t* bytes, int count)
 {
@@ -122,10 +125,13 @@ PluginInstance::~PluginInstance()
   }
 }
 
-double PluginInstance::MillisecondsSinceStart() const { return NowMs() - startTime; }
+double PluginInstance::MillisecondsSinceStart() const
+{
+  return NowMs() - startTime;
+}
 
-VstIntPtr PluginInstance::Callback(AEffect* effect, int32_t opcode, int32_t index,
-                                   VstIntPtr value, void* ptr, float opt)
+VstIntPtr PluginInstance::Callback(AEffect* effect, int32_t opcode, int32_t index, VstIntPtr value,
+                                   void* ptr, float opt)
 {
   // Everything from here on is the host's work, not the plug-in's.
   struct Depth
@@ -140,14 +146,15 @@ VstIntPtr PluginInstance::Callback(AEffect* effect, int32_t opcode, int32_t inde
     return 0;
   std::string text;
   const VstIntPtr answer = instance->Answer(opcode, index, value, ptr, opt, text);
-  instance->Record(CallbackRecord{opcode, index, value, opt, text, effect == nullptr});
+  instance->Record(CallbackRecord{opcode, index, value, opt, text, effect == nullptr,
+                                  std::this_thread::get_id()});
   if (instance->config.onCallback)
     instance->config.onCallback(*instance, opcode);
   return answer;
 }
 
-VstIntPtr PluginInstance::Answer(int32_t opcode, int32_t index, VstIntPtr value,
-                                 void* ptr, float /*opt*/, std::string& text)
+VstIntPtr PluginInstance::Answer(int32_t opcode, int32_t index, VstIntPtr value, void* ptr,
+                                 float /*opt*/, std::string& text)
 {
   if (opcode == audioMasterProcessEvents && ptr) {
     auto* events = static_cast<VstEvents*>(ptr);
@@ -186,8 +193,7 @@ VstIntPtr PluginInstance::Answer(int32_t opcode, int32_t index, VstIntPtr value,
     return 1;
   case audioMasterGetVendorVersion:
     return config.vendorVersion;
-  case audioMasterCanDo:
-  {
+  case audioMasterCanDo: {
     if (!ptr)
       return 0;
     text = static_cast<const char*>(ptr);
@@ -271,7 +277,10 @@ std::string PluginInstance::ParameterDisplay(int32_t index)
   return Text(*this, effGetParamDisplay, index);
 }
 
-std::string PluginInstance::ProgramName() { return Text(*this, effGetProgramName, 0); }
+std::string PluginInstance::ProgramName()
+{
+  return Text(*this, effGetProgramName, 0);
+}
 
 std::string PluginInstance::ProgramNameIndexed(int32_t index, bool* ok)
 {
@@ -283,9 +292,18 @@ std::string PluginInstance::ProgramNameIndexed(int32_t index, bool* ok)
   return buffer;
 }
 
-std::string PluginInstance::EffectName() { return Text(*this, effGetEffectName, 0); }
-std::string PluginInstance::VendorString() { return Text(*this, effGetVendorString, 0); }
-std::string PluginInstance::ProductString() { return Text(*this, effGetProductString, 0); }
+std::string PluginInstance::EffectName()
+{
+  return Text(*this, effGetEffectName, 0);
+}
+std::string PluginInstance::VendorString()
+{
+  return Text(*this, effGetVendorString, 0);
+}
+std::string PluginInstance::ProductString()
+{
+  return Text(*this, effGetProductString, 0);
+}
 
 VstIntPtr PluginInstance::CanDo(const std::string& text)
 {
@@ -319,8 +337,7 @@ VstIntPtr PluginInstance::SetChunk(const std::vector<uint8_t>& data, bool progra
                   copy.empty() ? nullptr : copy.data());
 }
 
-void PluginInstance::QueueMidi(uint8_t status, uint8_t data1, uint8_t data2,
-                               int32_t deltaFrames)
+void PluginInstance::QueueMidi(uint8_t status, uint8_t data1, uint8_t data2, int32_t deltaFrames)
 {
   VstMidiEvent event{};
   event.type = kVstMidiType;

@@ -19,6 +19,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace qhost {
@@ -93,6 +94,7 @@ struct CallbackRecord
   float opt;
   std::string text; // the text the plug-in passed (canDo) or received
   bool effectWasNull;
+  std::thread::id thread; // the thread the plug-in called from
 };
 
 // A MIDI event the plug-in handed to the host.
@@ -118,8 +120,8 @@ public:
   AEffect* Effect() const { return effect; }
   bool Loaded() const { return effect != nullptr; }
 
-  VstIntPtr Dispatch(int32_t opcode, int32_t index = 0, VstIntPtr value = 0,
-                     void* ptr = nullptr, float opt = 0.0f);
+  VstIntPtr Dispatch(int32_t opcode, int32_t index = 0, VstIntPtr value = 0, void* ptr = nullptr,
+                     float opt = 0.0f);
   // Sends the close opcode; the effect pointer is gone afterwards.
   VstIntPtr Close();
   // Forgets the plug-in without closing it (hosts that drop an instance).

@@ -50,8 +50,7 @@ void SPlugin::DestroyEditor()
   pluginEditor = nullptr;
 }
 
-VstIntPtr SPlugin::dispatcher(int32_t opcode, int32_t index, VstIntPtr value, void* ptr,
-                              float opt)
+VstIntPtr SPlugin::dispatcher(int32_t opcode, int32_t index, VstIntPtr value, void* ptr, float opt)
 {
   switch (opcode) {
   case effEditGetRect:
@@ -59,14 +58,14 @@ VstIntPtr SPlugin::dispatcher(int32_t opcode, int32_t index, VstIntPtr value, vo
       return 0;
     *static_cast<ERect**>(ptr) = &editRect;
     return 1;
-  case effEditOpen:
-  {
+  case effEditOpen: {
     if (!ptr || !pluginEditor)
       return 0;
-    // The host's display connection, when it hands one, is the toolkit's
-    // from now on (only the first one is taken).
-    Display* none = nullptr;
-    dp.compare_exchange_strong(none, reinterpret_cast<Display*>(value));
+    // The toolkit draws on its own connection only. Without one (no server
+    // reached at load) it opens one to the server of the display the host
+    // hands, which it does not keep; with neither there is no editor.
+    if (!vexo::gui::ConnectionForHost(reinterpret_cast<Display*>(value)))
+      return 0;
     pluginEditor->open(ptr);
     return 1;
   }
@@ -75,19 +74,22 @@ VstIntPtr SPlugin::dispatcher(int32_t opcode, int32_t index, VstIntPtr value, vo
       pluginEditor->close();
     return 1;
   case effEditIdle:
-    // The editor is refreshed by the toolkit's idle thread. A host that
-    // handed its display but does not call "_XEventProc" drives its editor
-    // with this opcode instead: the panel's queued events are handed over
-    // here, on the host's thread (nothing else of the host's queue is read).
+    // The editor is refreshed by the toolkit's idle thread and its events are
+    // read by the toolkit's pump; this call, on the host's GUI thread, is
+    // where the host learns what the editor asked of it meanwhile (a new
+    // size, automation), since the host may touch its GUI in its answers.
     if (pluginEditor)
-      pluginEditor->PumpHostEvents();
+      pluginEditor->HostIdle();
     return 0;
   default:
     return AudioEffectX::dispatcher(opcode, index, value, ptr, opt);
   }
 }
 
-void SPlugin::suspend() { suspended = true; }
+void SPlugin::suspend()
+{
+  suspended = true;
+}
 
 void SPlugin::resume()
 {
@@ -130,7 +132,10 @@ bool SPlugin::getVendorString(char* text)
   return true;
 }
 
-int32_t SPlugin::getVendorVersion() { return quillet::kVendorVersion; }
+int32_t SPlugin::getVendorVersion()
+{
+  return quillet::kVendorVersion;
+}
 
 int32_t SPlugin::canDo(char* text)
 {
@@ -151,12 +156,20 @@ const char* SPlugin::PluginHostName() const
   return SPluginEditor::HostName(pluginEditor->HostApp());
 }
 
-bool SPlugin::EditorClosed() { return editorClosed.load(std::memory_order_acquire); }
+bool SPlugin::EditorClosed()
+{
+  return editorClosed.load(std::memory_order_acquire);
+}
 
 void SPlugin::SetEditorClosed(bool closed)
 {
   vexo::threading::SLockGuard hold(lock);
   editorClosed.store(closed, std::memory_order_release);
+}
+
+void SPlugin::AutomateInHost(int32_t index, float value)
+{
+  callHost(audioMasterAutomate, index, 0, nullptr, value);
 }
 
 void SPlugin::SetEditRect(int16_t width, int16_t height)

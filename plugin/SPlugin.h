@@ -52,6 +52,9 @@ public:
   // Called by the editor when it opens and closes.
   void SetEditorClosed(bool closed);
   const ERect& EditRect() const { return editRect; }
+  // Tells the host that the user changed a parameter (the host side of
+  // setParameterAutomated). Host's GUI thread.
+  void AutomateInHost(int32_t index, float value);
   void SetEditRect(int16_t width, int16_t height);
   const vexo::data::datastring<32, char>* EffectNameText() const { return effectNameText; }
   const vexo::data::datastring<32, char>* PluginDirectory() const { return pluginDirectory; }

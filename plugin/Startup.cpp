@@ -6,47 +6,22 @@
 #include "gui/XDisplay.h"
 #include "support/system/SSystemData.h"
 
-#include <X11/Xlib.h>
-
-#include <cstdio>
-#include <cstdlib>
-
-Display* dps = nullptr;
-std::atomic<Display*> dp{nullptr};
-
 namespace {
 
-// Opens `dps` at load and closes it at unload, after everything built below
-// it has gone.
+// Opens the toolkit's connection at load and closes it at unload, after
+// everything built below it has gone.
 struct ToolkitConnection
 {
-  ToolkitConnection()
-  {
-    // Before any other Xlib call, so that all threads may share connections.
-    XInitThreads();
-    const char* name = std::getenv("DISPLAY");
-    dps = XOpenDisplay(name ? name : ":0.0");
-    if (dps) {
-      XFlush(dps);
-    } else {
-      std::fputs("Error: XOpenDisplay failed.\n", stderr);
-    }
-  }
-  ~ToolkitConnection()
-  {
-    if (dps)
-      XCloseDisplay(dps);
-    dps = nullptr;
-  }
+  ToolkitConnection() { vexo::gui::OpenToolkitConnection(); }
+  ~ToolkitConnection() { vexo::gui::CloseToolkitConnection(); }
 };
 
 ToolkitConnection toolkitConnection;
 } // namespace
 
 // 2. The system information `sd`: kernel, processor and monitor layout, in
-//    this order. The monitor layout is asked of `dps` (the host's connection
-//    does not exist yet), hence after it; the entry point only reads what
-//    was stored here.
+//    this order. The monitor layout is asked of `dps`, hence after it; the
+//    entry point only reads what was stored here.
 vexo::system::SSystemData sd;
 
 namespace {

@@ -6,34 +6,62 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
+#include <cctype>
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 namespace edittest {
 
 namespace {
 
-Bool HostWindowEvent(::Display*, XEvent* event, XPointer window)
+int IgnoreErrors(::Display*, XErrorEvent*)
 {
-  return event->xany.window == reinterpret_cast<::Window>(window) ? True : False;
+  return 0;
 }
-
-int IgnoreErrors(::Display*, XErrorEvent*) { return 0; }
 
 } // namespace
 
-EditorHost::EditorHost(Options options_) : options(std::move(options_))
+std::string StyleTestName(qhost::HostStyle style)
+{
+  std::string name;
+  bool upper = true;
+  for (const char* c = qhost::Traits(style).name; *c; ++c) {
+    if (*c == '-') {
+      upper = true;
+      continue;
+    }
+    name += upper ? static_cast<char>(std::toupper(static_cast<unsigned char>(*c))) : *c;
+    upper = false;
+  }
+  return name;
+}
+
+EditorHost::EditorHost(Options options_)
+    : options(std::move(options_)), hostThread(std::this_thread::get_id())
 {
   display = XOpenDisplay(nullptr);
   if (!display)
     return;
   XSetErrorHandler(IgnoreErrors);
+  events = std::make_unique<qhost::HostEvents>(display, options.style);
   options.config.onSizeWindow = [this](int32_t width, int32_t height) {
     wantedWidth = width;
     wantedHeight = height;
     ++sizeCalls;
+    if (std::this_thread::get_id() != hostThread)
+      ++sizeCallsOffThread;
   };
-  library = std::make_unique<qhost::PluginLibrary>(QUILLET_PLUGIN_PATH);
+  {
+    // The library opens its own connection when it is loaded.
+    const char* hostDisplay = std::getenv("DISPLAY");
+    const std::string saved = hostDisplay ? hostDisplay : "";
+    if (!options.libraryDisplay.empty())
+      setenv("DISPLAY", options.libraryDisplay.c_str(), 1);
+    library = std::make_unique<qhost::PluginLibrary>(QUILLET_PLUGIN_PATH);
+    if (!options.libraryDisplay.empty())
+      setenv("DISPLAY", saved.c_str(), 1);
+  }
   if (!library->Loaded())
     return;
   plugin = std::make_unique<qhost::PluginInstance>(*library, options.config);
@@ -51,6 +79,7 @@ EditorHost::~EditorHost()
   }
   plugin.reset();
   library.reset(); // unloads: the library's statics go
+  events.reset();
   if (display)
     XCloseDisplay(display);
 }
@@ -59,43 +88,128 @@ unsigned long EditorHost::NewWindow(int width, int height)
 {
   const int screen = DefaultScreen(display);
   // Away from the screen's top, so that upward drags have room.
-  const ::Window created = XCreateSimpleWindow(display, RootWindow(display, screen), 100, 300,
-                                               static_cast<unsigned>(width),
-                                               static_cast<unsigned>(height), 0, 0, 0);
-  XSelectInput(display, created, StructureNotifyMask | ExposureMask);
+  const ::Window created =
+      XCreateSimpleWindow(display, RootWindow(display, screen), 100, 300,
+                          static_cast<unsigned>(width), static_cast<unsigned>(height), 0, 0, 0);
+  events->AddOwnWindow(created);
   XMapWindow(display, created);
   XSync(display, False);
   return created;
 }
 
-void EditorHost::Open() { OpenIn(window); }
+void EditorHost::Open()
+{
+  OpenIn(window);
+}
 
 void EditorHost::OpenIn(unsigned long parent)
 {
-  ERect* rect = nullptr;
-  plugin->Dispatch(effEditGetRect, 0, 0, &rect);
-  plugin->Dispatch(effEditOpen, 0,
-                   options.handDisplay ? reinterpret_cast<VstIntPtr>(display) : 0,
-                   reinterpret_cast<void*>(parent));
+  OpenHanding(parent, qhost::Traits(options.style).handsDisplay ? display : nullptr);
 }
 
-void EditorHost::Close() { plugin->Dispatch(effEditClose); }
+VstIntPtr EditorHost::OpenHanding(unsigned long parent, _XDisplay* handed)
+{
+  ERect* rect = nullptr;
+  plugin->Dispatch(effEditGetRect, 0, 0, &rect);
+  return plugin->Dispatch(effEditOpen, 0, reinterpret_cast<VstIntPtr>(handed),
+                          reinterpret_cast<void*>(parent));
+}
+
+void EditorHost::Close()
+{
+  plugin->Dispatch(effEditClose);
+}
+
+void EditorHost::CloseLikeHost()
+{
+  if (qhost::Traits(options.style).hidesOnClose)
+    HideWindow();
+  else
+    Close();
+}
+
+void EditorHost::ReopenLikeHost()
+{
+  if (qhost::Traits(options.style).hidesOnClose)
+    ShowWindow();
+  else
+    Open();
+}
+
+void EditorHost::HideWindow()
+{
+  XUnmapWindow(display, window);
+  XSync(display, False);
+}
+
+void EditorHost::ShowWindow()
+{
+  XMapRaised(display, window);
+  XSync(display, False);
+}
+
+namespace {
+
+// A white override-redirect window over the given one, mapped.
+::Window MapCover(::Display* display, ::Window over, int width, int height)
+{
+  int x = 0;
+  int y = 0;
+  ::Window child = 0;
+  XTranslateCoordinates(display, over, DefaultRootWindow(display), 0, 0, &x, &y, &child);
+  const int screen = DefaultScreen(display);
+  XSetWindowAttributes attributes{};
+  attributes.override_redirect = True;
+  attributes.background_pixel = WhitePixel(display, screen);
+  const ::Window cover =
+      XCreateWindow(display, RootWindow(display, screen), x, y, static_cast<unsigned>(width),
+                    static_cast<unsigned>(height), 0, CopyFromParent, InputOutput, CopyFromParent,
+                    CWOverrideRedirect | CWBackPixel, &attributes);
+  XMapRaised(display, cover);
+  XSync(display, False);
+  return cover;
+}
+
+} // namespace
+
+void EditorHost::Cover()
+{
+  const ::Window cover = MapCover(display, window, Width(window), Height(window));
+  Pump(30);
+  XDestroyWindow(display, cover);
+  XSync(display, False);
+}
+
+void EditorHost::HideCoverAndShow()
+{
+  const int width = Width(window);
+  const int height = Height(window);
+  HideWindow();
+  Pump(30);
+  const ::Window cover = MapCover(display, window, width, height);
+  Pump(30);
+  ShowWindow();
+  XDestroyWindow(display, cover);
+  XSync(display, False);
+}
+
+int EditorHost::CallbacksOffThread(int32_t opcode)
+{
+  int count = 0;
+  for (const qhost::CallbackRecord& record : plugin->Callbacks())
+    count += record.opcode == opcode && record.thread != hostThread ? 1 : 0;
+  return count;
+}
 
 void EditorHost::Pump(int ms)
 {
+  const qhost::HostStyleTraits& traits = qhost::Traits(options.style);
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
   auto nextIdle = std::chrono::steady_clock::now();
   const auto start = std::chrono::steady_clock::now();
   do {
-    XEvent event;
-    while (options.readEventProc ? (XPending(display) > 0 && (XNextEvent(display, &event), true))
-                                 : XCheckIfEvent(display, &event, HostWindowEvent,
-                                                 reinterpret_cast<XPointer>(window))) {
-      if (event.xany.window == window)
-        continue;
-      if (qhost::EventProc procedure = qhost::ReadEventProc(display, event.xany.window))
-        procedure(&event);
-    }
+    // The host's own windows need nothing in these tests.
+    events->Drain([](XEvent&) {});
     const int w = wantedWidth.exchange(0);
     const int h = wantedHeight.exchange(0);
     if (w > 0 && h > 0) {
@@ -105,7 +219,7 @@ void EditorHost::Pump(int ms)
     const auto now = std::chrono::steady_clock::now();
     if (now >= nextIdle) {
       plugin->Dispatch(effEditIdle);
-      nextIdle = now + std::chrono::milliseconds(20);
+      nextIdle = now + std::chrono::milliseconds(traits.idleMs);
     }
     if (audio) {
       const double total =
@@ -115,10 +229,10 @@ void EditorHost::Pump(int ms)
         ++blocks;
       }
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    std::this_thread::sleep_for(std::chrono::milliseconds(traits.drainMs));
   } while (std::chrono::steady_clock::now() < end);
-  elapsedMs += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-                   .count();
+  elapsedMs +=
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
 
 bool EditorHost::PumpUntil(const std::function<bool()>& predicate, int ms)

@@ -1,5 +1,5 @@
 // The editor in a host's window: sizes, parking while closed, reopening,
-// and the host conventions for displays and events.
+// in every host model.
 #include "tests/editor/EditorHost.h"
 
 #include <gtest/gtest.h>
@@ -9,25 +9,20 @@
 using edittest::EditorHost;
 using edittest::Options;
 
-namespace {
-
-Options Convention(bool handDisplay, bool readEventProc)
+class Embedding : public ::testing::TestWithParam<qhost::HostStyle>
 {
-  Options options;
-  options.handDisplay = handDisplay;
-  options.readEventProc = readEventProc;
-  return options;
-}
-
-} // namespace
-
-class Embedding : public ::testing::TestWithParam<std::pair<bool, bool>>
-{
+protected:
+  Options InModel() const
+  {
+    Options options;
+    options.style = GetParam();
+    return options;
+  }
 };
 
 TEST_P(Embedding, PanelIsDrawnInTheHostWindowAndSizedToItsColumns)
 {
-  EditorHost host(Convention(GetParam().first, GetParam().second));
+  EditorHost host(InModel());
   ASSERT_TRUE(host.Ready());
   host.Open();
   const unsigned long panel = host.FirstChild(host.Window());
@@ -46,18 +41,9 @@ TEST_P(Embedding, PanelIsDrawnInTheHostWindowAndSizedToItsColumns)
   EXPECT_EQ(rect->bottom, 238);
 }
 
-INSTANTIATE_TEST_SUITE_P(HostConventions, Embedding,
-                         ::testing::Values(std::make_pair(true, true), std::make_pair(false, true),
-                                           std::make_pair(true, false),
-                                           std::make_pair(false, false)),
-                         [](const auto& info) {
-                           return std::string(info.param.first ? "Display" : "NoDisplay") +
-                                  (info.param.second ? "EventProc" : "NoEventProc");
-                         });
-
-TEST(Editor, CloseParksThePanelAndReopeningMovesTheSamePanelBack)
+TEST_P(Embedding, CloseParksThePanelAndReopeningMovesTheSamePanelBack)
 {
-  EditorHost host;
+  EditorHost host(InModel());
   ASSERT_TRUE(host.Ready());
   host.Open();
   host.Pump(100);
@@ -76,17 +62,17 @@ TEST(Editor, CloseParksThePanelAndReopeningMovesTheSamePanelBack)
   host.Close(); // a second close does nothing
 }
 
-TEST(Editor, CloseBeforeAnyOpenDoesNothing)
+TEST_P(Embedding, CloseBeforeAnyOpenDoesNothing)
 {
-  EditorHost host;
+  EditorHost host(InModel());
   ASSERT_TRUE(host.Ready());
   EXPECT_EQ(host.Plugin().Dispatch(effEditClose), 1);
   EXPECT_EQ(host.Plugin().Dispatch(effEditOpen, 0, 0, nullptr), 0) << "no window, no editor";
 }
 
-TEST(Editor, HostThatDestroysItsWindowFirstGetsAFreshPanelOnReopen)
+TEST_P(Embedding, HostThatDestroysItsWindowFirstGetsAFreshPanelOnReopen)
 {
-  EditorHost host;
+  EditorHost host(InModel());
   ASSERT_TRUE(host.Ready());
   const unsigned long first = host.NewWindow(200, 238);
   host.OpenIn(first);
@@ -101,9 +87,9 @@ TEST(Editor, HostThatDestroysItsWindowFirstGetsAFreshPanelOnReopen)
   }));
 }
 
-TEST(Editor, HostThatCannotSizeItsWindowHasItResizedByTheEditor)
+TEST_P(Embedding, HostThatCannotSizeItsWindowHasItResizedByTheEditor)
 {
-  Options options;
+  Options options = InModel();
   options.config.canDo.erase("sizeWindow");
   EditorHost host(options);
   ASSERT_TRUE(host.Ready());
@@ -111,11 +97,14 @@ TEST(Editor, HostThatCannotSizeItsWindowHasItResizedByTheEditor)
   ASSERT_TRUE(host.PumpUntil([&] { return host.Width(host.Window()) == 145; }));
 }
 
-TEST(Editor, ClosingThePluginWithTheEditorOpenIsClean)
+TEST_P(Embedding, ClosingThePluginWithTheEditorOpenIsClean)
 {
-  EditorHost host;
+  EditorHost host(InModel());
   ASSERT_TRUE(host.Ready());
   host.Open();
   host.Pump(100);
   EXPECT_EQ(host.Plugin().Close(), 1);
 }
+
+INSTANTIATE_TEST_SUITE_P(HostModels, Embedding, ::testing::ValuesIn(qhost::AllHostStyles()),
+                         [](const auto& info) { return edittest::StyleTestName(info.param); });

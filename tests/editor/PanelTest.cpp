@@ -1,6 +1,6 @@
 // The panel as a musician uses it: real pointer input (XTest) at the panel's
-// coordinates, delivered through the host's event loop, and the effects seen
-// where a host sees them (parameters, automation, chunks, MIDI, pixels).
+// coordinates, delivered in every host model, and the effects seen where a
+// host sees them (parameters, automation, chunks, MIDI, pixels).
 #include "tests/editor/EditorHost.h"
 
 #include "editor/SPluginEditor.h"
@@ -30,8 +30,14 @@ constexpr size_t kProgramBytes = 276;
 // Where things are on the panel.
 constexpr int kAddX = 112;
 constexpr int kButtonRowY = 217;
-int RemoveX(int column) { return 25 * column + 112; }
-int DialX(int column) { return 25 * column + 113; }
+int RemoveX(int column)
+{
+  return 25 * column + 112;
+}
+int DialX(int column)
+{
+  return 25 * column + 113;
+}
 constexpr int kChannelAY = 52;
 constexpr int kThruX = 37;
 constexpr int kThruY = 124;
@@ -67,11 +73,13 @@ std::vector<int32_t> Order(const StripState& state)
   return std::vector<int32_t>(state.order, state.order + 16);
 }
 
-class Panel : public ::testing::Test
+class PanelBase : public ::testing::Test
 {
 protected:
-  void Start(Options options = {})
+  void StartIn(qhost::HostStyle style)
   {
+    Options options;
+    options.style = style;
     host = std::make_unique<EditorHost>(std::move(options));
     ASSERT_TRUE(host->Ready());
     host->Open();
@@ -80,14 +88,31 @@ protected:
   }
   qhost::PluginInstance& Plugin() { return host->Plugin(); }
   int Width() { return host->Width(host->Window()); }
-  bool WaitWidth(int width) { return host->PumpUntil([&] { return Width() == width; }); }
+  bool WaitWidth(int width)
+  {
+    return host->PumpUntil([&] { return Width() == width; });
+  }
 
   std::unique_ptr<EditorHost> host;
 };
 
+// The panel in every host model.
+class Panel : public PanelBase, public ::testing::WithParamInterface<qhost::HostStyle>
+{
+protected:
+  void Start() { StartIn(GetParam()); }
+};
+
+// The panel in one host model, for what does not depend on event delivery.
+class PanelInOneHost : public PanelBase
+{
+protected:
+  void Start() { StartIn(qhost::HostStyle::EventProc); }
+};
+
 } // namespace
 
-TEST_F(Panel, AddingStripsGrowsTheWindowUpToSixteenColumns)
+TEST_P(Panel, AddingStripsGrowsTheWindowUpToSixteenColumns)
 {
   Start();
   host->Click(kAddX, kButtonRowY);
@@ -95,8 +120,8 @@ TEST_F(Panel, AddingStripsGrowsTheWindowUpToSixteenColumns)
   StripState strips = Strips(Plugin());
   EXPECT_EQ(strips.count, 2);
   EXPECT_EQ(strips.inUse[1], 1);
-  EXPECT_THAT(Order(strips), testing::ElementsAre(0, 1, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16,
-                                                  16, 16, 16, 16));
+  EXPECT_THAT(Order(strips),
+              testing::ElementsAre(0, 1, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16));
   for (int i = 0; i < 15; ++i)
     host->Click(kAddX, kButtonRowY);
   ASSERT_TRUE(WaitWidth(520));
@@ -104,7 +129,7 @@ TEST_F(Panel, AddingStripsGrowsTheWindowUpToSixteenColumns)
   EXPECT_EQ(strips.count, 16) << "the sixteenth press changes nothing";
 }
 
-TEST_F(Panel, RemovingAMiddleStripMovesTheLaterOnesLeftAndClearsIt)
+TEST_P(Panel, RemovingAMiddleStripMovesTheLaterOnesLeftAndClearsIt)
 {
   Start();
   host->Click(kAddX, kButtonRowY);
@@ -127,7 +152,7 @@ TEST_F(Panel, RemovingAMiddleStripMovesTheLaterOnesLeftAndClearsIt)
   EXPECT_EQ(strips.order[2], 1) << "strip 1 comes back in the next column";
 }
 
-TEST_F(Panel, DraggingAChannelDialSetsItsParameter)
+TEST_P(Panel, DraggingAChannelDialSetsItsParameter)
 {
   Start();
   host->Click(kAddX, kButtonRowY);
@@ -151,7 +176,7 @@ TEST_F(Panel, DraggingAChannelDialSetsItsParameter)
   EXPECT_EQ(Plugin().GetParameter(42), 0.5625f);
 }
 
-TEST_F(Panel, ThruAndResendReachTheHostAsAutomation)
+TEST_P(Panel, ThruAndResendReachTheHostAsAutomation)
 {
   Start();
   Plugin().SetParameter(param::kChannelA, 1.0f / 16.0f);
@@ -176,7 +201,7 @@ TEST_F(Panel, ThruAndResendReachTheHostAsAutomation)
   EXPECT_EQ(sends, 1u) << "one resend";
 }
 
-TEST_F(Panel, CopyAndPasteBetweenPrograms)
+TEST_P(Panel, CopyAndPasteBetweenPrograms)
 {
   Start();
   Plugin().SetParameter(param::kValueB, 77.0f / 128.0f);
@@ -191,7 +216,7 @@ TEST_F(Panel, CopyAndPasteBetweenPrograms)
   EXPECT_EQ(Plugin().ProgramName(), "010 - empty preset") << "the name stays";
 }
 
-TEST_F(Panel, ProgramChangeFromTheHostReLaysTheStrips)
+TEST_P(Panel, ProgramChangeFromTheHostReLaysTheStrips)
 {
   Start();
   // Program 3 gets strips 0, 3 and 1 in that order, and a value.
@@ -219,7 +244,7 @@ TEST_F(Panel, ProgramChangeFromTheHostReLaysTheStrips)
   EXPECT_TRUE(WaitWidth(145));
 }
 
-TEST_F(Panel, ChangeCountdownCountsInOrangeAndIgnoresTheMouse)
+TEST_P(Panel, ChangeCountdownCountsInOrangeAndIgnoresTheMouse)
 {
   Start();
   Plugin().SetParameter(param::kSendOnChange, 1.0f);
@@ -241,12 +266,12 @@ TEST_F(Panel, ChangeCountdownCountsInOrangeAndIgnoresTheMouse)
   EXPECT_FLOAT_EQ(Plugin().GetParameter(param::kChangeDelay) * 999.0f, 2.0f);
   EXPECT_TRUE(host->PumpUntil([&] { return !orangeInDial(); }, 3000)) << "white again";
   host->Drag(kChangeDelayX, kChangeDelayY, -12);
-  EXPECT_TRUE(host->PumpUntil(
-      [&] { return Plugin().GetParameter(param::kChangeDelay) * 999.0f > 2.5f; }))
-      << "the dial takes the mouse again";
+  EXPECT_TRUE(host->PumpUntil([&] {
+    return Plugin().GetParameter(param::kChangeDelay) * 999.0f > 2.5f;
+  })) << "the dial takes the mouse again";
 }
 
-TEST_F(Panel, LogoHidesAndComesBack)
+TEST_P(Panel, LogoHidesAndComesBack)
 {
   Start();
   const unsigned long panel = host->FirstChild(host->Window());
@@ -257,7 +282,7 @@ TEST_F(Panel, LogoHidesAndComesBack)
   EXPECT_TRUE(host->PumpUntil([&] { return host->Pixel(panel, 35, 40) == logoPixel; }));
 }
 
-TEST_F(Panel, TooltipIndicatorSwitchesTheTips)
+TEST_P(Panel, TooltipIndicatorSwitchesTheTips)
 {
   Start();
   const unsigned long panel = host->FirstChild(host->Window());
@@ -268,7 +293,7 @@ TEST_F(Panel, TooltipIndicatorSwitchesTheTips)
   EXPECT_TRUE(host->PumpUntil([&] { return host->Pixel(panel, 5, 5) == before; }));
 }
 
-TEST_F(Panel, KnownPixelsOfTheFreshPanel)
+TEST_P(Panel, KnownPixelsOfTheFreshPanel)
 {
   Start();
   const unsigned long panel = host->FirstChild(host->Window());
@@ -278,32 +303,6 @@ TEST_F(Panel, KnownPixelsOfTheFreshPanel)
   EXPECT_EQ(host->Pixel(panel, 58, 105), 0x4D5154u) << "the grey background";
   EXPECT_EQ(host->Pixel(panel, 101, 211), 0x00FF00u) << "the green add button";
 }
-
-// Real input in each of the host conventions.
-class PanelInput : public Panel, public ::testing::WithParamInterface<std::pair<bool, bool>>
-{
-};
-
-TEST_P(PanelInput, ClicksReachTheControls)
-{
-  Options options;
-  options.handDisplay = GetParam().first;
-  options.readEventProc = GetParam().second;
-  Start(std::move(options));
-  host->Click(kAddX, kButtonRowY);
-  EXPECT_TRUE(WaitWidth(170));
-  host->Click(kThruX, kThruY);
-  EXPECT_TRUE(host->PumpUntil([&] { return Plugin().GetParameter(param::kThru) == 1.0f; }));
-}
-
-INSTANTIATE_TEST_SUITE_P(HostConventions, PanelInput,
-                         ::testing::Values(std::make_pair(true, true), std::make_pair(false, true),
-                                           std::make_pair(true, false),
-                                           std::make_pair(false, false)),
-                         [](const auto& info) {
-                           return std::string(info.param.first ? "Display" : "NoDisplay") +
-                                  (info.param.second ? "EventProc" : "NoEventProc");
-                         });
 
 namespace {
 
@@ -331,7 +330,7 @@ int MappedPopups(EditorHost& host)
 
 } // namespace
 
-TEST_F(Panel, TipsShowOnlyWhileSwitchedOn)
+TEST_P(Panel, TipsShowOnlyWhileSwitchedOn)
 {
   Start();
   host->MovePointer(kThruX, kThruY);
@@ -354,7 +353,7 @@ TEST_F(Panel, TipsShowOnlyWhileSwitchedOn)
   EXPECT_EQ(MappedPopups(*host), 0);
 }
 
-TEST_F(Panel, ClosingTheEditorDuringACountdownAndThenThePluginIsClean)
+TEST_P(Panel, ClosingTheEditorDuringACountdownAndThenThePluginIsClean)
 {
   Start();
   Plugin().SetParameter(param::kSendOnChange, 1.0f);
@@ -392,7 +391,7 @@ constexpr int kValueBY = 188;
 
 } // namespace
 
-TEST_F(Panel, ScriptedEditsGiveTheBankTheProgramModelGives)
+TEST_F(PanelInOneHost, ScriptedEditsGiveTheBankTheProgramModelGives)
 {
   Start();
   testsupport::DirectHost::Reset();
@@ -481,7 +480,7 @@ TEST_F(Panel, ScriptedEditsGiveTheBankTheProgramModelGives)
   EXPECT_GT(model.Program(127).changeDelay, 0);
 }
 
-TEST_F(Panel, RecordsStayWholeUnderHostThreadsWithTheEditorOpen)
+TEST_F(PanelInOneHost, RecordsStayWholeUnderHostThreadsWithTheEditorOpen)
 {
   Start();
   host->audio = false; // the stress's audio thread runs the blocks
@@ -534,3 +533,6 @@ TEST(PanelValues, DelaysFromAChunkShowWithin999Seconds)
   XDestroyWindow(display, window);
   XSync(display, False);
 }
+
+INSTANTIATE_TEST_SUITE_P(HostModels, Panel, ::testing::ValuesIn(qhost::AllHostStyles()),
+                         [](const auto& info) { return edittest::StyleTestName(info.param); });

@@ -11,6 +11,7 @@
 #include "support/threading/SMutex.h"
 #include "tests/gui/GuiTestSupport.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
@@ -18,7 +19,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 using namespace vexo::gui;
@@ -386,6 +389,73 @@ TEST_F(EventProc, ForgedOwnerPropertyFromAnotherClientIsIgnored)
   XCloseDisplay(other);
 }
 
+// A host that passes every event of its own connection to the procedure
+// hands it events of its own windows, and could hand it one of a toolkit
+// window that it selected input on too: both are left alone, without a
+// single request on either connection.
+TEST_F(EventProc, EventsOfOtherConnectionsAndForeignWindowsAreIgnoredWithoutAsking)
+{
+  Probe control(&globals, nullptr, 0, 0, 0, 0, 40, 40);
+  const char* name = std::getenv("DISPLAY");
+  Display* host = XOpenDisplay(name);
+  ASSERT_NE(host, nullptr);
+  const Window hostWindow =
+      XCreateSimpleWindow(host, DefaultRootWindow(host), 0, 0, 10, 10, 0, 0, 0);
+  XSync(host, False);
+  XSync(display, False);
+  const unsigned long hostRequests = XNextRequest(host);
+  const unsigned long ownRequests = XNextRequest(display);
+
+  XEvent press = Button(control, ButtonPress, Button1, 10);
+  press.xbutton.display = host; // the toolkit's window, read from the host's queue
+  EXPECT_EQ(Deliver(press), 0);
+  press.xbutton.window = hostWindow; // the host's own window
+  EXPECT_EQ(Deliver(press), 0);
+  press.xbutton.display = display; // a window of another client on our connection
+  EXPECT_EQ(Deliver(press), 0);
+
+  EXPECT_TRUE(control.mouseCodes.empty());
+  EXPECT_EQ(XNextRequest(host), hostRequests) << "no call on the host's connection";
+  EXPECT_EQ(XNextRequest(display), ownRequests) << "foreign windows are known without asking";
+  Deliver(Button(control, ButtonPress, Button1, 20));
+  EXPECT_EQ(control.mouseCodes, (std::vector<int>{3})) << "the toolkit's own events still work";
+  XDestroyWindow(host, hostWindow);
+  XCloseDisplay(host);
+}
+
+// Whether a window is the toolkit's is looked up per event: with thousands of
+// windows alive the lookup takes as long as with a few.
+TEST_F(EventProc, WindowLookupDoesNotGrowWithTheNumberOfControls)
+{
+  auto timeLookups = [](size_t controls) {
+    std::vector<std::unique_ptr<SControl>> made;
+    for (size_t i = 0; i < controls; ++i) {
+      made.push_back(std::make_unique<SControl>());
+      made.back()->window = 0x3F000000ul + i; // no such window: never asked of the server
+      registry::Register(made.back().get());
+    }
+    const auto start = std::chrono::steady_clock::now();
+    size_t found = 0;
+    for (int round = 0; round < 20000; ++round)
+      found += registry::OwnsWindow(0x3F000000ul + static_cast<unsigned long>(round) % controls);
+    const double ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(found, 20000u);
+    for (auto& control : made) {
+      registry::Unregister(control.get());
+      control->window = 0;
+    }
+    EXPECT_FALSE(registry::OwnsWindow(0x3F000000ul));
+    return ms;
+  };
+  timeLookups(50); // warm up
+  const double few = timeLookups(50);
+  const double many = timeLookups(5000);
+  std::printf("20000 lookups: %.2f ms among 50 controls, %.2f ms among 5000\n", few, many);
+  // A walk over all controls would take a hundred times as long.
+  EXPECT_LT(many, 10.0 * few + 2.0);
+}
+
 TEST_F(EventProc, EventsOfADestroyedControlAreIgnored)
 {
   auto* control = new Probe(&globals, nullptr, 0, 0, 0, 0, 40, 40);
@@ -522,9 +592,31 @@ TEST_F(EventProc, ErrorHandlerWritesTheReportLines)
   event.xany.type = ButtonPress;
   event.xany.display = display;
   event.xany.window = 0x3FFFFF1; // no such window
+  // The event procedure does not ask the server about a window that is not
+  // the toolkit's, so it causes no error at all.
   testing::internal::CaptureStderr();
+  SControl::xerror = false;
   EXPECT_EQ(SControl::eventProc(&event), 0);
+  XSync(display, False);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_FALSE(SControl::xerror);
+
+  // A request that fails, reported by the handler.
+  XErrorHandler previous = XSetErrorHandler([](Display* failed, XErrorEvent* error) {
+    return SControl::errorHandler(failed, reinterpret_cast<XEvent*>(error));
+  });
+  testing::internal::CaptureStderr();
+  Atom type = 0;
+  int format = 0;
+  unsigned long items = 0, after = 0;
+  unsigned char* data = nullptr;
+  XGetWindowProperty(display, 0x3FFFFF1, XA_WM_NAME, 0, 1, False, AnyPropertyType, &type, &format,
+                     &items, &after, &data);
+  if (data)
+    XFree(data);
+  XSync(display, False);
   const std::string report = testing::internal::GetCapturedStderr();
+  XSetErrorHandler(previous);
   EXPECT_TRUE(SControl::xerror);
   EXPECT_NE(report.find("XError Message: BadWindow (invalid Window parameter)\n"),
             std::string::npos)
