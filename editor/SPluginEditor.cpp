@@ -231,14 +231,15 @@ void SPluginEditor::close()
     panel->DestroyIdleTimer();
   {
     vexo::gui::SDisplayLock hold;
+    // The host's window may be gone already (the cursor is defined on it):
+    // no error of the parking or of the cursor's release may reach the
+    // host's error handler.
+    vexo::gui::XErrorTrap trap(ActiveDisplay());
     if (panel)
       panel->Reparent(holderWindow);
     hostWindow = 0;
     globals->hostWindow = 0;
     globals->currentCursor = nullptr;
-    // The cursor is defined on the host's window, which may be gone already;
-    // no error of its release may reach the host's error handler.
-    vexo::gui::XErrorTrap trap(ActiveDisplay());
     delete cursor;
     cursor = nullptr;
   }

@@ -17,11 +17,9 @@
 #include "gui/context/SDrawing.h"
 #include "gui/resources/TextLogo.h"
 #include "plugin/PluginInfo.h"
-#include "support/threading/FieldAccess.h"
 
 #include <X11/Xlib.h>
 
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -51,23 +49,9 @@ struct Palette
   int orange = Colour(255, 128, 0);
 };
 
-// The eight strip dials per parameter group (index 8 + 16·group + strip):
-// the row of message A or B, the factor of the engine's scaling.
-struct DialRow
-{
-  int y;
-  int32_t scale;
-  float factor;
-};
-
-constexpr DialRow kRows[8] = {
-    {24, param::kFormatScale, 0.5f},     {118, param::kFormatScale, 0.5f},
-    {45, param::kChannelScale, 0.0625f}, {139, param::kChannelScale, 0.0625f},
-    {66, param::kByteScale, 0.0078125f}, {160, param::kByteScale, 0.0078125f},
-    {87, param::kByteScale, 0.0078125f}, {181, param::kByteScale, 0.0078125f},
-};
-
-constexpr float kDelayFactor = 1.0f / 999.0f;
+// The row of each strip dial, per parameter group (index 8 + 16·group +
+// strip): format, channel, number and value of message A and of message B.
+constexpr int kRowY[param::kStripGroups] = {24, 118, 45, 139, 66, 160, 87, 181};
 
 bool IsPress(int code)
 {
@@ -362,9 +346,9 @@ SPluginPanel::Dial* SPluginPanel::StripDial(int strip, int group)
 void SPluginPanel::PlaceStrip(int strip, int column)
 {
   const int x = kColumnWidth * column + kStripDialX;
-  for (int group = 0; group < 8; ++group) {
+  for (int group = 0; group < param::kStripGroups; ++group) {
     if (Dial* dial = StripDial(strip, group))
-      dial->SetPosition(x, kRows[group].y);
+      dial->SetPosition(x, kRowY[group]);
   }
   if (Button* button = stripControls[strip].stripButton)
     button->SetPosition(kColumnWidth * column + kStripButtonX, kStripButtonY);
@@ -388,7 +372,7 @@ void SPluginPanel::ClearControl(int strip)
 {
   if (strip < 0 || strip >= kStrips)
     return;
-  for (int group = 0; group < 8; ++group) {
+  for (int group = 0; group < param::kStripGroups; ++group) {
     if (Dial* dial = StripDial(strip, group))
       dial->SetValue(0, false);
   }
@@ -401,7 +385,7 @@ void SPluginPanel::ResetControl(int strip)
   if (strip < 0 || strip >= kStrips)
     return;
   ClearControl(strip);
-  for (int group = 0; group < 8; ++group) {
+  for (int group = 0; group < param::kStripGroups; ++group) {
     if (Dial* dial = StripDial(strip, group))
       dial->Hide();
   }
@@ -413,34 +397,18 @@ void SPluginPanel::RecalculatePositions()
 {
   if (!plugin)
     return;
-  VSTPluginProgram& program = plugin->CurrentProgram();
+  // The record repairs its order (dropping listed strips that are not in
+  // use, and strips listed twice) and says which strip goes in which column.
+  int32_t columns[kStrips];
+  columnCount = plugin->CurrentProgram().RepairStripOrder(columns);
   for (int k = 1; k < kStrips; ++k)
     stripShown[k] = false;
-  columnCount = 1;
-  for (int slot = 1; slot < kStrips; ++slot) {
-    const int32_t s = field::Load(program.stripOrder[slot]);
-    if (s < 0 || s >= kStrips)
-      continue;
-    // A strip listed twice (or strip 0, which always has column 0) gets no
-    // second column: the slot is emptied like that of an unused strip.
-    const bool duplicate = s == 0 || stripShown[s];
-    VSTPluginStrip& strip = program.strips[s];
-    if (!duplicate && field::Load(strip.inUse)) {
-      ClearControl(s);
-      PlaceStrip(s, columnCount);
-      stripShown[s] = true;
-      ++columnCount;
-    } else {
-      if (!duplicate) {
-        // A listed strip that is not in use loses its values.
-        uint8_t* bytes = &strip.formatA;
-        for (int i = 0; i < 8; ++i)
-          field::Store(bytes[i], 0);
-      }
-      field::Store(program.stripOrder[slot], kNoColumn);
-    }
+  for (int32_t c = 1; c < columnCount; ++c) {
+    const int32_t s = columns[c];
+    ClearControl(s);
+    PlaceStrip(s, c);
+    stripShown[s] = true;
   }
-  field::Store(program.stripCount, columnCount);
   RecalculateSize(columnCount);
 }
 
@@ -464,8 +432,7 @@ void SPluginPanel::RecalculateSize(int columns)
 int SPluginPanel::Scaled(int32_t index, int32_t k)
 {
   // Rounded as the engine rounds its scaled parameters (halves upward).
-  const float product = plugin->getParameter(index) * static_cast<float>(k);
-  return static_cast<int>(std::floor(static_cast<double>(product) + 8.326e-17 + 0.5));
+  return param::Encode(plugin->getParameter(index), k);
 }
 
 SPluginPanel::Dial* SPluginPanel::CountingDial()
@@ -513,33 +480,35 @@ void SPluginPanel::RefreshControls(long index)
     return;
   }
   const auto i = static_cast<int32_t>(index);
-  if (i >= param::kFormatA && i < param::kStripEnd) {
-    const int group = (i - param::kFormatA) / kStrips;
-    const int strip = (i - param::kFormatA) % kStrips;
-    StripDial(strip, group)->SetValue(Scaled(i, kRows[group].scale), false);
+  if (i != index)
+    return; // beyond the index range (a long is wider on 64 bits)
+  // Every stored index shows its field scaled back by its own k.
+  const int32_t k = param::EncodingOf(i).scale;
+  if (param::IsStripIndex(i)) {
+    StripDial(param::StripOf(i), param::GroupOf(i))->SetValue(Scaled(i, k), false);
     return;
   }
   switch (i) {
   case param::kThru:
-    thruButton->SetValue(Scaled(i, 1), false);
+    thruButton->SetValue(Scaled(i, k), false);
     break;
   case param::kSendOnInit:
-    initSendButton->SetValue(Scaled(i, 1), false);
+    initSendButton->SetValue(Scaled(i, k), false);
     break;
   case param::kInitDelay:
-    initDelayDial->SetValue(Scaled(i, param::kDelayScale), false);
+    initDelayDial->SetValue(Scaled(i, k), false);
     break;
   case param::kSendOnChange:
-    changeSendButton->SetValue(Scaled(i, 1), false);
+    changeSendButton->SetValue(Scaled(i, k), false);
     break;
   case param::kChangeDelay:
-    changeDelayDial->SetValue(Scaled(i, param::kDelayScale), false);
+    changeDelayDial->SetValue(Scaled(i, k), false);
     break;
   case param::kPresetSwitching:
-    presetSwitchButton->SetValue(Scaled(i, 1), false);
+    presetSwitchButton->SetValue(Scaled(i, k), false);
     break;
-  case 136:
-  case 137:
+  case param::kLayoutNotice:
+  case param::kLayoutNoticeAlso:
     RecalculatePositions();
     break;
   case param::kCountdownState:
@@ -552,10 +521,10 @@ void SPluginPanel::RefreshControls(long index)
   case param::kCountdownEnd:
     CountingDial()->SetValue(
         Scaled(plugin->TimerMode() == 0 ? param::kInitDelay : param::kChangeDelay,
-               param::kDelayScale),
+               param::kDelay.scale),
         false);
     break;
-  default: // 0, 2, 138 and everything else
+  default: // 0, 2, 138 (the spare notice) and everything else
     break;
   }
 }
@@ -655,42 +624,22 @@ void SPluginPanel::RefreshLabels()
 
 void SPluginPanel::AddStrip()
 {
-  VSTPluginProgram& program = plugin->CurrentProgram();
-  const int32_t count = field::Load(program.stripCount);
-  if (count > 15 || count < 1)
+  // The record decides which strip comes (the lowest unused one, at most
+  // 16); the full refresh lays it out in the next column.
+  const int32_t k = plugin->CurrentProgram().AddStrip();
+  if (k < 0)
     return;
-  int k = 1;
-  while (k < kStrips && field::Load(program.strips[k].inUse))
-    ++k;
-  if (k == kStrips)
-    return;
-  field::Store(program.strips[k].inUse, 1);
-  field::Store(program.stripOrder[count], k);
-  field::Store(program.stripCount, count + 1);
   ResetControl(k);
   RefreshControls(-1);
 }
 
 void SPluginPanel::RemoveStrip(int strip)
 {
-  const int32_t column = stripControls[strip].column;
-  if (column < 1 || column >= kStrips)
+  // Only a strip that has a column has its "-" shown.
+  if (stripControls[strip].column < 1 || stripControls[strip].column >= kStrips)
     return;
-  VSTPluginProgram& program = plugin->CurrentProgram();
-  uint8_t* bytes = &program.strips[strip].inUse;
-  for (int i = 0; i < 9; ++i)
-    field::Store(bytes[i], 0);
-  // The freed slot moves behind the remaining entries, which keep their
-  // order.
-  field::Store(program.stripOrder[column], kNoColumn);
-  for (int i = column; i < kStrips - 1; ++i) {
-    const int32_t a = field::Load(program.stripOrder[i]);
-    const int32_t b = field::Load(program.stripOrder[i + 1]);
-    if (a > b) {
-      field::Store(program.stripOrder[i], b);
-      field::Store(program.stripOrder[i + 1], a);
-    }
-  }
+  if (!plugin->CurrentProgram().RemoveStrip(strip))
+    return;
   ResetControl(strip);
   RefreshControls(-1);
 }
@@ -747,19 +696,20 @@ void SPluginPanel::ParseEvent(vexo::gui::SEvent* event)
     auto send = [&](Dial* dial, int32_t index, float factor) {
       plugin->setParameter(index, static_cast<float>(dial->GetValue()) * factor);
     };
+    // The factors are the getters', so a dial value comes back unchanged.
     if (sender == initDelayDial) {
-      send(initDelayDial, param::kInitDelay, kDelayFactor);
+      send(initDelayDial, param::kInitDelay, param::kDelay.factor);
       return;
     }
     if (sender == changeDelayDial) {
-      send(changeDelayDial, param::kChangeDelay, kDelayFactor);
+      send(changeDelayDial, param::kChangeDelay, param::kDelay.factor);
       return;
     }
     for (int k = 0; k < kStrips; ++k) {
-      for (int group = 0; group < 8; ++group) {
+      for (int group = 0; group < param::kStripGroups; ++group) {
         Dial* dial = StripDial(k, group);
         if (sender == dial) {
-          send(dial, param::kFormatA + kStrips * group + k, kRows[group].factor);
+          send(dial, param::StripIndex(group, k), param::kStripFields[group].encoding.factor);
           return;
         }
       }

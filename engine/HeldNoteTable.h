@@ -1,14 +1,21 @@
 // HeldNoteTable: the notes passed through and not yet released, so that they
 // can be released when MIDI thru stops.
 //
-// The table keeps its 256 entries of channel, note and velocity (-1 in all
-// three when free) in the order a release walks them; new notes take the
-// lowest free entry. Beside it an index by channel and note and a bitmap of
-// free entries make every lookup constant-time instead of a scan of all 256
-// entries per note event, without changing any observable order.
+// The table has 256 entries of channel, note and velocity, in the order a
+// release walks them; a new note takes the lowest free entry. Each entry is
+// packed in one word, beside an index by channel and note and a map of free
+// entries, so that a lookup, an insertion and a removal each take a few
+// stores instead of a scan of all 256 entries, without changing any
+// observable order.
 //
-// Threads: the audio thread only (midiInProcess and the release in edit,
-// which also holds the plug-in's note lock).
+// Changes go through a Batch, opened for one block's run of events: it
+// keeps the map of free entries in its own variables (registers, in
+// practice) and stores it back when it closes. A note on and its note off
+// follow each other closely, and with the map in memory every insertion
+// would wait for the store of the removal before it.
+//
+// Threads: the audio thread only (midiInProcess and the release in edit).
+// Nothing else reads or writes the table, so it needs no lock.
 #pragma once
 
 #include <cstdint>
@@ -25,77 +32,175 @@ public:
     int32_t velocity;
   };
 
+  class Batch;
+
+  // The key of a channel (0 to 15) and note (0 to 127): channel · 128 +
+  // note. Lookups go by key; callers that take both from MIDI bytes make it
+  // with two masks and a shift.
+  static constexpr int32_t kKeys = 16 * 128;
+  static constexpr int32_t Key(int32_t channel, int32_t note) noexcept
+  {
+    return channel << 7 | note;
+  }
+
   HeldNoteTable() noexcept { Clear(); }
+  HeldNoteTable(const HeldNoteTable&) = delete;
+  HeldNoteTable& operator=(const HeldNoteTable&) = delete;
 
   // The entry index holding this channel and note, or -1.
   int32_t Find(int32_t channel, int32_t note) const noexcept
   {
-    if (!Valid(channel, note))
-      return -1;
-    return index[channel][note];
+    return Valid(channel, note) ? index[Key(channel, note)] : -1;
   }
+  int32_t Find(int32_t key) const noexcept { return key >= 0 && key < kKeys ? index[key] : -1; }
 
-  // Records a new note in the lowest free entry; false when the table is
-  // full (the note is then not passed on).
-  bool Add(int32_t channel, int32_t note, int32_t velocity) noexcept
+  // The entry; -1 in all three fields when it is free.
+  Entry operator[](int32_t slot) const noexcept
   {
-    if (!Valid(channel, note) || count >= kEntries)
-      return false;
-    const int32_t slot = LowestFree();
-    if (slot < 0)
-      return false;
-    entries[slot] = Entry{channel, note, velocity};
-    index[channel][note] = static_cast<int16_t>(slot);
-    free[slot >> 6] &= ~(uint64_t{1} << (slot & 63));
-    ++count;
-    return true;
+    if (slot < 0 || slot >= kEntries || packed[slot] == kFree)
+      return Entry{-1, -1, -1};
+    const uint32_t word = packed[slot];
+    return Entry{static_cast<int32_t>((word >> 7) & 0x0F), static_cast<int32_t>(word & 0x7F),
+                 static_cast<int32_t>((word >> 16) & 0xFF)};
   }
 
-  void SetVelocity(int32_t slot, int32_t velocity) noexcept { entries[slot].velocity = velocity; }
-
-  void Remove(int32_t slot) noexcept
+  // Calls visit(entry) for every held note, in entry order.
+  template <typename Visit> void ForEachHeld(Visit&& visit) const noexcept
   {
-    const Entry& entry = entries[slot];
-    if (Valid(entry.channel, entry.note))
-      index[entry.channel][entry.note] = -1;
-    entries[slot] = Entry{-1, -1, -1};
-    free[slot >> 6] |= uint64_t{1} << (slot & 63);
-    --count;
+    for (int word = 0; word < 4; ++word) {
+      for (uint64_t used = ~free[word]; used; used &= used - 1)
+        visit((*this)[word * 64 + __builtin_ctzll(used)]);
+    }
   }
 
-  // Frees every entry.
+  int32_t Count() const noexcept
+  {
+    int32_t used = 0;
+    for (uint64_t word : free)
+      used += 64 - __builtin_popcountll(word);
+    return used;
+  }
+
+  // Frees every entry. Not while a batch is open.
   void Clear() noexcept
   {
-    for (Entry& entry : entries)
-      entry = Entry{-1, -1, -1};
-    for (auto& channel : index)
-      for (int16_t& slot : channel)
-        slot = -1;
+    for (uint32_t& entry : packed)
+      entry = kFree;
+    for (int16_t& slot : index)
+      slot = -1;
     for (uint64_t& word : free)
       word = ~uint64_t{0};
-    count = 0;
   }
 
-  const Entry& operator[](int32_t slot) const noexcept { return entries[slot]; }
-  int32_t Count() const noexcept { return count; }
-
 private:
+  static constexpr uint32_t kFree = ~uint32_t{0};
+
   static bool Valid(int32_t channel, int32_t note) noexcept
   {
     return channel >= 0 && channel < 16 && note >= 0 && note < 128;
   }
 
-  int32_t LowestFree() const noexcept
+  uint32_t packed[kEntries]; // key | velocity << 16, or kFree
+  int16_t index[kKeys];      // the entry of each key, or -1
+  uint64_t free[4];          // bit i set: entry i is free
+};
+
+// The table opened for changes. Only one batch at a time, and the table is
+// not changed otherwise while it is open.
+class HeldNoteTable::Batch
+{
+public:
+  explicit Batch(HeldNoteTable& table_) noexcept
+      : table(table_), free0(table_.free[0]), free1(table_.free[1]), free2(table_.free[2]),
+        free3(table_.free[3])
   {
-    for (int word = 0; word < 4; ++word) {
-      if (free[word])
-        return word * 64 + __builtin_ctzll(free[word]);
-    }
-    return -1;
+  }
+  ~Batch()
+  {
+    table.free[0] = free0;
+    table.free[1] = free1;
+    table.free[2] = free2;
+    table.free[3] = free3;
+  }
+  Batch(const Batch&) = delete;
+  Batch& operator=(const Batch&) = delete;
+
+  int32_t Find(int32_t key) const noexcept { return table.Find(key); }
+  int32_t Find(int32_t channel, int32_t note) const noexcept { return table.Find(channel, note); }
+
+  // Records a new note in the lowest free entry; false when the table is
+  // full (the note is then not passed on).
+  bool Add(int32_t key, int32_t velocity) noexcept
+  {
+    if (key < 0 || key >= kKeys)
+      return false;
+    int32_t slot = 0;
+    if (!TakeLowest(free0, 0, slot) && !TakeLowest(free1, 64, slot) &&
+        !TakeLowest(free2, 128, slot) && !TakeLowest(free3, 192, slot))
+      return false;
+    table.packed[slot] = static_cast<uint32_t>(key) | static_cast<uint32_t>(velocity & 0xFF) << 16;
+    table.index[key] = static_cast<int16_t>(slot);
+    return true;
+  }
+  bool Add(int32_t channel, int32_t note, int32_t velocity) noexcept
+  {
+    return Valid(channel, note) && Add(Key(channel, note), velocity);
   }
 
-  Entry entries[kEntries];
-  int16_t index[16][128];
-  uint64_t free[4];
-  int32_t count = 0;
+  // Changes the velocity of the entry Find gave.
+  void SetVelocity(int32_t slot, int32_t velocity) noexcept
+  {
+    if (slot < 0 || slot >= kEntries || table.packed[slot] == kFree)
+      return;
+    table.packed[slot] = (table.packed[slot] & 0xFFFFu) | static_cast<uint32_t>(velocity & 0xFF)
+                                                              << 16;
+  }
+
+  // Frees the entry of this key, if it is held.
+  void Remove(int32_t key) noexcept
+  {
+    const int32_t slot = table.Find(key);
+    if (slot < 0)
+      return;
+    table.index[key] = -1;
+    table.packed[slot] = kFree;
+    const uint64_t bit = uint64_t{1} << (slot & 63);
+    switch (slot >> 6) {
+    case 0:
+      free0 |= bit;
+      break;
+    case 1:
+      free1 |= bit;
+      break;
+    case 2:
+      free2 |= bit;
+      break;
+    default:
+      free3 |= bit;
+      break;
+    }
+  }
+  void Remove(int32_t channel, int32_t note) noexcept
+  {
+    if (Valid(channel, note))
+      Remove(Key(channel, note));
+  }
+
+private:
+  static bool TakeLowest(uint64_t& word, int32_t base, int32_t& slot) noexcept
+  {
+    if (!word)
+      return false;
+    slot = base + __builtin_ctzll(word);
+    word &= word - 1;
+    return true;
+  }
+
+  HeldNoteTable& table;
+  // The free map, word by word: four variables rather than an array, so
+  // that the compiler can keep them in registers.
+  uint64_t free0;
+  uint64_t free1;
+  uint64_t free2;
+  uint64_t free3;
 };

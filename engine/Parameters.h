@@ -1,13 +1,27 @@
-// The plug-in's parameter indices. The host sees only 0 and 1; the editor
-// reads and writes the others directly; 139 to 141 are countdown notices to
-// the editor and store nothing.
+// The plug-in's parameter table: every index, how each stored field encodes
+// a parameter value (the scale factor k, the rounding, the getter's factor),
+// and the MIDI status bytes that strips and incoming events are made of. The
+// engine, the panel, quillet-host and the tests all take their numbers from
+// here, so that a scale is written once.
+//
+// The host sees only 0 and 1; the editor reads and writes the others
+// directly; 136 to 141 are notices to the editor and store nothing.
+//
+// Part of the chunk format's definition (with VSTPluginProgram.h): it
+// includes nothing but the record and the standard library. Constants and
+// pure functions only, callable from any thread, the audio thread included.
 #pragma once
 
+#include "engine/VSTPluginProgram.h"
+
+#include <cmath>
 #include <cstdint>
 
 namespace param {
 
-constexpr int32_t kResend = 0;
+// ------------------------------------------------------------- indices
+
+constexpr int32_t kResend = 0; // trigger: only the rise sends
 constexpr int32_t kThru = 1;
 constexpr int32_t kUnused = 2;
 constexpr int32_t kSendOnInit = 3;
@@ -25,19 +39,147 @@ constexpr int32_t kNumberB = 88;
 constexpr int32_t kValueA = 104;
 constexpr int32_t kValueB = 120;
 constexpr int32_t kStripEnd = 136;
-// Countdown notices.
-constexpr int32_t kCountdownState = 139;
-constexpr int32_t kCountdownTick = 140;
-constexpr int32_t kCountdownEnd = 141;
+// Notices: they store nothing and only wake the open editor. On the first
+// two the panel lays its strip columns out again; the third does nothing.
+constexpr int32_t kLayoutNotice = 136;
+constexpr int32_t kLayoutNoticeAlso = 137;
+constexpr int32_t kSpareNotice = 138;
+// Countdown notices, sent by the countdown thread.
+constexpr int32_t kCountdownState = 139; // started or finished
+constexpr int32_t kCountdownTick = 140;  // once per second
+constexpr int32_t kCountdownEnd = 141;   // after the send or on cancel
 constexpr int32_t kCount = 142;
 
-// Scale factors of the stored fields.
-constexpr int32_t kDelayScale = 999;
-constexpr int32_t kFormatScale = 2;
-constexpr int32_t kChannelScale = 16;
-constexpr int32_t kByteScale = 128;
+// ----------------------------------------------------------- encodings
 
+// Switches (0, 1, 3, 5, 7) are on above this value when written and read
+// back as 1.0 or 0.0.
+constexpr float kSwitchThreshold = 0.5f;
 // An option read as a parameter counts as on from this value.
 constexpr float kOptionOn = 1e-10f;
 
+inline bool SwitchOn(float value) noexcept
+{
+  return value > kSwitchThreshold;
+}
+
+// How a stored field holds a parameter value: setParameter stores
+// Encode(value, scale), getParameter gives stored × factor.
+struct Encoding
+{
+  int32_t scale;
+  float factor;
+};
+
+constexpr Encoding kSwitch{1, 1.0f};
+constexpr Encoding kDelay{999, 1.0f / 999.0f}; // 0.001001001 in single precision
+constexpr Encoding kFormat{2, 0.5f};
+constexpr Encoding kChannel{16, 0.0625f};
+constexpr Encoding kByte{128, 0.0078125f}; // numbers and values
+
+// value × k taken to single precision, then rounded to the nearest integer,
+// halves upward. It saturates instead of converting a float that no int32
+// holds: NaN gives 0, anything beyond the range its nearer end.
+inline int32_t Encode(float value, int32_t k) noexcept
+{
+  const float product = value * static_cast<float>(k);
+  const double rounded = std::floor(static_cast<double>(product) + 0.5);
+  if (rounded != rounded)
+    return 0;
+  if (rounded >= 2147483647.0)
+    return INT32_MAX;
+  if (rounded <= -2147483648.0)
+    return INT32_MIN;
+  return static_cast<int32_t>(rounded);
+}
+
+// The getter: the stored integer times the factor, in single precision.
+inline float Decode(int32_t stored, Encoding encoding) noexcept
+{
+  return static_cast<float>(stored) * encoding.factor;
+}
+
+// Delays are used within 0 to 999 seconds, whatever a chunk brought (the
+// stored bytes keep what was loaded).
+constexpr int32_t kMaxDelaySeconds = 999;
+
+constexpr int32_t DelaySeconds(int32_t stored) noexcept
+{
+  return stored < 0 ? 0 : stored > kMaxDelaySeconds ? kMaxDelaySeconds : stored;
+}
+
+// The eight strip fields in index order: group g holds the field of strip s
+// at index kFormatA + 16·g + s.
+struct StripField
+{
+  int32_t first; // the index of strip 0's field
+  uint8_t VSTPluginStrip::*field;
+  Encoding encoding;
+};
+
+constexpr int32_t kStripGroups = 8;
+constexpr StripField kStripFields[kStripGroups] = {
+    {kFormatA, &VSTPluginStrip::formatA, kFormat},
+    {kFormatB, &VSTPluginStrip::formatB, kFormat},
+    {kChannelA, &VSTPluginStrip::channelA, kChannel},
+    {kChannelB, &VSTPluginStrip::channelB, kChannel},
+    {kNumberA, &VSTPluginStrip::numberA, kByte},
+    {kNumberB, &VSTPluginStrip::numberB, kByte},
+    {kValueA, &VSTPluginStrip::valueA, kByte},
+    {kValueB, &VSTPluginStrip::valueB, kByte},
+};
+
+constexpr bool IsStripIndex(int32_t index) noexcept
+{
+  return index >= kFormatA && index < kStripEnd;
+}
+// For a strip index: its group (0..7) and its strip (0..15).
+constexpr int32_t GroupOf(int32_t index) noexcept
+{
+  return (index - kFormatA) / kStripsPerProgram;
+}
+constexpr int32_t StripOf(int32_t index) noexcept
+{
+  return (index - kFormatA) % kStripsPerProgram;
+}
+constexpr int32_t StripIndex(int32_t group, int32_t strip) noexcept
+{
+  return kFormatA + kStripsPerProgram * group + strip;
+}
+
+// The encoding of a stored index: a switch, a delay or a strip field. Other
+// indices (the trigger, 2, the notices, anything outside) store nothing and
+// get {0, 0}.
+constexpr Encoding EncodingOf(int32_t index) noexcept
+{
+  if (IsStripIndex(index))
+    return kStripFields[GroupOf(index)].encoding;
+  switch (index) {
+  case kThru:
+  case kSendOnInit:
+  case kSendOnChange:
+  case kPresetSwitching:
+    return kSwitch;
+  case kInitDelay:
+  case kChangeDelay:
+    return kDelay;
+  default:
+    return Encoding{0, 0.0f};
+  }
+}
+
 } // namespace param
+
+// The MIDI status bytes the plug-in reads and writes (channel 1; the low
+// nibble carries the channel).
+namespace midi {
+
+constexpr uint8_t kNoteOff = 0x80;
+constexpr uint8_t kNoteOn = 0x90;
+constexpr uint8_t kControlChange = 0xB0;
+constexpr uint8_t kProgramChange = 0xC0;
+constexpr uint8_t kStatusMask = 0xF0;
+constexpr uint8_t kChannelMask = 0x0F;
+constexpr uint8_t kDataMask = 0x7F;
+
+} // namespace midi

@@ -11,28 +11,7 @@
 
 namespace {
 
-// value × k taken to single precision, then rounded half upward.
-int32_t Scaled(float value, int32_t k)
-{
-  const float product = value * static_cast<float>(k);
-  return static_cast<int32_t>(std::floor(static_cast<double>(product) + 0.5));
-}
-
-bool SwitchOn(float value) { return value > 0.5f; }
-
-constexpr float kDelayFactor = 1.0f / 999.0f;
-
-// The eight strip fields in parameter order (index 8 + 16·group + strip).
-uint8_t VSTPluginStrip::*const kStripFields[] = {
-    &VSTPluginStrip::formatA,  &VSTPluginStrip::formatB, &VSTPluginStrip::channelA,
-    &VSTPluginStrip::channelB, &VSTPluginStrip::numberA, &VSTPluginStrip::numberB,
-    &VSTPluginStrip::valueA,   &VSTPluginStrip::valueB};
-constexpr int32_t kStripScales[] = {param::kFormatScale,  param::kFormatScale,
-                                    param::kChannelScale, param::kChannelScale,
-                                    param::kByteScale,    param::kByteScale,
-                                    param::kByteScale,    param::kByteScale};
-constexpr float kStripFactors[] = {0.5f,       0.5f,       0.0625f,    0.0625f,
-                                   0.0078125f, 0.0078125f, 0.0078125f, 0.0078125f};
+using param::SwitchOn;
 
 VstMidiEvent FreshEvent()
 {
@@ -44,8 +23,7 @@ VstMidiEvent FreshEvent()
 
 } // namespace
 
-VSTPlugin::VSTPlugin(audioMasterCallback audioMaster_, int& status)
-    : SPlugin(audioMaster_, status)
+VSTPlugin::VSTPlugin(audioMasterCallback audioMaster_, int& status) : SPlugin(audioMaster_, status)
 {
   for (int i = 0; i < kBankPrograms; ++i)
     InitProgram(bank[i], "(default)");
@@ -101,7 +79,10 @@ void VSTPlugin::notifyEditorAll()
 
 // ------------------------------------------------------------- parameters
 
-bool VSTPlugin::optionOn(int32_t index) { return getParameter(index) >= param::kOptionOn; }
+bool VSTPlugin::optionOn(int32_t index)
+{
+  return getParameter(index) >= param::kOptionOn;
+}
 
 void VSTPlugin::applySwitch(uint8_t VSTPluginProgram::*option, int32_t index, float value)
 {
@@ -123,7 +104,7 @@ void VSTPlugin::applySwitch(uint8_t VSTPluginProgram::*option, int32_t index, fl
 
 void VSTPlugin::applyDelay(int32_t VSTPluginProgram::*delay, int32_t index, float value)
 {
-  const int32_t seconds = Scaled(value, param::kDelayScale);
+  const int32_t seconds = param::Encode(value, param::kDelay.scale);
   for (int i = 0; i < kBankPrograms; ++i)
     field::Store(bank[i].*delay, seconds);
   notifyEditor(index);
@@ -135,26 +116,25 @@ void VSTPlugin::setParameter(int32_t index, float value)
     return;
   VSTPluginProgram& current = bank[getProgram()];
 
-  if (index >= param::kFormatA && index < param::kStripEnd) {
-    const int32_t group = (index - param::kFormatA) / kStripsPerProgram;
-    VSTPluginStrip& strip = current.strips[(index - param::kFormatA) % kStripsPerProgram];
-    field::Store(strip.*kStripFields[group],
-                 static_cast<uint8_t>(Scaled(value, kStripScales[group]) & 0xFF));
+  if (param::IsStripIndex(index)) {
+    const param::StripField& group = param::kStripFields[param::GroupOf(index)];
+    VSTPluginStrip& strip = current.strips[param::StripOf(index)];
+    // Byte fields keep the low 8 bits.
+    field::Store(strip.*group.field,
+                 static_cast<uint8_t>(param::Encode(value, group.encoding.scale) & 0xFF));
     notifyEditor(index);
     return;
   }
 
   switch (index) {
-  case param::kResend:
-  {
+  case param::kResend: {
     // Only the rise sends; the fall only stores the state.
     const bool on = SwitchOn(value);
     if (resendState.exchange(on) != on && on)
       sendCCData();
     return;
   }
-  case param::kThru:
-  {
+  case param::kThru: {
     const uint8_t on = SwitchOn(value) ? 1 : 0;
     if ((field::Load(current.midiThru) != 0) == (on != 0))
       return;
@@ -179,9 +159,9 @@ void VSTPlugin::setParameter(int32_t index, float value)
   case param::kPresetSwitching:
     applySwitch(&VSTPluginProgram::presetSwitching, index, value);
     return;
-  case 136:
-  case 137:
-  case 138:
+  case param::kLayoutNotice:
+  case param::kLayoutNoticeAlso:
+  case param::kSpareNotice:
   case param::kCountdownState:
   case param::kCountdownTick:
   case param::kCountdownEnd:
@@ -197,10 +177,10 @@ float VSTPlugin::getParameter(int32_t index)
   const VSTPluginProgram& current = bank[getProgram()];
   auto flag = [](uint8_t byte) { return byte ? 1.0f : 0.0f; };
 
-  if (index >= param::kFormatA && index < param::kStripEnd) {
-    const int32_t group = (index - param::kFormatA) / kStripsPerProgram;
-    const VSTPluginStrip& strip = current.strips[(index - param::kFormatA) % kStripsPerProgram];
-    return static_cast<float>(field::Load(strip.*kStripFields[group])) * kStripFactors[group];
+  if (param::IsStripIndex(index)) {
+    const param::StripField& group = param::kStripFields[param::GroupOf(index)];
+    const VSTPluginStrip& strip = current.strips[param::StripOf(index)];
+    return param::Decode(field::Load(strip.*group.field), group.encoding);
   }
 
   switch (index) {
@@ -211,11 +191,13 @@ float VSTPlugin::getParameter(int32_t index)
   case param::kSendOnInit:
     return flag(field::Load(current.sendOnInit));
   case param::kInitDelay:
-    return static_cast<float>(field::Load(current.initDelay)) * kDelayFactor;
+    // A delay from a chunk is used within 0 to 999 seconds; the record keeps
+    // what was loaded.
+    return param::Decode(param::DelaySeconds(field::Load(current.initDelay)), param::kDelay);
   case param::kSendOnChange:
     return flag(field::Load(current.sendOnChange));
   case param::kChangeDelay:
-    return static_cast<float>(field::Load(current.changeDelay)) * kDelayFactor;
+    return param::Decode(param::DelaySeconds(field::Load(current.changeDelay)), param::kDelay);
   case param::kPresetSwitching:
     return flag(field::Load(current.presetSwitching));
   default:
@@ -241,22 +223,23 @@ void VSTPlugin::getParameterDisplay(int32_t index, char* text)
     text[0] = '\0';
 }
 
-void VSTPlugin::getParameterLabel(int32_t /*index*/, char* label) { label[0] = '\0'; }
+void VSTPlugin::getParameterLabel(int32_t /*index*/, char* label)
+{
+  label[0] = '\0';
+}
 
 // ---------------------------------------------------------------- names
 
 void VSTPlugin::getProgramName(char* name)
 {
-  std::memcpy(name, bank[getProgram()].name, kProgramNameSize);
-  name[kProgramNameSize - 1] = '\0';
+  bank[getProgram()].ReadName(name);
 }
 
 bool VSTPlugin::getProgramNameIndexed(int32_t /*category*/, int32_t index, char* text)
 {
   if (index < 0 || index >= kBankPrograms)
     return false;
-  std::memcpy(text, bank[index].name, kProgramNameSize);
-  text[kProgramNameSize - 1] = '\0';
+  bank[index].ReadName(text);
   return true;
 }
 
@@ -265,15 +248,19 @@ void VSTPlugin::setProgramName(char* name)
   // Longer names are cut to 47 characters (in the caller's text too).
   if (strnlen(name, kProgramNameSize) >= kProgramNameSize - 1)
     name[kProgramNameSize - 1] = '\0';
-  char* target = bank[getProgram()].name;
-  std::memset(target, 0, kProgramNameSize);
-  std::strncpy(target, name, kProgramNameSize - 1);
+  bank[getProgram()].WriteName(name);
   notifyEditorAll();
 }
 
-void VSTPlugin::setSampleRate(float rate) { sampleRate = rate; }
+void VSTPlugin::setSampleRate(float rate)
+{
+  sampleRate = rate;
+}
 
-void VSTPlugin::setBlockSize(int32_t size) { blockSize = size; }
+void VSTPlugin::setBlockSize(int32_t size)
+{
+  blockSize = size;
+}
 
 // ----------------------------------------------------- program selection
 
@@ -281,8 +268,38 @@ void VSTPlugin::setProgram(int32_t program)
 {
   if (program < 0 || program >= kBankPrograms)
     return;
-  vexo::threading::SLockGuard hold(timerLock);
+  TimerLockHold hold(*this);
   setProgramLocked(program);
+}
+
+void VSTPlugin::selectFromInput(int32_t program) noexcept
+{
+  if (program < 0 || program >= kBankPrograms)
+    return;
+  // The audio thread never waits for the timer lock. When another thread
+  // holds it, the selection is left for that thread to make as it lets the
+  // lock go; a later Program Change replaces one still waiting.
+  deferredProgram.store(program);
+  takeDeferredSelection();
+}
+
+void VSTPlugin::takeDeferredSelection() noexcept
+{
+  // The request and the lock's try and release are sequentially consistent:
+  // either the requester finds the lock free or the holder, looking after
+  // its release, finds the request.
+  while (deferredProgram.load() >= 0 && timerLock.TryLock()) {
+    const int32_t program = deferredProgram.exchange(-1);
+    if (program >= 0)
+      setProgramLocked(program);
+    timerLock.Unlock();
+  }
+}
+
+VSTPlugin::TimerLockHold::~TimerLockHold()
+{
+  plugin.timerLock.Unlock();
+  plugin.takeDeferredSelection();
 }
 
 void VSTPlugin::setProgramLocked(int32_t program)
@@ -290,10 +307,10 @@ void VSTPlugin::setProgramLocked(int32_t program)
   AudioEffect::setProgram(program);
   notifyEditorAll();
 
-  const bool changePath = optionOn(param::kSendOnChange) && !firstProgramPending &&
-                          !chunkJustLoaded && !skipChangeSend;
+  const bool changePath =
+      optionOn(param::kSendOnChange) && !firstProgramPending && !chunkJustLoaded && !skipChangeSend;
   if (changePath) {
-    delaySeconds = Scaled(getParameter(param::kChangeDelay), param::kDelayScale);
+    delaySeconds = param::Encode(getParameter(param::kChangeDelay), param::kDelay.scale);
     if (delaySeconds < 1) {
       sendCCData();
     } else {
@@ -301,7 +318,7 @@ void VSTPlugin::setProgramLocked(int32_t program)
       startTimerLocked(true);
     }
   } else if (optionOn(param::kSendOnInit) && !initSendDone) {
-    delaySeconds = Scaled(getParameter(param::kInitDelay), param::kDelayScale);
+    delaySeconds = param::Encode(getParameter(param::kInitDelay), param::kDelay.scale);
     if (delaySeconds < 1) {
       sendCCData();
     } else {
@@ -340,7 +357,7 @@ void VSTPlugin::resume()
 
 void VSTPlugin::startTimer(bool start)
 {
-  vexo::threading::SLockGuard hold(timerLock);
+  TimerLockHold hold(*this);
   startTimerLocked(start);
 }
 
@@ -412,7 +429,7 @@ bool VSTPlugin::sleepOneSecond(uint32_t generation)
 void VSTPlugin::runCountdown(uint32_t generation)
 {
   {
-    vexo::threading::SLockGuard hold(timerLock);
+    TimerLockHold hold(*this);
     if (generation != timerGeneration.load())
       return;
     countdown = startDelay + 1;
@@ -427,7 +444,7 @@ void VSTPlugin::runCountdown(uint32_t generation)
       return; // cancelled: the canceller has told the editor
   }
   {
-    vexo::threading::SLockGuard hold(timerLock);
+    TimerLockHold hold(*this);
     if (generation != timerGeneration.load() || !timerRunning)
       return;
     timerRunning = false;
@@ -462,7 +479,12 @@ void VSTPlugin::sendCCData() noexcept
     for (int message = 0; message < 2; ++message) {
       if (!channels[message] || !numbers[message] || !values[message])
         continue;
-      const uint8_t status = formats[message] == 0 ? 0xB0 : 0x90;
+      // A chunk may hold bytes no dial can set; such a message would come
+      // out as another status (channel 17 is a Program Change, 65 a SysEx
+      // start) or with a data byte above 127, so it is not sent at all.
+      if (channels[message] > 16 || numbers[message] > 128 || values[message] > 128)
+        continue;
+      const uint8_t status = formats[message] == 0 ? midi::kControlChange : midi::kNoteOn;
       event.midiData[0] = static_cast<uint8_t>(status + channels[message] - 1);
       event.midiData[1] = static_cast<uint8_t>(numbers[message] - 1);
       event.midiData[2] = static_cast<uint8_t>(values[message] - 1);
@@ -471,60 +493,71 @@ void VSTPlugin::sendCCData() noexcept
   }
 }
 
-void VSTPlugin::passThrough(const VSTPluginProgram& program, VstMidiEvent& event) noexcept
-{
-  if (field::Load(program.midiThru))
-    pushOutput(event);
-}
-
 void VSTPlugin::midiInProcess() noexcept
 {
+  // The host's events are copied into the block's output in one go and
+  // sorted there: an event passed on stays where it is or moves down over
+  // the dropped ones, and is rewritten only in its final place.
+  VstMidiEvent* const store = outEventStore;
+  const int32_t first = outCount;
+  const int32_t taken = inputQueue.PopInto(store + first, MidiEventQueue::kCapacity - first);
+  int32_t kept = first;
+  auto keep = [&](int32_t i) -> VstMidiEvent& {
+    VstMidiEvent& out = store[kept++];
+    if (&out != &store[i])
+      out = store[i];
+    // Only the 32 bytes of the record travel on, whatever size the host's
+    // event claimed.
+    out.byteSize = static_cast<int32_t>(sizeof(VstMidiEvent)) - 8;
+    return out;
+  };
+  auto rewrite = [](VstMidiEvent& event, int32_t status, int32_t data1, int32_t data2) {
+    event.midiData[0] = static_cast<uint8_t>(status);
+    event.midiData[1] = static_cast<uint8_t>(data1);
+    event.midiData[2] = static_cast<uint8_t>(data2);
+  };
+
   // The current program changes only through a Program Change below.
   const VSTPluginProgram* program = &bank[field::Load(curProgram)];
-  VstMidiEvent event;
-  while (inputQueue.Pop(event)) {
+  HeldNoteTable::Batch notes(heldNotes);
+  for (int32_t i = first; i < first + taken; ++i) {
     if (releaseRequested.load(std::memory_order_relaxed))
       continue;
-    const uint8_t status = event.midiData[0] & 0xF0;
-    const int32_t channel = event.midiData[0] & 0x0F;
-    const int32_t data1 = event.midiData[1] & 0x7F;
-    const int32_t data2 = event.midiData[2] & 0x7F;
+    const uint8_t* data = store[i].midiData;
+    const uint8_t status = data[0] & midi::kStatusMask;
+    const int32_t channel = data[0] & midi::kChannelMask;
+    const int32_t data1 = data[1] & midi::kDataMask;
+    const bool thru = field::Load(program->midiThru) != 0;
 
-    if (status == 0x90 || status == 0x80) {
-      if (!field::Load(program->midiThru))
+    if (status == midi::kNoteOn || status == midi::kNoteOff) {
+      if (!thru)
         continue;
-      const int32_t held = heldNotes.Find(channel, data1);
-      if (status == 0x90 && data2 > 0) {
+      const int32_t key = HeldNoteTable::Key(channel, data1);
+      const int32_t velocity = data[2] & midi::kDataMask;
+      const int32_t held = notes.Find(key);
+      if (status == midi::kNoteOn && velocity > 0) {
         if (held >= 0) {
-          heldNotes.SetVelocity(held, data2);
-          event.midiData[0] = static_cast<uint8_t>(0x90 + channel);
-          event.midiData[1] = static_cast<uint8_t>(data1);
-          event.midiData[2] = static_cast<uint8_t>(data2);
-          pushOutput(event);
-        } else if (heldNotes.Add(channel, data1, data2)) {
-          pushOutput(event);
+          notes.SetVelocity(held, velocity);
+          rewrite(keep(i), midi::kNoteOn + channel, data1, velocity);
+        } else if (notes.Add(key, velocity)) {
+          keep(i);
         }
       } else if (held >= 0) {
         // A release of a note never passed through is dropped.
-        heldNotes.Remove(held);
-        event.midiData[0] = static_cast<uint8_t>(0x80 + channel);
-        event.midiData[1] = static_cast<uint8_t>(data1);
-        event.midiData[2] = 0;
-        pushOutput(event);
+        notes.Remove(key);
+        rewrite(keep(i), midi::kNoteOff + channel, data1, 0);
       }
-    } else if (status == 0xC0) {
-      if (field::Load(program->presetSwitching)) {
-        setProgram(data1); // whatever the channel; not passed on
-        program = &bank[field::Load(curProgram)];
-      } else {
-        passThrough(*program, event);
-      }
-    } else {
-      passThrough(*program, event);
+    } else if (status == midi::kProgramChange && field::Load(program->presetSwitching)) {
+      selectFromInput(data1); // whatever the channel; not passed on
+      program = &bank[field::Load(curProgram)];
+    } else if (thru) {
+      // Program Changes without preset switching, controllers, pressure,
+      // pitch bend and system messages.
+      keep(i);
     }
   }
-  while (outCount < MidiEventQueue::kCapacity && generatedQueue.Pop(outEventStore[outCount]))
-    ++outCount;
+  outCount = kept;
+  outCount += generatedQueue.PopInto(store + outCount, MidiEventQueue::kCapacity - outCount);
 }
 
 void VSTPlugin::midiPostProcess() noexcept
@@ -550,17 +583,14 @@ void VSTPlugin::midiPostProcess() noexcept
 
 void VSTPlugin::edit() noexcept
 {
-  vexo::threading::SLockGuard hold(noteLock);
+  // The held-note table is the audio thread's alone: no lock.
   VstMidiEvent event = FreshEvent();
-  for (int32_t slot = 0; slot < HeldNoteTable::kEntries; ++slot) {
-    const HeldNoteTable::Entry& entry = heldNotes[slot];
-    if (entry.channel == -1 && entry.note == -1)
-      continue;
-    event.midiData[0] = static_cast<uint8_t>(0x80 + (entry.channel == -1 ? 0 : entry.channel));
-    event.midiData[1] = static_cast<uint8_t>(entry.note == -1 ? 0 : entry.note);
+  heldNotes.ForEachHeld([&](const HeldNoteTable::Entry& entry) {
+    event.midiData[0] = static_cast<uint8_t>(midi::kNoteOff + entry.channel);
+    event.midiData[1] = static_cast<uint8_t>(entry.note);
     event.midiData[2] = 0;
     generatedQueue.Push(event);
-  }
+  });
   heldNotes.Clear();
 }
 
@@ -645,17 +675,9 @@ int32_t VSTPlugin::setChunk(void* data, int32_t byteSize, bool isPreset)
 
 void VSTPlugin::copySelProgram()
 {
-  const VSTPluginProgram& current = bank[getProgram()];
-  std::memcpy(copyBuffer.strips, current.strips, sizeof copyBuffer.strips);
-  std::memcpy(copyBuffer.stripOrder, current.stripOrder, sizeof copyBuffer.stripOrder);
-  copyBuffer.stripCount = current.stripCount;
-  copyBuffer.reserved = current.reserved;
-  copyBuffer.midiThru = current.midiThru;
-  copyBuffer.presetSwitching = current.presetSwitching;
-  copyBuffer.sendOnChange = current.sendOnChange;
-  copyBuffer.sendOnInit = current.sendOnInit;
-  copyBuffer.initDelay = current.initDelay;
-  copyBuffer.changeDelay = current.changeDelay;
+  // Field by field on both sides: the current program is shared, and so is
+  // the buffer once a paste may read it. The buffer keeps its name.
+  copyBuffer.CopyContentsFrom(bank[getProgram()]);
   copyValid = true;
 }
 
@@ -664,17 +686,15 @@ void VSTPlugin::pasteSelProgram()
   if (!copyValid)
     return;
   VSTPluginProgram& current = bank[getProgram()];
-  std::memcpy(current.strips, copyBuffer.strips, sizeof current.strips);
-  std::memcpy(current.stripOrder, copyBuffer.stripOrder, sizeof current.stripOrder);
-  field::Store(current.stripCount, copyBuffer.stripCount);
-  field::Store(current.reserved, copyBuffer.reserved);
-  field::Store(current.midiThru, copyBuffer.midiThru);
+  current.CopyStripListFrom(copyBuffer);
+  field::Store(current.reserved, field::Load(copyBuffer.reserved));
+  field::Store(current.midiThru, field::Load(copyBuffer.midiThru));
   for (int i = 0; i < kBankPrograms; ++i) {
-    field::Store(bank[i].presetSwitching, copyBuffer.presetSwitching);
-    field::Store(bank[i].sendOnChange, copyBuffer.sendOnChange);
-    field::Store(bank[i].sendOnInit, copyBuffer.sendOnInit);
-    field::Store(bank[i].initDelay, copyBuffer.initDelay);
-    field::Store(bank[i].changeDelay, copyBuffer.changeDelay);
+    field::Store(bank[i].presetSwitching, field::Load(copyBuffer.presetSwitching));
+    field::Store(bank[i].sendOnChange, field::Load(copyBuffer.sendOnChange));
+    field::Store(bank[i].sendOnInit, field::Load(copyBuffer.sendOnInit));
+    field::Store(bank[i].initDelay, field::Load(copyBuffer.initDelay));
+    field::Store(bank[i].changeDelay, field::Load(copyBuffer.changeDelay));
   }
   // A countdown whose option survived the paste goes on.
   if (!field::Load(current.sendOnInit) && timerMode == 0)

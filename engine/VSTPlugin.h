@@ -8,16 +8,20 @@
 //   processEvents) and parameter automation;
 // - the host's GUI thread: the editor's event handling calls setParameter
 //   and edits the current program's strips;
-// - the audio thread: process/processReplacing, and setProgram for an
+// - the audio thread: process/processReplacing, and the selection of an
 //   incoming Program Change;
 // - the countdown thread (`timerThread`): the timed send and the notices
 //   139 to 141 to the editor.
 // Program fields are single bytes or words accessed through field::Load and
-// field::Store. The flags are atomics. setProgram, startTimer and the
+// field::Store, bulk copies (chunk loads, copy and paste, names) field by
+// field as well; getChunk hands the host the live records. The flags are
+// atomics. setProgram, startTimer and the
 // countdown's start and end are serialised by `timerLock`, a spin lock held
-// only for a handful of stores (never across a sleep), so that the audio
-// thread may take it. Nothing the audio thread runs allocates, blocks on a
-// system lock or enters the kernel except to post the countdown's semaphore.
+// only for a handful of stores (never across a sleep). The audio thread only
+// tries it: when it is busy, the selection asked for by a Program Change is
+// handed to the holder, which makes it as it lets the lock go. Nothing the
+// audio thread runs allocates, waits, takes a system lock or enters the
+// kernel except to post the countdown's semaphore.
 #pragma once
 
 #include "engine/HeldNoteTable.h"
@@ -65,7 +69,8 @@ public:
   // The routine of the countdown thread.
   static void* timerfunction(void* plugin);
 
-  // The current program's record (the editor edits its strips directly).
+  // The current program's record (the editor edits its strip list through
+  // the record's operations).
   VSTPluginProgram& CurrentProgram() { return bank[getProgram()]; }
   VSTPluginProgram& Program(int32_t index) { return bank[index]; }
   VSTPluginProgramBank& Bank() { return bank; }
@@ -79,13 +84,16 @@ public:
   bool SkipChangeSend() const { return skipChangeSend; }
   bool ReleaseRequested() const { return releaseRequested; }
   bool ReleasePhase() const { return releasePhase; }
+  // Audio thread only: the held-note table has no lock.
   int32_t HeldNoteCount() const { return heldNotes.Count(); }
   // The countdown as the panel shows it.
   bool TimerRunning() const { return timerRunning; }
   int32_t TimerMode() const { return timerMode; }
   int32_t Countdown() const { return countdown; }
 
-  // Written and read only by the panel: the number of strip columns shown.
+  // Panel state kept here: the number of strip columns the editor shows,
+  // which sets its width. Only the panel writes it (in its layout pass) and
+  // reads it (when it draws); the engine never touches it.
   int32_t stripColumns = 0;
 
 protected:
@@ -102,6 +110,23 @@ protected:
 
 private:
   void setProgramLocked(int32_t program);
+  // An incoming Program Change: selects now when the timer lock is free,
+  // else leaves the selection to the lock's holder. Audio thread; never
+  // waits.
+  void selectFromInput(int32_t program) noexcept;
+  // Makes the selection left by selectFromInput if the lock is free.
+  void takeDeferredSelection() noexcept;
+  // Holds `timerLock` for a scope (waiting for it) and, on letting it go,
+  // makes a selection the audio thread left meanwhile. Every thread but the
+  // audio thread takes the lock through this.
+  struct TimerLockHold
+  {
+    explicit TimerLockHold(VSTPlugin& plugin_) : plugin(plugin_) { plugin.timerLock.Lock(); }
+    ~TimerLockHold();
+    TimerLockHold(const TimerLockHold&) = delete;
+    TimerLockHold& operator=(const TimerLockHold&) = delete;
+    VSTPlugin& plugin;
+  };
   void startTimerLocked(bool start);
   void cancelCountdownLocked();
   void runCountdown(uint32_t generation);
@@ -118,7 +143,6 @@ private:
   void midiPostProcess() noexcept;
   // Queues a note-off for every held note and empties the table.
   void edit() noexcept;
-  void passThrough(const VSTPluginProgram& program, VstMidiEvent& event) noexcept;
 
   VSTPluginProgramBank bank;
   VSTPluginProgram copyBuffer;
@@ -138,7 +162,9 @@ private:
   std::atomic<bool> releasePhase{false};
   std::atomic<bool> releaseRequested{false};
 
-  vexo::threading::SMutexID noteLock;
+  // The notes passed through, for their release when thru stops. Read and
+  // written by the audio thread alone (midiInProcess and edit), so it has
+  // no lock.
   HeldNoteTable heldNotes;
 
   // The countdown. `timerThread` is started with the plug-in and sleeps on a
@@ -149,6 +175,10 @@ private:
   // before the thread has woken) takes effect. `pendingStart` holds the
   // generation of a start the thread has not taken up yet (0: none).
   vexo::threading::SMutexID timerLock;
+  // A selection an incoming Program Change asked for while `timerLock` was
+  // busy (-1: none). Written by the audio thread, taken (exchanged for -1)
+  // by whichever thread holds the lock next.
+  std::atomic<int32_t> deferredProgram{-1};
   vexo::threading::SWorkerThread timerThread;
   std::atomic<uint32_t> timerGeneration{0};
   std::atomic<uint32_t> pendingStart{0};
@@ -162,19 +192,13 @@ private:
   // once by midiPostProcess: outEventStore holds the events, outEvents
   // points at them (the pointers never change), outCount counts them. This
   // is the output queue of a block; as it is emptied at the end of every
-  // block it needs no ring. Audio thread only.
+  // block it needs no ring. The rings empty themselves straight into it.
+  // Audio thread only.
   VstEventBlock<MidiEventQueue::kCapacity> outEvents{};
-  VstMidiEvent outEventStore[MidiEventQueue::kCapacity];
+  alignas(64) VstMidiEvent outEventStore[MidiEventQueue::kCapacity];
   int32_t outCount = 0;
   // Host events, written by processEvents on the host's thread.
   MidiEventQueue inputQueue;
   // Stored messages and note-offs, written by any thread.
   MidiEventQueue generatedQueue;
-
-  // Appends to the block's output; dropped when 256 are there.
-  void pushOutput(const VstMidiEvent& event) noexcept
-  {
-    if (outCount < MidiEventQueue::kCapacity)
-      outEventStore[outCount++] = event;
-  }
 };

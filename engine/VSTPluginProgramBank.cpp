@@ -43,6 +43,17 @@ void VSTPluginProgramBank::Tidy(VSTPluginProgram& program)
   std::memset(program.alignment, 0, sizeof program.alignment);
 }
 
+VSTPluginProgram VSTPluginProgramBank::Incoming(int index, const uint8_t* bytes, int32_t size) const
+{
+  // The chunk's bytes go over a snapshot of the live record, so that an
+  // older layout keeps the fields after its end.
+  VSTPluginProgram incoming;
+  CopyProgram(incoming, programs[index]);
+  std::memcpy(&incoming, bytes, static_cast<size_t>(size));
+  Tidy(incoming);
+  return incoming;
+}
+
 int32_t VSTPluginProgramBank::readBank(const void* data, int32_t size)
 {
   if (!data || size < 0)
@@ -50,20 +61,19 @@ int32_t VSTPluginProgramBank::readBank(const void* data, int32_t size)
   const auto* bytes = static_cast<const uint8_t*>(data);
 
   if (size == kOlderBankBytes) {
-    for (int i = 0; i < kBankPrograms; ++i)
-      std::memcpy(&programs[i], bytes + i * kOlderProgramBytes, kOlderProgramBytes);
     const uint8_t presetSwitching = bytes[kTrailerPresetSwitching];
     const uint8_t sendOnChange = bytes[kTrailerSendOnChange];
     const uint8_t sendOnInit = bytes[kTrailerSendOnInit];
     const int32_t changeDelay = ReadInt32(bytes + kTrailerChangeDelay);
     const int32_t initDelay = ReadInt32(bytes + kTrailerInitDelay);
-    for (VSTPluginProgram& program : programs) {
+    for (int i = 0; i < kBankPrograms; ++i) {
+      VSTPluginProgram program = Incoming(i, bytes + i * kOlderProgramBytes, kOlderProgramBytes);
       program.presetSwitching = presetSwitching;
       program.sendOnChange = sendOnChange;
       program.sendOnInit = sendOnInit;
       program.changeDelay = changeDelay;
       program.initDelay = initDelay;
-      Tidy(program);
+      CopyProgram(programs[i], program);
     }
     return 1;
   }
@@ -73,9 +83,8 @@ int32_t VSTPluginProgramBank::readBank(const void* data, int32_t size)
   if (size < kBankBytes)
     return 0;
 
-  std::memcpy(programs, bytes, kBankBytes);
-  for (VSTPluginProgram& program : programs)
-    Tidy(program);
+  for (int i = 0; i < kBankPrograms; ++i)
+    CopyProgram(programs[i], Incoming(i, bytes + i * kProgramBytes, kProgramBytes));
   if (size > kBankBytes)
     ShowNewerVersionMessage("Failed to load bank");
   return 1;
@@ -85,19 +94,17 @@ int32_t VSTPluginProgramBank::readProgram(const void* data, int32_t size, int in
 {
   if (!data || size < 0 || index < 0 || index >= kBankPrograms)
     return 0;
-  VSTPluginProgram& program = programs[index];
+  const auto* bytes = static_cast<const uint8_t*>(data);
   if (size == kOlderProgramBytes) {
     // The options after the older layout keep their values.
-    std::memcpy(&program, data, kOlderProgramBytes);
-    Tidy(program);
+    CopyProgram(programs[index], Incoming(index, bytes, kOlderProgramBytes));
     return 1;
   }
   // Sizes between the two layouts cannot be read without going past the end
   // of the chunk: refused like a short one.
   if (size < kProgramBytes)
     return 0;
-  std::memcpy(&program, data, kProgramBytes);
-  Tidy(program);
+  CopyProgram(programs[index], Incoming(index, bytes, kProgramBytes));
   if (size > kProgramBytes)
     ShowNewerVersionMessage("Failed to load program");
   return 1;

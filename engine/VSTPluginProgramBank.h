@@ -12,7 +12,8 @@
 //
 // Threads: records are read and written field by field from host, editor,
 // countdown and audio threads (see FieldAccess.h); a chunk load copies whole
-// records on the thread that calls setChunk.
+// records on the thread that calls setChunk, field by field as well, so that
+// the other threads see every field either as it was or as loaded.
 #pragma once
 
 #include "engine/VSTPluginProgram.h"
@@ -43,6 +44,9 @@ public:
 private:
   // After a load: names terminated inside their field, alignment bytes zero.
   static void Tidy(VSTPluginProgram& program);
+  // Record `index` with its first `size` bytes taken from a chunk; a chunk
+  // load stores it over the live record with CopyProgram.
+  VSTPluginProgram Incoming(int index, const uint8_t* bytes, int32_t size) const;
 
   VSTPluginProgram programs[kBankPrograms];
 };

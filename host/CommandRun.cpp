@@ -6,6 +6,11 @@
 #include "host/CommandLine.h"
 #include "host/PresetFile.h"
 
+// The chunk format's definition: the record, its strip-list rules and the
+// parameter encodings (nothing else of the plug-in).
+#include "engine/Parameters.h"
+#include "engine/VSTPluginProgram.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -18,13 +23,7 @@ namespace qhost::cli {
 
 namespace {
 
-// The plug-in's program record as its chunks store it (276 bytes a
-// program); the host only needs it to put strips in use.
-constexpr size_t kProgramBytes = 276;
-constexpr size_t kStripsOffset = 48;
-constexpr size_t kStripBytes = 9;
-constexpr size_t kOrderOffset = 192;
-constexpr size_t kCountOffset = 256;
+constexpr size_t kPrograms = 128;
 
 struct Message
 {
@@ -227,43 +226,40 @@ bool ParseRunOptions(const std::vector<std::string>& args, RunOptions& options)
   return true;
 }
 
-void StoreMessage(uint8_t* strip, int offset, const Message& message)
+// Message A (0) or B (1) of a strip, into the fields the parameter table
+// gives for that message.
+void StoreMessage(VSTPluginStrip& strip, int message, const Message& value)
 {
-  strip[1 + offset] = message.format;
-  strip[3 + offset] = message.channel;
-  strip[5 + offset] = message.number;
-  strip[7 + offset] = message.value;
+  const uint8_t bytes[4] = {value.format, value.channel, value.number, value.value};
+  for (int kind = 0; kind < 4; ++kind)
+    strip.*param::kStripFields[2 * kind + message].field = bytes[kind];
 }
 
-// Stores the strips and puts them in use, as the editor's "+" does, through
-// a bank chunk (the only door a host has to the strip list).
+// Stores the strips and puts them in use by the record's own rules (those of
+// the editor's "+"), through a bank chunk: the only door a host has to the
+// strip list.
 bool ApplyStrips(PluginInstance& plugin, const std::vector<StripEdit>& edits)
 {
   if (edits.empty())
     return true;
   std::vector<uint8_t> bank = plugin.GetChunk(false);
-  if (bank.size() != 128 * kProgramBytes) {
+  if (bank.size() != kPrograms * sizeof(VSTPluginProgram)) {
     Fail("the plug-in's bank chunk has an unexpected size");
     return false;
   }
+  std::vector<VSTPluginProgram> programs(kPrograms);
+  std::memcpy(programs.data(), bank.data(), bank.size());
   for (const StripEdit& edit : edits) {
-    uint8_t* program = bank.data() + kProgramBytes * static_cast<size_t>(edit.program);
-    uint8_t* strip = program + kStripsOffset + kStripBytes * static_cast<size_t>(edit.strip);
-    strip[0] = 1;
-    StoreMessage(strip, 0, edit.a);
-    StoreMessage(strip, 1, edit.b);
-    int32_t order[16];
-    int32_t count = 0;
-    std::memcpy(order, program + kOrderOffset, sizeof order);
-    std::memcpy(&count, program + kCountOffset, sizeof count);
-    if (count < 0 || count > 16)
-      count = 0;
-    if (std::find(order, order + count, edit.strip) == order + count && count < 16) {
-      order[count++] = edit.strip;
-      std::memcpy(program + kOrderOffset, order, sizeof order);
-      std::memcpy(program + kCountOffset, &count, sizeof count);
+    VSTPluginProgram& program = programs[static_cast<size_t>(edit.program)];
+    if (!program.AddStrip(edit.strip)) {
+      Fail("program " + std::to_string(edit.program) + " cannot list strip " +
+           std::to_string(edit.strip));
+      return false;
     }
+    StoreMessage(program.strips[edit.strip], 0, edit.a);
+    StoreMessage(program.strips[edit.strip], 1, edit.b);
   }
+  std::memcpy(bank.data(), programs.data(), bank.size());
   return plugin.SetChunk(bank, false) == 1;
 }
 

@@ -158,11 +158,16 @@ VstIntPtr PluginInstance::Answer(int32_t opcode, int32_t index, VstIntPtr value,
 {
   if (opcode == audioMasterProcessEvents && ptr) {
     auto* events = static_cast<VstEvents*>(ptr);
+    if (config.onEvents)
+      config.onEvents(*events);
     const int call = ++sendEventCalls;
     const double now = MillisecondsSinceStart();
     std::lock_guard<std::mutex> hold(recordLock);
+    // The block is longer than its declared two entries: index through a
+    // pointer, not the array.
+    VstEvent* const* pointers = events->events;
     for (int32_t i = 0; i < events->numEvents; ++i) {
-      const VstEvent* event = events->events[i];
+      const VstEvent* event = pointers[i];
       if (!event || event->type != kVstMidiType)
         continue;
       const auto* midi = reinterpret_cast<const VstMidiEvent*>(event);

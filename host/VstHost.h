@@ -80,6 +80,10 @@ struct HostConfig
   // Called when the plug-in asks for a new editor size (audioMasterSizeWindow),
   // on the plug-in's thread.
   std::function<void(int32_t width, int32_t height)> onSizeWindow;
+  // Called with every event block the plug-in hands to the host
+  // (audioMasterProcessEvents), before it is recorded, on the plug-in's
+  // thread: checkers look at the records as the plug-in laid them out.
+  std::function<void(const VstEvents& events)> onEvents;
 };
 
 struct CallbackRecord

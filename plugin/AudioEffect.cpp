@@ -212,7 +212,13 @@ void AudioEffect::Hz2string(float samples, char* text)
 
 void AudioEffect::ms2string(float samples, char* text)
 {
-  float2string(static_cast<float>(samples * 1000.0 / getSampleRate()), text);
+  // A host that never set a sample rate (or set 0) gives no duration.
+  const double rate = getSampleRate();
+  if (rate == 0.0) {
+    std::strcpy(text, "Huge!");
+    return;
+  }
+  float2string(static_cast<float>(samples * 1000.0 / rate), text);
 }
 
 // A fixed-width decimal of 8 digit positions (the sign takes one): the
@@ -221,7 +227,9 @@ void AudioEffect::float2string(float value, char* text)
 {
   const bool negative = value < 0.0f;
   const double magnitude = std::fabs(static_cast<double>(value));
-  if ((negative && magnitude > 9999999.0) || (!negative && magnitude > 99999999.0)) {
+  // NaN fits no digit positions either: it is told like a value too large.
+  if (std::isnan(magnitude) || (negative && magnitude > 9999999.0) ||
+      (!negative && magnitude > 99999999.0)) {
     std::strcpy(text, "Huge!");
     return;
   }

@@ -6,6 +6,20 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace {
+
+// The key modifier a host passes as a float: its integer part, low 8 bits.
+// NaN and values that no int holds give no modifier rather than undefined
+// behaviour.
+uint8_t ModifierByte(float opt)
+{
+  if (!(opt > -2147483648.0f && opt < 2147483648.0f))
+    return 0;
+  return static_cast<uint8_t>(static_cast<int>(opt));
+}
+
+} // namespace
+
 AudioEffectX::AudioEffectX(audioMasterCallback audioMaster_, int32_t numPrograms_,
                            int32_t numParams_)
     : AudioEffect(audioMaster_, numPrograms_, numParams_)
@@ -103,7 +117,7 @@ VstIntPtr AudioEffectX::dispatcher(int32_t opcode, int32_t index, VstIntPtr valu
     VstKeyCode key{};
     key.character = index;
     key.virt = static_cast<uint8_t>(value);
-    key.modifier = static_cast<uint8_t>(static_cast<int>(opt));
+    key.modifier = ModifierByte(opt);
     return opcode == effEditKeyDown ? editor->onKeyDown(key) : editor->onKeyUp(key);
   }
   case effSetEditKnobMode:

@@ -3,7 +3,15 @@
 // host sees them (parameters, automation, chunks, MIDI, pixels).
 #include "tests/editor/EditorHost.h"
 
+#include "editor/SPluginEditor.h"
+#include "editor/SPluginPanel.h"
 #include "engine/Parameters.h"
+#include "engine/VSTPlugin.h"
+#include "engine/VSTPluginProgram.h"
+#include "gui/SDial.h"
+#include "gui/XDisplay.h"
+#include "tests/testsupport/DirectHost.h"
+#include "tests/testsupport/RecordStress.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -65,13 +73,13 @@ std::vector<int32_t> Order(const StripState& state)
   return std::vector<int32_t>(state.order, state.order + 16);
 }
 
-class Panel : public ::testing::TestWithParam<qhost::HostStyle>
+class PanelBase : public ::testing::Test
 {
 protected:
-  void Start()
+  void StartIn(qhost::HostStyle style)
   {
     Options options;
-    options.style = GetParam();
+    options.style = style;
     host = std::make_unique<EditorHost>(std::move(options));
     ASSERT_TRUE(host->Ready());
     host->Open();
@@ -86,6 +94,20 @@ protected:
   }
 
   std::unique_ptr<EditorHost> host;
+};
+
+// The panel in every host model.
+class Panel : public PanelBase, public ::testing::WithParamInterface<qhost::HostStyle>
+{
+protected:
+  void Start() { StartIn(GetParam()); }
+};
+
+// The panel in one host model, for what does not depend on event delivery.
+class PanelInOneHost : public PanelBase
+{
+protected:
+  void Start() { StartIn(qhost::HostStyle::EventProc); }
 };
 
 } // namespace
@@ -226,7 +248,7 @@ TEST_P(Panel, ChangeCountdownCountsInOrangeAndIgnoresTheMouse)
 {
   Start();
   Plugin().SetParameter(param::kSendOnChange, 1.0f);
-  Plugin().SetParameter(param::kChangeDelay, 2.0f / 999.0f);
+  Plugin().SetParameter(param::kChangeDelay, param::Decode(2, param::kDelay));
   host->Pump(100);
   const unsigned long panel = host->FirstChild(host->Window());
   auto orangeInDial = [&] {
@@ -335,7 +357,7 @@ TEST_P(Panel, ClosingTheEditorDuringACountdownAndThenThePluginIsClean)
 {
   Start();
   Plugin().SetParameter(param::kSendOnChange, 1.0f);
-  Plugin().SetParameter(param::kChangeDelay, 2.0f / 999.0f);
+  Plugin().SetParameter(param::kChangeDelay, param::Decode(2, param::kDelay));
   Plugin().SelectProgram(2);
   host->Pump(300);
   host->Close();
@@ -343,6 +365,173 @@ TEST_P(Panel, ClosingTheEditorDuringACountdownAndThenThePluginIsClean)
   host->Open();
   host->Pump(200);
   EXPECT_EQ(Plugin().Close(), 1);
+}
+
+namespace {
+
+// One step of a musician's session, done once through the editor (real
+// input) and once straight through the program model on a plug-in of the
+// test's own.
+struct Step
+{
+  enum Kind
+  {
+    Plus,
+    Minus,       // of `strip`
+    ChannelDial, // drag the channel A dial of `strip` up by `pixels`
+    ValueDial,   // the same for value B
+    DelayDial,   // the change delay dial
+    Select,      // program `strip`
+  } kind;
+  int strip = 0;
+  int pixels = 0;
+};
+
+constexpr int kValueBY = 188;
+
+} // namespace
+
+TEST_F(PanelInOneHost, ScriptedEditsGiveTheBankTheProgramModelGives)
+{
+  Start();
+  testsupport::DirectHost::Reset();
+  int status = 0;
+  VSTPlugin model(testsupport::DirectHost::Callback, status);
+  auto modelColumn = [&](int strip) { return model.CurrentProgram().ColumnOf(strip); };
+  auto columns = [&] {
+    int32_t order[16];
+    return model.CurrentProgram().StripsInDisplayOrder(order);
+  };
+
+  const std::vector<Step> script = {
+      {Step::Plus},
+      {Step::Plus},
+      {Step::Plus},
+      {Step::ChannelDial, 2, 22},
+      {Step::ChannelDial, 3, 12},
+      {Step::ValueDial, 1, 30},
+      {Step::Minus, 2},
+      {Step::Select, 4},
+      {Step::Plus},
+      {Step::ChannelDial, 1, 40},
+      {Step::DelayDial, 0, 16},
+      {Step::Select, 0},
+      {Step::Plus},
+      {Step::ValueDial, 2, 8},
+      {Step::Minus, 1},
+      {Step::Plus},
+      {Step::Plus},
+      {Step::Minus, 3},
+  };
+  for (size_t i = 0; i < script.size(); ++i) {
+    const Step& step = script[i];
+    SCOPED_TRACE("step " + std::to_string(i));
+    switch (step.kind) {
+    case Step::Plus:
+      host->Click(kAddX, kButtonRowY);
+      model.CurrentProgram().AddStrip();
+      break;
+    case Step::Minus:
+      host->Click(RemoveX(modelColumn(step.strip)), kButtonRowY);
+      model.CurrentProgram().RemoveStrip(step.strip);
+      break;
+    case Step::ChannelDial:
+    case Step::ValueDial: {
+      const int32_t index =
+          (step.kind == Step::ChannelDial ? param::kChannelA : param::kValueB) + step.strip;
+      const float before = Plugin().GetParameter(index);
+      host->Drag(DialX(modelColumn(step.strip)),
+                 step.kind == Step::ChannelDial ? kChannelAY : kValueBY, -step.pixels);
+      const float after = Plugin().GetParameter(index);
+      ASSERT_NE(after, before) << "the drag moved the dial";
+      model.setParameter(index, after);
+      break;
+    }
+    case Step::DelayDial: {
+      host->Drag(kChangeDelayX, kChangeDelayY, -step.pixels);
+      const float after = Plugin().GetParameter(param::kChangeDelay);
+      ASSERT_GT(after, 0.0f);
+      model.setParameter(param::kChangeDelay, after);
+      break;
+    }
+    case Step::Select: {
+      Plugin().SelectProgram(step.strip);
+      model.setProgram(step.strip);
+      // The editor's full refresh after a program change repairs the order.
+      int32_t order[16];
+      model.CurrentProgram().RepairStripOrder(order);
+      break;
+    }
+    }
+    ASSERT_TRUE(WaitWidth(120 + 25 * columns())) << "the editor shows the model's columns";
+  }
+  host->Pump(60);
+
+  const std::vector<uint8_t> edited = Plugin().GetChunk(false);
+  ASSERT_EQ(edited.size(), sizeof(VSTPluginProgram) * 128);
+  const auto* modelled = reinterpret_cast<const uint8_t*>(&model.Program(0));
+  for (size_t byte = 0; byte < edited.size(); ++byte)
+    ASSERT_EQ(edited[byte], modelled[byte]) << "program " << byte / 276 << ", byte " << byte % 276;
+  // The script reached what it set out to: strips in two programs, one removed
+  // and added again, a delay for all.
+  EXPECT_THAT(std::vector<int32_t>(model.Program(0).stripOrder, model.Program(0).stripOrder + 5),
+              testing::ElementsAre(0, 2, 1, 4, 16));
+  EXPECT_EQ(model.Program(4).stripCount, 2);
+  EXPECT_GT(model.Program(127).changeDelay, 0);
+}
+
+TEST_F(PanelInOneHost, RecordsStayWholeUnderHostThreadsWithTheEditorOpen)
+{
+  Start();
+  host->audio = false; // the stress's audio thread runs the blocks
+  int rounds = 0;
+  // The host's GUI loop meanwhile: refreshes on every notice, and now and
+  // then a "+" (the panel's own strip edits).
+  const testsupport::RecordStressCounts counts =
+      testsupport::RunRecordStress(Plugin().Effect(), std::chrono::milliseconds(900), [&] {
+        if (++rounds % 25 == 0)
+          host->Click(kAddX, kButtonRowY);
+        else
+          host->Pump(10);
+      });
+  EXPECT_GT(counts.blocks, 20);
+  EXPECT_GT(counts.dispatcherRounds, 50);
+  host->Pump(100);
+  testsupport::ExpectWholeRecords(testsupport::CopyLiveChunk(Plugin().Effect(), false));
+}
+
+// Built directly, so that the dials' values can be read.
+TEST(PanelValues, DelaysFromAChunkShowWithin999Seconds)
+{
+  Display* display = ActiveDisplay();
+  ASSERT_NE(display, nullptr);
+  testsupport::DirectHost::Reset();
+  int status = 0;
+  VSTPlugin plugin(testsupport::DirectHost::Callback, status);
+  const Window window =
+      XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 520, 238, 0, 0, 0);
+  XMapWindow(display, window);
+  XSync(display, False);
+  SPluginEditor* editor = plugin.PluginEditor();
+  ASSERT_EQ(editor->open(reinterpret_cast<void*>(window)), 1);
+
+  std::vector<uint8_t> chunk(sizeof(VSTPluginProgram));
+  CopyProgram(*reinterpret_cast<VSTPluginProgram*>(chunk.data()), plugin.CurrentProgram());
+  auto& record = *reinterpret_cast<VSTPluginProgram*>(chunk.data());
+  record.initDelay = INT32_MAX;
+  record.changeDelay = INT32_MIN;
+  ASSERT_EQ(plugin.setChunk(chunk.data(), static_cast<int32_t>(chunk.size()), true), 1);
+  XLockDisplay(display);
+  editor->update();
+  const int init = editor->Panel()->initDelayDial->GetValue();
+  const int change = editor->Panel()->changeDelayDial->GetValue();
+  XUnlockDisplay(display);
+  EXPECT_EQ(init, 999);
+  EXPECT_EQ(change, 0);
+
+  editor->close();
+  XDestroyWindow(display, window);
+  XSync(display, False);
 }
 
 INSTANTIATE_TEST_SUITE_P(HostModels, Panel, ::testing::ValuesIn(qhost::AllHostStyles()),

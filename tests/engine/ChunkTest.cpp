@@ -158,7 +158,7 @@ TEST_F(Chunks, ProgramChunkLoadsIntoTheCurrentProgramAndSendsAsAChange)
 TEST_F(Chunks, OlderProgramChunkKeepsTheNewerOptions)
 {
   Set(param::kSendOnInit, 1.0f);
-  Set(param::kInitDelay, 7.0f / 999.0f);
+  Set(param::kInitDelay, param::Decode(7, param::kDelay));
   auto program = Plugin().GetChunk(true);
   program.resize(264);
   auto* record = reinterpret_cast<VSTPluginProgram*>(program.data());

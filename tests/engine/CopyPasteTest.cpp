@@ -43,7 +43,7 @@ TEST_F(CopyPaste, PasteBringsStripsOrderAndThruButKeepsTheName)
   three.stripCount = 2;
   Set(param::kThru, 1.0f);
   Set(param::kSendOnChange, 1.0f);
-  Set(param::kChangeDelay, 12.0f / 999.0f);
+  Set(param::kChangeDelay, param::Decode(12, param::kDelay));
   plugin->copySelProgram();
 
   Set(param::kSendOnChange, 0.0f);
@@ -103,7 +103,7 @@ TEST_F(CopyPaste, PasteStopsTheCountdownWhoseOptionItTurnsOff)
 {
   plugin->copySelProgram(); // send on change off
   Set(param::kSendOnChange, 1.0f);
-  Set(param::kChangeDelay, 2.0f / 999.0f);
+  Set(param::kChangeDelay, param::Decode(2, param::kDelay));
   plugin->setProgram(4);
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   ASSERT_TRUE(plugin->TimerRunning());

@@ -63,7 +63,7 @@ TEST_F(MidiPath, UnusedStripsAndIncompleteMessagesAreSkipped)
 {
   Store(0, false, 0, 1, 7, 100);
   Store(0, true, 0, 1, 10, 5);
-  Set(param::kValueB, 0.0f); // value 0: message B is off
+  Set(param::kValueB, 0.0f);     // value 0: message B is off
   Store(5, false, 0, 1, 11, 50); // strip 5 is not in use
   Store(5, true, 0, 1, 12, 50);
   Resend();
@@ -138,8 +138,7 @@ TEST_F(MidiPath, HeldNoteTableDropsNewNotesWhenFull)
 {
   Set(param::kThru, 1.0f);
   for (int i = 0; i < 257; ++i) {
-    Plugin().QueueMidi(static_cast<uint8_t>(0x90 + i / 128), static_cast<uint8_t>(i % 128),
-                       0x40);
+    Plugin().QueueMidi(static_cast<uint8_t>(0x90 + i / 128), static_cast<uint8_t>(i % 128), 0x40);
     if (i == 199) // stay within the 256 input events of one block
       Plugin().RunBlock();
   }
@@ -161,7 +160,7 @@ TEST_F(MidiPath, ProgramChangeInputSelectsWhenSwitchingIsOn)
   Plugin().RunBlock();
   EXPECT_EQ(Plugin().CurrentProgram(), 5);
   EXPECT_THAT(Midi(), IsEmpty()) << "never passed on, even with thru";
-  Plugin().RunBlocks(2); // thru is off in program 5: its release takes two blocks
+  Plugin().RunBlocks(2);                // thru is off in program 5: its release takes two blocks
   Plugin().QueueMidi(0xCF, 0x07, 0x00); // any channel
   Plugin().RunBlock();
   EXPECT_EQ(Plugin().CurrentProgram(), 7);
@@ -286,4 +285,64 @@ TEST_F(MidiPath, StoredMessagesWaitForTheNextBlockWhenTheOutputIsFull)
   EXPECT_EQ(Midi().size(), 256u);
   Plugin().RunBlock();
   EXPECT_THAT(Midi(), ElementsAre("B0 07 64")) << "not lost";
+}
+
+TEST_F(MidiPath, StoredBytesNoDialCanSetAreNotSent)
+{
+  // A chunk may carry channels above 16 and numbers or values above 128;
+  // sent with 8-bit arithmetic they would become other messages.
+  Store(0, false, 0, 1, 7, 100);
+  Store(0, true, 0, 2, 74, 64);
+  std::vector<uint8_t> chunk = Plugin().GetChunk(true);
+  ASSERT_EQ(chunk.size(), 276u);
+  constexpr size_t kStrip0 = 48;
+  const uint8_t channelA = 3, channelB = 4, numberB = 6, valueA = 7;
+  for (uint8_t channel : {17, 65}) {
+    chunk[kStrip0 + channelA] = channel;
+    ASSERT_EQ(Plugin().SetChunk(chunk, true), 1);
+    Resend();
+    Plugin().RunBlock();
+    EXPECT_THAT(Midi(), ElementsAre("B1 4A 40")) << "channel " << int(channel);
+  }
+  chunk[kStrip0 + channelA] = 1;
+  chunk[kStrip0 + valueA] = 200;
+  chunk[kStrip0 + numberB] = 129;
+  ASSERT_EQ(Plugin().SetChunk(chunk, true), 1);
+  Resend();
+  Plugin().RunBlock();
+  EXPECT_THAT(Midi(), IsEmpty());
+  chunk[kStrip0 + valueA] = 128;
+  chunk[kStrip0 + channelB] = 16;
+  chunk[kStrip0 + numberB] = 128;
+  ASSERT_EQ(Plugin().SetChunk(chunk, true), 1);
+  Resend();
+  Plugin().RunBlock();
+  EXPECT_THAT(Midi(), ElementsAre("B0 07 7F", "BF 7F 40"));
+}
+
+TEST_F(MidiPath, PassedEventsClaimOnlyTheBytesOfTheirRecord)
+{
+  // A host event that claims more bytes than a MIDI record holds goes back
+  // to the host with the record's own size.
+  std::vector<int32_t> sizes;
+  Plugin().Config().onEvents = [&](const VstEvents& events) {
+    VstEvent* const* list = events.events;
+    for (int32_t i = 0; i < events.numEvents; ++i)
+      sizes.push_back(list[i]->byteSize);
+  };
+  Set(param::kThru, 1.0f);
+  Plugin().RunBlocks(2);
+  VstMidiEvent event{};
+  event.type = kVstMidiType;
+  event.byteSize = 1000;
+  event.midiData[0] = 0xB0;
+  event.midiData[1] = 0x01;
+  event.midiData[2] = 0x40;
+  VstEventBlock<1> block{};
+  block.numEvents = 1;
+  block.events[0] = reinterpret_cast<VstEvent*>(&event);
+  Plugin().Dispatch(effProcessEvents, 0, 0, &block);
+  Plugin().RunBlock();
+  EXPECT_THAT(Midi(), ElementsAre("B0 01 40"));
+  EXPECT_THAT(sizes, ElementsAre(static_cast<int32_t>(sizeof(VstMidiEvent)) - 8));
 }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
 using testsupport::DirectHost;
 using testsupport::PluginTest;
@@ -77,6 +78,38 @@ TEST_F(Parameters, OutOfRangeValuesAndIndicesChangeNothing)
   EXPECT_EQ(Get(100000), 0.0f);
   Set(param::kChannelA, std::nanf(""));
   EXPECT_EQ(Get(param::kChannelA), 0.0f);
+}
+
+TEST_F(Parameters, NonFiniteValuesOnEveryIndexChangeNothing)
+{
+  Start();
+  Plugin().RunBlocks(2);
+  Midi();
+  const std::vector<uint8_t> before = Plugin().GetChunk(false);
+  for (float value : {std::nanf(""), -std::nanf(""), INFINITY, -INFINITY, 1e30f, -1e30f}) {
+    for (int32_t index = -1; index <= 142; ++index)
+      Set(index, value);
+  }
+  EXPECT_EQ(Plugin().GetChunk(false), before);
+  Plugin().RunBlocks(2);
+  EXPECT_TRUE(Midi().empty()) << "not even a resend";
+  for (int32_t index = 0; index < 142; ++index)
+    EXPECT_TRUE(std::isfinite(Get(index))) << index;
+}
+
+TEST_F(Parameters, DelaysFromAChunkReadWithin999Seconds)
+{
+  std::vector<uint8_t> bank = Plugin().GetChunk(false);
+  for (size_t p = 0; p < 128; ++p) {
+    const int32_t init = INT32_MAX;
+    const int32_t change = -5;
+    std::memcpy(bank.data() + 276 * p + 268, &init, sizeof init);
+    std::memcpy(bank.data() + 276 * p + 272, &change, sizeof change);
+  }
+  ASSERT_EQ(Plugin().SetChunk(bank, false), 1);
+  EXPECT_EQ(Get(param::kInitDelay), 999.0f * (1.0f / 999.0f));
+  EXPECT_EQ(Get(param::kChangeDelay), 0.0f);
+  EXPECT_EQ(Plugin().GetChunk(false), bank) << "the stored bytes stay as loaded";
 }
 
 TEST_F(Parameters, GlobalOptionsAreWrittenIntoEveryProgram)

@@ -1,19 +1,40 @@
-// The audio path in steady state allocates nothing and takes no lock of the
-// system. This program replaces the allocator and the blocking calls of the
-// C library with counting versions (the plug-in, loaded through the host
-// layer, binds to them too) and counts what the audio thread calls while it
-// is inside the plug-in.
+// The audio path never allocates, waits, sleeps, yields or enters the kernel
+// (posting a semaphore aside). This program replaces the allocator, the
+// sleeps, the locks, the condition variables, the semaphore waits and a few
+// plain system calls of the C library with counting versions (the plug-in,
+// loaded through the host layer, binds to them too) and counts what the
+// audio thread calls while it is inside the plug-in, under every kind of
+// traffic another thread can cause at the same time.
 #include "engine/Parameters.h"
+#include "engine/VSTPluginProgram.h"
 #include "tests/testsupport/PluginFixture.h"
 
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <pthread.h>
+#include <sched.h>
 #include <semaphore.h>
+#include <sys/syscall.h>
+#include <time.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <cstdarg>
+#include <cstring>
+#include <functional>
+#include <new>
+#include <string>
 #include <thread>
+#include <vector>
+
+// The interposers must be seen by the plug-in's library; the build hides
+// what it does not mark.
+#define QUILLET_INTERPOSER __attribute__((visibility("default")))
 
 extern "C" {
 void* __libc_malloc(size_t);
@@ -24,76 +45,686 @@ void __libc_free(void*);
 
 namespace {
 
+// What is counted, by the name of the function (or operator) called.
+enum Call
+{
+  kMalloc,
+  kCalloc,
+  kRealloc,
+  kFree,
+  kPosixMemalign,
+  kAlignedAlloc,
+  kNew,
+  kDelete,
+  kNanosleep,
+  kClockNanosleep,
+  kUsleep,
+  kSleep,
+  kSchedYield,
+  kMutexLock,
+  kMutexTrylock,
+  kMutexTimedlock,
+  kMutexUnlock,
+  kSpinLock,
+  kSpinTrylock,
+  kRwlockRdlock,
+  kRwlockWrlock,
+  kCondWait,
+  kCondTimedwait,
+  kCondClockwait,
+  kCondSignal,
+  kCondBroadcast,
+  kSemWait,
+  kSemTimedwait,
+  kSemClockwait,
+  kSemTrywait,
+  kWrite,
+  kRead,
+  kPoll,
+  kSyscall,
+  kCalls
+};
+
+const char* const kNames[kCalls] = {"malloc",
+                                    "calloc",
+                                    "realloc",
+                                    "free",
+                                    "posix_memalign",
+                                    "aligned_alloc",
+                                    "operator new",
+                                    "operator delete",
+                                    "nanosleep",
+                                    "clock_nanosleep",
+                                    "usleep",
+                                    "sleep",
+                                    "sched_yield",
+                                    "pthread_mutex_lock",
+                                    "pthread_mutex_trylock",
+                                    "pthread_mutex_timedlock",
+                                    "pthread_mutex_unlock",
+                                    "pthread_spin_lock",
+                                    "pthread_spin_trylock",
+                                    "pthread_rwlock_rdlock",
+                                    "pthread_rwlock_wrlock",
+                                    "pthread_cond_wait",
+                                    "pthread_cond_timedwait",
+                                    "pthread_cond_clockwait",
+                                    "pthread_cond_signal",
+                                    "pthread_cond_broadcast",
+                                    "sem_wait",
+                                    "sem_timedwait",
+                                    "sem_clockwait",
+                                    "sem_trywait",
+                                    "write",
+                                    "read",
+                                    "poll",
+                                    "syscall"};
+
 // Set on the audio thread while it runs the plug-in's audio path.
 thread_local bool measuring = false;
-std::atomic<int> allocations{0};
-std::atomic<int> blockingCalls{0};
+std::atomic<int> counts[kCalls];
 
-bool Counting() { return measuring && !qhost::InHostCallback(); }
-
-template <typename Function>
-Function Next(const char* name)
+void Count(Call call)
 {
-  return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
+  if (measuring && !qhost::InHostCallback())
+    counts[call].fetch_add(1, std::memory_order_relaxed);
+}
+
+void ResetCounts()
+{
+  for (auto& count : counts)
+    count = 0;
+}
+
+// "name xN " for every function that was called, or "nothing".
+std::string Counted()
+{
+  std::string text;
+  for (int call = 0; call < kCalls; ++call) {
+    if (counts[call] > 0)
+      text += std::string(kNames[call]) + " x" + std::to_string(counts[call].load()) + " ";
+  }
+  return text.empty() ? "nothing" : text;
+}
+
+// The C library's own version of an interposed function, looked up once.
+// Every one is looked up before main (dlsym may allocate), see below.
+template <typename Function> class Next
+{
+public:
+  // Constant-initialised, so that it works before any constructor has run.
+  constexpr explicit Next(const char* name_) : name(name_) {}
+  Function operator*()
+  {
+    void* function = pointer.load(std::memory_order_acquire);
+    if (!function) {
+      function = dlsym(RTLD_NEXT, name);
+      pointer.store(function, std::memory_order_release);
+    }
+    return reinterpret_cast<Function>(function);
+  }
+
+private:
+  const char* name;
+  std::atomic<void*> pointer{nullptr};
+};
+
+Next<int (*)(void**, size_t, size_t)> nextPosixMemalign("posix_memalign");
+Next<void* (*)(size_t, size_t)> nextAlignedAlloc("aligned_alloc");
+Next<int (*)(const timespec*, timespec*)> nextNanosleep("nanosleep");
+Next<int (*)(clockid_t, int, const timespec*, timespec*)> nextClockNanosleep("clock_nanosleep");
+Next<int (*)(useconds_t)> nextUsleep("usleep");
+Next<unsigned (*)(unsigned)> nextSleep("sleep");
+Next<int (*)()> nextSchedYield("sched_yield");
+Next<int (*)(pthread_mutex_t*)> nextMutexLock("pthread_mutex_lock");
+Next<int (*)(pthread_mutex_t*)> nextMutexTrylock("pthread_mutex_trylock");
+Next<int (*)(pthread_mutex_t*, const timespec*)> nextMutexTimedlock("pthread_mutex_timedlock");
+Next<int (*)(pthread_mutex_t*)> nextMutexUnlock("pthread_mutex_unlock");
+Next<int (*)(pthread_spinlock_t*)> nextSpinLock("pthread_spin_lock");
+Next<int (*)(pthread_spinlock_t*)> nextSpinTrylock("pthread_spin_trylock");
+Next<int (*)(pthread_rwlock_t*)> nextRwlockRdlock("pthread_rwlock_rdlock");
+Next<int (*)(pthread_rwlock_t*)> nextRwlockWrlock("pthread_rwlock_wrlock");
+Next<int (*)(pthread_cond_t*, pthread_mutex_t*)> nextCondWait("pthread_cond_wait");
+Next<int (*)(pthread_cond_t*, pthread_mutex_t*, const timespec*)>
+    nextCondTimedwait("pthread_cond_timedwait");
+Next<int (*)(pthread_cond_t*, pthread_mutex_t*, clockid_t, const timespec*)>
+    nextCondClockwait("pthread_cond_clockwait");
+Next<int (*)(pthread_cond_t*)> nextCondSignal("pthread_cond_signal");
+Next<int (*)(pthread_cond_t*)> nextCondBroadcast("pthread_cond_broadcast");
+Next<int (*)(sem_t*)> nextSemWait("sem_wait");
+Next<int (*)(sem_t*, const timespec*)> nextSemTimedwait("sem_timedwait");
+Next<int (*)(sem_t*, clockid_t, const timespec*)> nextSemClockwait("sem_clockwait");
+Next<int (*)(sem_t*)> nextSemTrywait("sem_trywait");
+Next<ssize_t (*)(int, const void*, size_t)> nextWrite("write");
+Next<ssize_t (*)(int, void*, size_t)> nextRead("read");
+Next<int (*)(pollfd*, nfds_t, int)> nextPoll("poll");
+Next<long (*)(long, ...)> nextSyscall("syscall");
+
+// Looks every function up before the tests run.
+const bool resolvedEarly = [] {
+  static_cast<void>(*nextPosixMemalign);
+  static_cast<void>(*nextAlignedAlloc);
+  static_cast<void>(*nextNanosleep);
+  static_cast<void>(*nextClockNanosleep);
+  static_cast<void>(*nextUsleep);
+  static_cast<void>(*nextSleep);
+  static_cast<void>(*nextSchedYield);
+  static_cast<void>(*nextMutexLock);
+  static_cast<void>(*nextMutexTrylock);
+  static_cast<void>(*nextMutexTimedlock);
+  static_cast<void>(*nextMutexUnlock);
+  static_cast<void>(*nextSpinLock);
+  static_cast<void>(*nextSpinTrylock);
+  static_cast<void>(*nextRwlockRdlock);
+  static_cast<void>(*nextRwlockWrlock);
+  static_cast<void>(*nextCondWait);
+  static_cast<void>(*nextCondTimedwait);
+  static_cast<void>(*nextCondClockwait);
+  static_cast<void>(*nextCondSignal);
+  static_cast<void>(*nextCondBroadcast);
+  static_cast<void>(*nextSemWait);
+  static_cast<void>(*nextSemTimedwait);
+  static_cast<void>(*nextSemClockwait);
+  static_cast<void>(*nextSemTrywait);
+  static_cast<void>(*nextWrite);
+  static_cast<void>(*nextRead);
+  static_cast<void>(*nextPoll);
+  static_cast<void>(*nextSyscall);
+  return true;
+}();
+
+void* AlignedNew(size_t size, std::align_val_t alignment)
+{
+  void* pointer = nullptr;
+  const size_t align = std::max(static_cast<size_t>(alignment), sizeof(void*));
+  if ((*nextPosixMemalign)(&pointer, align, size ? size : 1) != 0)
+    throw std::bad_alloc();
+  return pointer;
 }
 
 } // namespace
 
+// ------------------------------------------------------------ allocation
+
 extern "C" {
 
-void* malloc(size_t size)
+QUILLET_INTERPOSER void* malloc(size_t size)
 {
-  if (Counting())
-    ++allocations;
+  Count(kMalloc);
   return __libc_malloc(size);
 }
 
-void* calloc(size_t count, size_t size)
+QUILLET_INTERPOSER void* calloc(size_t count, size_t size)
 {
-  if (Counting())
-    ++allocations;
+  Count(kCalloc);
   return __libc_calloc(count, size);
 }
 
-void* realloc(void* pointer, size_t size)
+QUILLET_INTERPOSER void* realloc(void* pointer, size_t size)
 {
-  if (Counting())
-    ++allocations;
+  Count(kRealloc);
   return __libc_realloc(pointer, size);
 }
 
-void free(void* pointer)
+QUILLET_INTERPOSER void free(void* pointer)
 {
-  if (Counting() && pointer)
-    ++allocations;
+  if (pointer)
+    Count(kFree);
   __libc_free(pointer);
 }
 
-int pthread_mutex_lock(pthread_mutex_t* mutex)
+QUILLET_INTERPOSER int posix_memalign(void** pointer, size_t alignment, size_t size)
 {
-  static auto next = Next<int (*)(pthread_mutex_t*)>("pthread_mutex_lock");
-  if (Counting())
-    ++blockingCalls;
-  return next(mutex);
+  Count(kPosixMemalign);
+  return (*nextPosixMemalign)(pointer, alignment, size);
 }
 
-int pthread_cond_wait(pthread_cond_t* condition, pthread_mutex_t* mutex)
+QUILLET_INTERPOSER void* aligned_alloc(size_t alignment, size_t size)
 {
-  static auto next = Next<int (*)(pthread_cond_t*, pthread_mutex_t*)>("pthread_cond_wait");
-  if (Counting())
-    ++blockingCalls;
-  return next(condition, mutex);
-}
-
-int sem_wait(sem_t* semaphore)
-{
-  static auto next = Next<int (*)(sem_t*)>("sem_wait");
-  if (Counting())
-    ++blockingCalls;
-  return next(semaphore);
+  Count(kAlignedAlloc);
+  return (*nextAlignedAlloc)(alignment, size);
 }
 
 } // extern "C"
+
+QUILLET_INTERPOSER void* operator new(size_t size)
+{
+  Count(kNew);
+  if (void* pointer = __libc_malloc(size ? size : 1))
+    return pointer;
+  throw std::bad_alloc();
+}
+QUILLET_INTERPOSER void* operator new[](size_t size)
+{
+  Count(kNew);
+  if (void* pointer = __libc_malloc(size ? size : 1))
+    return pointer;
+  throw std::bad_alloc();
+}
+QUILLET_INTERPOSER void* operator new(size_t size, const std::nothrow_t&) noexcept
+{
+  Count(kNew);
+  return __libc_malloc(size ? size : 1);
+}
+QUILLET_INTERPOSER void* operator new[](size_t size, const std::nothrow_t&) noexcept
+{
+  Count(kNew);
+  return __libc_malloc(size ? size : 1);
+}
+QUILLET_INTERPOSER void* operator new(size_t size, std::align_val_t alignment)
+{
+  Count(kNew);
+  return AlignedNew(size, alignment);
+}
+QUILLET_INTERPOSER void* operator new[](size_t size, std::align_val_t alignment)
+{
+  Count(kNew);
+  return AlignedNew(size, alignment);
+}
+QUILLET_INTERPOSER void operator delete(void* pointer) noexcept
+{
+  if (pointer)
+    Count(kDelete);
+  __libc_free(pointer);
+}
+QUILLET_INTERPOSER void operator delete[](void* pointer) noexcept
+{
+  if (pointer)
+    Count(kDelete);
+  __libc_free(pointer);
+}
+QUILLET_INTERPOSER void operator delete(void* pointer, size_t) noexcept
+{
+  operator delete(pointer);
+}
+QUILLET_INTERPOSER void operator delete[](void* pointer, size_t) noexcept
+{
+  operator delete[](pointer);
+}
+QUILLET_INTERPOSER void operator delete(void* pointer, std::align_val_t) noexcept
+{
+  operator delete(pointer);
+}
+QUILLET_INTERPOSER void operator delete[](void* pointer, std::align_val_t) noexcept
+{
+  operator delete[](pointer);
+}
+QUILLET_INTERPOSER void operator delete(void* pointer, size_t, std::align_val_t) noexcept
+{
+  operator delete(pointer);
+}
+QUILLET_INTERPOSER void operator delete[](void* pointer, size_t, std::align_val_t) noexcept
+{
+  operator delete[](pointer);
+}
+
+// --------------------------------------------------- waits and the kernel
+
+extern "C" {
+
+QUILLET_INTERPOSER int nanosleep(const timespec* request, timespec* remaining)
+{
+  Count(kNanosleep);
+  return (*nextNanosleep)(request, remaining);
+}
+
+QUILLET_INTERPOSER int clock_nanosleep(clockid_t clock, int flags, const timespec* request,
+                                       timespec* remaining)
+{
+  Count(kClockNanosleep);
+  return (*nextClockNanosleep)(clock, flags, request, remaining);
+}
+
+QUILLET_INTERPOSER int usleep(useconds_t microseconds)
+{
+  Count(kUsleep);
+  return (*nextUsleep)(microseconds);
+}
+
+QUILLET_INTERPOSER unsigned sleep(unsigned seconds)
+{
+  Count(kSleep);
+  return (*nextSleep)(seconds);
+}
+
+QUILLET_INTERPOSER int sched_yield()
+{
+  Count(kSchedYield);
+  return (*nextSchedYield)();
+}
+
+QUILLET_INTERPOSER int pthread_mutex_lock(pthread_mutex_t* mutex)
+{
+  Count(kMutexLock);
+  return (*nextMutexLock)(mutex);
+}
+
+QUILLET_INTERPOSER int pthread_mutex_trylock(pthread_mutex_t* mutex)
+{
+  Count(kMutexTrylock);
+  return (*nextMutexTrylock)(mutex);
+}
+
+QUILLET_INTERPOSER int pthread_mutex_timedlock(pthread_mutex_t* mutex, const timespec* deadline)
+{
+  Count(kMutexTimedlock);
+  return (*nextMutexTimedlock)(mutex, deadline);
+}
+
+QUILLET_INTERPOSER int pthread_mutex_unlock(pthread_mutex_t* mutex)
+{
+  Count(kMutexUnlock);
+  return (*nextMutexUnlock)(mutex);
+}
+
+QUILLET_INTERPOSER int pthread_spin_lock(pthread_spinlock_t* lock)
+{
+  Count(kSpinLock);
+  return (*nextSpinLock)(lock);
+}
+
+QUILLET_INTERPOSER int pthread_spin_trylock(pthread_spinlock_t* lock)
+{
+  Count(kSpinTrylock);
+  return (*nextSpinTrylock)(lock);
+}
+
+QUILLET_INTERPOSER int pthread_rwlock_rdlock(pthread_rwlock_t* lock)
+{
+  Count(kRwlockRdlock);
+  return (*nextRwlockRdlock)(lock);
+}
+
+QUILLET_INTERPOSER int pthread_rwlock_wrlock(pthread_rwlock_t* lock)
+{
+  Count(kRwlockWrlock);
+  return (*nextRwlockWrlock)(lock);
+}
+
+QUILLET_INTERPOSER int pthread_cond_wait(pthread_cond_t* condition, pthread_mutex_t* mutex)
+{
+  Count(kCondWait);
+  return (*nextCondWait)(condition, mutex);
+}
+
+QUILLET_INTERPOSER int pthread_cond_timedwait(pthread_cond_t* condition, pthread_mutex_t* mutex,
+                                              const timespec* deadline)
+{
+  Count(kCondTimedwait);
+  return (*nextCondTimedwait)(condition, mutex, deadline);
+}
+
+QUILLET_INTERPOSER int pthread_cond_clockwait(pthread_cond_t* condition, pthread_mutex_t* mutex,
+                                              clockid_t clock, const timespec* deadline)
+{
+  Count(kCondClockwait);
+  return (*nextCondClockwait)(condition, mutex, clock, deadline);
+}
+
+QUILLET_INTERPOSER int pthread_cond_signal(pthread_cond_t* condition)
+{
+  Count(kCondSignal);
+  return (*nextCondSignal)(condition);
+}
+
+QUILLET_INTERPOSER int pthread_cond_broadcast(pthread_cond_t* condition)
+{
+  Count(kCondBroadcast);
+  return (*nextCondBroadcast)(condition);
+}
+
+QUILLET_INTERPOSER int sem_wait(sem_t* semaphore)
+{
+  Count(kSemWait);
+  return (*nextSemWait)(semaphore);
+}
+
+QUILLET_INTERPOSER int sem_timedwait(sem_t* semaphore, const timespec* deadline)
+{
+  Count(kSemTimedwait);
+  return (*nextSemTimedwait)(semaphore, deadline);
+}
+
+QUILLET_INTERPOSER int sem_clockwait(sem_t* semaphore, clockid_t clock, const timespec* deadline)
+{
+  Count(kSemClockwait);
+  return (*nextSemClockwait)(semaphore, clock, deadline);
+}
+
+QUILLET_INTERPOSER int sem_trywait(sem_t* semaphore)
+{
+  Count(kSemTrywait);
+  return (*nextSemTrywait)(semaphore);
+}
+
+QUILLET_INTERPOSER ssize_t write(int file, const void* data, size_t size)
+{
+  Count(kWrite);
+  return (*nextWrite)(file, data, size);
+}
+
+QUILLET_INTERPOSER ssize_t read(int file, void* data, size_t size)
+{
+  Count(kRead);
+  return (*nextRead)(file, data, size);
+}
+
+QUILLET_INTERPOSER int poll(pollfd* files, nfds_t count, int timeout)
+{
+  Count(kPoll);
+  return (*nextPoll)(files, count, timeout);
+}
+
+QUILLET_INTERPOSER long syscall(long number, ...)
+{
+  Count(kSyscall);
+  va_list arguments;
+  va_start(arguments, number);
+  long a[6];
+  for (long& argument : a)
+    argument = va_arg(arguments, long);
+  va_end(arguments);
+  return (*nextSyscall)(number, a[0], a[1], a[2], a[3], a[4], a[5]);
+}
+
+} // extern "C"
+
+// ------------------------------------------------------------------ tests
+
+namespace {
+
+// Runs `call` as the audio thread would (counted) and returns what it
+// counted.
+std::vector<int> CountedDuring(const std::function<void()>& call)
+{
+  ResetCounts();
+  measuring = true;
+  call();
+  measuring = false;
+  std::vector<int> result;
+  for (auto& count : counts)
+    result.push_back(count.load());
+  return result;
+}
+
+// The global lookup, which is what the plug-in's calls bind to.
+template <typename Function> Function Global(const char* name)
+{
+  return reinterpret_cast<Function>(dlsym(RTLD_DEFAULT, name));
+}
+
+} // namespace
+
+TEST(RealtimeCounters, EveryCounterSeesADeliberateCall)
+{
+  ASSERT_TRUE(resolvedEarly);
+  const timespec zero{0, 0};
+  timespec past{};
+  clock_gettime(CLOCK_REALTIME, &past);
+  pthread_mutex_t mutex = PTHREAD_MUTEX_INITIALIZER;
+  pthread_cond_t condition = PTHREAD_COND_INITIALIZER;
+  pthread_spinlock_t spin;
+  pthread_spin_init(&spin, PTHREAD_PROCESS_PRIVATE);
+  pthread_rwlock_t rwlock = PTHREAD_RWLOCK_INITIALIZER;
+  sem_t semaphore;
+  sem_init(&semaphore, 0, 8);
+  const int null = open("/dev/null", O_RDWR);
+  ASSERT_GE(null, 0);
+  const char* newName = sizeof(size_t) == 8 ? "_Znwm" : "_Znwj";
+
+  struct Probe
+  {
+    Call call;
+    const char* symbol;
+    std::function<void()> run;
+  };
+  const std::vector<Probe> probes = {
+      {kMalloc, "malloc", [] { __libc_free(Global<void* (*)(size_t)>("malloc")(16)); }},
+      {kCalloc, "calloc", [] { __libc_free(Global<void* (*)(size_t, size_t)>("calloc")(1, 16)); }},
+      {kRealloc, "realloc",
+       [] { __libc_free(Global<void* (*)(void*, size_t)>("realloc")(nullptr, 16)); }},
+      {kFree, "free", [] { Global<void (*)(void*)>("free")(__libc_malloc(16)); }},
+      {kPosixMemalign, "posix_memalign",
+       [] {
+         void* pointer = nullptr;
+         Global<int (*)(void**, size_t, size_t)>("posix_memalign")(&pointer, 64, 64);
+         __libc_free(pointer);
+       }},
+      {kAlignedAlloc, "aligned_alloc",
+       [] { __libc_free(Global<void* (*)(size_t, size_t)>("aligned_alloc")(64, 64)); }},
+      {kNew, newName, [&] { __libc_free(Global<void* (*)(size_t)>(newName)(16)); }},
+      {kDelete, "_ZdlPv", [] { Global<void (*)(void*)>("_ZdlPv")(__libc_malloc(16)); }},
+      {kNanosleep, "nanosleep",
+       [&] { Global<int (*)(const timespec*, timespec*)>("nanosleep")(&zero, nullptr); }},
+      {kClockNanosleep, "clock_nanosleep",
+       [&] {
+         Global<int (*)(clockid_t, int, const timespec*, timespec*)>("clock_nanosleep")(
+             CLOCK_MONOTONIC, 0, &zero, nullptr);
+       }},
+      {kUsleep, "usleep", [] { Global<int (*)(useconds_t)>("usleep")(0); }},
+      {kSleep, "sleep", [] { Global<unsigned (*)(unsigned)>("sleep")(0); }},
+      {kSchedYield, "sched_yield", [] { Global<int (*)()>("sched_yield")(); }},
+      {kMutexLock, "pthread_mutex_lock",
+       [&] {
+         Global<int (*)(pthread_mutex_t*)>("pthread_mutex_lock")(&mutex);
+         (*nextMutexUnlock)(&mutex);
+       }},
+      {kMutexTrylock, "pthread_mutex_trylock",
+       [&] {
+         Global<int (*)(pthread_mutex_t*)>("pthread_mutex_trylock")(&mutex);
+         (*nextMutexUnlock)(&mutex);
+       }},
+      {kMutexTimedlock, "pthread_mutex_timedlock",
+       [&] {
+         Global<int (*)(pthread_mutex_t*, const timespec*)>("pthread_mutex_timedlock")(&mutex,
+                                                                                       &past);
+         (*nextMutexUnlock)(&mutex);
+       }},
+      {kMutexUnlock, "pthread_mutex_unlock",
+       [&] {
+         (*nextMutexLock)(&mutex);
+         Global<int (*)(pthread_mutex_t*)>("pthread_mutex_unlock")(&mutex);
+       }},
+      {kSpinLock, "pthread_spin_lock",
+       [&] {
+         Global<int (*)(pthread_spinlock_t*)>("pthread_spin_lock")(&spin);
+         pthread_spin_unlock(&spin);
+       }},
+      {kSpinTrylock, "pthread_spin_trylock",
+       [&] {
+         Global<int (*)(pthread_spinlock_t*)>("pthread_spin_trylock")(&spin);
+         pthread_spin_unlock(&spin);
+       }},
+      {kRwlockRdlock, "pthread_rwlock_rdlock",
+       [&] {
+         Global<int (*)(pthread_rwlock_t*)>("pthread_rwlock_rdlock")(&rwlock);
+         pthread_rwlock_unlock(&rwlock);
+       }},
+      {kRwlockWrlock, "pthread_rwlock_wrlock",
+       [&] {
+         Global<int (*)(pthread_rwlock_t*)>("pthread_rwlock_wrlock")(&rwlock);
+         pthread_rwlock_unlock(&rwlock);
+       }},
+      {kCondWait, "pthread_cond_wait",
+       [&] {
+         // Another thread signals once this one waits (it needs the mutex).
+         bool signalled = false;
+         (*nextMutexLock)(&mutex);
+         std::thread signaller([&] {
+           (*nextMutexLock)(&mutex);
+           signalled = true;
+           (*nextCondSignal)(&condition);
+           (*nextMutexUnlock)(&mutex);
+         });
+         auto wait = Global<int (*)(pthread_cond_t*, pthread_mutex_t*)>("pthread_cond_wait");
+         while (!signalled)
+           wait(&condition, &mutex);
+         (*nextMutexUnlock)(&mutex);
+         signaller.join();
+       }},
+      {kCondTimedwait, "pthread_cond_timedwait",
+       [&] {
+         (*nextMutexLock)(&mutex);
+         Global<int (*)(pthread_cond_t*, pthread_mutex_t*, const timespec*)>(
+             "pthread_cond_timedwait")(&condition, &mutex, &past);
+         (*nextMutexUnlock)(&mutex);
+       }},
+      {kCondClockwait, "pthread_cond_clockwait",
+       [&] {
+         timespec now{};
+         clock_gettime(CLOCK_MONOTONIC, &now);
+         (*nextMutexLock)(&mutex);
+         Global<int (*)(pthread_cond_t*, pthread_mutex_t*, clockid_t, const timespec*)>(
+             "pthread_cond_clockwait")(&condition, &mutex, CLOCK_MONOTONIC, &now);
+         (*nextMutexUnlock)(&mutex);
+       }},
+      {kCondSignal, "pthread_cond_signal",
+       [&] { Global<int (*)(pthread_cond_t*)>("pthread_cond_signal")(&condition); }},
+      {kCondBroadcast, "pthread_cond_broadcast",
+       [&] { Global<int (*)(pthread_cond_t*)>("pthread_cond_broadcast")(&condition); }},
+      {kSemWait, "sem_wait", [&] { Global<int (*)(sem_t*)>("sem_wait")(&semaphore); }},
+      {kSemTimedwait, "sem_timedwait",
+       [&] { Global<int (*)(sem_t*, const timespec*)>("sem_timedwait")(&semaphore, &past); }},
+      {kSemClockwait, "sem_clockwait",
+       [&] {
+         timespec now{};
+         clock_gettime(CLOCK_MONOTONIC, &now);
+         Global<int (*)(sem_t*, clockid_t, const timespec*)>("sem_clockwait")(
+             &semaphore, CLOCK_MONOTONIC, &now);
+       }},
+      {kSemTrywait, "sem_trywait", [&] { Global<int (*)(sem_t*)>("sem_trywait")(&semaphore); }},
+      {kWrite, "write",
+       [&] { Global<ssize_t (*)(int, const void*, size_t)>("write")(null, "x", 1); }},
+      {kRead, "read",
+       [&] {
+         char byte = 0;
+         Global<ssize_t (*)(int, void*, size_t)>("read")(null, &byte, 1);
+       }},
+      {kPoll, "poll", [] { Global<int (*)(pollfd*, nfds_t, int)>("poll")(nullptr, 0, 0); }},
+      {kSyscall, "syscall", [] { Global<long (*)(long, ...)>("syscall")(SYS_getpid); }},
+  };
+
+  std::vector<bool> probed(kCalls, false);
+  for (const Probe& probe : probes) {
+    SCOPED_TRACE(kNames[probe.call]);
+    probed[probe.call] = true;
+    ASSERT_NE(dlsym(RTLD_DEFAULT, probe.symbol), nullptr);
+    const std::vector<int> seen = CountedDuring(probe.run);
+    EXPECT_GE(seen[probe.call], 1) << "the counter missed a deliberate call";
+  }
+  for (int call = 0; call < kCalls; ++call)
+    EXPECT_TRUE(probed[call]) << kNames[call] << " has no probe";
+
+  // Outside the measured stretch nothing counts.
+  ResetCounts();
+  __libc_free(malloc(16));
+  usleep(0);
+  EXPECT_EQ(Counted(), "nothing");
+
+  close(null);
+  sem_destroy(&semaphore);
+  pthread_spin_destroy(&spin);
+}
 
 namespace {
 
@@ -112,70 +743,163 @@ protected:
     measuring = false;
   }
 
+  // Every program sends CC 7 = its number once selected; thru is on in all
+  // but program 3 (selecting it releases the held notes); preset switching
+  // and send on change are on, with this delay; send on init is off.
+  void LoadBank(int32_t changeDelay)
+  {
+    std::vector<uint8_t> bank = Plugin().GetChunk(false);
+    ASSERT_EQ(bank.size(), 128 * sizeof(VSTPluginProgram));
+    for (int program = 0; program < 128; ++program) {
+      VSTPluginProgram record;
+      std::memcpy(&record, &bank[program * sizeof record], sizeof record);
+      record.strips[0].inUse = 1;
+      record.strips[0].formatA = 0;
+      record.strips[0].channelA = 1;
+      record.strips[0].numberA = 8;
+      record.strips[0].valueA = static_cast<uint8_t>(program + 1);
+      record.midiThru = program == 3 ? 0 : 1;
+      record.presetSwitching = 1;
+      record.sendOnChange = 1;
+      record.sendOnInit = 0;
+      record.changeDelay = changeDelay;
+      std::memcpy(&bank[program * sizeof record], &record, sizeof record);
+    }
+    ASSERT_EQ(Plugin().SetChunk(bank, false), 1);
+    Plugin().SelectProgram(0); // the selection after the load
+  }
+
+  // `count` events of thru traffic (notes on and off, controllers, pitch
+  // bend), then the Program Changes given.
+  VstEvents* Traffic(int count, std::initializer_list<uint8_t> programChanges)
+  {
+    block.numEvents = 0;
+    auto add = [&](uint8_t status, uint8_t data1, uint8_t data2) {
+      VstMidiEvent& event = store[block.numEvents];
+      event = VstMidiEvent{};
+      event.type = kVstMidiType;
+      event.byteSize = 24;
+      event.deltaFrames = block.numEvents % kFrames;
+      event.midiData[0] = status;
+      event.midiData[1] = data1;
+      event.midiData[2] = data2;
+      block.events[block.numEvents] = reinterpret_cast<VstEvent*>(&event);
+      ++block.numEvents;
+    };
+    for (int i = 0; i < count; ++i) {
+      const uint8_t note = static_cast<uint8_t>(36 + (i / 2 + traffic) % 48);
+      switch (i % 4) {
+      case 0:
+        add(0x90, note, 0x40);
+        break;
+      case 1:
+        add(0x80, note, 0x40);
+        break;
+      case 2:
+        add(0xB1, 1, static_cast<uint8_t>(i & 0x7F));
+        break;
+      default:
+        add(0xE0, 0, 0x40);
+        break;
+      }
+    }
+    ++traffic;
+    for (uint8_t program : programChanges)
+      add(0xC0, program, 0);
+    return block.AsEvents();
+  }
+
   static constexpr int32_t kFrames = 512;
   float buffers[4][kFrames] = {};
   float* inputs[2] = {buffers[0], buffers[1]};
   float* outputs[2] = {buffers[2], buffers[3]};
+  VstMidiEvent store[256] = {};
+  VstEventBlock<256> block{};
+  int traffic = 0;
 };
 
 } // namespace
 
-TEST_F(AudioPath, SteadyStateNeitherAllocatesNorLocks)
+TEST_F(AudioPath, NeverAllocatesWaitsOrEntersTheKernelUnderAnyTraffic)
 {
-  // The counting must see the plug-in's calls, or the test proves nothing.
-  measuring = true;
-  void* probe = malloc(16);
-  free(probe);
-  measuring = false;
-  ASSERT_EQ(allocations.exchange(0), 2);
-
   Start();
-  Plugin().SetParameter(param::kThru, 1.0f);
-  Plugin().SetParameter(param::kPresetSwitching, 1.0f);
-  for (int32_t strip = 0; strip < 1; ++strip) {
-    Plugin().SetParameter(param::kChannelA + strip, 1.0f / 16.0f);
-    Plugin().SetParameter(param::kNumberA + strip, 8.0f / 128.0f);
-    Plugin().SetParameter(param::kValueA + strip, 100.0f / 128.0f);
-  }
-
-  // 200 events: note ons and offs through thru, controllers, and a Program
-  // Change back to the same program (selected on the audio thread).
-  VstMidiEvent store[200] = {};
-  VstEventBlock<200> block{};
-  block.numEvents = 200;
-  for (int i = 0; i < 200; ++i) {
-    VstMidiEvent& event = store[i];
-    event.type = kVstMidiType;
-    event.byteSize = 24;
-    const int note = 36 + (i / 2) % 48;
-    event.midiData[0] = i == 199 ? 0xC0 : (i % 2 == 0 ? 0x90 : 0x80);
-    event.midiData[1] = static_cast<uint8_t>(i == 199 ? 0 : note);
-    event.midiData[2] = 0x40;
-    block.events[i] = reinterpret_cast<VstEvent*>(&event);
-  }
-
+  LoadBank(0);
+  AEffect* effect = Effect();
   for (int i = 0; i < 20; ++i) // warm-up
-    Block(block.AsEvents());
-  allocations = 0;
-  blockingCalls = 0;
+    Block(Traffic(40, {static_cast<uint8_t>(i % 8)}));
+  ResetCounts();
 
-  // Meanwhile another thread keeps triggering resends.
+  // Phase 1: thru traffic and Program Changes on the audio thread while
+  // other threads resend, automate every index, select programs (holding
+  // the timer lock, so that the audio thread finds it busy) and run
+  // countdowns of random length that the next selection cancels.
   std::atomic<bool> done{false};
-  std::thread resender([&] {
+  std::vector<std::thread> others;
+  others.emplace_back([&] {
     while (!done) {
-      Plugin().SetParameter(param::kResend, 1.0f);
-      Plugin().SetParameter(param::kResend, 0.0f);
+      effect->setParameter(effect, param::kResend, 1.0f);
+      effect->setParameter(effect, param::kResend, 0.0f);
       std::this_thread::yield();
     }
   });
-  for (int i = 0; i < 500; ++i)
-    Block(block.AsEvents());
+  others.emplace_back([&] {
+    uint32_t random = 12345;
+    for (int round = 0; !done; ++round) {
+      for (int32_t index = 0; index <= param::kCountdownEnd && !done; ++index) {
+        random = random * 1103515245u + 12345u;
+        float value = static_cast<float>(random >> 8) / static_cast<float>(1u << 24);
+        if (index == param::kInitDelay || index == param::kChangeDelay)
+          value = static_cast<float>(random % 3) / 999.0f; // 0 to 2 seconds
+        effect->setParameter(effect, index, value);
+        effect->getParameter(effect, index);
+      }
+      std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
+  });
+  others.emplace_back([&] {
+    for (int i = 0; !done; ++i) {
+      effect->dispatcher(effect, effSetProgram, 0, i % 8, nullptr, 0.0f);
+      std::this_thread::sleep_for(std::chrono::microseconds(300));
+    }
+  });
+  for (int i = 0; i < 600; ++i) {
+    Block(Traffic(40, {static_cast<uint8_t>(i % 8)}));
+    if (i % 4 == 0)
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
   done = true;
-  resender.join();
+  for (auto& other : others)
+    other.join();
+  const std::string phase1 = Counted();
+  const size_t phase1Events = Plugin().Received().size();
+
+  // Phase 2: a countdown started by a Program Change on the audio thread
+  // runs out and sends while thru traffic goes on.
+  // The automation changed the stored messages: load them again.
+  LoadBank(1);
+  ResetCounts();
+  for (int i = 0; i < 4; ++i)
+    Block(Traffic(4, {}));
+  Plugin().ClearReceived();
+  Block(Traffic(4, {5}));
+  const auto started = std::chrono::steady_clock::now();
+  bool sent = false;
+  double seconds = 0;
+  while (!sent && std::chrono::steady_clock::now() - started < std::chrono::seconds(4)) {
+    Block(Traffic(4, {}));
+    for (const qhost::ReceivedEvent& event : Plugin().Received())
+      sent = sent || (event.bytes[0] == 0xB0 && event.bytes[1] == 7 && event.bytes[2] == 5);
+    Plugin().ClearReceived();
+    seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
   for (int i = 0; i < 10; ++i)
     Block(nullptr);
 
-  EXPECT_EQ(allocations, 0);
-  EXPECT_EQ(blockingCalls, 0);
-  EXPECT_GT(Plugin().Received().size(), 500u * 190u) << "the blocks really carried MIDI";
+  EXPECT_EQ(phase1, "nothing") << "called on the audio thread with other threads busy";
+  EXPECT_EQ(Counted(), "nothing") << "called on the audio thread during the countdown";
+  EXPECT_GT(phase1Events, 600u * 20u) << "the blocks really carried MIDI";
+  EXPECT_TRUE(sent) << "the countdown's send arrived";
+  EXPECT_GT(seconds, 0.8) << "after its second";
+  EXPECT_EQ(Plugin().CurrentProgram(), 5);
 }

@@ -3,6 +3,7 @@
 // free of data races).
 #include "engine/Parameters.h"
 #include "tests/testsupport/PluginFixture.h"
+#include "tests/testsupport/RecordStress.h"
 
 #include <gtest/gtest.h>
 
@@ -97,4 +98,19 @@ TEST_F(Stress, ProducersOnSeveralThreadsAgainstTheAudioThread)
   for (const auto& [call, count] : perCall)
     EXPECT_LE(count, 256) << "call " << call;
   EXPECT_LE(Plugin().SendEventCalls(), blocks) << "at most one call per block";
+}
+
+TEST_F(Stress, RecordsStayWholeUnderAudioAutomationAndDispatcherThreads)
+{
+  Start();
+  const testsupport::RecordStressCounts counts =
+      testsupport::RunRecordStress(Effect(), std::chrono::milliseconds(600), nullptr);
+  EXPECT_GT(counts.blocks, 20);
+  EXPECT_GT(counts.parameterCalls, 1000);
+  EXPECT_GT(counts.dispatcherRounds, 50);
+  testsupport::ExpectWholeRecords(testsupport::CopyLiveChunk(Effect(), false));
+  // Still the same plug-in afterwards: its bank loads back as saved.
+  const std::vector<uint8_t> bank = Plugin().GetChunk(false);
+  ASSERT_EQ(Plugin().SetChunk(bank, false), 1);
+  EXPECT_EQ(Plugin().GetChunk(false), bank);
 }

@@ -3,11 +3,14 @@
 #include "engine/Parameters.h"
 #include "engine/VSTPlugin.h"
 #include "tests/testsupport/DirectHost.h"
+#include "tests/testsupport/WaitFor.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <climits>
+#include <cstring>
 #include <mutex>
 #include <thread>
 
@@ -113,12 +116,12 @@ protected:
   void ChangeSend(int seconds)
   {
     Set(param::kSendOnChange, 1.0f);
-    Set(param::kChangeDelay, seconds / 999.0f);
+    Set(param::kChangeDelay, param::Decode(seconds, param::kDelay));
   }
   void InitSend(int seconds)
   {
     Set(param::kSendOnInit, 1.0f);
-    Set(param::kInitDelay, seconds / 999.0f);
+    Set(param::kInitDelay, param::Decode(seconds, param::kDelay));
   }
 
   int status = 0;
@@ -293,4 +296,71 @@ TEST_F(TimedSend, DestroyingThePluginDuringACountdownIsClean)
   const auto start = Clock::now();
   plugin.reset();
   EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(500));
+}
+
+namespace {
+
+// A program chunk of the current program with both sends on and the given
+// delays, as a damaged or hostile project file may carry them.
+std::vector<uint8_t> ProgramChunkWithDelays(VSTPlugin& plugin, int32_t init, int32_t change)
+{
+  std::vector<uint8_t> chunk(sizeof(VSTPluginProgram));
+  CopyProgram(*reinterpret_cast<VSTPluginProgram*>(chunk.data()), plugin.CurrentProgram());
+  auto& record = *reinterpret_cast<VSTPluginProgram*>(chunk.data());
+  record.sendOnChange = 1;
+  record.sendOnInit = 1;
+  record.initDelay = init;
+  record.changeDelay = change;
+  return chunk;
+}
+
+} // namespace
+
+TEST_F(TimedSend, ChangeDelayOfIntMaxFromAChunkCountsDownFrom999)
+{
+  auto chunk = ProgramChunkWithDelays(*plugin, INT_MAX, INT_MAX);
+  // The load's own selection is a program change with the loaded options:
+  // a countdown of at most 999 seconds, not a send at once.
+  ASSERT_EQ(plugin->setChunk(chunk.data(), static_cast<int32_t>(chunk.size()), true), 1);
+  EXPECT_TRUE(testsupport::WaitFor([&] { return plugin->TimerRunning(); }));
+  EXPECT_THAT(Sent(), IsEmpty());
+  ASSERT_TRUE(testsupport::WaitFor([&] {
+    for (const Notice& notice : plugin->Notices())
+      if (notice.index == param::kCountdownTick)
+        return true;
+    return false;
+  }));
+  const std::vector<Notice> notices = plugin->Notices();
+  ASSERT_GE(notices.size(), 2u);
+  EXPECT_EQ(notices[0].index, param::kCountdownState);
+  EXPECT_EQ(notices[1].index, param::kCountdownTick);
+  EXPECT_EQ(notices[1].countdown, 999) << "the first tick shows the seconds still to wait";
+  EXPECT_EQ(plugin->CurrentProgram().changeDelay, INT_MAX) << "the stored bytes stay as loaded";
+  EXPECT_EQ(param::Encode(plugin->getParameter(param::kChangeDelay), 999), 999);
+  plugin->suspend();
+  EXPECT_FALSE(plugin->TimerRunning());
+  EXPECT_THAT(Sent(), IsEmpty());
+}
+
+TEST_F(TimedSend, InitDelayOfIntMaxCountsDownAndNegativeDelaysSendAtOnce)
+{
+  // Init path: the first selection after a bank whose delays are huge.
+  auto chunk = ProgramChunkWithDelays(*plugin, INT_MAX, INT_MIN);
+  std::vector<uint8_t> bank(sizeof(VSTPluginProgram) * 128);
+  for (int p = 0; p < 128; ++p) {
+    auto& record = *reinterpret_cast<VSTPluginProgram*>(bank.data() + p * chunk.size());
+    std::memcpy(&record, chunk.data(), chunk.size());
+    record.strips[0].valueA = static_cast<uint8_t>(p + 1);
+  }
+  ASSERT_EQ(plugin->setChunk(bank.data(), static_cast<int32_t>(bank.size()), false), 1);
+  plugin->setProgram(3);
+  EXPECT_TRUE(testsupport::WaitFor([&] { return plugin->TimerRunning(); }))
+      << "init countdown, bounded";
+  EXPECT_THAT(Sent(), IsEmpty());
+  plugin->suspend();
+  plugin->resume();
+  // Change path with a change delay of INT_MIN: used as 0, a send at once.
+  plugin->setProgram(4);
+  EXPECT_FALSE(plugin->TimerRunning());
+  EXPECT_THAT(Sent(), ElementsAre(std::array<uint8_t, 3>{0xB0, 7, 4}));
 }

@@ -5,8 +5,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <regex>
 #include <sstream>
 #include <unistd.h>
@@ -96,6 +97,66 @@ TEST(QuilletHostRun, SavedBankRestoresTheSameState)
                          "--select", "4@0.05"});
   ASSERT_EQ(replay.exitCode, 0) << replay.err;
   EXPECT_THAT(Bytes(EventLines(replay.out)), ElementsAre("99 24 5A"));
+  std::remove(path.c_str());
+}
+
+namespace {
+
+std::vector<char> FileBytes(const std::string& path)
+{
+  std::vector<char> bytes;
+  if (FILE* file = std::fopen(path.c_str(), "rb")) {
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+      bytes.insert(bytes.end(), buffer, buffer + n);
+    std::fclose(file);
+  }
+  return bytes;
+}
+
+} // namespace
+
+TEST(QuilletHostRun, TheReadmeCommandMakesTheDemoBankByteForByte)
+{
+  const std::string path = TempPath("demo.fxb");
+  const auto made = RunHost({"run",         QUILLET_PLUGIN_PATH,
+                             "--seconds",   "0",
+                             "--strip",     "0:0:cc/1/7/100",
+                             "--strip",     "0:1:cc/2/74/64",
+                             "--strip",     "0:2:note/1/60/100",
+                             "--strip",     "1:0:cc/1/7/80",
+                             "--strip",     "1:1:cc/2/74/30",
+                             "--set",       "3=1",
+                             "--set",       "4=0.001001",
+                             "--set",       "5=1",
+                             "--set",       "6=0",
+                             "--save-bank", path});
+  ASSERT_EQ(made.exitCode, 0) << made.err;
+  const std::vector<char> demo = FileBytes(QUILLET_SOURCE_DIR "/examples/demo.fxb");
+  ASSERT_FALSE(demo.empty());
+  EXPECT_EQ(FileBytes(path), demo);
+  std::remove(path.c_str());
+}
+
+TEST(QuilletHostRun, StripsAreListedByTheEditorsRules)
+{
+  const std::string path = TempPath("strips.fxb");
+  // Strip 5 first, then strip 2, then strip 5 again (already listed).
+  std::vector<std::string> args = {"run",     QUILLET_PLUGIN_PATH, "--seconds",   "0",
+                                   "--strip", "7:5:cc/1/1/1",      "--strip",     "7:2:cc/1/2/2",
+                                   "--strip", "7:5:cc/1/3/3",      "--save-bank", path};
+  ASSERT_EQ(RunHost(args).exitCode, 0);
+  qhost::PresetFile preset;
+  std::string error;
+  ASSERT_TRUE(qhost::ReadPresetFile(path, preset, error)) << error;
+  const uint8_t* program = preset.chunk.data() + 7 * 276;
+  int32_t order[4];
+  int32_t count = 0;
+  std::memcpy(order, program + 192, sizeof order);
+  std::memcpy(&count, program + 256, sizeof count);
+  EXPECT_THAT(order, ElementsAre(0, 5, 2, 16));
+  EXPECT_EQ(count, 3);
+  EXPECT_EQ(program[48 + 9 * 5 + 5], 4) << "the last --strip of strip 5 holds: number 3 + 1";
   std::remove(path.c_str());
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 
 using testsupport::PluginTest;
@@ -26,6 +27,26 @@ TEST_F(Dispatcher, AnswersFixedQueries)
   EXPECT_EQ(Plugin().EffectName(), "Quillet");
   EXPECT_EQ(Plugin().ProductString(), "Quillet");
   EXPECT_EQ(Plugin().VendorString(), "quillet.example");
+}
+
+TEST_F(Dispatcher, KeyOpcodesTakeAnyFloatAsModifier)
+{
+  const VstIntPtr down = Plugin().Dispatch(effEditKeyDown, 'a', 0, nullptr, 0.0f);
+  const VstIntPtr up = Plugin().Dispatch(effEditKeyUp, 'a', 0, nullptr, 0.0f);
+  for (float opt : {std::nanf(""), INFINITY, -INFINITY, 3e9f, -3e9f, 1e38f, 4.0f}) {
+    EXPECT_EQ(Plugin().Dispatch(effEditKeyDown, 'a', 0, nullptr, opt), down) << opt;
+    EXPECT_EQ(Plugin().Dispatch(effEditKeyUp, 'a', 0, nullptr, opt), up) << opt;
+  }
+  // Other opcodes that take a float from the host.
+  for (float opt : {std::nanf(""), INFINITY, 0.0f}) {
+    Plugin().Dispatch(effSetSampleRate, 0, 0, nullptr, opt);
+    Plugin().Dispatch(effSetBlockSizeAndSampleRate, 0, 64, nullptr, opt);
+    Plugin().Dispatch(effSetPanLaw, 0, 0, nullptr, opt);
+    Plugin().Dispatch(effVendorSpecific, 0, 0, nullptr, opt);
+  }
+  Start();
+  Plugin().RunBlocks(2);
+  EXPECT_EQ(Plugin().CurrentProgram(), 0) << "still running";
 }
 
 TEST_F(Dispatcher, CanDoComparesWholeStrings)

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 
 namespace {
@@ -34,6 +35,8 @@ TEST(TextFormat, FloatUsesEightDigitPositions)
   EXPECT_EQ(effect.Float(1234567.0f), "1234567.");
   EXPECT_EQ(effect.Float(100000000.0f), "Huge!");
   EXPECT_EQ(effect.Float(-10000000.0f), "Huge!");
+  EXPECT_EQ(effect.Float(std::nanf("")), "Huge!") << "no digits for NaN either";
+  EXPECT_EQ(effect.Float(-INFINITY), "Huge!");
 }
 
 TEST(TextFormat, LongDecibelsAndTimes)
@@ -58,6 +61,11 @@ TEST(TextFormat, LongDecibelsAndTimes)
   EXPECT_STREQ(text, "100.0000");
   effect.ms2string(44100.0f, text);
   EXPECT_STREQ(text, "1000.000");
+  effect.setSampleRate(0.0f); // a host that reports no rate
+  effect.ms2string(44100.0f, text);
+  EXPECT_STREQ(text, "Huge!");
+  effect.Hz2string(std::nanf(""), text);
+  EXPECT_STREQ(text, "Huge!");
 }
 
 TEST(BaseBehaviour, DefaultsOfTheExtendedBase)
