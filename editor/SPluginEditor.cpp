@@ -231,7 +231,9 @@ void SPluginEditor::close()
     panel->DestroyIdleTimer();
   {
     vexo::gui::SDisplayLock hold;
-    // The host's window may be gone already (the cursor is defined on it).
+    // The host's window may be gone already (the cursor is defined on it):
+    // no error of the parking or of the cursor's release may reach the
+    // host's error handler.
     vexo::gui::XErrorTrap trap(ActiveDisplay());
     if (panel)
       panel->Reparent(holderWindow);
@@ -245,8 +247,10 @@ void SPluginEditor::close()
     vexo::gui::connectionPump.Release();
     pumpHeld = false;
   }
-  // What the last handlers asked of the host, while the host still listens.
-  DeliverHostCalls();
+  // The automation the last handlers asked for reaches the host while it
+  // still listens; a size is only recorded, for a closed editor has no
+  // window to fit.
+  DeliverHostCalls(false);
 }
 
 // -------------------------------------------------------- refresh protocol
@@ -274,7 +278,7 @@ void SPluginEditor::idle()
 
 void SPluginEditor::HostIdle()
 {
-  DeliverHostCalls();
+  DeliverHostCalls(isOpen);
 }
 
 void SPluginEditor::AutomateParameter(int32_t index, float value)
@@ -283,14 +287,16 @@ void SPluginEditor::AutomateParameter(int32_t index, float value)
   hostCalls.Automate(index, value);
 }
 
-void SPluginEditor::DeliverHostCalls()
+void SPluginEditor::DeliverHostCalls(bool resize)
 {
   // Taken first and made without any lock of ours: the host may call the
   // plug-in back from its answers.
   SHostCallQueue::Calls calls = hostCalls.Take();
-  if (calls.resize)
-    ResizeHostWindow(calls.width, calls.height, calls.resizeWindow);
   auto* base = static_cast<SPlugin*>(plugin);
+  if (calls.resize && resize)
+    ResizeHostWindow(calls.width, calls.height, calls.resizeWindow);
+  else if (calls.resize)
+    base->SetEditRect(static_cast<int16_t>(calls.width), static_cast<int16_t>(calls.height));
   for (const auto& [index, value] : calls.automations)
     base->AutomateInHost(index, value);
 }

@@ -96,8 +96,9 @@ private:
   // Records the size, resizes the host's window when the host cannot (and
   // resizeWindow is set) and asks the host to take the size. Host thread.
   void ResizeHostWindow(int width, int height, bool resizeWindow);
-  // Makes the host calls queued so far. Host thread.
-  void DeliverHostCalls();
+  // Makes the host calls queued so far (a size only recorded in the editor
+  // rectangle without `resize`). Host thread.
+  void DeliverHostCalls(bool resize = true);
   void CreatePanel(unsigned long parent);
   void DeletePanel();
   bool PanelWindowAlive() const;

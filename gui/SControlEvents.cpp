@@ -521,6 +521,8 @@ int SControl::eventProc(XEvent* event)
     return 0;
   const Atom owner = XInternAtom(display, "_VEXOWND", False);
 
+  // The handler is swapped under the display lock, as XErrorTrap does.
+  XLockDisplay(display);
   xerror = false;
   XErrorHandler previous = XSetErrorHandler(ReportError);
   Atom type = 0;
@@ -530,12 +532,14 @@ int SControl::eventProc(XEvent* event)
   const int status = XGetWindowProperty(display, window, owner, 0, 1, False, AnyPropertyType, &type,
                                         &format, &items, &after, &data);
   XSetErrorHandler(previous);
+  const bool failed = xerror;
+  XUnlockDisplay(display);
   long value = 0;
   if (status == Success && items == 1 && format == 32 && data)
     std::memcpy(&value, data, sizeof value);
   if (data)
     XFree(data);
-  if (xerror || !value)
+  if (failed || !value)
     return 0;
 
   // Only a live control of this library whose window this is.

@@ -22,6 +22,10 @@ XErrorTrap::XErrorTrap(Display* display_) : display(display_), previous(nullptr)
 {
   if (!display)
     return;
+  // The handler is process-wide: the toolkit's threads swap it only under
+  // the display lock (so does the event procedure), or one could put back
+  // the handler another had just put in place, for good.
+  XLockDisplay(display);
   XSync(display, False);
   errorsBefore = trappedErrors.load();
   previous = reinterpret_cast<void*>(XSetErrorHandler(CountError));
@@ -33,6 +37,7 @@ XErrorTrap::~XErrorTrap()
     return;
   XSync(display, False);
   XSetErrorHandler(reinterpret_cast<XErrorHandler>(previous));
+  XUnlockDisplay(display);
 }
 
 bool XErrorTrap::Failed()

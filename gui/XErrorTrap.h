@@ -5,7 +5,8 @@
 // the scope has been answered before the previous handler comes back.
 //
 // Threads: the handler is process-wide; use it on the thread that makes the
-// calls and keep the scope short.
+// calls and keep the scope short. The scope holds the connection's display
+// lock (nestable), which serialises the toolkit's own swaps of the handler.
 #pragma once
 
 struct _XDisplay;

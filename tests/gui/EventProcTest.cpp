@@ -17,6 +17,7 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -434,13 +435,18 @@ TEST_F(EventProc, WindowLookupDoesNotGrowWithTheNumberOfControls)
       made.back()->window = 0x3F000000ul + i; // no such window: never asked of the server
       registry::Register(made.back().get());
     }
-    const auto start = std::chrono::steady_clock::now();
-    size_t found = 0;
-    for (int round = 0; round < 20000; ++round)
-      found += registry::OwnsWindow(0x3F000000ul + static_cast<unsigned long>(round) % controls);
-    const double ms =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_EQ(found, 20000u);
+    // The best of a few runs, so that one preemption does not decide.
+    double ms = 1e9;
+    for (int run = 0; run < 5; ++run) {
+      const auto start = std::chrono::steady_clock::now();
+      size_t found = 0;
+      for (int round = 0; round < 20000; ++round)
+        found += registry::OwnsWindow(0x3F000000ul + static_cast<unsigned long>(round) % controls);
+      ms = std::min(
+          ms, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                  .count());
+      EXPECT_EQ(found, 20000u);
+    }
     for (auto& control : made) {
       registry::Unregister(control.get());
       control->window = 0;
