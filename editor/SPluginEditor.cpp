@@ -48,7 +48,7 @@ vexo::data::datastring<32, char> WindowName(SGlobals* globals)
 } // namespace
 
 SPluginEditor::SPluginEditor(AudioEffect* plugin_, SGlobals* globals_, int& status)
-    : AEffEditor(plugin_), globals(globals_), plugin(plugin_)
+    : SIPluginEditor(plugin_), globals(globals_), plugin(plugin_)
 {
   // Several threads (idle refreshes, event delivery) share the connection.
   XInitThreads();
@@ -71,6 +71,17 @@ SPluginEditor::~SPluginEditor()
   holder = nullptr;
   // What the panel's windows left queued before they went.
   vexo::gui::DropStaleEvents(ActiveDisplay());
+}
+
+SIPluginEditor* MakePluginEditor(SPlugin* plugin, SGlobals* globals, int& status)
+{
+  return new SPluginEditor(plugin, globals, status);
+}
+
+SPluginEditor* EditorOf(const SPlugin& plugin)
+{
+  // Every editor a plug-in holds comes from MakePluginEditor.
+  return static_cast<SPluginEditor*>(plugin.PluginEditor());
 }
 
 // ------------------------------------------------------- host identification

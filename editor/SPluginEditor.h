@@ -18,13 +18,14 @@
 #pragma once
 
 #include "editor/SHostCallQueue.h"
-#include "plugin/AEffEditor.h"
+#include "plugin/SIPluginEditor.h"
 
 #include <atomic>
 #include <cstdint>
 
 class AudioEffect;
 class SGlobals;
+class SPlugin;
 class SPluginPanel;
 
 namespace vexo::gui {
@@ -33,7 +34,7 @@ class SCursor;
 class SMessageDialog;
 } // namespace vexo::gui
 
-class SPluginEditor : public AEffEditor
+class SPluginEditor : public SIPluginEditor
 {
 public:
   // Number of parameter indices the refresh protocol can queue.
@@ -70,7 +71,8 @@ public:
   // once, the host learns of it (audioMasterAutomate) on its GUI thread.
   void AutomateParameter(int32_t index, float value);
   // The host's idle call, on its GUI thread: makes the queued host calls.
-  void HostIdle();
+  void HostIdle() override;
+  const char* HostDisplayName() const override { return HostName(hostApp); }
 
   // Host identification from the host's product string; sets status to 3
   // for the one host the plug-in refuses.
@@ -128,3 +130,9 @@ private:
   std::atomic<int> requestedHeight{kHeight};
   std::atomic<uint8_t> pendingIndices[kPendingIndices] = {};
 };
+
+// The factory the plug-in module installs (SPlugin::SetEditorFactory).
+SIPluginEditor* MakePluginEditor(SPlugin* plugin, SGlobals* globals, int& status);
+
+// The editor of a plug-in whose editor this factory made (null without one).
+SPluginEditor* EditorOf(const SPlugin& plugin);

@@ -1,6 +1,5 @@
 #include "engine/VSTPlugin.h"
 
-#include "editor/SPluginEditor.h"
 #include "engine/Parameters.h"
 #include "support/threading/FieldAccess.h"
 

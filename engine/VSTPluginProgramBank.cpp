@@ -1,7 +1,7 @@
 #include "engine/VSTPluginProgramBank.h"
 
-#include "gui/SInfo.h"
 #include "plugin/PluginInfo.h"
+#include "plugin/SPlugin.h"
 #include "support/data/datastring.h"
 
 #include <cstring>
@@ -34,7 +34,7 @@ void ShowNewerVersionMessage(const char* first)
   text.Append("\nThis version = ");
   text.Append(32, "%.2f", kPluginVersion * 0.01);
   text.Append("\nSome settings will be lost !)");
-  vexo::gui::SInfo(text.Text(), quillet::kProductName);
+  SPlugin::ShowMessage(text.Text());
 }
 
 void VSTPluginProgramBank::Tidy(VSTPluginProgram& program)

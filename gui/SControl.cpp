@@ -356,13 +356,13 @@ void SControl::SetPosition(int x, int y)
 void SControl::Center()
 {
   if (sd.display)
-    sd.display->CenterOnWindow(this);
+    vexo::gui::CenterOnWindow(*sd.display, this);
 }
 
 void SControl::Center(Point& point)
 {
   if (sd.display)
-    sd.display->CenterOnWindow(this, point);
+    vexo::gui::CenterOnWindow(*sd.display, this, point);
 }
 
 void SControl::Foreground(bool)

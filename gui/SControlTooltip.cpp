@@ -26,7 +26,7 @@ Rect ScreenArea(const SControl* control)
 {
   Rect area;
   if (sd.display)
-    area = sd.display->MonitorRect(control);
+    area = MonitorRect(*sd.display, control);
   if (area.Width() <= 0 || area.Height() <= 0) {
     if (Display* display = ActiveDisplay()) {
       const int screen = DefaultScreen(display);

@@ -8,28 +8,9 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/Xinerama.h>
 
-#include <algorithm>
-
 namespace vexo::gui {
 
 namespace {
-
-int32_t Clamp32(int64_t value)
-{
-  return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
-}
-
-// left = x, top = y, right = x + width, bottom = y + height; the sums are
-// taken wide, so that absurd cardinals from a root property cannot overflow.
-SDisplay::Rect AreaRect(const SScreenArea& area)
-{
-  SDisplay::Rect rect;
-  rect.left = area.x;
-  rect.top = area.y;
-  rect.right = Clamp32(static_cast<int64_t>(area.x) + area.width);
-  rect.bottom = Clamp32(static_cast<int64_t>(area.y) + area.height);
-  return rect;
-}
 
 // A cardinal of a root property as a pixel value.
 int32_t CardinalValue(unsigned long value)
@@ -92,172 +73,67 @@ SServerReport ReadServerReport(Display* display)
   return report;
 }
 
-void SDisplay::AllMonitorRects()
+void AllMonitorRects(SMonitorLayout& layout)
 {
-  AllMonitorRects(ActiveDisplay());
+  AllMonitorRects(layout, ActiveDisplay());
 }
 
-void SDisplay::AllMonitorRects(Display* display)
+void AllMonitorRects(SMonitorLayout& layout, Display* display)
 {
   if (!display) {
     // Nothing to ask: no monitors, and centring leaves windows in place.
-    Clear();
+    layout.Clear();
     return;
   }
-  BuildLayout(ReadServerReport(display));
+  layout.BuildLayout(ReadServerReport(display));
 }
 
-void SDisplay::Clear()
-{
-  monitors.clear();
-  monitorCount = 0;
-  bounds = Rect{};
-  estimated = false;
-}
-
-void SDisplay::Add(const Rect& rect)
-{
-  monitors.push_back(rect);
-  bounds.left = std::min(bounds.left, rect.left);
-  bounds.top = std::min(bounds.top, rect.top);
-  bounds.right = std::max(bounds.right, rect.right);
-  bounds.bottom = std::max(bounds.bottom, rect.bottom);
-}
-
-void SDisplay::BuildLayout(const SServerReport& report)
-{
-  Clear();
-  if (report.xineramaActive) {
-    for (const SScreenArea& screen : report.xineramaScreens)
-      Add(AreaRect(screen));
-  } else if (report.screenCount > 1) {
-    const size_t screens =
-        std::min(static_cast<size_t>(report.screenCount), report.workAreas.size());
-    for (size_t i = 0; i < screens; ++i)
-      if (report.workAreas[i])
-        Add(AreaRect(*report.workAreas[i]));
-  }
-  if (monitors.empty())
-    Estimate(report.defaultWidth, report.defaultHeight);
-  monitorCount = static_cast<int32_t>(monitors.size());
-}
-
-namespace {
-
-// numerator / denominator rounded to the nearest integer, halves upward;
-// both positive.
-int64_t RoundedQuotient(int64_t numerator, int64_t denominator)
-{
-  return (2 * numerator + denominator) / (2 * denominator);
-}
-
-} // namespace
-
-// Without better information a screen much taller than a usual monitor (a
-// height of 0.8 times the width) is taken for several monitors stacked, one
-// much wider for several side by side. With v = H / (0.8 W) and
-// u = 0.8 W / H: v > 1.5 gives round(v) bands of round(H / v) = round(0.8 W)
-// pixels; u > 1.5 gives round(u) bands of round(W / u) = round(1.25 H).
-// The ratios are compared and rounded in exact integer arithmetic: in
-// floating point the result at a border (1920 x 1024 gives u = 1.5 exactly)
-// would depend on the processor's intermediate precision.
-void SDisplay::Estimate(int32_t width, int32_t height)
-{
-  // X screen sizes are 16-bit; clamping keeps the number of guessed
-  // monitors bounded for any input.
-  const int64_t w = std::clamp<int32_t>(width, 0, 65535);
-  const int64_t h = std::clamp<int32_t>(height, 0, 65535);
-  bounds = Rect{0, 0, static_cast<int32_t>(w), static_cast<int32_t>(h)};
-  estimated = false;
-  if (w > 0 && h > 0) {
-    if (5 * h > 6 * w) { // v > 1.5
-      estimated = true;
-      const int64_t n = RoundedQuotient(5 * h, 4 * w);
-      const int64_t band = RoundedQuotient(4 * w, 5);
-      for (int64_t i = 0; i < n; ++i)
-        monitors.push_back(
-            Rect{0, Clamp32(i * band), static_cast<int32_t>(w), Clamp32((i + 1) * band)});
-      return;
-    }
-    if (8 * w > 15 * h) { // u > 1.5
-      estimated = true;
-      const int64_t n = RoundedQuotient(4 * w, 5 * h);
-      const int64_t band = RoundedQuotient(5 * h, 4);
-      for (int64_t i = 0; i < n; ++i)
-        monitors.push_back(
-            Rect{Clamp32(i * band), 0, Clamp32((i + 1) * band), static_cast<int32_t>(h)});
-      return;
-    }
-  }
-  monitors.push_back(Rect{0, 0, static_cast<int32_t>(w), static_cast<int32_t>(h)});
-}
-
-SDisplay::Rect SDisplay::MonitorRect(Pt point) const
-{
-  for (const Rect& monitor : monitors)
-    if (monitor.Contains(point))
-      return monitor;
-  return monitors.empty() ? Rect{} : monitors.front();
-}
-
-SDisplay::Pt SDisplay::CenteredOrigin(const Rect& window) const
-{
-  const Pt centre{window.left + window.Width() / 2, window.top + window.Height() / 2};
-  return CenteredOrigin(window, centre);
-}
-
-SDisplay::Pt SDisplay::CenteredOrigin(const Rect& window, Pt point) const
-{
-  if (monitors.empty())
-    return Pt{window.left, window.top};
-  const Rect monitor = MonitorRect(point);
-  return Pt{monitor.left + ((monitor.Width() - window.Width()) >> 1),
-            monitor.top + ((monitor.Height() - window.Height()) >> 1)};
-}
+using Rect = SMonitorLayout::Rect;
+using Pt = SMonitorLayout::Pt;
 
 namespace {
 
 // The control's rectangle in screen coordinates.
-SDisplay::Rect ScreenRect(const SControl& control)
+Rect ScreenRect(const SControl& control)
 {
   int x = 0;
   int y = 0;
   control.GetClient2Screen(&x, &y);
-  const SDisplay::Rect window = control.WindowRect();
-  return SDisplay::Rect{x, y, x + window.Width(), y + window.Height()};
+  const Rect window = control.WindowRect();
+  return Rect{x, y, x + window.Width(), y + window.Height()};
 }
 
 // Moves the control so that its screen origin becomes target.
-void MoveTo(SControl& control, const SDisplay::Rect& screen, SDisplay::Pt target)
+void MoveTo(SControl& control, const Rect& screen, Pt target)
 {
-  const SDisplay::Rect window = control.WindowRect();
+  const Rect window = control.WindowRect();
   control.SetPosition(window.left + target.x - screen.left, window.top + target.y - screen.top);
 }
 
 } // namespace
 
-SDisplay::Rect SDisplay::MonitorRect(const SControl* control) const
+SMonitorLayout::Rect MonitorRect(const SMonitorLayout& layout, const SControl* control)
 {
   if (!control)
     return Rect{};
   const Rect screen = ScreenRect(*control);
-  return MonitorRect(Pt{screen.left + screen.Width() / 2, screen.top + screen.Height() / 2});
+  return layout.MonitorRect(Pt{screen.left + screen.Width() / 2, screen.top + screen.Height() / 2});
 }
 
-void SDisplay::CenterOnWindow(SControl* control) const
+void CenterOnWindow(const SMonitorLayout& layout, SControl* control)
 {
   if (!control)
     return;
   const Rect screen = ScreenRect(*control);
-  MoveTo(*control, screen, CenteredOrigin(screen));
+  MoveTo(*control, screen, layout.CenteredOrigin(screen));
 }
 
-void SDisplay::CenterOnWindow(SControl* control, Pt point) const
+void CenterOnWindow(const SMonitorLayout& layout, SControl* control, Pt point)
 {
   if (!control)
     return;
   const Rect screen = ScreenRect(*control);
-  MoveTo(*control, screen, CenteredOrigin(screen, point));
+  MoveTo(*control, screen, layout.CenteredOrigin(screen, point));
 }
 
 } // namespace vexo::gui

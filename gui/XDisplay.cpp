@@ -67,7 +67,7 @@ Display* ConnectionForHost(Display* host)
   // colours or reads the layout while they are made again.
   statdata.RemakeColours();
   if (sd.display)
-    sd.display->AllMonitorRects(display);
+    AllMonitorRects(*sd.display, display);
   return display;
 }
 

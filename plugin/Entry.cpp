@@ -1,5 +1,6 @@
 #include "plugin/Entry.h"
 
+#include "editor/SPluginEditor.h"
 #include "engine/VSTPlugin.h"
 #include "gui/SInfo.h"
 #include "plugin/PluginInfo.h"
@@ -32,6 +33,9 @@ vexo::data::datastring<32, char> FailureText(int status, const VSTPlugin* plugin
   }
   return text;
 }
+
+// Every plug-in this library makes gets the real editor.
+[[maybe_unused]] const bool editorFactoryInstalled = (SPlugin::SetEditorFactory(&MakePluginEditor), true);
 
 } // namespace
 

@@ -1,7 +1,7 @@
 #include "plugin/SPlugin.h"
 
-#include "editor/SPluginEditor.h"
 #include "gui/SGlobals.h"
+#include "gui/SInfo.h"
 #include "gui/XDisplay.h"
 #include "plugin/PluginInfo.h"
 #include "support/system/SFilePath.h"
@@ -16,7 +16,9 @@ SPlugin::SPlugin(audioMasterCallback audioMaster_, int& status)
 {
   // Built under owners so that a throw releases what exists so far.
   auto ownedGlobals = std::make_unique<SGlobals>();
-  auto ownedEditor = std::make_unique<SPluginEditor>(this, ownedGlobals.get(), status);
+  const SPluginEditorFactory factory = EditorFactory();
+  std::unique_ptr<SIPluginEditor> ownedEditor(factory ? factory(this, ownedGlobals.get(), status)
+                                                      : nullptr);
   globals = ownedGlobals.release();
   pluginEditor = ownedEditor.release();
   editor = pluginEditor;
@@ -153,7 +155,32 @@ const char* SPlugin::PluginHostName() const
 {
   if (!pluginEditor)
     return "";
-  return SPluginEditor::HostName(pluginEditor->HostApp());
+  return pluginEditor->HostDisplayName();
+}
+
+namespace {
+
+std::atomic<SPluginEditorFactory>& InstalledFactory()
+{
+  static std::atomic<SPluginEditorFactory> factory{nullptr};
+  return factory;
+}
+
+} // namespace
+
+void SPlugin::SetEditorFactory(SPluginEditorFactory factory)
+{
+  InstalledFactory().store(factory, std::memory_order_release);
+}
+
+SPluginEditorFactory SPlugin::EditorFactory()
+{
+  return InstalledFactory().load(std::memory_order_acquire);
+}
+
+void SPlugin::ShowMessage(const char* text)
+{
+  vexo::gui::SInfo(text, quillet::kProductName);
 }
 
 bool SPlugin::EditorClosed()

@@ -1,7 +1,7 @@
 // SPlugin: the framework's plug-in base. It fixes what the host learns about
 // the plug-in (pins, flags, unique id, names, version, capabilities), builds
-// the shared resources and the editor (whose host identification may refuse
-// the load), answers the editor opcodes and keeps the suspended state.
+// the shared resources and the editor (through the installed factory; its
+// host identification may refuse the load), answers the editor opcodes and keeps the suspended state.
 //
 // Threads: the dispatcher runs on host threads. `editorClosed` is written by
 // the editor's open and close under `lock` and read by the engine on any
@@ -13,6 +13,7 @@
 #pragma once
 
 #include "plugin/AudioEffectX.h"
+#include "plugin/SIPluginEditor.h"
 #include "support/data/datastring.h"
 #include "support/threading/SMutex.h"
 
@@ -20,7 +21,6 @@
 #include <cstdint>
 
 class SGlobals;
-class SPluginEditor;
 
 class SPlugin : public AudioEffectX
 {
@@ -58,8 +58,17 @@ public:
   void SetEditRect(int16_t width, int16_t height);
   const vexo::data::datastring<32, char>* EffectNameText() const { return effectNameText; }
   const vexo::data::datastring<32, char>* PluginDirectory() const { return pluginDirectory; }
-  SPluginEditor* PluginEditor() const { return pluginEditor; }
+  SIPluginEditor* PluginEditor() const { return pluginEditor; }
   SGlobals* Globals() const { return globals; }
+
+  // The factory every later plug-in makes its editor with (null: none).
+  // The plug-in module installs it while the library loads.
+  static void SetEditorFactory(SPluginEditorFactory factory);
+  static SPluginEditorFactory EditorFactory();
+  // Reports a message to the user (a message box titled with the product
+  // name, through the toolkit); the engine reports what it cannot do with
+  // this, since it never draws. Host threads.
+  static void ShowMessage(const char* text);
 
 protected:
   // Closes and deletes the editor with its panel. Deleting the panel waits
@@ -70,7 +79,7 @@ protected:
 
   std::atomic<bool> editorClosed{true};
   std::atomic<bool> suspended{true};
-  SPluginEditor* pluginEditor = nullptr;
+  SIPluginEditor* pluginEditor = nullptr;
   ERect editRect{0, 0, 238, 120};
   SGlobals* globals = nullptr;
   vexo::data::datastring<32, char>* effectNameText = nullptr;

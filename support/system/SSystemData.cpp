@@ -1,8 +1,5 @@
 #include "support/system/SSystemData.h"
 
-// The monitor layout is the one part that needs the toolkit's display.
-#include "gui/SDisplay.h"
-
 namespace vexo::system {
 
 namespace {
@@ -22,7 +19,6 @@ void AppendExtension(Text& text, const char* name, bool available)
 } // namespace
 
 SSystemData::SSystemData() = default;
-// Out of line: the display type is complete only here.
 SSystemData::~SSystemData() = default;
 
 void SSystemData::getOSInfos(const char* folder)
@@ -51,12 +47,13 @@ void SSystemData::getCPUInfos(const char* folder)
   has3DNow = (processor.features & SProcessorData::k3DNow) != 0;
 }
 
-void SSystemData::getDisplayInfos()
+void SSystemData::getDisplayInfos(void (*fill)(SMonitorLayout& layout))
 {
   if (display)
     return;
-  display = std::make_unique<vexo::gui::SDisplay>();
-  display->AllMonitorRects();
+  display = std::make_unique<SMonitorLayout>();
+  if (fill)
+    fill(*display);
 }
 
 bool SSystemData::Qualifies(bool needSSE, bool needSSE2) const
@@ -89,12 +86,12 @@ vexo::data::datastring<32, char> SSystemData::FeatureMessage() const
   text.Append('\n');
   text.Append(kSection);
   if (display) {
-    const vexo::gui::SDisplay::Rect& box = display->BoundingBox();
+    const SMonitorLayout::Rect& box = display->BoundingBox();
     text.Append(128, "\nScreensize: %i x %i", box.Width(), box.Height());
     if (display->Estimated())
       text.Append("\nestimation (due to lack of information): ");
     int number = 0;
-    for (const vexo::gui::SDisplay::Rect& monitor : display->Monitors())
+    for (const SMonitorLayout::Rect& monitor : display->Monitors())
       text.Append(160, "\nDisplay %i: %i x %i @ [X=%i, Y=%i]", ++number, monitor.Width(),
                   monitor.Height(), monitor.left, monitor.top);
   } else {

@@ -9,15 +9,12 @@
 #pragma once
 
 #include "support/data/datastring.h"
+#include "support/system/SMonitorLayout.h"
 #include "support/system/SOperatingSystemData.h"
 #include "support/system/SProcessorData.h"
 
 #include <cstdint>
 #include <memory>
-
-namespace vexo::gui {
-class SDisplay;
-}
 
 namespace vexo::system {
 
@@ -34,9 +31,10 @@ public:
   // Queries the processor information under folder; sets the clock, the
   // count, cpuText and the four extension flags.
   void getCPUInfos(const char* folder = "/proc");
-  // Makes the monitor layout from the toolkit's active X connection, once:
-  // later calls change nothing.
-  void getDisplayInfos();
+  // Makes the monitor layout once and has fill compute it (the toolkit asks
+  // its X connection: gui::AllMonitorRects); later calls change nothing. A
+  // null fill leaves the layout empty.
+  void getDisplayInfos(void (*fill)(SMonitorLayout& layout));
 
   // The requirement test: the kernel qualifies and the processor has MMX,
   // plus SSE when needSSE and SSE and SSE2 when needSSE2.
@@ -48,7 +46,7 @@ public:
   vexo::data::datastring<32, char> ErrorMessage(bool needSSE, bool needSSE2) const;
 
   // The monitor layout; null until getDisplayInfos.
-  std::unique_ptr<vexo::gui::SDisplay> display;
+  std::unique_ptr<SMonitorLayout> display;
   int32_t processorMHz = 0;
   int32_t processorCount = 0;
   bool hasSSE = false;

@@ -61,8 +61,8 @@ void RunIdleLoop(int interval)
 
 } // namespace
 
-STimerIdle::STimerIdle(vexo::gui::SControl* control_, int id_, int interval_, bool flag_)
-    : control(control_), id(id_), interval(interval_), flag(flag_)
+STimerIdle::STimerIdle(void* owner_, int id_, int interval_, bool flag_)
+    : owner(owner_), id(id_), interval(interval_), flag(flag_)
 {
   IdleRegistry& registry = Registry();
   std::lock_guard<std::mutex> starting(registry.startLock);

@@ -12,10 +12,6 @@
 
 #include <cstddef>
 
-namespace vexo::gui {
-class SControl;
-}
-
 namespace vexo::threading {
 
 using SIdleFunction = void (*)(void*);
@@ -36,8 +32,9 @@ struct SIdleData
 class STimerIdle
 {
 public:
-  // Starts the shared idle thread if it is not running.
-  STimerIdle(vexo::gui::SControl* control, int id, int interval, bool flag);
+  // Starts the shared idle thread if it is not running. owner is whoever
+  // made the timer (the toolkit passes its control); it is only kept.
+  STimerIdle(void* owner, int id, int interval, bool flag);
   // Removes this timer's pair; the last removal stops the idle thread.
   ~STimerIdle();
   STimerIdle(const STimerIdle&) = delete;
@@ -54,12 +51,12 @@ public:
   // (the first timer fixes the period for all). A null timer does nothing.
   static void* timercallback(void* timer);
 
-  vexo::gui::SControl* Control() const { return control; }
+  void* Owner() const { return owner; }
   int Id() const { return id; }
   int Interval() const { return interval; }
 
 private:
-  vexo::gui::SControl* control;
+  void* owner;
   SIdleFunction* function = nullptr;
   void* data = nullptr;
   int id;

@@ -36,7 +36,7 @@ TEST(EditorTiming, FirstOpenAndFullRefresh)
                                           0, 0);
   XMapWindow(display, host);
   XSync(display, False);
-  SPluginEditor* editor = plugin.PluginEditor();
+  SPluginEditor* editor = EditorOf(plugin);
 
   const size_t windowsBefore = vexo::gui::registry::LiveCount();
   auto start = std::chrono::steady_clock::now();

@@ -51,7 +51,7 @@ TEST(OwnConnection, DestroyedEditorsLeaveNoEventsInTheQueue)
     TakeStaleEvents(display);
     int status = 0;
     auto plugin = std::make_unique<VSTPlugin>(testsupport::DirectHost::Callback, status);
-    SPluginEditor* editor = plugin->PluginEditor();
+    SPluginEditor* editor = EditorOf(*plugin);
     ASSERT_EQ(editor->open(reinterpret_cast<void*>(host)), 1);
     EXPECT_TRUE(vexo::gui::connectionPump.Running());
     testsupport::WaitFor([&] { return vexo::gui::connectionPump.Dispatched() > 100; }, 2000);

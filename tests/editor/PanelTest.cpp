@@ -512,7 +512,7 @@ TEST(PanelValues, DelaysFromAChunkShowWithin999Seconds)
       XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 520, 238, 0, 0, 0);
   XMapWindow(display, window);
   XSync(display, False);
-  SPluginEditor* editor = plugin.PluginEditor();
+  SPluginEditor* editor = EditorOf(plugin);
   ASSERT_EQ(editor->open(reinterpret_cast<void*>(window)), 1);
 
   std::vector<uint8_t> chunk(sizeof(VSTPluginProgram));

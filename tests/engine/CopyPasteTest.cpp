@@ -31,7 +31,7 @@ TEST_F(CopyPaste, PasteBeforeAnyCopyChangesNothing)
   const VSTPluginProgram before = plugin->CurrentProgram();
   plugin->pasteSelProgram();
   EXPECT_EQ(std::memcmp(&before, &plugin->CurrentProgram(), sizeof before), 0);
-  EXPECT_FALSE(plugin->PluginEditor()->UpdatePending());
+  EXPECT_FALSE(EditorOf(*plugin)->UpdatePending());
 }
 
 TEST_F(CopyPaste, PasteBringsStripsOrderAndThruButKeepsTheName)
@@ -57,7 +57,7 @@ TEST_F(CopyPaste, PasteBringsStripsOrderAndThruButKeepsTheName)
   EXPECT_EQ(nine.stripCount, 2);
   EXPECT_EQ(nine.midiThru, 1);
   EXPECT_STREQ(nine.name, "010 - empty preset");
-  EXPECT_TRUE(plugin->PluginEditor()->UpdatePending());
+  EXPECT_TRUE(EditorOf(*plugin)->UpdatePending());
   for (int32_t p : {0, 50, 127}) {
     EXPECT_EQ(plugin->Program(p).sendOnChange, 1) << p;
     EXPECT_EQ(plugin->Program(p).changeDelay, 12) << p;

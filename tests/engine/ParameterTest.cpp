@@ -146,7 +146,7 @@ protected:
   {
     DirectHost::Reset();
     plugin = std::make_unique<VSTPlugin>(DirectHost::Callback, status);
-    editor = plugin->PluginEditor();
+    editor = EditorOf(*plugin);
   }
   void Open() { plugin->SetEditorClosed(false); }
   bool Pending(int32_t index) const { return editor->IndexPending(index); }

@@ -490,5 +490,5 @@ TEST_F(ControlWindow, CenterPlacesADialogInTheMiddleOfItsMonitor)
   vexo::math::geom::Point<int, 2> corner{monitor.right, monitor.bottom};
   dialog.Center(corner);
   EXPECT_EQ(dialog.WindowRect().left, placed.left) << "the point's monitor is the same one";
-  sd.display->CenterOnWindow(nullptr); // nothing happens
+  vexo::gui::CenterOnWindow(*sd.display, nullptr); // nothing happens
 }

@@ -6,7 +6,7 @@
 
 #include <vector>
 
-using vexo::gui::SDisplay;
+using SDisplay = vexo::system::SMonitorLayout;
 using vexo::gui::SScreenArea;
 using vexo::gui::SServerReport;
 using Rect = SDisplay::Rect;

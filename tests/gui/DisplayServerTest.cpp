@@ -19,7 +19,7 @@
 #include <vector>
 
 using testsupport::XvfbServer;
-using vexo::gui::SDisplay;
+using SDisplay = vexo::system::SMonitorLayout;
 using Rect = SDisplay::Rect;
 
 namespace {
@@ -74,7 +74,7 @@ void SetWorkArea(Display* display, int screen, std::vector<long> values, Atom ty
 SDisplay Query(Display* display)
 {
   SDisplay layout;
-  layout.AllMonitorRects(display);
+  vexo::gui::AllMonitorRects(layout, display);
   return layout;
 }
 
@@ -260,7 +260,7 @@ TEST(DisplayServer, QueryAsksTheToolkitsOwnConnection)
   Display* const savedOwn = dps;
   dps = ownDisplay.get();
   SDisplay layout;
-  layout.AllMonitorRects();
+  vexo::gui::AllMonitorRects(layout);
   const Rect asked = layout.BoundingBox();
   dps = savedOwn;
 
@@ -278,10 +278,10 @@ TEST(DisplayServer, WithoutAnyConnectionTheLayoutIsEmptyAndCentringIsHarmless)
   earlier.defaultHeight = 1024;
   SDisplay layout;
   layout.BuildLayout(earlier);
-  layout.AllMonitorRects();
+  vexo::gui::AllMonitorRects(layout);
   // The system information made at load in this situation.
   vexo::system::SSystemData data;
-  data.getDisplayInfos();
+  data.getDisplayInfos(vexo::gui::AllMonitorRects);
   dps = savedOwn;
 
   EXPECT_EQ(layout.MonitorCount(), 0);

@@ -159,7 +159,7 @@ protected:
       guitest::DeliverPending();
     // Back to what the server says.
     if (sd.display)
-      sd.display->AllMonitorRects();
+      vexo::gui::AllMonitorRects(*sd.display);
   }
 
   static void TwoMonitors()
@@ -353,7 +353,7 @@ TEST_F(ToolTipScreen, RightTipFlipsAtTheRightEdgeOfItsMonitor)
 
 TEST_F(ToolTipScreen, OnOneMonitorOnlyTheScreenEdgeFlips)
 {
-  sd.display->AllMonitorRects();
+  vexo::gui::AllMonitorRects(*sd.display);
   ASSERT_EQ(sd.display->MonitorCount(), 1);
   SControl* control = Control(974, 300, "Option:\nToggle Midi Thru", kTipRight);
   ASSERT_TRUE(Enter(control));

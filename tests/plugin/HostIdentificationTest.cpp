@@ -23,7 +23,7 @@ Identified Identify(const std::string& product, VstIntPtr vendorVersion = 1)
   DirectHost::vendorVersion = vendorVersion;
   int status = 0;
   VSTPlugin plugin(DirectHost::Callback, status);
-  return {status, plugin.PluginEditor()->HostApp(), plugin.PluginHostName()};
+  return {status, EditorOf(plugin)->HostApp(), plugin.PluginHostName()};
 }
 
 } // namespace

@@ -1,4 +1,3 @@
-#include "gui/SDisplay.h"
 #include "support/system/SSystemData.h"
 #include "tests/testsupport/ProcFolder.h"
 
@@ -160,10 +159,10 @@ TEST(SystemData, ErrorMessageNamesAnOldKernel)
 TEST(SystemData, FeatureMessageDescribesTheSystem)
 {
   Machine machine("6.1.0", "mmx sse");
-  vexo::gui::SServerReport report;
+  vexo::system::SServerReport report;
   report.xineramaActive = true;
   report.xineramaScreens = {{0, 0, 1920, 1080}, {1920, 0, 1280, 1024}};
-  machine.data.display = std::make_unique<vexo::gui::SDisplay>();
+  machine.data.display = std::make_unique<vexo::system::SMonitorLayout>();
   machine.data.display->BuildLayout(report);
   const std::string text = machine.data.FeatureMessage().Text();
   EXPECT_EQ(text.rfind(std::string(40, '=') + "\nS Y S T E M\n", 0), 0u) << text;
@@ -179,11 +178,11 @@ TEST(SystemData, FeatureMessageDescribesTheSystem)
 TEST(SystemData, FeatureMessageMarksAnEstimatedLayout)
 {
   Machine machine("6.1.0", "mmx");
-  vexo::gui::SServerReport report;
+  vexo::system::SServerReport report;
   report.screenCount = 1;
   report.defaultWidth = 3840;
   report.defaultHeight = 1024;
-  machine.data.display = std::make_unique<vexo::gui::SDisplay>();
+  machine.data.display = std::make_unique<vexo::system::SMonitorLayout>();
   machine.data.display->BuildLayout(report);
   const std::string text = machine.data.FeatureMessage().Text();
   EXPECT_THAT(text, HasSubstr("\nestimation (due to lack of information): "));
@@ -192,10 +191,31 @@ TEST(SystemData, FeatureMessageMarksAnEstimatedLayout)
 
 TEST(SystemData, DisplayInfosAreMadeOnce)
 {
+  static int fills = 0;
+  fills = 0;
+  auto fill = [](vexo::system::SMonitorLayout& layout) {
+    ++fills;
+    vexo::system::SServerReport report;
+    report.screenCount = 1;
+    report.defaultWidth = 1280;
+    report.defaultHeight = 1024;
+    layout.BuildLayout(report);
+  };
   SSystemData data;
-  data.getDisplayInfos();
+  data.getDisplayInfos(fill);
   ASSERT_NE(data.display, nullptr);
-  const vexo::gui::SDisplay* first = data.display.get();
-  data.getDisplayInfos();
+  EXPECT_EQ(data.display->MonitorCount(), 1);
+  const vexo::system::SMonitorLayout* first = data.display.get();
+  data.getDisplayInfos(fill);
   EXPECT_EQ(data.display.get(), first);
+  EXPECT_EQ(fills, 1);
+}
+
+TEST(SystemData, DisplayInfosWithoutAFillAreEmpty)
+{
+  SSystemData data;
+  data.getDisplayInfos(nullptr);
+  ASSERT_NE(data.display, nullptr);
+  EXPECT_EQ(data.display->MonitorCount(), 0);
+  EXPECT_THAT(std::string(data.FeatureMessage().Text()), HasSubstr("Screensize: 0 x 0"));
 }

@@ -3,6 +3,7 @@
 //
 // 1. The toolkit's own X connection `dps` (null when no server answers: the
 //    plug-in still loads and processes MIDI without any display).
+#include "gui/SDisplay.h"
 #include "gui/XDisplay.h"
 #include "support/system/SSystemData.h"
 
@@ -32,7 +33,7 @@ struct SystemDataFill
   {
     sd.getOSInfos();
     sd.getCPUInfos();
-    sd.getDisplayInfos();
+    sd.getDisplayInfos(vexo::gui::AllMonitorRects);
   }
 };
 
