@@ -171,14 +171,6 @@ int32_t SPluginEditor::open(void* parent)
     vexo::gui::SDisplayLock hold;
     hostWindow = window;
     globals->hostWindow = window;
-    if (const auto* name = base->EffectNameText()) {
-      globals->pluginFileName.Clear(false);
-      globals->pluginFileName.Append(name->Text());
-    }
-    if (const auto* directory = base->PluginDirectory()) {
-      globals->pluginFileDirectory.Clear(false);
-      globals->pluginFileDirectory.Append(directory->Text());
-    }
 
     // A host that destroyed its window before closing the editor took the
     // panel's windows with it: such a panel is built anew.
@@ -390,22 +382,6 @@ void SPluginEditor::SetSize(int width, int height)
   hostCalls.RequestSize(width, height);
   if (panel)
     panel->SetSize(width, height);
-}
-
-void SPluginEditor::ChangeSize(int dw, int dh)
-{
-  if (dw == 0 && dh == 0)
-    return;
-  const int width = requestedWidth += dw;
-  const int height = requestedHeight += dh;
-  hostCalls.RequestSize(width, height);
-}
-
-void SPluginEditor::Resize(int width, int height)
-{
-  requestedWidth = width;
-  requestedHeight = height;
-  hostCalls.RequestSize(width, height, false);
 }
 
 ERect* SPluginEditor::GetRect()

@@ -54,17 +54,15 @@ public:
   void updateIndexed() override;
   void postUpdateIndexed(int32_t index) override;
   void updateAtIndex(int32_t index) override;
+  // Kept in the editor's virtual table; the plug-in does not call it.
   virtual void idleslow();
 
   static void idlestatic(void* editor);
 
   // Editor size: SetSize resizes the panel at once and asks for the host's
   // size (the host window is resized by the editor when the host cannot do
-  // it); ChangeSize grows the size asked for by a difference; Resize only
-  // records and asks. What concerns the host is made on its GUI thread.
+  // it). What concerns the host is made on its GUI thread.
   void SetSize(int width, int height);
-  void ChangeSize(int dw, int dh);
-  void Resize(int width, int height);
   ERect* GetRect();
 
   // A parameter the user changed in the editor: the engine takes it at
@@ -125,7 +123,7 @@ private:
   // The toolkit's connection pump is held while the editor is open.
   bool pumpHeld = false;
   SHostCallQueue hostCalls;
-  // The size asked for last (ChangeSize adds to it).
+  // The size asked for last.
   std::atomic<int> requestedWidth{kBaseWidth};
   std::atomic<int> requestedHeight{kHeight};
   std::atomic<uint8_t> pendingIndices[kPendingIndices] = {};

@@ -36,7 +36,6 @@ SMonitorLayout::Rect MonitorRect(const SMonitorLayout& layout, const SControl* c
 // Moves the control so that it is centred on the monitor of its centre (or
 // of point). A null control does nothing; without monitors it stays.
 void CenterOnWindow(const SMonitorLayout& layout, SControl* control);
-void CenterOnWindow(const SMonitorLayout& layout, SControl* control,
-                    SMonitorLayout::Pt point);
+void CenterOnWindow(const SMonitorLayout& layout, SControl* control, SMonitorLayout::Pt point);
 
 } // namespace vexo::gui

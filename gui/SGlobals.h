@@ -34,8 +34,6 @@ public:
   int32_t CurrentId() const { return idCounter.load(); }
 
   std::atomic<int32_t> idCounter{0};
-  vexo::data::datastring<32, char> pluginFileName;
-  vexo::data::datastring<32, char> pluginFileDirectory;
   unsigned long hostWindow = 0; // an X window id (XID)
   vexo::gui::SCursor* currentCursor = nullptr;
   vexo::threading::SMutexOS lock;

@@ -188,12 +188,6 @@ const char* SWindowEventType(int type)
   return type == CreateNotify ? "Eventtype: CreateNotify" : "Eventtype: (unknown)";
 }
 
-void SendKey(int, char, bool) {}
-
-void SendMouse(int, int, int, int, int) {}
-
-void SendText(int, char*) {}
-
 void SWindow::SetMenu(SControl* menu_)
 {
   if (menu)

@@ -87,9 +87,4 @@ private:
 // "Eventtype: (unknown)" for any other.
 const char* SWindowEventType(int type);
 
-// Kept for the toolkit's interface; they have no effect.
-void SendKey(int, char, bool);
-void SendMouse(int, int, int, int, int);
-void SendText(int, char*);
-
 } // namespace vexo::gui

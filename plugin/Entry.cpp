@@ -35,7 +35,8 @@ vexo::data::datastring<32, char> FailureText(int status, const VSTPlugin* plugin
 }
 
 // Every plug-in this library makes gets the real editor.
-[[maybe_unused]] const bool editorFactoryInstalled = (SPlugin::SetEditorFactory(&MakePluginEditor), true);
+[[maybe_unused]] const bool editorFactoryInstalled =
+    (SPlugin::SetEditorFactory(&MakePluginEditor), true);
 
 } // namespace
 

@@ -30,5 +30,4 @@ public:
 // Makes the editor of plugin on the shared resources globals; status is the
 // load status (the editor's host identification may refuse the load). Null
 // makes a plug-in without an editor.
-using SPluginEditorFactory = SIPluginEditor* (*)(SPlugin* plugin, SGlobals* globals,
-                                                 int& status);
+using SPluginEditorFactory = SIPluginEditor* (*)(SPlugin* plugin, SGlobals* globals, int& status);

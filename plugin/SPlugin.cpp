@@ -4,12 +4,9 @@
 #include "gui/SInfo.h"
 #include "gui/XDisplay.h"
 #include "plugin/PluginInfo.h"
-#include "support/system/SFilePath.h"
 
-#include <algorithm>
 #include <cstring>
 #include <memory>
-#include <string>
 
 SPlugin::SPlugin(audioMasterCallback audioMaster_, int& status)
     : AudioEffectX(audioMaster_, quillet::kNumPrograms, quillet::kNumHostParameters)
@@ -38,8 +35,6 @@ SPlugin::SPlugin(audioMasterCallback audioMaster_, int& status)
 
 SPlugin::~SPlugin()
 {
-  delete effectNameText;
-  delete pluginDirectory;
   // The editor uses the shared resources until it is gone.
   DestroyEditor();
   delete globals;
@@ -95,23 +90,6 @@ void SPlugin::suspend()
 
 void SPlugin::resume()
 {
-  if (!effectNameText) {
-    effectNameText = new vexo::data::datastring<32, char>();
-    char name[128] = {};
-    getEffectName(name);
-    effectNameText->Append(name);
-  }
-  if (!pluginDirectory) {
-    pluginDirectory = new vexo::data::datastring<32, char>();
-    if (const char* path = static_cast<const char*>(getDirectory())) {
-      // The directory part is never longer than the path itself.
-      const size_t length = strnlen(path, 4096);
-      std::unique_ptr<char[]> directory(new char[std::max<size_t>(512, length + 1)]());
-      std::string bounded(path, length);
-      vexo::file::SFilePath::GetDir(directory.get(), bounded.c_str(), -1);
-      pluginDirectory->Append(directory.get());
-    }
-  }
   wantEvents(1);
   suspended = false;
 }

@@ -1,7 +1,8 @@
 // SPlugin: the framework's plug-in base. It fixes what the host learns about
 // the plug-in (pins, flags, unique id, names, version, capabilities), builds
 // the shared resources and the editor (through the installed factory; its
-// host identification may refuse the load), answers the editor opcodes and keeps the suspended state.
+// host identification may refuse the load), answers the editor opcodes and keeps the suspended
+// state.
 //
 // Threads: the dispatcher runs on host threads. `editorClosed` is written by
 // the editor's open and close under `lock` and read by the engine on any
@@ -56,8 +57,6 @@ public:
   // setParameterAutomated). Host's GUI thread.
   void AutomateInHost(int32_t index, float value);
   void SetEditRect(int16_t width, int16_t height);
-  const vexo::data::datastring<32, char>* EffectNameText() const { return effectNameText; }
-  const vexo::data::datastring<32, char>* PluginDirectory() const { return pluginDirectory; }
   SIPluginEditor* PluginEditor() const { return pluginEditor; }
   SGlobals* Globals() const { return globals; }
 
@@ -82,7 +81,5 @@ protected:
   SIPluginEditor* pluginEditor = nullptr;
   ERect editRect{0, 0, 238, 120};
   SGlobals* globals = nullptr;
-  vexo::data::datastring<32, char>* effectNameText = nullptr;
-  vexo::data::datastring<32, char>* pluginDirectory = nullptr;
   vexo::threading::SMutexOS lock;
 };

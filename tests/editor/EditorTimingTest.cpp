@@ -32,8 +32,8 @@ TEST(EditorTiming, FirstOpenAndFullRefresh)
   testsupport::DirectHost::Reset();
   int status = 0;
   VSTPlugin plugin(testsupport::DirectHost::Callback, status);
-  const Window host = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 520, 238, 0,
-                                          0, 0);
+  const Window host =
+      XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 520, 238, 0, 0, 0);
   XMapWindow(display, host);
   XSync(display, False);
   SPluginEditor* editor = EditorOf(plugin);

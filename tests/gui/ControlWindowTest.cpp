@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "gui/SControlRegistry.h"
+#include "gui/SDisplay.h"
 #include "gui/SGlobals.h"
 #include "gui/SWindow.h"
-#include "gui/SDisplay.h"
 #include "gui/XDisplay.h"
 #include "support/system/SSystemData.h"
 #include "tests/gui/GuiTestSupport.h"
