@@ -90,6 +90,12 @@ void SPlugin::suspend()
 
 void SPlugin::resume()
 {
+  // Hosts are asked for the plug-in's folder once, on the first resume, as
+  // they expect; nothing of the plug-in needs the answer.
+  if (!directoryAsked) {
+    directoryAsked = true;
+    getDirectory();
+  }
   wantEvents(1);
   suspended = false;
 }

@@ -81,5 +81,7 @@ protected:
   SIPluginEditor* pluginEditor = nullptr;
   ERect editRect{0, 0, 238, 120};
   SGlobals* globals = nullptr;
+  // Set by the first resume (host threads).
+  bool directoryAsked = false;
   vexo::threading::SMutexOS lock;
 };
