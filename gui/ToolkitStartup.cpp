@@ -1,5 +1,8 @@
 // The library's start-up unit: what exists from load to unload, built here in
 // this order by static initialisation and destroyed in the reverse order.
+// It lives in the toolkit because everything it builds is the toolkit's or
+// is filled through it (the monitor layout of `sd`); the order matters, so
+// it is one unit.
 //
 // 1. The toolkit's own X connection `dps` (null when no server answers: the
 //    plug-in still loads and processes MIDI without any display).

@@ -62,5 +62,7 @@ public:
 
 } // namespace vexo::system
 
-// The library's system information, defined in the start-up unit.
+// The library's system information, defined in the start-up unit
+// (gui/ToolkitStartup.cpp), which fills the monitor layout after opening the
+// toolkit's connection.
 extern vexo::system::SSystemData sd;
