@@ -187,6 +187,8 @@ int32_t SPluginEditor::open(void* parent)
     // window by a reparent: a host that learns "_XEventProc" from the
     // ReparentNotify of a window going into its own finds it there.
     panel->Reparent(window);
+    // A host always opens on the first view: a drawer left open closes.
+    panel->OpenDrawer(false);
     SetSize(kBaseWidth, kHeight);
 
     cursor = new vexo::gui::SCursor();

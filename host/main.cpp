@@ -53,7 +53,13 @@ void Usage(FILE* out)
       "  --bank FILE.fxb          restore a bank first\n"
       "  --select N@SECONDS       select program N at that time\n"
       "  --seconds S              close the editor and the plug-in after S seconds\n"
-      "  --screenshot FILE.png@S  save what the host window shows (repeatable)\n",
+      "  --screenshot FILE.png@S  save what the host window shows (repeatable)\n"
+      "  --set INDEX=VALUE[@S]    set any parameter, internal ones too (232 spacing,\n"
+      "                           233 settle, 234 learn, 235 send on play), before the\n"
+      "                           editor opens or at S seconds\n"
+      "  --midi-in \"MS BYTES...\"  feed MIDI at MS milliseconds while the editor is open\n"
+      "  --click X,Y@S            a left click at X,Y of the host window at S seconds\n"
+      "  --save-bank FILE.fxb     save the bank after the editor closed\n",
       out);
 }
 
