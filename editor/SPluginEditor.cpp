@@ -330,7 +330,8 @@ void SPluginEditor::updateIndexed()
 
 void SPluginEditor::postUpdateIndexed(int32_t index)
 {
-  // The engine only sends 0 to 141; anything outside the array is dropped.
+  // The engine sends 0 to 141 and its internal 200 to 237; anything outside
+  // the array is dropped.
   if (index < 0 || index >= kPendingIndices)
     return;
   pendingIndices[index] = 1;
