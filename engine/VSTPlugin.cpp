@@ -2,6 +2,7 @@
 
 #include "editor/SPluginEditor.h"
 #include "engine/Parameters.h"
+#include "engine/StripMessages.h"
 #include "support/threading/FieldAccess.h"
 
 #include <chrono>
@@ -117,12 +118,26 @@ void VSTPlugin::setParameter(int32_t index, float value)
   VSTPluginProgram& current = bank[getProgram()];
 
   if (param::IsStripIndex(index)) {
-    const param::StripField& group = param::kStripFields[param::GroupOf(index)];
-    VSTPluginStrip& strip = current.strips[param::StripOf(index)];
+    const int32_t group = param::GroupOf(index);
+    const int32_t strip = param::StripOf(index);
     // Byte fields keep the low 8 bits.
-    field::Store(strip.*group.field,
-                 static_cast<uint8_t>(param::Encode(value, group.encoding.scale) & 0xFF));
+    const auto byte = static_cast<uint8_t>(
+        param::Encode(value, param::kStripFields[group].encoding.scale) & 0xFF);
+    ProgramExtension& extension = bank.Extension(getProgram());
+    if (strips::IsProgramChange(extension, strip, group % 2)) {
+      // The channel of a Program Change lives in the extension, and a format
+      // makes it a Control Change or Note again: several fields, under the
+      // strip lock that learning takes too.
+      std::lock_guard<std::recursive_mutex> hold(stripLock);
+      strips::StoreField(current, extension, strip, group % 2, group / 2, byte);
+    } else {
+      field::Store(current.strips[strip].*param::kStripFields[group].field, byte);
+    }
     notifyEditor(index);
+    return;
+  }
+  if (param::IsExtendedIndex(index)) {
+    setExtendedParameter(index, value);
     return;
   }
 
@@ -178,10 +193,13 @@ float VSTPlugin::getParameter(int32_t index)
   auto flag = [](uint8_t byte) { return byte ? 1.0f : 0.0f; };
 
   if (param::IsStripIndex(index)) {
-    const param::StripField& group = param::kStripFields[param::GroupOf(index)];
-    const VSTPluginStrip& strip = current.strips[param::StripOf(index)];
-    return param::Decode(field::Load(strip.*group.field), group.encoding);
+    const int32_t group = param::GroupOf(index);
+    const uint8_t byte = strips::LoadField(current, bank.Extension(getProgram()),
+                                           param::StripOf(index), group % 2, group / 2);
+    return param::Decode(byte, param::kStripFields[group].encoding);
   }
+  if (param::IsExtendedIndex(index))
+    return getExtendedParameter(index);
 
   switch (index) {
   case param::kResend:
@@ -200,6 +218,79 @@ float VSTPlugin::getParameter(int32_t index)
     return param::Decode(param::DelaySeconds(field::Load(current.changeDelay)), param::kDelay);
   case param::kPresetSwitching:
     return flag(field::Load(current.presetSwitching));
+  default:
+    return 0.0f;
+  }
+}
+
+void VSTPlugin::setExtendedParameter(int32_t index, float value)
+{
+  ExtensionSettings& settings = bank.Settings();
+  if (param::IsKindIndex(index)) {
+    const int32_t program = getProgram();
+    {
+      std::lock_guard<std::recursive_mutex> hold(stripLock);
+      strips::SetKind(bank[program], bank.Extension(program), param::KindStripOf(index),
+                      param::KindMessageOf(index), param::KindOf(value));
+    }
+    notifyEditor(index);
+    return;
+  }
+  switch (index) {
+  case param::kSpacing:
+    field::Store(settings.spacingMs, param::Encode(value, param::kSpacingMs.scale));
+    break;
+  case param::kSettle:
+    field::Store(settings.settleMs, param::Encode(value, param::kSettleMs.scale));
+    break;
+  case param::kLearn:
+    if (learnOn.exchange(SwitchOn(value)) == SwitchOn(value))
+      return;
+    if (!SwitchOn(value) && learnFull.exchange(false))
+      notifyEditor(param::kLearnNotice);
+    break;
+  case param::kSendOnPlay: {
+    const uint8_t on = SwitchOn(value) ? 1 : 0;
+    if (field::Load(settings.sendOnPlay) == on)
+      return;
+    field::Store(settings.sendOnPlay, on);
+    if (!on)
+      cancelPacedSend(SendCause::Play);
+    break;
+  }
+  case param::kLearnNotice:
+  case param::kPacedNotice:
+    break; // notices: nothing stored
+  default:
+    return;
+  }
+  notifyEditor(index);
+}
+
+float VSTPlugin::getExtendedParameter(int32_t index)
+{
+  const ExtensionSettings& settings = bank.Settings();
+  const int32_t program = getProgram();
+  if (param::IsKindIndex(index))
+    return strips::IsProgramChange(bank.Extension(program), param::KindStripOf(index),
+                                   param::KindMessageOf(index))
+               ? 1.0f
+               : 0.0f;
+  switch (index) {
+  case param::kSpacing:
+    return param::Decode(ClampMs(field::Load(settings.spacingMs), kMaxSpacingMs),
+                         param::kSpacingMs);
+  case param::kSettle:
+    return param::Decode(ClampMs(field::Load(settings.settleMs), kMaxSettleMs), param::kSettleMs);
+  case param::kLearn:
+    return learnOn ? 1.0f : 0.0f;
+  case param::kSendOnPlay:
+    return field::Load(settings.sendOnPlay) ? 1.0f : 0.0f;
+  case param::kLearnNotice:
+    // Full as long as nothing made room since a message was refused.
+    return learnFull && !strips::LearnRoom(bank[program], bank.Extension(program)) ? 1.0f : 0.0f;
+  case param::kPacedNotice:
+    return pacedActive ? 1.0f : 0.0f;
   default:
     return 0.0f;
   }
@@ -705,3 +796,7 @@ void VSTPlugin::pasteSelProgram()
     releaseRequested = true;
   notifyEditorAll();
 }
+
+// ---------------------------------------------------------------- pacing
+
+void VSTPlugin::cancelPacedSend(SendCause /*cause*/) noexcept {}

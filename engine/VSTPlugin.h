@@ -33,6 +33,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 
 class VSTPlugin : public SPlugin
 {
@@ -72,6 +73,15 @@ public:
   // The current program's record (the editor edits its strip list through
   // the record's operations).
   VSTPluginProgram& CurrentProgram() { return bank[getProgram()]; }
+  // The kinds of the current program's messages (strips::, StripMessages.h).
+  ProgramExtension& CurrentExtension() { return bank.Extension(getProgram()); }
+  // The strip lock: held around every edit of a program's strip list or of
+  // a message's several fields, by the editor ("+", "-", the dials) and by
+  // the learning thread, so that neither tears a strip the other writes.
+  // Recursive, so that an editor holding it may call setParameter. Never
+  // taken by the audio thread.
+  std::recursive_mutex& StripLock() { return stripLock; }
+  bool Learning() const { return learnOn; }
   VSTPluginProgram& Program(int32_t index) { return bank[index]; }
   VSTPluginProgramBank& Bank() { return bank; }
   const VSTPluginProgram& CopyBuffer() const { return copyBuffer; }
@@ -109,6 +119,19 @@ protected:
   void StopCountdownThread();
 
 private:
+  // What started a send, for the options whose switching off cancels it.
+  enum class SendCause : int32_t
+  {
+    Other = 0,
+    Init = 1,
+    Change = 2,
+    Play = 3
+  };
+  void setExtendedParameter(int32_t index, float value);
+  float getExtendedParameter(int32_t index);
+  // Stops what remains of a paced send when `cause` started it.
+  void cancelPacedSend(SendCause cause) noexcept;
+
   void setProgramLocked(int32_t program);
   // An incoming Program Change: selects now when the timer lock is free,
   // else leaves the selection to the lock's holder. Audio thread; never
@@ -187,6 +210,15 @@ private:
   std::atomic<int32_t> delaySeconds{0};
   std::atomic<int32_t> countdown{0};
   std::atomic<int32_t> timerMode{0};
+
+  // Strip lock (see StripLock) and the session states of learning: `learnOn`
+  // is the switch (never stored), `learnFull` is set when a new message was
+  // refused for want of room.
+  std::recursive_mutex stripLock;
+  std::atomic<bool> learnOn{false};
+  std::atomic<bool> learnFull{false};
+  // A paced send is in progress (notice 237).
+  std::atomic<bool> pacedActive{false};
 
   // The block's output, collected by midiInProcess and handed to the host
   // once by midiPostProcess: outEventStore holds the events, outEvents
