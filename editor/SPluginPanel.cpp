@@ -22,6 +22,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 using vexo::gui::Rect;
 using vexo::gui::SCOL;
@@ -40,8 +41,6 @@ constexpr int kTabHeight = 9;
 // Rows of the drawer, from the first view's bottom.
 constexpr int kDrawerSwitchRow = 6;
 constexpr int kDrawerDialRow = 30;
-constexpr int kMaxSpacingMs = 250;
-constexpr int kMaxSettleMs = 2000;
 
 int Colour(int r, int g, int b)
 {
@@ -75,16 +74,15 @@ bool InsideInclusive(const Rect& rect, int x, int y)
 
 // Holds the engine's strip lock for an edit of the current program's
 // strips, so that the learning thread never applies a message to a strip
-// the panel has half written.
+// the panel has half written. The lock is recursive: setParameter, which
+// takes it too for a message's several fields, may be called inside.
 class StripEditLock
 {
 public:
-  explicit StripEditLock(VSTPlugin& plugin_) : plugin(plugin_) {}
-  StripEditLock(const StripEditLock&) = delete;
-  StripEditLock& operator=(const StripEditLock&) = delete;
+  explicit StripEditLock(VSTPlugin& plugin) : hold(plugin.StripLock()) {}
 
 private:
-  VSTPlugin& plugin;
+  std::lock_guard<std::recursive_mutex> hold;
 };
 
 } // namespace
@@ -982,11 +980,11 @@ void SPluginPanel::ParseEvent(vexo::gui::SEvent* event)
       return;
     }
     if (sender == spacingDial) {
-      send(spacingDial, param::kSpacing, 1.0f / kMaxSpacingMs);
+      send(spacingDial, param::kSpacing, param::kSpacingMs.factor);
       return;
     }
     if (sender == settleDial) {
-      send(settleDial, param::kSettle, 1.0f / kMaxSettleMs);
+      send(settleDial, param::kSettle, param::kSettleMs.factor);
       return;
     }
     for (int k = 0; k < kStrips; ++k) {
