@@ -272,7 +272,16 @@ enum class LearnResult
 {
   Updated, // a message of the same kind, channel and number took the value
   Placed,  // the message took a free slot
+  Added,   // the message took message A of a new strip
   Full     // no slot and no room for another strip: ignored
+};
+
+// Where Learn put a message (strip -1 when it was ignored).
+struct LearnPlace
+{
+  LearnResult result = LearnResult::Full;
+  int32_t strip = -1;
+  int32_t message = 0;
 };
 
 // Learns an incoming message (a Control Change or a Program Change, kind
@@ -280,8 +289,8 @@ enum class LearnResult
 // number anywhere in the listed strips takes the new value; otherwise B of
 // the last strip when it is free (A when both of its messages are), else a
 // new strip, up to 16.
-inline LearnResult Learn(VSTPluginProgram& program, ProgramExtension& extension,
-                         const Message& incoming) noexcept
+inline LearnPlace Learn(VSTPluginProgram& program, ProgramExtension& extension,
+                        const Message& incoming) noexcept
 {
   int32_t columns[kStripsPerProgram];
   const int32_t count = program.StripsInDisplayOrder(columns);
@@ -295,7 +304,7 @@ inline LearnResult Learn(VSTPluginProgram& program, ProgramExtension& extension,
       if (sameKind && m.channel == incoming.channel && m.number == incoming.number) {
         if (!pc)
           field::Store(RecordByte(program.strips[strip], kValueField, message), incoming.value);
-        return LearnResult::Updated;
+        return {LearnResult::Updated, strip, message};
       }
     }
   }
@@ -304,19 +313,16 @@ inline LearnResult Learn(VSTPluginProgram& program, ProgramExtension& extension,
   if (pc)
     learned.value = 0;
   const int32_t last = columns[count - 1];
-  if (Free(program, extension, last, 0) && Free(program, extension, last, 1)) {
-    Write(program, extension, last, 0, learned);
-    return LearnResult::Placed;
-  }
   if (Free(program, extension, last, 1)) {
-    Write(program, extension, last, 1, learned);
-    return LearnResult::Placed;
+    const int32_t message = Free(program, extension, last, 0) ? 0 : 1;
+    Write(program, extension, last, message, learned);
+    return {LearnResult::Placed, last, message};
   }
   const int32_t strip = AddStrip(program, extension);
   if (strip < 0)
-    return LearnResult::Full;
+    return {};
   Write(program, extension, strip, 0, learned);
-  return LearnResult::Placed;
+  return {LearnResult::Added, strip, 0};
 }
 
 // True when Learn could place a new message (a free slot in the last strip
