@@ -227,7 +227,7 @@ TEST_P(Drawer, LearningANewMessageShowsItsStrip)
   EXPECT_TRUE(host->PumpUntil([&] { return host->Width(host->Window()) == 170; }))
       << "the learned strip has its column";
   EXPECT_EQ(Plugin().GetParameter(param::kChannelA + 1), 3.0f / 16.0f);
-  EXPECT_EQ(Plugin().GetParameter(param::kValueB), 64.0f / 128.0f);
+  EXPECT_EQ(Plugin().GetParameter(param::kValueB), 65.0f / 128.0f) << "value 64, stored + 1";
 }
 
 TEST_P(Drawer, FullShowsWhenLearningHasNoRoomLeft)
