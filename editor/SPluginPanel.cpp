@@ -2,6 +2,7 @@
 
 #include "editor/SPluginEditor.h"
 #include "engine/Parameters.h"
+#include "engine/StripMessages.h"
 #include "engine/VSTPlugin.h"
 #include "gui/SButton.h"
 #include "gui/SDial.h"
@@ -400,7 +401,13 @@ void SPluginPanel::RecalculatePositions()
   // The record repairs its order (dropping listed strips that are not in
   // use, and strips listed twice) and says which strip goes in which column.
   int32_t columns[kStrips];
-  columnCount = plugin->CurrentProgram().RepairStripOrder(columns);
+  {
+    // Learning writes strips on a thread of the plug-in's: the repair waits
+    // for a learned message to be complete.
+    std::lock_guard<std::recursive_mutex> hold(plugin->StripLock());
+    columnCount =
+        strips::RepairStripOrder(plugin->CurrentProgram(), plugin->CurrentExtension(), columns);
+  }
   for (int k = 1; k < kStrips; ++k)
     stripShown[k] = false;
   for (int32_t c = 1; c < columnCount; ++c) {
@@ -626,7 +633,11 @@ void SPluginPanel::AddStrip()
 {
   // The record decides which strip comes (the lowest unused one, at most
   // 16); the full refresh lays it out in the next column.
-  const int32_t k = plugin->CurrentProgram().AddStrip();
+  int32_t k = -1;
+  {
+    std::lock_guard<std::recursive_mutex> hold(plugin->StripLock());
+    k = strips::AddStrip(plugin->CurrentProgram(), plugin->CurrentExtension());
+  }
   if (k < 0)
     return;
   ResetControl(k);
@@ -638,8 +649,11 @@ void SPluginPanel::RemoveStrip(int strip)
   // Only a strip that has a column has its "-" shown.
   if (stripControls[strip].column < 1 || stripControls[strip].column >= kStrips)
     return;
-  if (!plugin->CurrentProgram().RemoveStrip(strip))
-    return;
+  {
+    std::lock_guard<std::recursive_mutex> hold(plugin->StripLock());
+    if (!strips::RemoveStrip(plugin->CurrentProgram(), plugin->CurrentExtension(), strip))
+      return;
+  }
   ResetControl(strip);
   RefreshControls(-1);
 }
