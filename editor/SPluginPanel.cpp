@@ -2,6 +2,7 @@
 
 #include "editor/SPluginEditor.h"
 #include "engine/Parameters.h"
+#include "engine/StripMessages.h"
 #include "engine/VSTPlugin.h"
 #include "gui/SButton.h"
 #include "gui/SDial.h"
@@ -481,9 +482,11 @@ void SPluginPanel::RecalculatePositions()
   // use, and strips listed twice) and says which strip goes in which column.
   int32_t columns[kStrips];
   {
-    // The repair may clear strips.
+    // Learning writes strips on a thread of the plug-in's: the repair waits
+    // for a learned message to be complete.
     StripEditLock hold(*plugin);
-    columnCount = plugin->CurrentProgram().RepairStripOrder(columns);
+    columnCount =
+        strips::RepairStripOrder(plugin->CurrentProgram(), plugin->CurrentExtension(), columns);
   }
   for (int k = 1; k < kStrips; ++k)
     stripShown[k] = false;
@@ -889,7 +892,7 @@ void SPluginPanel::AddStrip()
   int32_t k = -1;
   {
     StripEditLock hold(*plugin);
-    k = plugin->CurrentProgram().AddStrip();
+    k = strips::AddStrip(plugin->CurrentProgram(), plugin->CurrentExtension());
   }
   if (k < 0)
     return;
@@ -904,7 +907,7 @@ void SPluginPanel::RemoveStrip(int strip)
     return;
   {
     StripEditLock hold(*plugin);
-    if (!plugin->CurrentProgram().RemoveStrip(strip))
+    if (!strips::RemoveStrip(plugin->CurrentProgram(), plugin->CurrentExtension(), strip))
       return;
   }
   ResetControl(strip);

@@ -670,9 +670,13 @@ void VSTPlugin::midiInProcess(int32_t frames) noexcept
   outCount = kept;
   outCount += generatedQueue.PopInto(store + outCount, MidiEventQueue::kCapacity - outCount);
   runPacing(frames);
-  // The learning thread applies what was learned and carries the notices.
-  if (learnedAny || pacedNoticeDue.load(std::memory_order_relaxed))
-    learnThread.Wake();
+  // The learning thread applies what was learned and carries the notices;
+  // its semaphore is posted only when it has gone to sleep on it.
+  if (learnedAny || pacedNoticeDue.load(std::memory_order_relaxed)) {
+    std::atomic_thread_fence(std::memory_order_seq_cst);
+    if (learnSleeping.exchange(false))
+      learnThread.Wake();
+  }
 }
 
 void VSTPlugin::midiPostProcess() noexcept
@@ -982,42 +986,65 @@ void VSTPlugin::learnLoop()
     applyLearned();
     if (pacedNoticeDue.exchange(false))
       notifyEditor(param::kPacedNotice);
+    // Says it sleeps, then looks once more: a message pushed before the
+    // audio thread could see the flag is found here, any later one wakes it.
+    learnSleeping.store(true);
+    std::atomic_thread_fence(std::memory_order_seq_cst);
+    if (!learned.Empty() || pacedNoticeDue.load()) {
+      learnSleeping.store(false);
+      continue;
+    }
     if (!learnThread.SleepFor(-1))
       return;
+    learnSleeping.store(false);
   }
 }
 
 void VSTPlugin::applyLearned()
 {
+  // In batches: the strip lock is taken once for a batch, and the editor is
+  // told after it has been let go.
+  constexpr int kBatch = 64;
   bool changed = false;
-  LearnedMessage message{};
-  while (learned.Pop(message)) {
-    strips::Message incoming;
-    incoming.kind = message.kind;
-    incoming.channel = message.channel;
-    incoming.number = message.number;
-    incoming.value = message.value;
-    strips::LearnPlace place;
+  for (;;) {
+    strips::LearnPlace places[kBatch];
+    int count = 0;
     {
       std::lock_guard<std::recursive_mutex> hold(stripLock);
       const int32_t current = getProgram();
-      place = strips::Learn(bank[current], bank.Extension(current), incoming);
+      LearnedMessage message{};
+      while (count < kBatch && learned.Pop(message)) {
+        strips::Message incoming;
+        incoming.kind = message.kind;
+        incoming.channel = message.channel;
+        incoming.number = message.number;
+        incoming.value = message.value;
+        places[count++] = strips::Learn(bank[current], bank.Extension(current), incoming);
+      }
     }
+    if (count == 0)
+      break;
     changed = true;
-    if (place.result == strips::LearnResult::Full) {
-      learnFull.store(true);
-      continue;
-    }
-    if (place.result != strips::LearnResult::Updated)
-      learnFull.store(false);
-    // The fields the editor shows for the slot, then its columns when a
-    // strip was added.
-    for (int32_t group = place.message; group < param::kStripGroups; group += 2)
-      notifyEditor(param::StripIndex(group, place.strip));
-    notifyEditor(param::KindIndex(place.message, place.strip));
-    if (place.result == strips::LearnResult::Added)
-      notifyEditor(param::kLayoutNotice);
+    for (int i = 0; i < count; ++i)
+      tellLearned(places[i]);
   }
   if (changed)
     notifyEditor(param::kLearnNotice);
+}
+
+void VSTPlugin::tellLearned(const strips::LearnPlace& place)
+{
+  if (place.result == strips::LearnResult::Full) {
+    learnFull.store(true);
+    return;
+  }
+  if (place.result != strips::LearnResult::Updated)
+    learnFull.store(false);
+  // The fields the editor shows for the slot, then its columns when a strip
+  // was added.
+  for (int32_t group = place.message; group < param::kStripGroups; group += 2)
+    notifyEditor(param::StripIndex(group, place.strip));
+  notifyEditor(param::KindIndex(place.message, place.strip));
+  if (place.result == strips::LearnResult::Added)
+    notifyEditor(param::kLayoutNotice);
 }

@@ -31,6 +31,7 @@
 #include "engine/HeldNoteTable.h"
 #include "engine/LearnQueue.h"
 #include "engine/MidiEventQueue.h"
+#include "engine/StripMessages.h"
 #include "engine/VSTPluginProgramBank.h"
 #include "plugin/SPlugin.h"
 #include "support/threading/SMutex.h"
@@ -160,6 +161,7 @@ private:
   // The learning thread's routine.
   void learnLoop();
   void applyLearned();
+  void tellLearned(const strips::LearnPlace& place);
 
   void setProgramLocked(int32_t program);
   // An incoming Program Change: selects now when the timer lock is free,
@@ -254,6 +256,9 @@ private:
   // sends it.
   std::atomic<bool> pacedNoticeDue{false};
   vexo::threading::SWorkerThread learnThread;
+  // The learning thread is asleep on its semaphore (or about to be): the
+  // audio thread posts it only then, and clears the flag as it does.
+  std::atomic<bool> learnSleeping{false};
 
   // Paced sending. `sendSerial` counts sends (any thread adds one for every
   // send, paced or not, which cancels a paced send in progress);
