@@ -11,7 +11,9 @@
 // display lock around it) and on the thread that delivers the panel's X
 // events (after a strip edit); ParseEvent and MouseStateChanged run on that
 // delivering thread. All drawing goes through the toolkit under the display
-// lock. Strip edits write the program record a byte or a word at a time.
+// lock. Strip edits write the program record a byte or a word at a time,
+// holding the engine's strip lock (which its learning thread takes too)
+// where an edit writes several fields or the strip list.
 #pragma once
 
 #include "gui/SWindow.h"
