@@ -811,7 +811,13 @@ void VSTPlugin::copySelProgram()
 {
   // Field by field on both sides: the current program is shared, and so is
   // the buffer once a paste may read it. The buffer keeps its name.
-  copyBuffer.CopyContentsFrom(bank[getProgram()]);
+  const int32_t current = getProgram();
+  {
+    // The kinds go with the strips they belong to.
+    std::lock_guard<std::recursive_mutex> hold(stripLock);
+    copyBuffer.CopyContentsFrom(bank[current]);
+    field::CopyBytes(&copyExtension, &bank.Extension(current), sizeof copyExtension);
+  }
   copyValid = true;
 }
 
@@ -820,7 +826,11 @@ void VSTPlugin::pasteSelProgram()
   if (!copyValid)
     return;
   VSTPluginProgram& current = bank[getProgram()];
-  current.CopyStripListFrom(copyBuffer);
+  {
+    std::lock_guard<std::recursive_mutex> hold(stripLock);
+    current.CopyStripListFrom(copyBuffer);
+    field::CopyBytes(&bank.Extension(getProgram()), &copyExtension, sizeof copyExtension);
+  }
   field::Store(current.reserved, field::Load(copyBuffer.reserved));
   field::Store(current.midiThru, field::Load(copyBuffer.midiThru));
   for (int i = 0; i < kBankPrograms; ++i) {

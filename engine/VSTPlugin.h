@@ -200,6 +200,7 @@ private:
 
   VSTPluginProgramBank bank;
   VSTPluginProgram copyBuffer;
+  ProgramExtension copyExtension{};
   bool copyValid = false;
   char hostProduct[48] = {};
 
