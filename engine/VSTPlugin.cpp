@@ -672,11 +672,11 @@ void VSTPlugin::midiInProcess(int32_t frames) noexcept
   runPacing(frames);
   // The learning thread applies what was learned and carries the notices;
   // its semaphore is posted only when it has gone to sleep on it.
-  if (learnedAny || pacedNoticeDue.load(std::memory_order_relaxed)) {
-    std::atomic_thread_fence(std::memory_order_seq_cst);
-    if (learnSleeping.exchange(false))
-      learnThread.Wake();
-  }
+  // Both sides change the flag with a read-modify-write, so whichever comes
+  // second sees what the first one did before it.
+  if ((learnedAny || pacedNoticeDue.load(std::memory_order_relaxed)) &&
+      learnSleeping.exchange(false))
+    learnThread.Wake();
 }
 
 void VSTPlugin::midiPostProcess() noexcept
@@ -992,21 +992,20 @@ void VSTPlugin::learnFromInput(uint8_t status, int32_t channel, int32_t data1,
 
 void VSTPlugin::learnLoop()
 {
+  // Sleeps first: the thread starts in the constructor, before the object
+  // is whole, and touches it only once the audio thread has woken it.
   for (;;) {
+    // Says it sleeps, then looks once more: a message pushed before the
+    // audio thread could see the flag is found here, any later one wakes it.
+    learnSleeping.exchange(true);
+    if (learned.Empty() && !pacedNoticeDue.load() && !learnThread.SleepFor(-1))
+      return;
+    learnSleeping.store(false);
+    if (learnThread.StopRequested())
+      return;
     applyLearned();
     if (pacedNoticeDue.exchange(false))
       notifyEditor(param::kPacedNotice);
-    // Says it sleeps, then looks once more: a message pushed before the
-    // audio thread could see the flag is found here, any later one wakes it.
-    learnSleeping.store(true);
-    std::atomic_thread_fence(std::memory_order_seq_cst);
-    if (!learned.Empty() || pacedNoticeDue.load()) {
-      learnSleeping.store(false);
-      continue;
-    }
-    if (!learnThread.SleepFor(-1))
-      return;
-    learnSleeping.store(false);
   }
 }
 
