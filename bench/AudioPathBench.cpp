@@ -4,7 +4,10 @@
 //   - a block of 512 frames without MIDI, against copying its two channels;
 //   - a block with 256 events passed through (note ons and offs) plus a
 //     resend, against copying the events' 8 KiB three times (in, through,
-//     out) plus the two channels.
+//     out) plus the two channels;
+//   - the same block with learning, send on play (a transport that starts
+//     in every other block) and paced sending on, a quarter of the events
+//     being controllers that are learned, against the same copies.
 #include "engine/Parameters.h"
 #include "engine/VSTPlugin.h"
 
@@ -28,12 +31,24 @@ VstIntPtr QuietHost(AEffect*, int32_t opcode, int32_t, VstIntPtr, void*, float)
   return opcode == audioMasterVersion || opcode == audioMasterProcessEvents ? 1 : 0;
 }
 
+// A host whose transport starts at every other question.
+VstIntPtr PlayingHost(AEffect* effect, int32_t opcode, int32_t index, VstIntPtr value, void* ptr,
+                      float opt)
+{
+  static VstTimeInfo info{};
+  static int32_t asked = 0;
+  if (opcode != audioMasterGetTime)
+    return QuietHost(effect, opcode, index, value, ptr, opt);
+  info.flags = (asked++ % 2) ? kVstTransportPlaying : 0;
+  return reinterpret_cast<VstIntPtr>(&info);
+}
+
 struct Fixture
 {
-  Fixture()
+  explicit Fixture(audioMasterCallback host = QuietHost)
   {
     int status = 0;
-    plugin = std::make_unique<VSTPlugin>(QuietHost, status);
+    plugin = std::make_unique<VSTPlugin>(host, status);
     plugin->resume();
     for (int i = 0; i < 4; ++i)
       run(nullptr);
@@ -110,6 +125,27 @@ void BlockWith256EventsAndResend(benchmark::State& state)
   }
 }
 
+void BlockWith256EventsLearnPlayPaced(benchmark::State& state)
+{
+  Fixture fixture(PlayingHost);
+  for (int i = 3; i < kEvents; i += 4) {
+    fixture.store[i].midiData[0] = 0xB0;
+    fixture.store[i].midiData[1] = static_cast<uint8_t>(i / 4 % 24);
+  }
+  fixture.plugin->setParameter(param::kThru, 1.0f);
+  fixture.plugin->setParameter(param::kSpacing, 1.0f / 250.0f);
+  fixture.plugin->setParameter(param::kSettle, 10.0f / 2000.0f);
+  fixture.plugin->setParameter(param::kSendOnPlay, 1.0f);
+  fixture.plugin->setParameter(param::kLearn, 1.0f);
+  fixture.plugin->setParameter(param::kChannelA, 1.0f / 16.0f);
+  fixture.plugin->setParameter(param::kNumberA, 8.0f / 128.0f);
+  fixture.plugin->setParameter(param::kValueA, 101.0f / 128.0f);
+  for (auto _ : state) {
+    fixture.run(fixture.events.AsEvents());
+    benchmark::ClobberMemory();
+  }
+}
+
 void CopyEventsAndAudio(benchmark::State& state)
 {
   constexpr size_t kBytes = sizeof(VstMidiEvent) * kEvents; // 8 KiB
@@ -134,6 +170,7 @@ void CopyEventsAndAudio(benchmark::State& state)
 BENCHMARK(BlockWithoutMidi);
 BENCHMARK(CopyAudio);
 BENCHMARK(BlockWith256EventsAndResend);
+BENCHMARK(BlockWith256EventsLearnPlayPaced);
 BENCHMARK(CopyEventsAndAudio);
 
 // Keeps each benchmark's time per iteration, in nanoseconds, to print the
@@ -184,5 +221,6 @@ int main(int argc, char** argv)
   std::puts("");
   ratio("BlockWithoutMidi", "CopyAudio");
   ratio("BlockWith256EventsAndResend", "CopyEventsAndAudio");
+  ratio("BlockWith256EventsLearnPlayPaced", "CopyEventsAndAudio");
   return 0;
 }

@@ -190,6 +190,8 @@ int32_t SPluginEditor::open(void* parent)
     // window by a reparent: a host that learns "_XEventProc" from the
     // ReparentNotify of a window going into its own finds it there.
     panel->Reparent(window);
+    // A host always opens on the first view: a drawer left open closes.
+    panel->OpenDrawer(false);
     SetSize(kBaseWidth, kHeight);
 
     cursor = new vexo::gui::SCursor();
@@ -331,7 +333,8 @@ void SPluginEditor::updateIndexed()
 
 void SPluginEditor::postUpdateIndexed(int32_t index)
 {
-  // The engine only sends 0 to 141; anything outside the array is dropped.
+  // The engine sends 0 to 141 and its internal 200 to 237; anything outside
+  // the array is dropped.
   if (index < 0 || index >= kPendingIndices)
     return;
   pendingIndices[index] = 1;

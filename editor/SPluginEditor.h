@@ -39,7 +39,8 @@ class SPluginEditor : public SIPluginEditor
 public:
   // Number of parameter indices the refresh protocol can queue.
   static constexpr int kPendingIndices = 256;
-  // The panel's size with one strip column; 25 pixels more per column.
+  // The panel's size with one strip column; 25 pixels more per column. The
+  // height is the first view's: an open drawer adds to it.
   static constexpr int kBaseWidth = 120;
   static constexpr int kHeight = 238;
 

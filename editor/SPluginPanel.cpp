@@ -2,6 +2,7 @@
 
 #include "editor/SPluginEditor.h"
 #include "engine/Parameters.h"
+#include "engine/StripMessages.h"
 #include "engine/VSTPlugin.h"
 #include "gui/SButton.h"
 #include "gui/SDial.h"
@@ -22,6 +23,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 using vexo::gui::Rect;
 using vexo::gui::SCOL;
@@ -32,6 +34,14 @@ constexpr int kColumnWidth = 25;
 constexpr int kStripDialX = 101;
 constexpr int kStripButtonX = 100;
 constexpr int kStripButtonY = 210;
+// The drawer's tab sits in the bottom band, below copy and paste.
+constexpr int kTabX = 4;
+constexpr int kTabY = 227;
+constexpr int kTabWidth = 94;
+constexpr int kTabHeight = 9;
+// Rows of the drawer, from the first view's bottom.
+constexpr int kDrawerSwitchRow = 6;
+constexpr int kDrawerDialRow = 30;
 
 int Colour(int r, int g, int b)
 {
@@ -63,6 +73,19 @@ bool InsideInclusive(const Rect& rect, int x, int y)
   return x >= rect.left && x <= rect.right && y >= rect.top && y <= rect.bottom;
 }
 
+// Holds the engine's strip lock for an edit of the current program's
+// strips, so that the learning thread never applies a message to a strip
+// the panel has half written. The lock is recursive: setParameter, which
+// takes it too for a message's several fields, may be called inside.
+class StripEditLock
+{
+public:
+  explicit StripEditLock(VSTPlugin& plugin) : hold(plugin.StripLock()) {}
+
+private:
+  std::lock_guard<std::recursive_mutex> hold;
+};
+
 } // namespace
 
 SPluginPanel::SPluginPanel() = default;
@@ -77,7 +100,7 @@ SPluginPanel::SPluginPanel(SGlobals* globals_, vexo::gui::SControl* parent_, uns
   EnableEventHandler(vexo::gui::kEventDial);
   EnableEventHandler(vexo::gui::kEventTimer);
   AddEventListener(this, vexo::gui::kEventTimer);
-  CreateBackBuffer(height);
+  CreateBackBuffer(height + kDrawerHeight);
 }
 
 SPluginPanel::~SPluginPanel()
@@ -174,7 +197,34 @@ SPluginPanel::Dial* SPluginPanel::MakeStripDial(const char* title, int strip, in
   dial->useLabelTable = true;
   dial->useNameTable = false;
   dial->SetValueRange(0, max, 0);
+  if (table == formatLabels) {
+    dial->wrapsAround = true;
+    dial->SetTooltip(tooltip, "Control:\nMessage Format\n(cycles CC, Note and PC)", 0);
+  }
   dial->AddEventListener(this, vexo::gui::kEventDial);
+  Add(dial);
+  return dial;
+}
+
+SPluginPanel::Dial* SPluginPanel::MakeMillisecondDial(const char* title, int x, int y, int width,
+                                                      int max, const char* tip)
+{
+  const Palette p;
+  auto* dial = new Dial(globals, this, static_cast<unsigned>(globals->NextId()), title, 0x30, x, y,
+                        width, 14, false, true, window, 0, 0, max, 0);
+  dial->dragStepLeft = 2;
+  dial->dragStepRight = 6;
+  // Milliseconds come in hundreds: the left button moves a millisecond per
+  // pixel, the right button and the wheel step one at a time.
+  dial->leftDragStepped = false;
+  dial->SetColours(p.grey, p.grey, p.grey, p.white, p.white, p.white, p.white);
+  dial->SetLabel("", statdata.FindFont(8), 0);
+  dial->SetValueFont(statdata.FindFont(8));
+  dial->SetLabelColours(p.white, p.midGrey);
+  dial->SetHoverColours(p.grey, p.lightGrey);
+  dial->SetControlColours(p.grey, p.grey, p.grey, p.grey);
+  dial->AddEventListener(this, vexo::gui::kEventDial);
+  dial->SetTooltip(tooltip, tip, 0);
   Add(dial);
   return dial;
 }
@@ -231,9 +281,10 @@ void SPluginPanel::CreateValueTables()
       channelLabels[j].Append('0');
     channelLabels[j].Append(8, "%i", j);
   }
-  formatLabels = new ValueText[2];
-  formatLabels[0].Append("CC");
-  formatLabels[1].Append("Note");
+  formatLabels = new ValueText[kFormatChoices];
+  formatLabels[kFormatCC].Append("CC");
+  formatLabels[kFormatNote].Append("Note");
+  formatLabels[kFormatPC].Append("PC");
 }
 
 void SPluginPanel::CreateStripControls()
@@ -248,13 +299,13 @@ void SPluginPanel::CreateStripControls()
     int stepRight;
   };
   const Kind kinds[4] = {
-      {"(QLTX) Control: Format (Strip ", 1, Colour(255, 0, 0), 16, 40},
+      {"(QLTX) Control: Format (Strip ", kFormatPC, Colour(255, 0, 0), 16, 40},
       {"(QLTX) Control: Channel (Strip ", 16, Colour(255, 255, 0), 5, 12},
       {"(QLTX) Control: Number (Strip ", 128, Colour(0, 255, 255), 5, 12},
       {"(QLTX) Control: Value (Strip ", 128, Colour(172, 128, 255), 5, 12},
   };
   ValueText* tables[4] = {formatLabels, channelLabels, numberLabels, numberLabels};
-  const int tableSizes[4] = {2, 17, 129, 129};
+  const int tableSizes[4] = {kFormatChoices, 17, 129, 129};
 
   for (int k = 0; k < kStrips; ++k) {
     StripControls& strip = stripControls[k];
@@ -310,6 +361,35 @@ void SPluginPanel::CreateStripControls()
   }
 }
 
+void SPluginPanel::CreateDrawerControls()
+{
+  const Palette p;
+  // Made after every control of the first view, so that theirs keep the
+  // ids and the stacking they always had.
+  drawerTab =
+      MakeButton("(QLTX) Button: Drawer", kTabX, kTabY, kTabWidth, kTabHeight,
+                 "\xBB Learn  Play  Timing", 7, vexo::gui::kButtonToggle, p.lightGrey, p.black,
+                 "Option:\nMore Options\n(learn values, send on play,\n"
+                 "spacing and settle)");
+  const int row = SPluginEditor::kHeight + kDrawerSwitchRow;
+  learnButton = MakeButton("(QLTX) Button: Learn", 10, row, 40, 16, "Learn", 8,
+                           vexo::gui::kButtonToggle, Colour(255, 204, 0), p.black,
+                           "Option:\nLearn Values\n(from incoming CCs and\nProgram Changes)");
+  sendOnPlayButton = MakeButton("(QLTX) Button: Send on Play", 55, row, 40, 16, "Play", 8,
+                                vexo::gui::kButtonToggle, Colour(0, 200, 255), p.black,
+                                "Option:\nSend Values\n(when the host starts playing)");
+  pacedLight =
+      MakeButton("(QLTX) Label: Paced", 100, row, 40, 16, "Paced", 8, vexo::gui::kButtonPassive,
+                 p.orange, p.black, "Info:\nPaced Send\n(lit while values go out\nspaced in time)");
+  const int dials = SPluginEditor::kHeight + kDrawerDialRow;
+  spacingDial =
+      MakeMillisecondDial("(QLTX) Control: Spacing", 40, dials, 24, kMaxSpacingMs,
+                          "Option:\nSpacing (ms)\n(between the messages\nof one send, 0 to 250)");
+  settleDial = MakeMillisecondDial("(QLTX) Control: Settle", 108, dials, 30, kMaxSettleMs,
+                                   "Option:\nSettle (ms)\n(after a Program Change,\n0 to 2000)");
+  ShowDrawerControls();
+}
+
 void SPluginPanel::LoadControls()
 {
   const Palette p;
@@ -327,6 +407,7 @@ void SPluginPanel::LoadControls()
   CreateFixedControls();
   CreateValueTables();
   CreateStripControls();
+  CreateDrawerControls();
 
   PlaceStrip(0, 0);
   ShowStrip(0);
@@ -400,7 +481,13 @@ void SPluginPanel::RecalculatePositions()
   // The record repairs its order (dropping listed strips that are not in
   // use, and strips listed twice) and says which strip goes in which column.
   int32_t columns[kStrips];
-  columnCount = plugin->CurrentProgram().RepairStripOrder(columns);
+  {
+    // Learning writes strips on a thread of the plug-in's: the repair waits
+    // for a learned message to be complete.
+    StripEditLock hold(*plugin);
+    columnCount =
+        strips::RepairStripOrder(plugin->CurrentProgram(), plugin->CurrentExtension(), columns);
+  }
   for (int k = 1; k < kStrips; ++k)
     stripShown[k] = false;
   for (int32_t c = 1; c < columnCount; ++c) {
@@ -415,7 +502,7 @@ void SPluginPanel::RecalculatePositions()
 void SPluginPanel::RecalculateSize(int columns)
 {
   if (editor)
-    editor->SetSize(kColumnWidth * columns + SPluginEditor::kBaseWidth, SPluginEditor::kHeight);
+    editor->SetSize(kColumnWidth * columns + SPluginEditor::kBaseWidth, PanelHeight());
   if (plugin)
     plugin->stripColumns = columns;
   for (int k = 1; k < kStrips; ++k) {
@@ -425,6 +512,46 @@ void SPluginPanel::RecalculateSize(int columns)
       ResetControl(k);
   }
   RefreshLabels();
+}
+
+int SPluginPanel::PanelHeight() const
+{
+  return SPluginEditor::kHeight + (drawerOpen ? kDrawerHeight : 0);
+}
+
+void SPluginPanel::ShowDrawerControls()
+{
+  Button* buttons[3] = {learnButton, sendOnPlayButton, pacedLight};
+  Dial* dials[2] = {spacingDial, settleDial};
+  for (Button* button : buttons) {
+    if (!button)
+      continue;
+    if (drawerOpen)
+      button->Show();
+    else
+      button->Hide();
+  }
+  for (Dial* dial : dials) {
+    if (!dial)
+      continue;
+    if (drawerOpen)
+      dial->Show();
+    else
+      dial->Hide();
+  }
+}
+
+void SPluginPanel::OpenDrawer(bool open)
+{
+  if (drawerTab)
+    drawerTab->SetValue(open ? 1 : 0, false);
+  if (open == drawerOpen)
+    return;
+  drawerOpen = open;
+  ShowDrawerControls();
+  // The new height goes to the host like a new column's width.
+  RecalculateSize(columnCount);
+  RefreshPanel();
 }
 
 // -------------------------------------------------------------- refresh
@@ -467,6 +594,88 @@ void SPluginPanel::RefreshCountdown()
   }
 }
 
+void SPluginPanel::SetValueDialActive(Dial* dial, bool active)
+{
+  if (!dial || dial->mouseInput == active)
+    return;
+  const Palette p;
+  // A Program Change has no value byte: its value dial is greyed and takes
+  // no input until the message is a CC or a Note again.
+  dial->mouseInput = active;
+  dial->SetLabelColours(active ? Colour(172, 128, 255) : p.midGrey, p.midGrey);
+  dial->SetHoverColours(p.black, active ? p.lightGrey : p.black);
+  dial->Refresh();
+}
+
+void SPluginPanel::RefreshFormat(int strip, int message)
+{
+  const int32_t kind = (message == 0 ? param::kKindA : param::kKindB) + strip;
+  const int32_t format = (message == 0 ? param::kFormatA : param::kFormatB) + strip;
+  const bool programChange = param::SwitchOn(plugin->getParameter(kind));
+  // Any format byte but 0 is a Note On, as the engine reads it.
+  const int choice = programChange                               ? kFormatPC
+                     : Scaled(format, param::kFormat.scale) != 0 ? kFormatNote
+                                                                 : kFormatCC;
+  StripControls& s = stripControls[strip];
+  (message == 0 ? s.formatADial : s.formatBDial)->SetValue(choice, false);
+  SetValueDialActive(message == 0 ? s.valueADial : s.valueBDial, !programChange);
+}
+
+void SPluginPanel::ChooseFormat(int strip, int message, int choice)
+{
+  const int32_t kind = (message == 0 ? param::kKindA : param::kKindB) + strip;
+  const int32_t format = (message == 0 ? param::kFormatA : param::kFormatB) + strip;
+  {
+    // Kind and format change together: learning must not see a strip
+    // between the two.
+    StripEditLock hold(*plugin);
+    if (choice == kFormatPC) {
+      plugin->setParameter(kind, 1.0f);
+    } else {
+      plugin->setParameter(kind, 0.0f);
+      plugin->setParameter(format, static_cast<float>(choice) * param::kFormat.factor);
+    }
+  }
+  RefreshFormat(strip, message);
+  const int32_t value = (message == 0 ? param::kValueA : param::kValueB) + strip;
+  StripDial(strip, param::GroupOf(value))->SetValue(Scaled(value, param::kByte.scale), false);
+}
+
+void SPluginPanel::RefreshLearnState()
+{
+  if (!learnButton)
+    return;
+  const Palette p;
+  const bool full = param::SwitchOn(plugin->getParameter(param::kLearnNotice));
+  learnButton->SetValue(Scaled(param::kLearn, 1), false);
+  if (full == learnFullShown)
+    return;
+  learnFullShown = full;
+  learnButton->SetLabel(full ? "Full" : "Learn");
+  learnButton->SetLabelColourActive(full ? Colour(255, 0, 0) : p.black);
+  learnButton->SetTooltip(
+      tooltip,
+      full ? "Option:\nLearn Values\n(full: 16 strips, new\nmessages are ignored)"
+           : "Option:\nLearn Values\n(from incoming CCs and\nProgram Changes)",
+      0);
+  learnButton->Refresh();
+}
+
+void SPluginPanel::RefreshPaced()
+{
+  if (pacedLight)
+    pacedLight->SetValue(param::SwitchOn(plugin->getParameter(param::kPacedNotice)) ? 1 : 0, false);
+}
+
+void SPluginPanel::RefreshDrawer()
+{
+  sendOnPlayButton->SetValue(Scaled(param::kSendOnPlay, 1), false);
+  spacingDial->SetValue(Scaled(param::kSpacing, kMaxSpacingMs), false);
+  settleDial->SetValue(Scaled(param::kSettle, kMaxSettleMs), false);
+  RefreshLearnState();
+  RefreshPaced();
+}
+
 void SPluginPanel::RefreshControls(long index)
 {
   if (!plugin || !thruButton)
@@ -476,6 +685,7 @@ void SPluginPanel::RefreshControls(long index)
     RecalculatePositions();
     for (int32_t i = 0; i <= 135; ++i)
       RefreshControls(i);
+    RefreshDrawer();
     RefreshCountdown();
     return;
   }
@@ -485,7 +695,19 @@ void SPluginPanel::RefreshControls(long index)
   // Every stored index shows its field scaled back by its own k.
   const int32_t k = param::EncodingOf(i).scale;
   if (param::IsStripIndex(i)) {
-    StripDial(param::StripOf(i), param::GroupOf(i))->SetValue(Scaled(i, k), false);
+    const int group = param::GroupOf(i);
+    if (group < 2)
+      RefreshFormat(param::StripOf(i), group);
+    else
+      StripDial(param::StripOf(i), group)->SetValue(Scaled(i, k), false);
+    return;
+  }
+  if (i >= param::kKindA && i < param::kKindA + kStrips) {
+    RefreshFormat(i - param::kKindA, 0);
+    return;
+  }
+  if (i >= param::kKindB && i < param::kKindB + kStrips) {
+    RefreshFormat(i - param::kKindB, 1);
     return;
   }
   switch (i) {
@@ -523,6 +745,22 @@ void SPluginPanel::RefreshControls(long index)
         Scaled(plugin->TimerMode() == 0 ? param::kInitDelay : param::kChangeDelay,
                param::kDelay.scale),
         false);
+    break;
+  case param::kSpacing:
+  case param::kSettle:
+  case param::kSendOnPlay:
+    RefreshDrawer();
+    break;
+  case param::kLearn:
+    RefreshLearnState();
+    break;
+  case param::kLearnNotice:
+    // Learning changed the current program (or its room): everything it
+    // may have touched, strips and columns included.
+    RefreshControls(-1);
+    break;
+  case param::kPacedNotice:
+    RefreshPaced();
     break;
   default: // 0, 2, 138 (the spare notice) and everything else
     break;
@@ -583,9 +821,32 @@ void SPluginPanel::RefreshPanel()
 
   drawing->SetPen(statdata.FindPen(p.grey));
   drawing->DrawLine(99, 110, kColumnWidth * n + 99, 110);
+  DrawDrawer();
 
   drawing->SetDevice(own);
   Refresh();
+}
+
+void SPluginPanel::DrawDrawer()
+{
+  if (!drawerOpen)
+    return;
+  const Palette p;
+  const int w = Width();
+  const int top = SPluginEditor::kHeight;
+  const int bottom = top + kDrawerHeight;
+  drawing->SetBrush(statdata.FindBrush(p.grey));
+  drawing->FillRect(0, top, w, bottom);
+  drawing->SetBrush(statdata.FindBrush(Colour(44, 44, 44)));
+  drawing->FillRoundedRect(6, top + kDrawerDialRow - 3, w - 6, top + kDrawerDialRow + 17, 7, 7);
+  drawing->SetFont(statdata.FindFont(7));
+  drawing->SetTextColour(p.lightGrey, false);
+  const vexo::gui::Point origin{0, 0};
+  const int y = top + kDrawerDialRow;
+  drawing->DrawLabel("Space", Rect{10, y, 38, y + 14}, 0, origin);
+  drawing->DrawLabel("Settle", Rect{72, y, 106, y + 14}, 0, origin);
+  drawing->SetPen(statdata.FindPen(Colour(0, 0, 255)));
+  drawing->DrawRect(0, top - 1, w, bottom);
 }
 
 void SPluginPanel::RefreshLabels()
@@ -594,7 +855,8 @@ void SPluginPanel::RefreshLabels()
     return;
   const Palette p;
   const int w = Width();
-  const int h = Height();
+  // The first view is drawn at its own height; the drawer goes below it.
+  const int h = SPluginEditor::kHeight;
   const int n = plugin ? plugin->stripColumns : 1;
   const vexo::gui::Point origin{0, 0};
   vexo::gui::context::SDrawDevice* own = drawing->GetDevice();
@@ -615,6 +877,7 @@ void SPluginPanel::RefreshLabels()
   drawing->DrawLine(99, 110, kColumnWidth * n + 99, 110);
   drawing->SetPen(statdata.FindPen(Colour(0, 0, 255)));
   drawing->DrawRect(0, 0, w, h);
+  DrawDrawer();
 
   drawing->SetDevice(own);
   Refresh();
@@ -626,7 +889,11 @@ void SPluginPanel::AddStrip()
 {
   // The record decides which strip comes (the lowest unused one, at most
   // 16); the full refresh lays it out in the next column.
-  const int32_t k = plugin->CurrentProgram().AddStrip();
+  int32_t k = -1;
+  {
+    StripEditLock hold(*plugin);
+    k = strips::AddStrip(plugin->CurrentProgram(), plugin->CurrentExtension());
+  }
   if (k < 0)
     return;
   ResetControl(k);
@@ -638,8 +905,11 @@ void SPluginPanel::RemoveStrip(int strip)
   // Only a strip that has a column has its "-" shown.
   if (stripControls[strip].column < 1 || stripControls[strip].column >= kStrips)
     return;
-  if (!plugin->CurrentProgram().RemoveStrip(strip))
-    return;
+  {
+    StripEditLock hold(*plugin);
+    if (!strips::RemoveStrip(plugin->CurrentProgram(), plugin->CurrentExtension(), strip))
+      return;
+  }
   ResetControl(strip);
   RefreshControls(-1);
 }
@@ -675,6 +945,13 @@ void SPluginPanel::ParseEvent(vexo::gui::SEvent* event)
       plugin->copySelProgram();
     } else if (sender == pasteButton) {
       plugin->pasteSelProgram();
+    } else if (sender == drawerTab) {
+      OpenDrawer(drawerTab->GetValue() != 0);
+    } else if (sender == learnButton) {
+      plugin->setParameter(param::kLearn, value(learnButton));
+      RefreshLearnState();
+    } else if (sender == sendOnPlayButton) {
+      plugin->setParameter(param::kSendOnPlay, value(sendOnPlayButton));
     } else if (sender == stripControls[0].stripButton) {
       AddStrip();
     } else if (sender == resendButton) {
@@ -705,13 +982,26 @@ void SPluginPanel::ParseEvent(vexo::gui::SEvent* event)
       send(changeDelayDial, param::kChangeDelay, param::kDelay.factor);
       return;
     }
+    if (sender == spacingDial) {
+      send(spacingDial, param::kSpacing, param::kSpacingMs.factor);
+      return;
+    }
+    if (sender == settleDial) {
+      send(settleDial, param::kSettle, param::kSettleMs.factor);
+      return;
+    }
     for (int k = 0; k < kStrips; ++k) {
       for (int group = 0; group < param::kStripGroups; ++group) {
         Dial* dial = StripDial(k, group);
-        if (sender == dial) {
+        if (sender != dial)
+          continue;
+        if (group < 2) {
+          ChooseFormat(k, group, dial->GetValue());
+        } else {
+          StripEditLock hold(*plugin);
           send(dial, param::StripIndex(group, k), param::kStripFields[group].encoding.factor);
-          return;
         }
+        return;
       }
     }
   }

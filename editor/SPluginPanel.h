@@ -1,6 +1,8 @@
 // SPluginPanel: the editor's one window. It holds every control (the logo,
 // the option and action buttons, the two delay dials and up to 16 strip
-// columns of eight dials and a button), mirrors the engine's state when the
+// columns of eight dials and a button; below them, behind the tab of the
+// bottom band, a drawer with the learn and send-on-play switches, the
+// spacing and settle dials and the paced-send light), mirrors the engine's state when the
 // editor asks (RefreshControls), and turns its controls' events into calls
 // on the plug-in (ParseEvent). It never keeps a copy of the engine's state.
 //
@@ -9,7 +11,9 @@
 // display lock around it) and on the thread that delivers the panel's X
 // events (after a strip edit); ParseEvent and MouseStateChanged run on that
 // delivering thread. All drawing goes through the toolkit under the display
-// lock. Strip edits write the program record a byte or a word at a time.
+// lock. Strip edits write the program record a byte or a word at a time,
+// holding the engine's strip lock (which its learning thread takes too)
+// where an edit writes several fields or the strip list.
 #pragma once
 
 #include "gui/SWindow.h"
@@ -44,6 +48,14 @@ public:
   static constexpr int kStrips = 16;
   // Marks a strip without a column.
   static constexpr int32_t kNoColumn = 16;
+  // The drawer below the first view; the window grows by its height while
+  // it is open.
+  static constexpr int kDrawerHeight = 52;
+  // The format dial's choices, in the order it cycles through them.
+  static constexpr int kFormatCC = 0;
+  static constexpr int kFormatNote = 1;
+  static constexpr int kFormatPC = 2;
+  static constexpr int kFormatChoices = 3;
 
   struct StripControls
   {
@@ -84,6 +96,12 @@ public:
   void RecalculateSize(int columns);
   void ClearControl(int strip);
   void ResetControl(int strip);
+  // The drawer: opening grows the window, closing gives the first view
+  // back; both ask the host for the size through the editor.
+  void OpenDrawer(bool open);
+  bool DrawerOpen() const { return drawerOpen; }
+  // The panel's height with the drawer as it is.
+  int PanelHeight() const;
 
   StripControls stripControls[kStrips];
   Button* initSendButton = nullptr;
@@ -95,12 +113,21 @@ public:
   Button* pasteButton = nullptr;
   Dial* initDelayDial = nullptr;
   Dial* changeDelayDial = nullptr;
+  // The drawer and its tab.
+  Button* drawerTab = nullptr;
+  Button* learnButton = nullptr;
+  Button* sendOnPlayButton = nullptr;
+  Button* pacedLight = nullptr;
+  Dial* spacingDial = nullptr;
+  Dial* settleDial = nullptr;
+  // The learn switch shows "Full" while learning found no free slot.
+  bool learnFullShown = false;
   vexo::gui::SImageLabel* logo = nullptr;
   vexo::gui::Rect logoRect;
   char programName[48] = {};
   ValueText* numberLabels = nullptr;  // 129 entries, owned
   ValueText* channelLabels = nullptr; // 17 entries, owned
-  ValueText* formatLabels = nullptr;  // 2 entries, owned
+  ValueText* formatLabels = nullptr;  // kFormatChoices entries, owned
   vexo::gui::SToolTip* tooltip = nullptr;
   int32_t columnCount = 1;
   bool stripShown[kStrips] = {};
@@ -112,6 +139,22 @@ private:
   void CreateFixedControls();
   void CreateValueTables();
   void CreateStripControls();
+  void CreateDrawerControls();
+  Dial* MakeMillisecondDial(const char* title, int x, int y, int width, int max, const char* tip);
+  void ShowDrawerControls();
+  void RefreshDrawer();
+  // The drawer's decoration into the back buffer (the caller has set it as
+  // the device); nothing while the drawer is closed.
+  void DrawDrawer();
+  void RefreshLearnState();
+  void RefreshPaced();
+  // A message's format dial from its kind and format fields (message 0 is
+  // A, 1 is B); the value dial of a Program Change takes no input.
+  void RefreshFormat(int strip, int message);
+  void SetValueDialActive(Dial* dial, bool active);
+  // The user's choice on a format dial: the kind, then (for CC and Note)
+  // the format byte as before.
+  void ChooseFormat(int strip, int message, int choice);
   Button* MakeButton(const char* title, int x, int y, int width, int height, const char* text,
                      int fontSize, int type, int activeBackground, int activeText, const char* tip);
   Dial* MakeDelayDial(const char* title, int y, const char* lastTipLine);
@@ -132,6 +175,7 @@ private:
   // value B).
   Dial* StripDial(int strip, int group);
 
+  bool drawerOpen = false;
   vexo::gui::context::SDrawMemoryDevice* panelBufferDevice = nullptr;
   vexo::gui::context::SDrawBitmap* panelBufferBitmap = nullptr;
 };

@@ -6,6 +6,9 @@
 //
 // The host sees only 0 and 1; the editor reads and writes the others
 // directly; 136 to 141 are notices to the editor and store nothing.
+// 200 to 237 are the internal parameters of the message kinds, paced
+// sending, learning and send on play (editor and quillet-host only); 236
+// and 237 are notices that also read a state.
 //
 // Part of the chunk format's definition (with VSTPluginProgram.h): it
 // includes nothing but the record and the standard library. Constants and
@@ -50,6 +53,20 @@ constexpr int32_t kCountdownTick = 140;  // once per second
 constexpr int32_t kCountdownEnd = 141;   // after the send or on cancel
 constexpr int32_t kCount = 142;
 
+// Internal parameters: base + strip index (0..15) for the kinds.
+constexpr int32_t kExtendedFirst = 200;
+constexpr int32_t kKindA = 200; // 1.0 = message A is a Program Change
+constexpr int32_t kKindB = 216;
+constexpr int32_t kSpacing = 232;    // ms / 250
+constexpr int32_t kSettle = 233;     // ms / 2000
+constexpr int32_t kLearn = 234;      // switch; a session state, never stored
+constexpr int32_t kSendOnPlay = 235; // switch, stored
+// Notices that read a state: learning is full (16 strips, no free slot, a
+// new message refused), a paced send is in progress.
+constexpr int32_t kLearnNotice = 236;
+constexpr int32_t kPacedNotice = 237;
+constexpr int32_t kExtendedEnd = 238;
+
 // ----------------------------------------------------------- encodings
 
 // Switches (0, 1, 3, 5, 7) are on above this value when written and read
@@ -76,6 +93,9 @@ constexpr Encoding kDelay{999, 1.0f / 999.0f}; // 0.001001001 in single precisio
 constexpr Encoding kFormat{2, 0.5f};
 constexpr Encoding kChannel{16, 0.0625f};
 constexpr Encoding kByte{128, 0.0078125f}; // numbers and values
+constexpr Encoding kKind{1, 1.0f};         // 0 by format, 1 Program Change
+constexpr Encoding kSpacingMs{250, 1.0f / 250.0f};
+constexpr Encoding kSettleMs{2000, 1.0f / 2000.0f};
 
 // value × k taken to single precision, then rounded to the nearest integer,
 // halves upward. It saturates instead of converting a float that no int32
@@ -147,18 +167,53 @@ constexpr int32_t StripIndex(int32_t group, int32_t strip) noexcept
   return kFormatA + kStripsPerProgram * group + strip;
 }
 
-// The encoding of a stored index: a switch, a delay or a strip field. Other
-// indices (the trigger, 2, the notices, anything outside) store nothing and
-// get {0, 0}.
+constexpr bool IsKindIndex(int32_t index) noexcept
+{
+  return index >= kKindA && index < kKindB + kStripsPerProgram;
+}
+constexpr bool IsExtendedIndex(int32_t index) noexcept
+{
+  return index >= kExtendedFirst && index < kExtendedEnd;
+}
+// For a kind index: its message (0 = A, 1 = B) and its strip.
+constexpr int32_t KindMessageOf(int32_t index) noexcept
+{
+  return (index - kKindA) / kStripsPerProgram;
+}
+constexpr int32_t KindStripOf(int32_t index) noexcept
+{
+  return (index - kKindA) % kStripsPerProgram;
+}
+constexpr int32_t KindIndex(int32_t message, int32_t strip) noexcept
+{
+  return kKindA + kStripsPerProgram * message + strip;
+}
+
+// A kind parameter's value: a Program Change above the switch threshold.
+inline uint8_t KindOf(float value) noexcept
+{
+  return SwitchOn(value) ? 1 : 0;
+}
+
+// The encoding of a stored index: a switch, a delay, a strip field, a kind
+// or a pacing time. Other indices (the trigger, 2, the notices, the learn
+// switch, anything outside) store nothing and get {0, 0}.
 constexpr Encoding EncodingOf(int32_t index) noexcept
 {
   if (IsStripIndex(index))
     return kStripFields[GroupOf(index)].encoding;
+  if (IsKindIndex(index))
+    return kKind;
   switch (index) {
+  case kSpacing:
+    return kSpacingMs;
+  case kSettle:
+    return kSettleMs;
   case kThru:
   case kSendOnInit:
   case kSendOnChange:
   case kPresetSwitching:
+  case kSendOnPlay:
     return kSwitch;
   case kInitDelay:
   case kChangeDelay:

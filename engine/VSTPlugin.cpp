@@ -1,6 +1,7 @@
 #include "engine/VSTPlugin.h"
 
 #include "engine/Parameters.h"
+#include "engine/StripMessages.h"
 #include "support/threading/FieldAccess.h"
 
 #include <chrono>
@@ -42,6 +43,7 @@ VSTPlugin::VSTPlugin(audioMasterCallback audioMaster_, int& status) : SPlugin(au
   outEvents.reserved = 0;
 
   timerThread.Start([this] { countdownLoop(); });
+  learnThread.Start([this] { learnLoop(); });
   setProgram(0);
 }
 
@@ -60,6 +62,7 @@ void VSTPlugin::StopCountdownThread()
   // joined nothing of it touches this object any more.
   timerGeneration.fetch_add(1);
   timerThread.Stop();
+  learnThread.Stop();
 }
 
 // ---------------------------------------------------------------- notices
@@ -97,6 +100,11 @@ void VSTPlugin::applySwitch(uint8_t VSTPluginProgram::*option, int32_t index, fl
       startTimer(false);
     else if (index == param::kSendOnChange && timerMode == 1)
       startTimer(false);
+    // And what remains of a paced send it started.
+    if (index == param::kSendOnInit)
+      cancelPacedSend(SendCause::Init);
+    else if (index == param::kSendOnChange)
+      cancelPacedSend(SendCause::Change);
   }
   notifyEditor(index);
 }
@@ -116,12 +124,26 @@ void VSTPlugin::setParameter(int32_t index, float value)
   VSTPluginProgram& current = bank[getProgram()];
 
   if (param::IsStripIndex(index)) {
-    const param::StripField& group = param::kStripFields[param::GroupOf(index)];
-    VSTPluginStrip& strip = current.strips[param::StripOf(index)];
+    const int32_t group = param::GroupOf(index);
+    const int32_t strip = param::StripOf(index);
     // Byte fields keep the low 8 bits.
-    field::Store(strip.*group.field,
-                 static_cast<uint8_t>(param::Encode(value, group.encoding.scale) & 0xFF));
+    const auto byte = static_cast<uint8_t>(
+        param::Encode(value, param::kStripFields[group].encoding.scale) & 0xFF);
+    ProgramExtension& extension = bank.Extension(getProgram());
+    if (strips::IsProgramChange(extension, strip, group % 2)) {
+      // The channel of a Program Change lives in the extension, and a format
+      // makes it a Control Change or Note again: several fields, under the
+      // strip lock that learning takes too.
+      std::lock_guard<std::recursive_mutex> hold(stripLock);
+      strips::StoreField(current, extension, strip, group % 2, group / 2, byte);
+    } else {
+      field::Store(current.strips[strip].*param::kStripFields[group].field, byte);
+    }
     notifyEditor(index);
+    return;
+  }
+  if (param::IsExtendedIndex(index)) {
+    setExtendedParameter(index, value);
     return;
   }
 
@@ -130,7 +152,7 @@ void VSTPlugin::setParameter(int32_t index, float value)
     // Only the rise sends; the fall only stores the state.
     const bool on = SwitchOn(value);
     if (resendState.exchange(on) != on && on)
-      sendCCData();
+      sendMessages(SendCause::Other);
     return;
   }
   case param::kThru: {
@@ -177,10 +199,13 @@ float VSTPlugin::getParameter(int32_t index)
   auto flag = [](uint8_t byte) { return byte ? 1.0f : 0.0f; };
 
   if (param::IsStripIndex(index)) {
-    const param::StripField& group = param::kStripFields[param::GroupOf(index)];
-    const VSTPluginStrip& strip = current.strips[param::StripOf(index)];
-    return param::Decode(field::Load(strip.*group.field), group.encoding);
+    const int32_t group = param::GroupOf(index);
+    const uint8_t byte = strips::LoadField(current, bank.Extension(getProgram()),
+                                           param::StripOf(index), group % 2, group / 2);
+    return param::Decode(byte, param::kStripFields[group].encoding);
   }
+  if (param::IsExtendedIndex(index))
+    return getExtendedParameter(index);
 
   switch (index) {
   case param::kResend:
@@ -199,6 +224,79 @@ float VSTPlugin::getParameter(int32_t index)
     return param::Decode(param::DelaySeconds(field::Load(current.changeDelay)), param::kDelay);
   case param::kPresetSwitching:
     return flag(field::Load(current.presetSwitching));
+  default:
+    return 0.0f;
+  }
+}
+
+void VSTPlugin::setExtendedParameter(int32_t index, float value)
+{
+  ExtensionSettings& settings = bank.Settings();
+  if (param::IsKindIndex(index)) {
+    const int32_t program = getProgram();
+    {
+      std::lock_guard<std::recursive_mutex> hold(stripLock);
+      strips::SetKind(bank[program], bank.Extension(program), param::KindStripOf(index),
+                      param::KindMessageOf(index), param::KindOf(value));
+    }
+    notifyEditor(index);
+    return;
+  }
+  switch (index) {
+  case param::kSpacing:
+    field::Store(settings.spacingMs, param::Encode(value, param::kSpacingMs.scale));
+    break;
+  case param::kSettle:
+    field::Store(settings.settleMs, param::Encode(value, param::kSettleMs.scale));
+    break;
+  case param::kLearn:
+    if (learnOn.exchange(SwitchOn(value)) == SwitchOn(value))
+      return;
+    if (!SwitchOn(value) && learnFull.exchange(false))
+      notifyEditor(param::kLearnNotice);
+    break;
+  case param::kSendOnPlay: {
+    const uint8_t on = SwitchOn(value) ? 1 : 0;
+    if (field::Load(settings.sendOnPlay) == on)
+      return;
+    field::Store(settings.sendOnPlay, on);
+    if (!on)
+      cancelPacedSend(SendCause::Play);
+    break;
+  }
+  case param::kLearnNotice:
+  case param::kPacedNotice:
+    break; // notices: nothing stored
+  default:
+    return;
+  }
+  notifyEditor(index);
+}
+
+float VSTPlugin::getExtendedParameter(int32_t index)
+{
+  const ExtensionSettings& settings = bank.Settings();
+  const int32_t program = getProgram();
+  if (param::IsKindIndex(index))
+    return strips::IsProgramChange(bank.Extension(program), param::KindStripOf(index),
+                                   param::KindMessageOf(index))
+               ? 1.0f
+               : 0.0f;
+  switch (index) {
+  case param::kSpacing:
+    return param::Decode(ClampMs(field::Load(settings.spacingMs), kMaxSpacingMs),
+                         param::kSpacingMs);
+  case param::kSettle:
+    return param::Decode(ClampMs(field::Load(settings.settleMs), kMaxSettleMs), param::kSettleMs);
+  case param::kLearn:
+    return learnOn ? 1.0f : 0.0f;
+  case param::kSendOnPlay:
+    return field::Load(settings.sendOnPlay) ? 1.0f : 0.0f;
+  case param::kLearnNotice:
+    // Full as long as nothing made room since a message was refused.
+    return learnFull && !strips::LearnRoom(bank[program], bank.Extension(program)) ? 1.0f : 0.0f;
+  case param::kPacedNotice:
+    return pacedActive ? 1.0f : 0.0f;
   default:
     return 0.0f;
   }
@@ -311,7 +409,7 @@ void VSTPlugin::setProgramLocked(int32_t program)
   if (changePath) {
     delaySeconds = param::Encode(getParameter(param::kChangeDelay), param::kDelay.scale);
     if (delaySeconds < 1) {
-      sendCCData();
+      sendMessages(SendCause::Change);
     } else {
       timerMode = 1;
       startTimerLocked(true);
@@ -319,7 +417,7 @@ void VSTPlugin::setProgramLocked(int32_t program)
   } else if (optionOn(param::kSendOnInit) && !initSendDone) {
     delaySeconds = param::Encode(getParameter(param::kInitDelay), param::kDelay.scale);
     if (delaySeconds < 1) {
-      sendCCData();
+      sendMessages(SendCause::Init);
     } else {
       timerMode = 0;
       startTimerLocked(true);
@@ -450,7 +548,7 @@ void VSTPlugin::runCountdown(uint32_t generation)
   }
   // The options as they are now, in the program that is current now.
   if (optionOn(param::kSendOnChange) || optionOn(param::kSendOnInit))
-    sendCCData();
+    sendMessages(timerMode == 0 ? SendCause::Init : SendCause::Change);
   setParameter(param::kCountdownEnd, 0.0f);
   setParameter(param::kCountdownState, 0.0f);
 }
@@ -466,33 +564,36 @@ int32_t VSTPlugin::processEvents(VstEvents* events) noexcept
 
 void VSTPlugin::sendCCData() noexcept
 {
+  sendMessages(SendCause::Other);
+}
+
+void VSTPlugin::sendMessages(SendCause cause) noexcept
+{
+  // Every send, paced or not, ends what remains of a paced one.
+  const uint32_t serial = (sendSerial.fetch_add(1) + 1) & kSerialMask;
+  if (pacing()) {
+    // The audio thread takes it up at its next block.
+    pendingRequest.store(serial << 2 | static_cast<uint32_t>(cause));
+    return;
+  }
   VstMidiEvent event = FreshEvent();
-  const VSTPluginProgram& program = bank[getProgram()];
-  for (const VSTPluginStrip& strip : program.strips) {
-    if (!field::Load(strip.inUse))
+  const int32_t current = getProgram();
+  const VSTPluginProgram& program = bank[current];
+  const ProgramExtension& extension = bank.Extension(current);
+  for (int32_t strip = 0; strip < kStripsPerProgram; ++strip) {
+    if (!field::Load(program.strips[strip].inUse))
       continue;
-    const uint8_t formats[2] = {field::Load(strip.formatA), field::Load(strip.formatB)};
-    const uint8_t channels[2] = {field::Load(strip.channelA), field::Load(strip.channelB)};
-    const uint8_t numbers[2] = {field::Load(strip.numberA), field::Load(strip.numberB)};
-    const uint8_t values[2] = {field::Load(strip.valueA), field::Load(strip.valueB)};
-    for (int message = 0; message < 2; ++message) {
-      if (!channels[message] || !numbers[message] || !values[message])
+    for (int32_t message = 0; message < 2; ++message) {
+      uint8_t bytes[3];
+      if (strips::Bytes(strips::Read(program, extension, strip, message), bytes) == 0)
         continue;
-      // A chunk may hold bytes no dial can set; such a message would come
-      // out as another status (channel 17 is a Program Change, 65 a SysEx
-      // start) or with a data byte above 127, so it is not sent at all.
-      if (channels[message] > 16 || numbers[message] > 128 || values[message] > 128)
-        continue;
-      const uint8_t status = formats[message] == 0 ? midi::kControlChange : midi::kNoteOn;
-      event.midiData[0] = static_cast<uint8_t>(status + channels[message] - 1);
-      event.midiData[1] = static_cast<uint8_t>(numbers[message] - 1);
-      event.midiData[2] = static_cast<uint8_t>(values[message] - 1);
+      std::memcpy(event.midiData, bytes, sizeof bytes);
       generatedQueue.Push(event);
     }
   }
 }
 
-void VSTPlugin::midiInProcess() noexcept
+void VSTPlugin::midiInProcess(int32_t frames) noexcept
 {
   // The host's events are copied into the block's output in one go and
   // sorted there: an event passed on stays where it is or moves down over
@@ -518,14 +619,24 @@ void VSTPlugin::midiInProcess() noexcept
 
   // The current program changes only through a Program Change below.
   const VSTPluginProgram* program = &bank[field::Load(curProgram)];
+  const bool learning = learnOn.load(std::memory_order_relaxed);
+  bool learnedAny = false;
   HeldNoteTable::Batch notes(heldNotes);
   for (int32_t i = first; i < first + taken; ++i) {
-    if (releaseRequested.load(std::memory_order_relaxed))
-      continue;
     const uint8_t* data = store[i].midiData;
     const uint8_t status = data[0] & midi::kStatusMask;
     const int32_t channel = data[0] & midi::kChannelMask;
     const int32_t data1 = data[1] & midi::kDataMask;
+    // Learning sees the input whatever thru does with it. A Program Change
+    // that selects a program is an order to the plug-in, not a setting of
+    // the synth: it is not learned.
+    if (learning && (status == midi::kControlChange ||
+                     (status == midi::kProgramChange && !field::Load(program->presetSwitching)))) {
+      learnFromInput(status, channel, data1, data[2] & midi::kDataMask);
+      learnedAny = true;
+    }
+    if (releaseRequested.load(std::memory_order_relaxed))
+      continue;
     const bool thru = field::Load(program->midiThru) != 0;
 
     if (status == midi::kNoteOn || status == midi::kNoteOff) {
@@ -557,6 +668,14 @@ void VSTPlugin::midiInProcess() noexcept
   }
   outCount = kept;
   outCount += generatedQueue.PopInto(store + outCount, MidiEventQueue::kCapacity - outCount);
+  runPacing(frames);
+  // The learning thread applies what was learned and carries the notices;
+  // its semaphore is posted only when it has gone to sleep on it.
+  // Both sides change the flag with a read-modify-write, so whichever comes
+  // second sees what the first one did before it.
+  if ((learnedAny || pacedNoticeDue.load(std::memory_order_relaxed)) &&
+      learnSleeping.exchange(false))
+    learnThread.Wake();
 }
 
 void VSTPlugin::midiPostProcess() noexcept
@@ -597,7 +716,8 @@ void VSTPlugin::processReplacing(float** inputs, float** outputs, int32_t sample
 {
   if (Suspended())
     return;
-  midiInProcess();
+  pollTransport();
+  midiInProcess(sampleFrames);
   if (inputs && outputs && sampleFrames > 0) {
     for (int channel = 0; channel < 2; ++channel) {
       if (inputs[channel] && outputs[channel] && inputs[channel] != outputs[channel])
@@ -612,7 +732,8 @@ void VSTPlugin::process(float** inputs, float** outputs, int32_t sampleFrames) n
 {
   if (Suspended())
     return;
-  midiInProcess();
+  pollTransport();
+  midiInProcess(sampleFrames);
   if (inputs && outputs && sampleFrames > 0) {
     for (int channel = 0; channel < 2; ++channel) {
       const float* in = inputs[channel];
@@ -632,9 +753,22 @@ int32_t VSTPlugin::getChunk(void** data, bool isPreset)
 {
   if (!data)
     return 0;
+  // The extension follows the records only when its settings are in use;
+  // otherwise the host gets the live records, as always.
+  const int32_t current = getProgram();
   if (isPreset) {
-    *data = &bank[getProgram()];
+    if (bank.ExtensionInUse(current)) {
+      bank.WriteExtendedProgram(chunkBuffer, current);
+      *data = chunkBuffer;
+      return VSTPluginProgramBank::kExtendedProgramBytes;
+    }
+    *data = &bank[current];
     return VSTPluginProgramBank::kProgramBytes;
+  }
+  if (bank.ExtensionInUse()) {
+    bank.WriteExtendedBank(chunkBuffer);
+    *data = chunkBuffer;
+    return VSTPluginProgramBank::kExtendedBankBytes;
   }
   *data = bank.Data();
   return VSTPluginProgramBank::kBankBytes;
@@ -676,7 +810,13 @@ void VSTPlugin::copySelProgram()
 {
   // Field by field on both sides: the current program is shared, and so is
   // the buffer once a paste may read it. The buffer keeps its name.
-  copyBuffer.CopyContentsFrom(bank[getProgram()]);
+  const int32_t current = getProgram();
+  {
+    // The kinds go with the strips they belong to.
+    std::lock_guard<std::recursive_mutex> hold(stripLock);
+    copyBuffer.CopyContentsFrom(bank[current]);
+    field::CopyBytes(&copyExtension, &bank.Extension(current), sizeof copyExtension);
+  }
   copyValid = true;
 }
 
@@ -685,7 +825,11 @@ void VSTPlugin::pasteSelProgram()
   if (!copyValid)
     return;
   VSTPluginProgram& current = bank[getProgram()];
-  current.CopyStripListFrom(copyBuffer);
+  {
+    std::lock_guard<std::recursive_mutex> hold(stripLock);
+    current.CopyStripListFrom(copyBuffer);
+    field::CopyBytes(&bank.Extension(getProgram()), &copyExtension, sizeof copyExtension);
+  }
   field::Store(current.reserved, field::Load(copyBuffer.reserved));
   field::Store(current.midiThru, field::Load(copyBuffer.midiThru));
   for (int i = 0; i < kBankPrograms; ++i) {
@@ -703,4 +847,212 @@ void VSTPlugin::pasteSelProgram()
   if (!field::Load(current.midiThru))
     releaseRequested = true;
   notifyEditorAll();
+}
+
+// ---------------------------------------------------------------- pacing
+
+bool VSTPlugin::pacing() const noexcept
+{
+  const ExtensionSettings& settings = bank.Settings();
+  return field::Load(settings.spacingMs) > 0 || field::Load(settings.settleMs) > 0;
+}
+
+void VSTPlugin::cancelPacedSend(SendCause cause) noexcept
+{
+  const auto which = static_cast<uint32_t>(cause);
+  cancels[which].fetch_add(1);
+  // A send of that cause the audio thread has not taken up yet goes too.
+  uint32_t request = pendingRequest.load();
+  if (request != 0 && (request & 3) == which)
+    pendingRequest.compare_exchange_strong(request, 0);
+}
+
+void VSTPlugin::runPacing(int32_t frames) noexcept
+{
+  const uint32_t serial = sendSerial.load() & kSerialMask;
+  if (paced.active && (paced.serial != serial ||
+                       cancels[static_cast<uint32_t>(paced.cause)].load() != paced.cancelMark))
+    endPaced();
+  const uint32_t request = pendingRequest.exchange(0);
+  // A request overtaken by a later send (paced or not) is dropped.
+  if (request != 0 && (request >> 2) == serial)
+    startPaced(static_cast<SendCause>(request & 3), serial);
+  if (!paced.active || frames <= 0)
+    return;
+
+  while (paced.next < paced.count && paced.wait < frames && outCount < MidiEventQueue::kCapacity) {
+    insertAt(paced.bytes[paced.next], static_cast<int32_t>(paced.wait));
+    paced.wait += paced.gaps[paced.next];
+    ++paced.next;
+  }
+  if (paced.next == paced.count) {
+    endPaced();
+    return;
+  }
+  // A message the full output could not take goes at the next block's start.
+  paced.wait = paced.wait > frames ? paced.wait - frames : 0;
+}
+
+void VSTPlugin::startPaced(SendCause cause, uint32_t serial) noexcept
+{
+  const ExtensionSettings& settings = bank.Settings();
+  const int32_t spacing = ClampMs(field::Load(settings.spacingMs), kMaxSpacingMs);
+  const int32_t settle = ClampMs(field::Load(settings.settleMs), kMaxSettleMs);
+  const float rate = sampleRate;
+  const double samplesPerMs = rate >= 1.0f && rate <= 1e7f ? rate / 1000.0 : 44.1;
+  const auto samples = [samplesPerMs](int32_t ms) {
+    return static_cast<int32_t>(std::lround(ms * samplesPerMs));
+  };
+
+  // The messages as the send lists them now, in today's order.
+  const int32_t current = getProgram();
+  const VSTPluginProgram& program = bank[current];
+  const ProgramExtension& extension = bank.Extension(current);
+  paced.count = 0;
+  for (int32_t strip = 0; strip < kStripsPerProgram; ++strip) {
+    if (!field::Load(program.strips[strip].inUse))
+      continue;
+    for (int32_t message = 0; message < 2; ++message) {
+      uint8_t(&bytes)[3] = paced.bytes[paced.count];
+      const int32_t size = strips::Bytes(strips::Read(program, extension, strip, message), bytes);
+      if (size == 0)
+        continue;
+      const bool programChange = (bytes[0] & midi::kStatusMask) == midi::kProgramChange;
+      paced.gaps[paced.count] = samples(programChange && settle > spacing ? settle : spacing);
+      ++paced.count;
+    }
+  }
+  paced.next = 0;
+  paced.wait = 0;
+  paced.serial = serial;
+  paced.cause = cause;
+  paced.cancelMark = cancels[static_cast<uint32_t>(cause)].load();
+  if (paced.count == 0)
+    return;
+  paced.active = true;
+  pacedActive.store(true);
+  pacedNoticeDue.store(true);
+}
+
+void VSTPlugin::endPaced() noexcept
+{
+  paced.active = false;
+  paced.count = 0;
+  paced.next = 0;
+  pacedActive.store(false);
+  pacedNoticeDue.store(true);
+}
+
+void VSTPlugin::insertAt(const uint8_t (&bytes)[3], int32_t deltaFrames) noexcept
+{
+  // The block's events stay in the order they have; the message goes after
+  // every event at or before its frame.
+  int32_t at = outCount;
+  while (at > 0 && outEventStore[at - 1].deltaFrames > deltaFrames) {
+    outEventStore[at] = outEventStore[at - 1];
+    --at;
+  }
+  VstMidiEvent& event = outEventStore[at];
+  event = FreshEvent();
+  event.deltaFrames = deltaFrames;
+  std::memcpy(event.midiData, bytes, sizeof bytes);
+  ++outCount;
+}
+
+// ---------------------------------------------------------- send on play
+
+void VSTPlugin::pollTransport() noexcept
+{
+  if (!field::Load(bank.Settings().sendOnPlay))
+    return;
+  // One question per block; a host that answers nothing leaves the state as
+  // it was.
+  const VstTimeInfo* info = getTimeInfo(kVstTransportPlaying);
+  if (!info)
+    return;
+  const bool playing = (info->flags & kVstTransportPlaying) != 0;
+  if (playing && !transportPlaying)
+    sendMessages(SendCause::Play);
+  transportPlaying = playing;
+}
+
+// --------------------------------------------------------------- learning
+
+void VSTPlugin::learnFromInput(uint8_t status, int32_t channel, int32_t data1,
+                               int32_t data2) noexcept
+{
+  LearnedMessage message{};
+  message.kind = status == midi::kProgramChange ? kKindProgramChange : kKindByFormat;
+  message.channel = static_cast<uint8_t>(channel + 1);
+  message.number = static_cast<uint8_t>(data1 + 1);
+  message.value = message.kind == kKindProgramChange ? 0 : static_cast<uint8_t>(data2 + 1);
+  learned.Push(message);
+}
+
+void VSTPlugin::learnLoop()
+{
+  // Sleeps first: the thread starts in the constructor, before the object
+  // is whole, and touches it only once the audio thread has woken it.
+  for (;;) {
+    // Says it sleeps, then looks once more: a message pushed before the
+    // audio thread could see the flag is found here, any later one wakes it.
+    learnSleeping.exchange(true);
+    if (learned.Empty() && !pacedNoticeDue.load() && !learnThread.SleepFor(-1))
+      return;
+    learnSleeping.store(false);
+    if (learnThread.StopRequested())
+      return;
+    applyLearned();
+    if (pacedNoticeDue.exchange(false))
+      notifyEditor(param::kPacedNotice);
+  }
+}
+
+void VSTPlugin::applyLearned()
+{
+  // In batches: the strip lock is taken once for a batch, and the editor is
+  // told after it has been let go.
+  constexpr int kBatch = 64;
+  bool changed = false;
+  for (;;) {
+    strips::LearnPlace places[kBatch];
+    int count = 0;
+    {
+      std::lock_guard<std::recursive_mutex> hold(stripLock);
+      const int32_t current = getProgram();
+      LearnedMessage message{};
+      while (count < kBatch && learned.Pop(message)) {
+        strips::Message incoming;
+        incoming.kind = message.kind;
+        incoming.channel = message.channel;
+        incoming.number = message.number;
+        incoming.value = message.value;
+        places[count++] = strips::Learn(bank[current], bank.Extension(current), incoming);
+      }
+    }
+    if (count == 0)
+      break;
+    changed = true;
+    for (int i = 0; i < count; ++i)
+      tellLearned(places[i]);
+  }
+  if (changed)
+    notifyEditor(param::kLearnNotice);
+}
+
+void VSTPlugin::tellLearned(const strips::LearnPlace& place)
+{
+  if (place.result == strips::LearnResult::Full) {
+    learnFull.store(true);
+    return;
+  }
+  if (place.result != strips::LearnResult::Updated)
+    learnFull.store(false);
+  // The fields the editor shows for the slot, then its columns when a strip
+  // was added.
+  for (int32_t group = place.message; group < param::kStripGroups; group += 2)
+    notifyEditor(param::StripIndex(group, place.strip));
+  notifyEditor(param::KindIndex(place.message, place.strip));
+  if (place.result == strips::LearnResult::Added)
+    notifyEditor(param::kLayoutNotice);
 }

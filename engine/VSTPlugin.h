@@ -11,7 +11,11 @@
 // - the audio thread: process/processReplacing, and the selection of an
 //   incoming Program Change;
 // - the countdown thread (`timerThread`): the timed send and the notices
-//   139 to 141 to the editor.
+//   139 to 141 to the editor;
+// - the learning thread (`learnThread`): writes what the audio thread
+//   learned into the current program under the strip lock, and carries the
+//   notices 236 and 237 to the editor (the audio thread only sets flags and
+//   posts the thread's semaphore).
 // Program fields are single bytes or words accessed through field::Load and
 // field::Store, bulk copies (chunk loads, copy and paste, names) field by
 // field as well; getChunk hands the host the live records. The flags are
@@ -25,7 +29,9 @@
 #pragma once
 
 #include "engine/HeldNoteTable.h"
+#include "engine/LearnQueue.h"
 #include "engine/MidiEventQueue.h"
+#include "engine/StripMessages.h"
 #include "engine/VSTPluginProgramBank.h"
 #include "plugin/SPlugin.h"
 #include "support/threading/SMutex.h"
@@ -33,6 +39,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 
 class VSTPlugin : public SPlugin
 {
@@ -60,7 +67,8 @@ public:
   int32_t processEvents(VstEvents* events) noexcept override;
   bool getProgramNameIndexed(int32_t category, int32_t index, char* text) override;
 
-  // Queues the current program's stored messages for the next block.
+  // Queues the current program's stored messages for the next block: all
+  // at once, or paced when a spacing or settle time is set.
   void sendCCData() noexcept;
   // Copies the current program into the copy buffer / pastes it back over
   // the current program (names are never copied).
@@ -72,6 +80,15 @@ public:
   // The current program's record (the editor edits its strip list through
   // the record's operations).
   VSTPluginProgram& CurrentProgram() { return bank[getProgram()]; }
+  // The kinds of the current program's messages (strips::, StripMessages.h).
+  ProgramExtension& CurrentExtension() { return bank.Extension(getProgram()); }
+  // The strip lock: held around every edit of a program's strip list or of
+  // a message's several fields, by the editor ("+", "-", the dials) and by
+  // the learning thread, so that neither tears a strip the other writes.
+  // Recursive, so that an editor holding it may call setParameter. Never
+  // taken by the audio thread.
+  std::recursive_mutex& StripLock() { return stripLock; }
+  bool Learning() const { return learnOn; }
   VSTPluginProgram& Program(int32_t index) { return bank[index]; }
   VSTPluginProgramBank& Bank() { return bank; }
   const VSTPluginProgram& CopyBuffer() const { return copyBuffer; }
@@ -103,12 +120,49 @@ protected:
   void notifyEditorAll();
   // Stops a running countdown; with true, then schedules a new one.
   void startTimer(bool start);
-  // Abandons any countdown and ends the countdown thread. The destructor
-  // does this; a subclass that intercepts calls made on that thread (the
-  // notices go through setParameter) does it first in its own destructor.
+  // Abandons any countdown and ends the countdown thread and the learning
+  // thread. The destructor does this; a subclass that intercepts calls made
+  // on those threads (the notices go through setParameter) does it first in
+  // its own destructor.
   void StopCountdownThread();
 
 private:
+  // What started a send, for the options whose switching off cancels it.
+  enum class SendCause : int32_t
+  {
+    Other = 0,
+    Init = 1,
+    Change = 2,
+    Play = 3
+  };
+  void setExtendedParameter(int32_t index, float value);
+  float getExtendedParameter(int32_t index);
+  // A send from any thread (see sendCCData). `cause` says which option
+  // started it, so that switching that option off cancels it.
+  void sendMessages(SendCause cause) noexcept;
+  // Stops what remains of a paced send when `cause` started it. Any thread.
+  void cancelPacedSend(SendCause cause) noexcept;
+  bool pacing() const noexcept;
+
+  // Audio thread. Takes up a send asked for, cancels one that a newer send
+  // or its option ended, and puts the messages that fall in this block into
+  // the output at their frames.
+  void runPacing(int32_t frames) noexcept;
+  void startPaced(SendCause cause, uint32_t serial) noexcept;
+  void endPaced() noexcept;
+  // Inserts a message at `deltaFrames` after the events at or before it.
+  void insertAt(const uint8_t (&bytes)[3], int32_t deltaFrames) noexcept;
+  // Audio thread: asks the host for its transport when send on play is on,
+  // and sends when it has started playing.
+  void pollTransport() noexcept;
+  // Audio thread: hands an incoming Control Change or Program Change to the
+  // learning thread.
+  void learnFromInput(uint8_t status, int32_t channel, int32_t data1, int32_t data2) noexcept;
+  // The learning thread's routine.
+  void learnLoop();
+  void applyLearned();
+  void tellLearned(const strips::LearnPlace& place);
+
   void setProgramLocked(int32_t program);
   // An incoming Program Change: selects now when the timer lock is free,
   // else leaves the selection to the lock's holder. Audio thread; never
@@ -139,13 +193,14 @@ private:
   void applyDelay(int32_t VSTPluginProgram::*delay, int32_t index, float value);
   bool optionOn(int32_t index);
 
-  void midiInProcess() noexcept;
+  void midiInProcess(int32_t frames) noexcept;
   void midiPostProcess() noexcept;
   // Queues a note-off for every held note and empties the table.
   void edit() noexcept;
 
   VSTPluginProgramBank bank;
   VSTPluginProgram copyBuffer;
+  ProgramExtension copyExtension{};
   bool copyValid = false;
   char hostProduct[48] = {};
 
@@ -187,6 +242,52 @@ private:
   std::atomic<int32_t> delaySeconds{0};
   std::atomic<int32_t> countdown{0};
   std::atomic<int32_t> timerMode{0};
+
+  // Strip lock (see StripLock) and the session states of learning: `learnOn`
+  // is the switch (never stored), `learnFull` is set when a new message was
+  // refused for want of room.
+  std::recursive_mutex stripLock;
+  std::atomic<bool> learnOn{false};
+  std::atomic<bool> learnFull{false};
+  // A paced send is in progress (notice 237).
+  std::atomic<bool> pacedActive{false};
+  // Learned messages, audio thread to learning thread.
+  LearnQueue learned;
+  // Set by the audio thread when notice 237 is due; the learning thread
+  // sends it.
+  std::atomic<bool> pacedNoticeDue{false};
+  vexo::threading::SWorkerThread learnThread;
+  // The learning thread is asleep on its semaphore (or about to be): the
+  // audio thread posts it only then, and clears the flag as it does.
+  std::atomic<bool> learnSleeping{false};
+
+  // Paced sending. `sendSerial` counts sends (any thread adds one for every
+  // send, paced or not, which cancels a paced send in progress);
+  // `pendingRequest` holds the serial (shifted by two) and the cause of a
+  // paced send not yet taken up by the audio thread (0: none); `cancels`
+  // counts the switching off of each option that starts sends.
+  static constexpr uint32_t kSerialMask = 0x3FFFFFFF;
+  std::atomic<uint32_t> sendSerial{0};
+  std::atomic<uint32_t> pendingRequest{0};
+  std::atomic<uint32_t> cancels[4] = {};
+  // The send in progress: the audio thread's alone.
+  struct PacedSend
+  {
+    static constexpr int32_t kMaxMessages = 2 * kStripsPerProgram;
+    uint8_t bytes[kMaxMessages][3];
+    int32_t gaps[kMaxMessages]; // samples from each message to the next
+    int32_t count = 0;
+    int32_t next = 0;
+    int64_t wait = 0; // samples from this block's start to the next message
+    uint32_t serial = 0;
+    uint32_t cancelMark = 0;
+    SendCause cause = SendCause::Other;
+    bool active = false;
+  } paced;
+  // The transport as last answered (audio thread).
+  bool transportPlaying = false;
+  // The extended chunk handed to the host by getChunk (host thread).
+  uint8_t chunkBuffer[VSTPluginProgramBank::kExtendedBankBytes] = {};
 
   // The block's output, collected by midiInProcess and handed to the host
   // once by midiPostProcess: outEventStore holds the events, outEvents

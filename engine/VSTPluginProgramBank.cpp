@@ -1,5 +1,6 @@
 #include "engine/VSTPluginProgramBank.h"
 
+#include "engine/StripMessages.h"
 #include "plugin/PluginInfo.h"
 #include "plugin/SPlugin.h"
 #include "support/data/datastring.h"
@@ -21,6 +22,11 @@ int32_t ReadInt32(const uint8_t* bytes)
   int32_t value;
   std::memcpy(&value, bytes, sizeof value);
   return value;
+}
+
+void WriteInt32(uint8_t* bytes, int32_t value)
+{
+  std::memcpy(bytes, &value, sizeof value);
 }
 
 } // namespace
@@ -75,6 +81,7 @@ int32_t VSTPluginProgramBank::readBank(const void* data, int32_t size)
       program.initDelay = initDelay;
       CopyProgram(programs[i], program);
     }
+    ResetExtension(0, kBankPrograms);
     return 1;
   }
 
@@ -85,7 +92,9 @@ int32_t VSTPluginProgramBank::readBank(const void* data, int32_t size)
 
   for (int i = 0; i < kBankPrograms; ++i)
     CopyProgram(programs[i], Incoming(i, bytes + i * kProgramBytes, kProgramBytes));
-  if (size > kBankBytes)
+  const bool extended = ReadExtension(bytes + kBankBytes, size - kBankBytes, 0, kBankPrograms);
+  if (size > kBankBytes && !(extended && size == kExtendedBankBytes &&
+                             ReadInt32(bytes + kBankBytes + 4) == kExtensionVersion))
     ShowNewerVersionMessage("Failed to load bank");
   return 1;
 }
@@ -98,6 +107,7 @@ int32_t VSTPluginProgramBank::readProgram(const void* data, int32_t size, int in
   if (size == kOlderProgramBytes) {
     // The options after the older layout keep their values.
     CopyProgram(programs[index], Incoming(index, bytes, kOlderProgramBytes));
+    ResetExtension(index, 1);
     return 1;
   }
   // Sizes between the two layouts cannot be read without going past the end
@@ -105,7 +115,82 @@ int32_t VSTPluginProgramBank::readProgram(const void* data, int32_t size, int in
   if (size < kProgramBytes)
     return 0;
   CopyProgram(programs[index], Incoming(index, bytes, kProgramBytes));
-  if (size > kProgramBytes)
+  const bool extended = ReadExtension(bytes + kProgramBytes, size - kProgramBytes, index, 1);
+  if (size > kProgramBytes && !(extended && size == kExtendedProgramBytes &&
+                                ReadInt32(bytes + kProgramBytes + 4) == kExtensionVersion))
     ShowNewerVersionMessage("Failed to load program");
   return 1;
+}
+
+// -------------------------------------------------------------- extension
+
+void VSTPluginProgramBank::ResetExtension(int first, int count)
+{
+  for (int i = first; i < first + count; ++i)
+    strips::ResetAllKinds(extensions[i]);
+  field::Store(settings.spacingMs, 0);
+  field::Store(settings.settleMs, 0);
+  field::Store(settings.sendOnPlay, 0);
+}
+
+bool VSTPluginProgramBank::ReadExtension(const uint8_t* bytes, int32_t size, int first, int count)
+{
+  const int32_t needed = static_cast<int32_t>(sizeof(ExtensionHeader)) +
+                         count * static_cast<int32_t>(sizeof(ProgramExtension));
+  // A newer version may add fields after ours; its version-1 fields are
+  // still read when they are all there.
+  if (size < needed || std::memcmp(bytes, kExtensionMagic, sizeof kExtensionMagic) != 0 ||
+      ReadInt32(bytes + offsetof(ExtensionHeader, version)) < kExtensionVersion) {
+    ResetExtension(first, count);
+    return false;
+  }
+  const uint8_t* program = bytes + sizeof(ExtensionHeader);
+  for (int i = first; i < first + count; ++i, program += sizeof(ProgramExtension))
+    field::CopyBytes(&extensions[i], program, sizeof(ProgramExtension));
+  field::Store(settings.spacingMs, ReadInt32(bytes + offsetof(ExtensionHeader, spacingMs)));
+  field::Store(settings.settleMs, ReadInt32(bytes + offsetof(ExtensionHeader, settleMs)));
+  field::Store(settings.sendOnPlay, bytes[offsetof(ExtensionHeader, sendOnPlay)] ? 1 : 0);
+  return true;
+}
+
+bool VSTPluginProgramBank::ExtensionInUse(int index) const
+{
+  return field::Load(settings.spacingMs) != 0 || field::Load(settings.settleMs) != 0 ||
+         field::Load(settings.sendOnPlay) != 0 || strips::KindsInUse(extensions[index]);
+}
+
+bool VSTPluginProgramBank::ExtensionInUse() const
+{
+  if (ExtensionInUse(0))
+    return true;
+  for (int i = 1; i < kBankPrograms; ++i) {
+    if (strips::KindsInUse(extensions[i]))
+      return true;
+  }
+  return false;
+}
+
+void VSTPluginProgramBank::WriteHeader(uint8_t* out) const
+{
+  std::memset(out, 0, sizeof(ExtensionHeader));
+  std::memcpy(out, kExtensionMagic, sizeof kExtensionMagic);
+  WriteInt32(out + offsetof(ExtensionHeader, version), kExtensionVersion);
+  WriteInt32(out + offsetof(ExtensionHeader, spacingMs), field::Load(settings.spacingMs));
+  WriteInt32(out + offsetof(ExtensionHeader, settleMs), field::Load(settings.settleMs));
+  out[offsetof(ExtensionHeader, sendOnPlay)] = field::Load(settings.sendOnPlay);
+}
+
+void VSTPluginProgramBank::WriteExtendedBank(uint8_t* out) const
+{
+  field::CopyBytes(out, programs, kBankBytes);
+  WriteHeader(out + kBankBytes);
+  field::CopyBytes(out + kBankBytes + sizeof(ExtensionHeader), extensions, sizeof extensions);
+}
+
+void VSTPluginProgramBank::WriteExtendedProgram(uint8_t* out, int index) const
+{
+  field::CopyBytes(out, &programs[index], kProgramBytes);
+  WriteHeader(out + kProgramBytes);
+  field::CopyBytes(out + kProgramBytes + sizeof(ExtensionHeader), &extensions[index],
+                   sizeof(ProgramExtension));
 }

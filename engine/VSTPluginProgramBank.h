@@ -8,7 +8,12 @@
 //      276 bytes  current program
 //      264 bytes  older program (no send-on-init and no delays)
 // Larger chunks come from a newer version: the known part is loaded and the
-// user is told that some settings are lost.
+// user is told that some settings are lost. The one larger size this version
+// writes itself is the current layout followed by the extension block
+// (ProgramExtension.h): 43,544 bytes for a bank, 364 for a program, which
+// load without a message when the block's magic and version are ours. The
+// block is written only when its settings are in use, so a chunk without
+// them stays byte for byte what it always was.
 //
 // Threads: records are read and written field by field from host, editor,
 // countdown and audio threads (see FieldAccess.h); a chunk load copies whole
@@ -16,6 +21,7 @@
 // the other threads see every field either as it was or as loaded.
 #pragma once
 
+#include "engine/ProgramExtension.h"
 #include "engine/VSTPluginProgram.h"
 
 constexpr int kBankPrograms = 128;
@@ -27,12 +33,30 @@ public:
   static constexpr int32_t kOlderBankBytes = 33808;
   static constexpr int32_t kProgramBytes = static_cast<int32_t>(sizeof(VSTPluginProgram));
   static constexpr int32_t kOlderProgramBytes = 264;
+  static constexpr int32_t kExtendedBankBytes = kBankBytes + kBankExtensionBytes;
+  static constexpr int32_t kExtendedProgramBytes = kProgramBytes + kProgramExtensionBytes;
 
   VSTPluginProgramBank() = default;
 
   VSTPluginProgram& operator[](int index) { return programs[index]; }
   const VSTPluginProgram& operator[](int index) const { return programs[index]; }
   VSTPluginProgram* Data() { return programs; }
+
+  // The kinds of program `index`'s messages, beside its record.
+  ProgramExtension& Extension(int index) { return extensions[index]; }
+  const ProgramExtension& Extension(int index) const { return extensions[index]; }
+  // The global settings of the extension (each field through field::).
+  ExtensionSettings& Settings() { return settings; }
+  const ExtensionSettings& Settings() const { return settings; }
+
+  // True when a chunk of the bank / of program `index` needs the extension:
+  // a kind in use there, a spacing or settle time, or send on play.
+  bool ExtensionInUse() const;
+  bool ExtensionInUse(int index) const;
+  // Lays out the records followed by the extension in `out`
+  // (kExtendedBankBytes / kExtendedProgramBytes).
+  void WriteExtendedBank(uint8_t* out) const;
+  void WriteExtendedProgram(uint8_t* out, int index) const;
 
   // Load a bank chunk or a program chunk into program `index`. Both return 1
   // when something was loaded and 0 when the chunk was refused (too short,
@@ -47,11 +71,20 @@ private:
   // Record `index` with its first `size` bytes taken from a chunk; a chunk
   // load stores it over the live record with CopyProgram.
   VSTPluginProgram Incoming(int index, const uint8_t* bytes, int32_t size) const;
+  // Reads the extension block that starts at `bytes` (`size` bytes left of
+  // the chunk) for `count` programs from `first`: true when its magic is
+  // ours, its version at least 1 and it is complete, and then it is loaded.
+  // Otherwise the kinds of those programs and the settings are reset.
+  bool ReadExtension(const uint8_t* bytes, int32_t size, int first, int count);
+  void ResetExtension(int first, int count);
+  void WriteHeader(uint8_t* out) const;
 
   VSTPluginProgram programs[kBankPrograms];
+  ProgramExtension extensions[kBankPrograms] = {};
+  ExtensionSettings settings = {};
 };
 
-static_assert(sizeof(VSTPluginProgramBank) == 35328);
+static_assert(sizeof(VSTPluginProgram) * kBankPrograms == 35328);
 
 // The plug-in's version, shown to users as 1.01.
 constexpr int32_t kPluginVersion = 101;

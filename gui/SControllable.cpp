@@ -184,6 +184,8 @@ void SControllable<int, false>::ValueChange(bool up, int amount)
     v += amount;
   else if (!up && v > GetValueMin())
     v -= amount;
+  else if (wrapsAround)
+    v = up ? GetValueMin() : GetValueMax();
   if (v == GetValue())
     return;
   if (amount == 1)
@@ -239,8 +241,12 @@ void SControllable<int, false>::MouseStateChanged(bool* flags, int code)
     if (client.x > middle) {
       if (v != GetValueMax())
         v += 1;
+      else if (wrapsAround)
+        v = GetValueMin();
     } else if (v != GetValueMin()) {
       v -= 1;
+    } else if (wrapsAround) {
+      v = GetValueMax();
     }
     if (SetValue(v, true)) {
       Refresh();

@@ -88,7 +88,8 @@ public:
   // pixels from the zone's top, the maximum at the top.
   virtual int CalcHandleOffset();
   // One step of amount up or down, inside the range: redraws and sends the
-  // value event when the value changed.
+  // value event when the value changed. With wrapsAround a step beyond one
+  // end of the range lands on the other end.
   virtual void ValueChange(bool up, int amount);
   // Sends event 5 with the value.
   virtual void SendControlEvent();
@@ -109,6 +110,9 @@ public:
   Rect valueZone;
   Point dragOrigin;
   Point valueOffset;
+  // A value that cycles (a choice of a few kinds) steps from the maximum to
+  // the minimum and back instead of stopping at the ends.
+  bool wrapsAround = false;
   // The handle's buffer in image mode (SetDoubleBuffer); owned.
   context::SDrawBitmap* handleBufferBitmap = nullptr;
   context::SDrawMemoryDevice* handleBufferDevice = nullptr;

@@ -11,6 +11,16 @@
 //   --no-display       the same as --host-style no-display-eventproc
 //   --no-eventproc     the same as --host-style selective (only the host
 //                      window's own events are taken from the queue)
+//   --set INDEX=VALUE[@SECONDS]
+//                      sets a parameter (internal ones included) before the
+//                      editor opens, or at the time given
+//   --midi-in "MS BYTES..."
+//                      feeds MIDI to the plug-in at MS milliseconds, while the
+//                      editor is open (what a synth sends when learning)
+//   --click X,Y@SECONDS
+//                      a left click at a point of the host window (XTest),
+//                      as a user's
+//   --save-bank FILE   writes the bank as an .fxb file after the editor closed
 #include "host/CommandLine.h"
 #include "host/HostStyle.h"
 #include "host/HostWindow.h"
@@ -19,12 +29,15 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <sstream>
 #include <thread>
 
 namespace qhost::cli {
@@ -38,14 +51,97 @@ struct Screenshot
   bool done = false;
 };
 
+// A parameter to set, before the editor opens (seconds < 0) or at a time.
+struct ParameterSet
+{
+  long index = 0;
+  double value = 0;
+  double seconds = -1;
+  bool done = false;
+};
+
+struct MidiIn
+{
+  double seconds = 0;
+  std::vector<uint8_t> bytes;
+  bool done = false;
+};
+
+// A left click at a point of the host window: the pointer moves there, then
+// the button goes down and up, a few loop passes apart as a hand does it.
+struct Click
+{
+  int x = 0;
+  int y = 0;
+  double seconds = 0;
+  int phase = 0; // 0 waiting, 1 moved, 2 pressed, 3 done
+  double next = 0;
+};
+
 struct EditOptions
 {
   HostStyle style = HostStyle::EventProc;
   std::string bankFile;
+  std::string saveBank;
   std::vector<std::pair<long, double>> selects; // program, seconds
   double seconds = -1;                          // run until the window is closed
   std::vector<Screenshot> screenshots;
+  std::vector<ParameterSet> sets;
+  std::vector<MidiIn> midi;
+  std::vector<Click> clicks;
 };
+
+// "INDEX=VALUE" or "INDEX=VALUE@SECONDS".
+bool ParseSet(const std::string& text, ParameterSet& set)
+{
+  const size_t equals = text.find('=');
+  if (equals == std::string::npos || !ParseInt(text.substr(0, equals), set.index))
+    return false;
+  std::string value = text.substr(equals + 1);
+  const size_t at = value.find('@');
+  if (at != std::string::npos) {
+    if (!ParseDouble(value.substr(at + 1), set.seconds) || set.seconds < 0)
+      return false;
+    value = value.substr(0, at);
+  }
+  return ParseDouble(value, set.value);
+}
+
+// "MS BYTES..." with one to three hex bytes, the first a status byte.
+bool ParseMidiIn(const std::string& text, MidiIn& midi)
+{
+  std::istringstream stream(text);
+  std::string ms;
+  double milliseconds = 0;
+  if (!(stream >> ms) || !ParseDouble(ms, milliseconds) || milliseconds < 0)
+    return false;
+  midi.seconds = milliseconds / 1000.0;
+  for (std::string hex; stream >> hex;) {
+    char* end = nullptr;
+    const long byte = std::strtol(hex.c_str(), &end, 16);
+    if (hex.empty() || hex.size() > 2 || *end != '\0' || byte < 0 || byte > 255)
+      return false;
+    midi.bytes.push_back(static_cast<uint8_t>(byte));
+  }
+  return !midi.bytes.empty() && midi.bytes.size() <= 3 && (midi.bytes[0] & 0x80);
+}
+
+// "X,Y@SECONDS".
+bool ParseClick(const std::string& text, Click& click)
+{
+  const size_t comma = text.find(',');
+  const size_t at = text.find('@');
+  long x = 0;
+  long y = 0;
+  if (comma == std::string::npos || at == std::string::npos || at < comma ||
+      !ParseInt(text.substr(0, comma), x) || !ParseInt(text.substr(comma + 1, at - comma - 1), y) ||
+      !ParseDouble(text.substr(at + 1), click.seconds) || click.seconds < 0 || x < 0 || y < 0 ||
+      x > 32767 || y > 32767)
+    return false;
+  click.x = static_cast<int>(x);
+  click.y = static_cast<int>(y);
+  return true;
+}
 
 bool ParseEditOptions(const std::vector<std::string>& args, EditOptions& options)
 {
@@ -96,6 +192,36 @@ bool ParseEditOptions(const std::vector<std::string>& args, EditOptions& options
       }
       shot.path = text.substr(0, at);
       options.screenshots.push_back(shot);
+    } else if (arg == "--set") {
+      ParameterSet set;
+      if (!value(text))
+        return false;
+      if (!ParseSet(text, set)) {
+        Fail("--set wants INDEX=VALUE or INDEX=VALUE@SECONDS, not \"" + text + "\"");
+        return false;
+      }
+      options.sets.push_back(set);
+    } else if (arg == "--midi-in") {
+      MidiIn midi;
+      if (!value(text))
+        return false;
+      if (!ParseMidiIn(text, midi)) {
+        Fail("--midi-in wants \"MS BYTES...\" with one to three hex bytes, not \"" + text + "\"");
+        return false;
+      }
+      options.midi.push_back(midi);
+    } else if (arg == "--click") {
+      Click click;
+      if (!value(text))
+        return false;
+      if (!ParseClick(text, click)) {
+        Fail("--click wants X,Y@SECONDS, not \"" + text + "\"");
+        return false;
+      }
+      options.clicks.push_back(click);
+    } else if (arg == "--save-bank") {
+      if (!value(options.saveBank))
+        return false;
     } else {
       Fail("edit does not know the option " + arg);
       return false;
@@ -107,6 +233,45 @@ bool ParseEditOptions(const std::vector<std::string>& args, EditOptions& options
 int IgnoreErrors(Display*, XErrorEvent*)
 {
   return 0;
+}
+
+// Moves a click on by one phase when its time has come.
+void StepClick(Display* display, Window window, Click& click, double now)
+{
+  constexpr double kHandDelay = 0.03;
+  if (click.phase >= 3 || now < click.seconds || now < click.next)
+    return;
+  if (click.phase == 0) {
+    Window child = 0;
+    int rx = 0;
+    int ry = 0;
+    XTranslateCoordinates(display, window, DefaultRootWindow(display), click.x, click.y, &rx, &ry,
+                          &child);
+    XTestFakeMotionEvent(display, -1, rx, ry, CurrentTime);
+  } else {
+    XTestFakeButtonEvent(display, 1, click.phase == 1 ? True : False, CurrentTime);
+  }
+  XSync(display, False);
+  ++click.phase;
+  click.next = now + kHandDelay;
+}
+
+bool SaveBank(PluginInstance& plugin, const std::string& path)
+{
+  PresetFile preset;
+  preset.bank = true;
+  preset.uniqueId = plugin.Effect()->uniqueID;
+  preset.pluginVersion = plugin.Effect()->version;
+  preset.numPrograms = plugin.Effect()->numPrograms;
+  preset.currentProgram = plugin.CurrentProgram();
+  // Whatever the plug-in's chunk holds, its extension included.
+  preset.chunk = plugin.GetChunk(false);
+  std::string error;
+  if (!WritePresetFile(path, preset, error)) {
+    Fail(error);
+    return false;
+  }
+  return true;
 }
 
 } // namespace
@@ -159,6 +324,12 @@ int Edit(int argc, char** argv)
       return Fail(error.empty() ? options.bankFile + " is not a bank of this plug-in" : error);
     }
     plugin.SelectProgram(std::clamp(preset.currentProgram, 0, 127));
+  }
+  for (ParameterSet& set : options.sets) {
+    if (set.seconds < 0) {
+      plugin.SetParameter(static_cast<int32_t>(set.index), static_cast<float>(set.value));
+      set.done = true;
+    }
   }
 
   ERect* rect = nullptr;
@@ -230,6 +401,21 @@ int Edit(int argc, char** argv)
         selected[i] = true;
       }
     }
+    for (ParameterSet& set : options.sets) {
+      if (!set.done && now >= set.seconds) {
+        plugin.SetParameter(static_cast<int32_t>(set.index), static_cast<float>(set.value));
+        set.done = true;
+      }
+    }
+    for (MidiIn& midi : options.midi) {
+      if (!midi.done && now >= midi.seconds) {
+        plugin.QueueMidi(midi.bytes[0], midi.bytes.size() > 1 ? midi.bytes[1] : 0,
+                         midi.bytes.size() > 2 ? midi.bytes[2] : 0);
+        midi.done = true;
+      }
+    }
+    for (Click& click : options.clicks)
+      StepClick(display, window, click, now);
     for (Screenshot& shot : options.screenshots) {
       if (!shot.done && now >= shot.seconds) {
         XSync(display, False);
@@ -248,10 +434,11 @@ int Edit(int argc, char** argv)
 
   plugin.Dispatch(effEditClose);
   plugin.Suspend();
+  const bool saved = options.saveBank.empty() || SaveBank(plugin, options.saveBank);
   plugin.Close();
   XDestroyWindow(display, window);
   XCloseDisplay(display);
-  return 0;
+  return saved ? 0 : 2;
 }
 
 } // namespace qhost::cli

@@ -1,14 +1,20 @@
 // quillet-host run: loads the plug-in as a host does, restores state, runs
 // the audio loop in real time and prints every MIDI event the plug-in hands
-// to the host, one line each, with its time since the start:
+// to the host, one line each, at its sample-accurate time (the start of its
+// block plus its deltaFrames):
 //
 //   1003.2 ms  B0 07 64
+//
+// The host answers the time info with its transport, stopped until
+// --play@SECONDS starts it (--no-time-info: a host that answers none).
 #include "host/CommandLine.h"
 #include "host/PresetFile.h"
 
 // The chunk format's definition: the record, its strip-list rules and the
 // parameter encodings (nothing else of the plug-in).
 #include "engine/Parameters.h"
+#include "engine/ProgramExtension.h"
+#include "engine/StripMessages.h"
 #include "engine/VSTPluginProgram.h"
 
 #include <algorithm>
@@ -25,14 +31,11 @@ namespace {
 
 constexpr size_t kPrograms = 128;
 
-struct Message
-{
-  bool on = false;
-  uint8_t format = 0; // 0 Control Change, 1 Note On
-  uint8_t channel = 0;
-  uint8_t number = 0;
-  uint8_t value = 0;
-};
+constexpr size_t kBankBytes = kPrograms * sizeof(VSTPluginProgram);
+constexpr size_t kExtendedBankBytes = kBankBytes + kBankExtensionBytes;
+
+// A message as the record and its extension hold it (see StripMessages.h).
+using Message = strips::Message;
 
 struct StripEdit
 {
@@ -46,7 +49,8 @@ enum class ActionKind
 {
   Select,
   Midi,
-  Resend
+  Resend,
+  Play
 };
 
 struct Action
@@ -66,6 +70,7 @@ struct RunOptions
   double seconds = 3.0;
   double rate = 44100.0;
   long block = 512;
+  bool timeInfo = true;
   std::vector<std::pair<long, double>> sets;
   std::vector<StripEdit> strips;
   std::vector<Action> actions;
@@ -84,11 +89,23 @@ bool ParseMessage(const std::string& text, Message& message)
   long channel = 0;
   long number = 0;
   long value = 0;
+  if (parts.size() == 3 && parts[0] == "pc") {
+    // A Program Change: channel and program, no value.
+    if (!ParseInt(parts[1], channel) || !ParseInt(parts[2], number) || channel < 1 ||
+        channel > 16 || number < 0 || number > 127)
+      return false;
+    message = Message{};
+    message.kind = kKindProgramChange;
+    message.format = 1;
+    message.channel = static_cast<uint8_t>(channel);
+    message.number = static_cast<uint8_t>(number + 1);
+    return true;
+  }
   if (parts.size() != 4 || (parts[0] != "cc" && parts[0] != "note") ||
       !ParseInt(parts[1], channel) || !ParseInt(parts[2], number) || !ParseInt(parts[3], value) ||
       channel < 1 || channel > 16 || number < 0 || number > 127 || value < 0 || value > 127)
     return false;
-  message.on = true;
+  message = Message{};
   message.format = parts[0] == "cc" ? 0 : 1;
   message.channel = static_cast<uint8_t>(channel);
   message.number = static_cast<uint8_t>(number + 1);
@@ -166,6 +183,29 @@ bool ParseRunOptions(const std::vector<std::string>& args, RunOptions& options)
         return false;
       }
       options.block = number;
+    } else if (arg == "--spacing" || arg == "--settle") {
+      if (!value(text))
+        return false;
+      const long most = arg == "--spacing" ? kMaxSpacingMs : kMaxSettleMs;
+      if (!ParseInt(text, number) || number < 0 || number > most) {
+        Fail(arg + " wants 0 to " + std::to_string(most) + " ms, not \"" + text + "\"");
+        return false;
+      }
+      options.sets.emplace_back(arg == "--spacing" ? param::kSpacing : param::kSettle,
+                                static_cast<double>(number) / static_cast<double>(most));
+    } else if (arg == "--learn") {
+      options.sets.emplace_back(param::kLearn, 1.0);
+    } else if (arg == "--send-on-play") {
+      options.sets.emplace_back(param::kSendOnPlay, 1.0);
+    } else if (arg == "--no-time-info") {
+      options.timeInfo = false;
+    } else if (arg.rfind("--play@", 0) == 0) {
+      Action action(ActionKind::Play);
+      if (!ParseDouble(arg.substr(7), action.seconds) || action.seconds < 0) {
+        Fail("--play@SECONDS wants a time, not \"" + arg + "\"");
+        return false;
+      }
+      options.actions.push_back(action);
     } else if (arg == "--set") {
       if (!value(text))
         return false;
@@ -181,8 +221,8 @@ bool ParseRunOptions(const std::vector<std::string>& args, RunOptions& options)
       if (!value(text))
         return false;
       if (!ParseStrip(text, edit)) {
-        Fail("--strip wants PROGRAM:STRIP:A[:B] with cc/CH/NUM/VAL, note/CH/NUM/VAL or off, "
-             "not \"" +
+        Fail("--strip wants PROGRAM:STRIP:A[:B] with cc/CH/NUM/VAL, note/CH/NUM/VAL, pc/CH/PROG "
+             "or off, not \"" +
              text + "\"");
         return false;
       }
@@ -226,40 +266,49 @@ bool ParseRunOptions(const std::vector<std::string>& args, RunOptions& options)
   return true;
 }
 
-// Message A (0) or B (1) of a strip, into the fields the parameter table
-// gives for that message.
-void StoreMessage(VSTPluginStrip& strip, int message, const Message& value)
-{
-  const uint8_t bytes[4] = {value.format, value.channel, value.number, value.value};
-  for (int kind = 0; kind < 4; ++kind)
-    strip.*param::kStripFields[2 * kind + message].field = bytes[kind];
-}
-
 // Stores the strips and puts them in use by the record's own rules (those of
 // the editor's "+"), through a bank chunk: the only door a host has to the
-// strip list.
+// strip list. Program Change messages go in by the plug-in's message rules
+// (their channel in the extension), which the chunk then carries.
 bool ApplyStrips(PluginInstance& plugin, const std::vector<StripEdit>& edits)
 {
   if (edits.empty())
     return true;
   std::vector<uint8_t> bank = plugin.GetChunk(false);
-  if (bank.size() != kPrograms * sizeof(VSTPluginProgram)) {
+  if (bank.size() != kBankBytes && bank.size() != kExtendedBankBytes) {
     Fail("the plug-in's bank chunk has an unexpected size");
     return false;
   }
   std::vector<VSTPluginProgram> programs(kPrograms);
-  std::memcpy(programs.data(), bank.data(), bank.size());
+  std::memcpy(programs.data(), bank.data(), kBankBytes);
+  ExtensionHeader header{};
+  std::memcpy(header.magic, kExtensionMagic, sizeof header.magic);
+  header.version = kExtensionVersion;
+  std::vector<ProgramExtension> extensions(kPrograms, ProgramExtension{});
+  if (bank.size() == kExtendedBankBytes) {
+    std::memcpy(&header, bank.data() + kBankBytes, sizeof header);
+    std::memcpy(extensions.data(), bank.data() + kBankBytes + sizeof header,
+                kPrograms * sizeof(ProgramExtension));
+  }
+  bool extended = bank.size() == kExtendedBankBytes;
   for (const StripEdit& edit : edits) {
-    VSTPluginProgram& program = programs[static_cast<size_t>(edit.program)];
-    if (!program.AddStrip(edit.strip)) {
+    const auto p = static_cast<size_t>(edit.program);
+    if (!strips::AddStrip(programs[p], extensions[p], edit.strip)) {
       Fail("program " + std::to_string(edit.program) + " cannot list strip " +
            std::to_string(edit.strip));
       return false;
     }
-    StoreMessage(program.strips[edit.strip], 0, edit.a);
-    StoreMessage(program.strips[edit.strip], 1, edit.b);
+    strips::Write(programs[p], extensions[p], edit.strip, 0, edit.a);
+    strips::Write(programs[p], extensions[p], edit.strip, 1, edit.b);
+    extended = extended || strips::KindsInUse(extensions[p]);
   }
-  std::memcpy(bank.data(), programs.data(), bank.size());
+  bank.resize(extended ? kExtendedBankBytes : kBankBytes);
+  std::memcpy(bank.data(), programs.data(), kBankBytes);
+  if (extended) {
+    std::memcpy(bank.data() + kBankBytes, &header, sizeof header);
+    std::memcpy(bank.data() + kBankBytes + sizeof header, extensions.data(),
+                kPrograms * sizeof(ProgramExtension));
+  }
   return plugin.SetChunk(bank, false) == 1;
 }
 
@@ -331,6 +380,7 @@ int Run(int argc, char** argv)
   PluginLibrary library(common.path);
   if (!library.Loaded())
     return Fail("cannot load " + common.path + ": " + library.Error());
+  common.config.answersTime = options.timeInfo;
   PluginInstance plugin(library, common.config);
   if (!plugin.Loaded()) {
     std::fprintf(stderr, "quillet-host: the plug-in refused to load (host product \"%s\")\n",
@@ -379,12 +429,16 @@ int Run(int argc, char** argv)
         plugin.SetParameter(0, 1.0f);
         plugin.SetParameter(0, 0.0f);
         break;
-      case ActionKind::Midi:
-      {
+      case ActionKind::Play:
+        if (action.seconds > blockStart)
+          continue;
+        plugin.SetPlaying(true);
+        break;
+      case ActionKind::Midi: {
         if (action.seconds >= blockStart + blockSeconds)
           continue;
-        const auto delta = static_cast<int32_t>(
-            std::max(0.0, (action.seconds - blockStart) * options.rate));
+        const auto delta =
+            static_cast<int32_t>(std::max(0.0, (action.seconds - blockStart) * options.rate));
         const uint8_t d1 = action.bytes.size() > 1 ? action.bytes[1] : 0;
         const uint8_t d2 = action.bytes.size() > 2 ? action.bytes[2] : 0;
         plugin.QueueMidi(action.bytes[0], d1, d2, std::min(delta, frames - 1));

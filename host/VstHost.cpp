@@ -208,6 +208,17 @@ VstIntPtr PluginInstance::Answer(int32_t opcode, int32_t index, VstIntPtr value,
     return static_cast<VstIntPtr>(config.sampleRate);
   case audioMasterGetBlockSize:
     return config.blockSize;
+  case audioMasterGetTime:
+    if (!config.answersTime)
+      return 0;
+    timeInfo = VstTimeInfo{};
+    timeInfo.samplePos = static_cast<double>(framesRun.load());
+    timeInfo.sampleRate = config.sampleRate;
+    timeInfo.tempo = 120.0;
+    timeInfo.timeSigNumerator = 4;
+    timeInfo.timeSigDenominator = 4;
+    timeInfo.flags = transportPlaying ? kVstTransportPlaying : 0;
+    return reinterpret_cast<VstIntPtr>(&timeInfo);
   case audioMasterSizeWindow:
     if (config.onSizeWindow)
       config.onSizeWindow(index, static_cast<int32_t>(value));
@@ -376,6 +387,7 @@ void PluginInstance::RunBlock(int32_t frames)
   else
     effect->processReplacing(effect, in, out, frames);
   ++blocks;
+  framesRun += frames;
 }
 
 void PluginInstance::RunBlocks(int count, int32_t frames)

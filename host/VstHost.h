@@ -74,6 +74,9 @@ struct HostConfig
   // Sample rate and block size the host reports when asked.
   float sampleRate = 44100.0f;
   int32_t blockSize = 512;
+  // audioMasterGetTime: answered with the transport (SetPlaying) when true;
+  // a host without time info answers 0.
+  bool answersTime = false;
   // Called after each callback has been recorded and answered (on the
   // plug-in's thread), to imitate hosts that react inside the callback.
   std::function<void(PluginInstance&, int32_t opcode)> onCallback;
@@ -169,6 +172,10 @@ public:
   int CountCallbacks(int32_t opcode);
   int SendEventCalls() const { return sendEventCalls; }
 
+  // The transport the host reports in its time info (any thread).
+  void SetPlaying(bool playing) { transportPlaying = playing; }
+  bool Playing() const { return transportPlaying; }
+
   HostConfig& Config() { return config; }
   double MillisecondsSinceStart() const;
 
@@ -191,6 +198,11 @@ private:
   std::atomic<int> sendEventCalls{0};
   std::vector<VstMidiEvent> pendingMidi;
   double startTime = 0;
+  std::atomic<bool> transportPlaying{false};
+  // The answer to audioMasterGetTime, rewritten on every question (on the
+  // thread that asks, the audio thread).
+  VstTimeInfo timeInfo{};
+  std::atomic<int64_t> framesRun{0};
 };
 
 // Returns the instance that owns an effect record, or null.

@@ -31,10 +31,17 @@ void Usage(FILE* out)
       "  --seconds S              how long to run (default 3)\n"
       "  --rate HZ                sample rate (default 44100)\n"
       "  --block FRAMES           block size (default 512)\n"
-      "  --set INDEX=VALUE        set any parameter (0.0 to 1.0) before the run\n"
+      "  --set INDEX=VALUE        set any parameter (0.0 to 1.0) before the run, the\n"
+      "                           internal ones (200-237) included\n"
       "  --strip P:S:A[:B]        store strip S of program P and put it in use; A and B are\n"
-      "                           cc/CHANNEL/NUMBER/VALUE, note/CHANNEL/NUMBER/VALUE or off\n"
-      "                           (channel 1-16, number and value 0-127)\n"
+      "                           cc/CHANNEL/NUMBER/VALUE, note/CHANNEL/NUMBER/VALUE,\n"
+      "                           pc/CHANNEL/PROGRAM or off (channel 1-16, the rest 0-127)\n"
+      "  --spacing MS             pace the messages of a send MS apart (0-250)\n"
+      "  --settle MS              wait at least MS after a Program Change (0-2000)\n"
+      "  --learn                  learn incoming Control and Program Changes\n"
+      "  --send-on-play           send the current program when the transport starts\n"
+      "  --play@SECONDS           the host's transport starts playing at that time\n"
+      "  --no-time-info           the host answers no time info\n"
       "  --select N@SECONDS       the host selects program N at that time\n"
       "  --midi-in \"MS BYTES...\"  feed MIDI at MS milliseconds, e.g. \"500 C0 05\"\n"
       "  --resend@SECONDS         trigger a resend (parameter 0 up and down)\n"
@@ -53,7 +60,13 @@ void Usage(FILE* out)
       "  --bank FILE.fxb          restore a bank first\n"
       "  --select N@SECONDS       select program N at that time\n"
       "  --seconds S              close the editor and the plug-in after S seconds\n"
-      "  --screenshot FILE.png@S  save what the host window shows (repeatable)\n",
+      "  --screenshot FILE.png@S  save what the host window shows (repeatable)\n"
+      "  --set INDEX=VALUE[@S]    set any parameter, internal ones too (232 spacing,\n"
+      "                           233 settle, 234 learn, 235 send on play), before the\n"
+      "                           editor opens or at S seconds\n"
+      "  --midi-in \"MS BYTES...\"  feed MIDI at MS milliseconds while the editor is open\n"
+      "  --click X,Y@S            a left click at X,Y of the host window at S seconds\n"
+      "  --save-bank FILE.fxb     save the bank after the editor closed\n",
       out);
 }
 

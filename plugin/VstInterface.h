@@ -166,8 +166,7 @@ struct VstEvents
   VstEvent* events[2];
 };
 
-template <int N>
-struct VstEventBlock
+template <int N> struct VstEventBlock
 {
   int32_t numEvents;
   VstIntPtr reserved;
@@ -176,6 +175,37 @@ struct VstEventBlock
   VstEvents* AsEvents() { return reinterpret_cast<VstEvents*>(this); }
 };
 static_assert(offsetof(VstEventBlock<256>, events) == offsetof(VstEvents, events));
+
+// The host's answer to audioMasterGetTime: where its transport is and what
+// it is doing. Only `flags` is read here.
+struct VstTimeInfo
+{
+  double samplePos;
+  double sampleRate;
+  double nanoSeconds;
+  double ppqPos;
+  double tempo;
+  double barStartPos;
+  double cycleStartPos;
+  double cycleEndPos;
+  int32_t timeSigNumerator;
+  int32_t timeSigDenominator;
+  int32_t smpteOffset;
+  int32_t smpteFrameRate;
+  int32_t samplesToNextClock;
+  int32_t flags;
+};
+static_assert(offsetof(VstTimeInfo, cycleEndPos) == 56);
+static_assert(offsetof(VstTimeInfo, timeSigNumerator) == 64);
+static_assert(offsetof(VstTimeInfo, flags) == 84);
+static_assert(sizeof(VstTimeInfo) == 88);
+
+// Bits of VstTimeInfo::flags.
+enum : int32_t
+{
+  kVstTransportChanged = 1 << 0,
+  kVstTransportPlaying = 1 << 1,
+};
 
 // Editor rectangle, in pixels.
 struct ERect

@@ -1,6 +1,8 @@
 // quillet-host edit in each host model, as a user tries them by hand: the
 // editor opens, a screenshot shows it drawn, and the run ends cleanly.
+#include "engine/VSTPluginProgram.h"
 #include "host/HostStyle.h"
+#include "host/PresetFile.h"
 #include "tests/editor/EditorHost.h"
 #include "tests/testsupport/Subprocess.h"
 
@@ -8,7 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
+#include <utility>
 
 using testing::HasSubstr;
 using testsupport::RunHost;
@@ -48,4 +52,45 @@ TEST(QuilletHostEditOptions, AnUnknownHostStyleNamesTheKnownOnes)
       RunHost({"edit", QUILLET_PLUGIN_PATH, "--host-style", "cubase"});
   EXPECT_EQ(result.exitCode, 2);
   EXPECT_THAT(result.err, HasSubstr("--host-style wants " + qhost::HostStyleNames()));
+}
+
+// What a user does to restore a synth, by the command line: clicks open the
+// drawer and switch learning on, the synth's controller arrives meanwhile,
+// and the saved bank holds it (with the spacing set beside it).
+TEST(QuilletHostEditOptions, ClicksLearnFromMidiInAndTheBankIsSaved)
+{
+  const std::string bank = std::string(QUILLET_BINARY_DIR) + "/edit-learned.fxb";
+  std::remove(bank.c_str());
+  const testsupport::ProcessResult result = RunHost(
+      {"edit", QUILLET_PLUGIN_PATH, "--set", "232=0.4", "--click", "50,231@0.3", "--click",
+       "30,252@0.7", "--midi-in", "1100 B2 4A 28", "--seconds", "1.6", "--save-bank", bank});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  qhost::PresetFile preset;
+  std::string error;
+  ASSERT_TRUE(qhost::ReadPresetFile(bank, preset, error)) << error;
+  ASSERT_EQ(preset.chunk.size(), 43544u) << "the spacing needs the extension";
+  int32_t spacing = 0;
+  std::memcpy(&spacing, preset.chunk.data() + 35328 + 8, sizeof spacing);
+  EXPECT_EQ(spacing, 100);
+  VSTPluginProgram program{};
+  std::memcpy(&program, preset.chunk.data(), sizeof program);
+  EXPECT_EQ(program.strips[0].channelA, 3) << "learned from channel 3";
+  EXPECT_EQ(program.strips[0].numberA, 0x4A + 1);
+  EXPECT_EQ(program.strips[0].valueA, 0x28 + 1);
+  std::remove(bank.c_str());
+}
+
+TEST(QuilletHostEditOptions, MalformedNewOptionsAreRefusedWithTheirForm)
+{
+  const std::pair<std::string, std::string> cases[] = {
+      {"--click", "50;231@1"},
+      {"--click", "50,231"},
+      {"--set", "232"},
+      {"--midi-in", "100 07 64"},
+  };
+  for (const auto& [option, text] : cases) {
+    const testsupport::ProcessResult result = RunHost({"edit", QUILLET_PLUGIN_PATH, option, text});
+    EXPECT_EQ(result.exitCode, 2) << option << " " << text;
+    EXPECT_THAT(result.err, HasSubstr(option + " wants")) << option << " " << text;
+  }
 }

@@ -110,3 +110,18 @@ TEST_F(CopyPaste, PasteStopsTheCountdownWhoseOptionItTurnsOff)
   plugin->pasteSelProgram();
   EXPECT_FALSE(plugin->TimerRunning());
 }
+
+TEST_F(CopyPaste, PasteBringsTheMessageKindsAlong)
+{
+  plugin->setProgram(2);
+  Set(param::kChannelB + 0, 5 / 16.0f);
+  Set(param::kNumberB + 0, 10 / 128.0f);
+  Set(param::kKindB + 0, 1.0f);
+  plugin->copySelProgram();
+  plugin->setProgram(7);
+  EXPECT_EQ(plugin->getParameter(param::kKindB), 0.0f);
+  plugin->pasteSelProgram();
+  EXPECT_EQ(plugin->getParameter(param::kKindB), 1.0f);
+  EXPECT_EQ(plugin->getParameter(param::kChannelB), 5 / 16.0f);
+  EXPECT_EQ(plugin->CurrentProgram().strips[0].channelB, 0) << "the record keeps channel 0";
+}

@@ -903,3 +903,76 @@ TEST_F(AudioPath, NeverAllocatesWaitsOrEntersTheKernelUnderAnyTraffic)
   EXPECT_GT(seconds, 0.8) << "after its second";
   EXPECT_EQ(Plugin().CurrentProgram(), 5);
 }
+
+TEST_F(AudioPath, PacingLearningAndSendOnPlayNeverWaitEither)
+{
+  qhost::HostConfig config;
+  config.answersTime = true;
+  Load(config);
+  Start();
+  LoadBank(0);
+  AEffect* effect = Effect();
+  // Paced sends, learning of the traffic's controllers and the transport
+  // asked for in every block.
+  effect->setParameter(effect, param::kSpacing, 5 / 250.0f);
+  effect->setParameter(effect, param::kSettle, 20 / 2000.0f);
+  effect->setParameter(effect, param::kLearn, 1.0f);
+  effect->setParameter(effect, param::kSendOnPlay, 1.0f);
+  effect->setParameter(effect, param::kKindB, 1.0f);
+  for (int i = 0; i < 20; ++i)
+    Block(Traffic(40, {}));
+  ResetCounts();
+
+  // The audio thread learns and paces while other threads start and stop
+  // the transport, resend, select programs (each a new send that cancels
+  // the one in progress) and automate the internal parameters.
+  std::atomic<bool> done{false};
+  std::vector<std::thread> others;
+  others.emplace_back([&] {
+    for (int i = 0; !done; ++i) {
+      Plugin().SetPlaying(i % 2 == 0);
+      std::this_thread::sleep_for(std::chrono::microseconds(700));
+    }
+  });
+  others.emplace_back([&] {
+    for (int i = 0; !done; ++i) {
+      effect->setParameter(effect, param::kResend, 1.0f);
+      effect->setParameter(effect, param::kResend, 0.0f);
+      if (i % 8 == 0)
+        effect->dispatcher(effect, effSetProgram, 0, i % 3, nullptr, 0.0f);
+      std::this_thread::sleep_for(std::chrono::microseconds(400));
+    }
+  });
+  others.emplace_back([&] {
+    uint32_t random = 777;
+    while (!done) {
+      for (int32_t index = param::kExtendedFirst; index < param::kExtendedEnd && !done; ++index) {
+        random = random * 1103515245u + 12345u;
+        float value = static_cast<float>(random >> 8) / static_cast<float>(1u << 24);
+        // Pacing and learning stay on; the rest anywhere.
+        if (index == param::kSpacing || index == param::kSettle)
+          value = value * 0.1f + 0.01f;
+        if (index == param::kLearn || index == param::kSendOnPlay)
+          value = 1.0f;
+        effect->setParameter(effect, index, value);
+        effect->getParameter(effect, index);
+      }
+      std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
+  });
+  for (int i = 0; i < 600; ++i) {
+    Block(Traffic(40, {}));
+    if (i % 4 == 0)
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+  done = true;
+  for (auto& other : others)
+    other.join();
+  for (int i = 0; i < 10; ++i)
+    Block(nullptr);
+
+  EXPECT_EQ(Counted(), "nothing") << "called on the audio thread while pacing and learning";
+  EXPECT_GE(Plugin().CountCallbacks(audioMasterGetTime), 600) << "the transport was asked";
+  EXPECT_EQ(effect->getParameter(effect, param::kLearn), 1.0f);
+  EXPECT_GT(Plugin().Received().size(), 600u * 20u) << "the blocks really carried MIDI";
+}

@@ -46,6 +46,9 @@ constexpr int32_t kRecordBytes = 276;
 constexpr int32_t kOlderRecordBytes = 264;
 constexpr int32_t kBankBytes = kRecordBytes * 128;
 constexpr int32_t kOlderBankBytes = 33808;
+// The records followed by the extension block (kinds, pacing settings).
+constexpr int32_t kExtendedBankBytes = kBankBytes + 8216;
+constexpr int32_t kExtendedProgramBytes = kRecordBytes + 88;
 // Offsets inside a record that the plug-in rewrites on load: the last
 // character of the name (always the terminator) and the alignment bytes.
 constexpr int32_t kNameEnd = 47;
@@ -54,7 +57,8 @@ constexpr int32_t kAlignmentBytes = 3;
 
 const int32_t kSizes[] = {0,   1,   2,     4,     100,   263,   264,   265,   266,   267,
                           268, 269, 270,   271,   272,   273,   274,   275,   276,   277,
-                          280, 552, 33807, 33808, 33809, 35327, 35328, 35329, 40000, 70656};
+                          280, 552, 33807, 33808, 33809, 35327, 35328, 35329, 40000, 70656,
+                          299, 363, 364,   365,   35352, 43543, 43544, 43545};
 
 int32_t TableSize(fuzz::Bytes& in)
 {
@@ -286,12 +290,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   fuzz::Require(result == 0 || result == 1, "setChunk answers 1 or 0");
 
   const std::vector<uint8_t> after = plugin->GetChunk(false);
-  fuzz::Require(static_cast<int32_t>(after.size()) == kBankBytes, "a bank chunk is 35,328 bytes");
+  // A loaded extension that uses its settings is saved again.
+  fuzz::Require(static_cast<int32_t>(after.size()) == kBankBytes ||
+                    static_cast<int32_t>(after.size()) == kExtendedBankBytes,
+                "a bank chunk is 35,328 bytes, or 43,544 with the extension");
+  const auto programSize = static_cast<int32_t>(plugin->GetChunk(true).size());
+  fuzz::Require(programSize == kRecordBytes || programSize == kExtendedProgramBytes,
+                "a program chunk is 276 bytes, or 364 with the extension");
   if (editor) {
     fuzz::Require(result == 0 || !nullData, "a null chunk is refused");
     LetEditorRefresh(*plugin);
   } else if (result == 0) {
     fuzz::Require(before == after, "a refused chunk leaves the bank as it was");
+
   } else {
     fuzz::Require(!nullData, "a null chunk is refused");
     if (isProgram) {
@@ -313,6 +324,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
       if (chunkSize >= kBankBytes)
         fuzz::Require(LoadedAsWritten(after.data(), chunk.data(), kBankBytes),
                       "a bank chunk reads back as it was written");
+      if (chunkSize <= kBankBytes)
+        fuzz::Require(static_cast<int32_t>(after.size()) == kBankBytes,
+                      "a bank without extension saves without one");
       if (chunkSize == kOlderBankBytes)
         fuzz::Require(OlderBankLoaded(after.data(), chunk.data()),
                       "an older bank gives its records and its trailer's options");
@@ -340,8 +354,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     fuzz::Require(std::memchr(name, 0, 48) != nullptr, "a program name ends within 48 bytes");
   }
   const std::vector<uint8_t> program = plugin->GetChunk(true);
-  fuzz::Require(static_cast<int32_t>(program.size()) == kRecordBytes,
-                "a program chunk is 276 bytes");
+  fuzz::Require(static_cast<int32_t>(program.size()) == kRecordBytes ||
+                    static_cast<int32_t>(program.size()) == kExtendedProgramBytes,
+                "a program chunk is 276 bytes, or 364 with the extension");
   plugin->Suspend();
   plugin->Resume();
   plugin->RunBlock(64);

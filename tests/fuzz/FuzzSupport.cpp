@@ -271,8 +271,10 @@ void CheckOutputEvents(const VstEvents& events, bool generatedOnly)
     if (!generatedOnly)
       continue;
     const uint8_t kind = midi->midiData[0] & 0xF0;
-    Require(kind == 0x80 || kind == 0x90 || kind == 0xB0,
-            "a stored message goes out as a Control Change, Note On or Note Off status");
+    Require(kind == 0x80 || kind == 0x90 || kind == 0xB0 || kind == 0xC0,
+            "a stored message goes out as a Control Change, Note On, Note Off or Program Change "
+            "status");
+    Require(kind != 0xC0 || midi->midiData[2] == 0, "a Program Change has no second data byte");
     Require(midi->midiData[1] < 0x80 && midi->midiData[2] < 0x80,
             "a stored message goes out with data bytes below 128");
   }

@@ -117,6 +117,13 @@ TEST(FuzzChecksDeathTest, StoredMessagesMustBeChannelMessagesOfTheirKinds)
   data.records[0].midiData[1] = 0x80; // a stored number of 129
   EXPECT_DEATH(fuzz::CheckOutputEvents(data.Events(), true), "data bytes below 128");
   fuzz::CheckOutputEvents(status.Events(), false);
+  Block programChange(1);
+  programChange.records[0].midiData[0] = 0xC3;
+  programChange.records[0].midiData[1] = 9;
+  programChange.records[0].midiData[2] = 0;
+  fuzz::CheckOutputEvents(programChange.Events(), true);
+  programChange.records[0].midiData[2] = 1;
+  EXPECT_DEATH(fuzz::CheckOutputEvents(programChange.Events(), true), "no second data byte");
 }
 
 TEST(FuzzChecksDeathTest, ASkippedCheckIsReportedAndPasses)

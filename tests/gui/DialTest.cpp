@@ -218,6 +218,25 @@ TEST_F(Dials, MiddleClickStepsTowardTheClickedHalf)
   EXPECT_EQ(Events(), (std::vector<int>{128, 127}));
 }
 
+TEST_F(Dials, AWrappingDialStepsFromOneEndOfItsRangeToTheOther)
+{
+  SDial<int>* dial = MakeDial(1, 0, 2, 0);
+  dial->wrapsAround = true;
+  ClickAt(*dial, 30, 8, 2);
+  EXPECT_EQ(dial->GetValue(), 2);
+  guitest::DeliverPending();
+  ClickAt(*dial, 31, 8, 2);
+  EXPECT_EQ(dial->GetValue(), 0) << "past the top comes the bottom";
+  guitest::DeliverPending();
+  ClickAt(*dial, 20, 8, 2);
+  EXPECT_EQ(dial->GetValue(), 2) << "and below the bottom the top";
+  ClickAt(*dial, 20, 8, 4); // wheel up
+  EXPECT_EQ(dial->GetValue(), 0);
+  ClickAt(*dial, 20, 8, 5); // wheel down
+  EXPECT_EQ(dial->GetValue(), 2);
+  EXPECT_EQ(Events(), (std::vector<int>{2, 0, 2, 0, 2}));
+}
+
 TEST_F(Dials, CtrlClickResetsToTheDefaultAndSendsTheValue)
 {
   SDial<int>* dial = MakeDial(7, 0, 16, 0);

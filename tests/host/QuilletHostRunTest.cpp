@@ -59,8 +59,8 @@ TEST(QuilletHostRun, DemoBankSendsInitAfterOneSecondAndTheChangeAtOnce)
                "--seconds", "2.6", "--select", "1@2"});
   ASSERT_EQ(result.exitCode, 0) << result.err;
   const auto lines = EventLines(result.out);
-  ASSERT_THAT(Bytes(lines), ElementsAre("B0 07 64", "B1 4A 40", "90 3C 64", "B0 07 50",
-                                        "B1 4A 1E"));
+  ASSERT_THAT(Bytes(lines),
+              ElementsAre("B0 07 64", "B1 4A 40", "90 3C 64", "B0 07 50", "B1 4A 1E"));
   // The countdown starts with the host's selection, just before the audio
   // loop whose start is time 0.
   EXPECT_GE(lines[0].ms, 950.0);
@@ -84,8 +84,8 @@ TEST(QuilletHostRun, MidiInputResendAndParameters)
 TEST(QuilletHostRun, SavedBankRestoresTheSameState)
 {
   const std::string path = TempPath("saved.fxb");
-  auto made = RunHost({"run", QUILLET_PLUGIN_PATH, "--seconds", "0", "--strip",
-                       "4:3:note/10/36/90", "--set", "5=1", "--save-bank", path});
+  auto made = RunHost({"run", QUILLET_PLUGIN_PATH, "--seconds", "0", "--strip", "4:3:note/10/36/90",
+                       "--set", "5=1", "--save-bank", path});
   ASSERT_EQ(made.exitCode, 0) << made.err;
   qhost::PresetFile preset;
   std::string error;
@@ -93,8 +93,8 @@ TEST(QuilletHostRun, SavedBankRestoresTheSameState)
   EXPECT_EQ(preset.chunk.size(), 35328u);
   EXPECT_EQ(preset.uniqueId, 0x514C5458);
 
-  auto replay = RunHost({"run", QUILLET_PLUGIN_PATH, "--bank", path, "--seconds", "0.2",
-                         "--select", "4@0.05"});
+  auto replay = RunHost(
+      {"run", QUILLET_PLUGIN_PATH, "--bank", path, "--seconds", "0.2", "--select", "4@0.05"});
   ASSERT_EQ(replay.exitCode, 0) << replay.err;
   EXPECT_THAT(Bytes(EventLines(replay.out)), ElementsAre("99 24 5A"));
   std::remove(path.c_str());
@@ -163,8 +163,8 @@ TEST(QuilletHostRun, StripsAreListedByTheEditorsRules)
 TEST(QuilletHostRun, ProgramFileLoadsIntoTheCurrentProgram)
 {
   const std::string bank = TempPath("one.fxb");
-  ASSERT_EQ(RunHost({"run", QUILLET_PLUGIN_PATH, "--seconds", "0", "--strip",
-                     "0:0:cc/1/1/1", "--set", "5=1", "--save-bank", bank})
+  ASSERT_EQ(RunHost({"run", QUILLET_PLUGIN_PATH, "--seconds", "0", "--strip", "0:0:cc/1/1/1",
+                     "--set", "5=1", "--save-bank", bank})
                 .exitCode,
             0);
   qhost::PresetFile preset;
@@ -180,8 +180,7 @@ TEST(QuilletHostRun, ProgramFileLoadsIntoTheCurrentProgram)
   const std::string path = TempPath("one.fxp");
   ASSERT_TRUE(qhost::WritePresetFile(path, program, error));
   // Send on change is on in the loaded program: the load sends it at once.
-  const auto result =
-      RunHost({"run", QUILLET_PLUGIN_PATH, "--program", path, "--seconds", "0.1"});
+  const auto result = RunHost({"run", QUILLET_PLUGIN_PATH, "--program", path, "--seconds", "0.1"});
   ASSERT_EQ(result.exitCode, 0) << result.err;
   EXPECT_THAT(Bytes(EventLines(result.out)), ElementsAre("B0 01 01"));
   std::remove(path.c_str());
@@ -220,11 +219,19 @@ TEST(QuilletHostRun, ForeignAndDamagedPresetsAreRefused)
 
 TEST(QuilletHostRun, MalformedOptionsGetOneLineAndAnError)
 {
-  for (const std::vector<std::string>& options :
-       {std::vector<std::string>{"--seconds", "abc"}, {"--select", "5"}, {"--select", "x@1"},
-        {"--midi-in", "100"}, {"--midi-in", "100 3C"}, {"--midi-in", "x 90 3C 40"},
-        {"--set", "1"}, {"--strip", "0:16:cc/1/1/1"}, {"--strip", "0:0:cc/17/1/1"},
-        {"--block", "0"}, {"--frobnicate"}, {"--resend@soon"}, {"--seconds"}}) {
+  for (const std::vector<std::string>& options : {std::vector<std::string>{"--seconds", "abc"},
+                                                  {"--select", "5"},
+                                                  {"--select", "x@1"},
+                                                  {"--midi-in", "100"},
+                                                  {"--midi-in", "100 3C"},
+                                                  {"--midi-in", "x 90 3C 40"},
+                                                  {"--set", "1"},
+                                                  {"--strip", "0:16:cc/1/1/1"},
+                                                  {"--strip", "0:0:cc/17/1/1"},
+                                                  {"--block", "0"},
+                                                  {"--frobnicate"},
+                                                  {"--resend@soon"},
+                                                  {"--seconds"}}) {
     std::vector<std::string> args = {"run", QUILLET_PLUGIN_PATH};
     args.insert(args.end(), options.begin(), options.end());
     const auto result = RunHost(args);
@@ -240,4 +247,63 @@ TEST(QuilletHostRun, RefusedHostGetsExitStatusThree)
       RunHost({"run", QUILLET_PLUGIN_PATH, "--host-product", "Usine", "--seconds", "0"});
   EXPECT_EQ(result.exitCode, 3);
   EXPECT_THAT(result.err, HasSubstr("Host not supported (Usine)"));
+}
+
+TEST(QuilletHostRunSynth, ProgramChangeStripsArePacedAtTheirSamples)
+{
+  // Bank select, then the Program Change; 20 ms apart, 50 ms after the
+  // Program Change; sent when the transport starts at 0.1 s.
+  const auto result =
+      RunHost({"run", QUILLET_PLUGIN_PATH, "--seconds", "0.4", "--strip", "0:0:cc/1/0/2:cc/1/32/1",
+               "--strip", "0:1:pc/1/17:cc/1/7/100", "--spacing", "20", "--settle", "50",
+               "--send-on-play", "--play@0.1"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  const auto lines = EventLines(result.out);
+  ASSERT_THAT(Bytes(lines), ElementsAre("B0 00 02", "B0 20 01", "C0 11 00", "B0 07 64"));
+  // The block that starts at or after 0.1 s begins at 9 × 512 samples.
+  const double start = 9 * 512 / 44.1;
+  EXPECT_NEAR(lines[0].ms, start, 0.1);
+  EXPECT_NEAR(lines[1].ms, start + 20.0, 0.1);
+  EXPECT_NEAR(lines[2].ms, start + 40.0, 0.1);
+  EXPECT_NEAR(lines[3].ms, start + 90.0, 0.1);
+}
+
+TEST(QuilletHostRunSynth, NoTimeInfoNoSendOnPlay)
+{
+  const auto result = RunHost({"run", QUILLET_PLUGIN_PATH, "--seconds", "0.2", "--strip",
+                               "0:0:pc/2/3", "--send-on-play", "--play@0.05", "--no-time-info"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_TRUE(EventLines(result.out).empty()) << result.out;
+}
+
+TEST(QuilletHostRunSynth, LearnedMessagesAreSavedInTheExtendedBank)
+{
+  const std::string bank = TempPath("learned.fxb");
+  auto result = RunHost({"run", QUILLET_PLUGIN_PATH, "--seconds", "0.3", "--learn", "--midi-in",
+                         "10 B3 4A 20", "--midi-in", "20 C3 09", "--save-bank", bank});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  qhost::PresetFile preset;
+  std::string error;
+  ASSERT_TRUE(qhost::ReadPresetFile(bank, preset, error)) << error;
+  EXPECT_EQ(preset.chunk.size(), 43544u);
+  result = RunHost({"run", QUILLET_PLUGIN_PATH, "--bank", bank, "--seconds", "0.1", "--resend@0"});
+  std::remove(bank.c_str());
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_THAT(Bytes(EventLines(result.out)), ElementsAre("B3 4A 20", "C3 09 00"));
+}
+
+TEST(QuilletHostRunSynth, BadNewOptionsAreRefusedWithAReason)
+{
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"--spacing", "251"},
+                                               {"--settle", "-1"},
+                                               {"--play@x"},
+                                               {"--strip", "0:0:pc/17/1"},
+                                               {"--strip", "0:0:pc/1/128"},
+                                               {"--strip", "0:0:pc/1/1/1"}}) {
+    std::vector<std::string> command = {"run", QUILLET_PLUGIN_PATH};
+    command.insert(command.end(), args.begin(), args.end());
+    const auto result = RunHost(command);
+    EXPECT_EQ(result.exitCode, 2) << args[0];
+    EXPECT_THAT(result.err, HasSubstr("quillet-host: ")) << args[0];
+  }
 }

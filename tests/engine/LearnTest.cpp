@@ -1,0 +1,245 @@
+// Learning the synth's settings from its own Control Changes and Program
+// Changes: through the host layer, and against edits of the strip list made
+// at the same time on another thread, as the editor makes them.
+#include "engine/Parameters.h"
+#include "engine/StripMessages.h"
+#include "engine/VSTPlugin.h"
+#include "tests/testsupport/DirectHost.h"
+#include "tests/testsupport/PluginFixture.h"
+#include "tests/testsupport/WaitFor.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <set>
+#include <thread>
+#include <tuple>
+
+using testing::ElementsAre;
+using testing::IsEmpty;
+using testsupport::WaitFor;
+
+namespace {
+
+class Learning : public testsupport::PluginTest
+{
+protected:
+  void SetUp() override
+  {
+    PluginTest::SetUp();
+    Start();
+    Plugin().RunBlocks(2);
+    Midi();
+    Set(param::kLearn, 1.0f);
+  }
+  void Set(int32_t index, float value) { Plugin().SetParameter(index, value); }
+  float Get(int32_t index) { return Plugin().GetParameter(index); }
+  void In(uint8_t status, uint8_t data1, uint8_t data2 = 0)
+  {
+    Plugin().QueueMidi(status, data1, data2);
+    Plugin().RunBlock();
+  }
+  // Waits until the learning thread has written the stored byte of `index`.
+  bool Stored(int32_t index, int byte)
+  {
+    const float k = static_cast<float>(param::EncodingOf(index).scale);
+    return WaitFor([&] { return Get(index) * k == static_cast<float>(byte); }, 2000);
+  }
+  std::vector<std::string> Resend()
+  {
+    Set(param::kResend, 1.0f);
+    Set(param::kResend, 0.0f);
+    Plugin().RunBlock();
+    return Midi();
+  }
+};
+
+TEST_F(Learning, ControllersFillAThenBThenANewStrip)
+{
+  In(0xB0, 7, 100);
+  ASSERT_TRUE(Stored(param::kValueA, 101));
+  In(0xB0, 10, 64);
+  ASSERT_TRUE(Stored(param::kValueB, 65));
+  In(0xC3, 12);
+  ASSERT_TRUE(Stored(param::kKindA + 1, 1));
+  EXPECT_TRUE(Stored(param::kChannelA + 1, 4));
+  EXPECT_TRUE(Stored(param::kNumberA + 1, 13));
+  EXPECT_THAT(Resend(), ElementsAre("B0 07 64", "B0 0A 40", "C3 0C 00"));
+}
+
+TEST_F(Learning, TheSameControllerOnlyTakesTheNewValue)
+{
+  In(0xB2, 74, 10);
+  ASSERT_TRUE(Stored(param::kValueA, 11));
+  In(0xB2, 74, 99);
+  ASSERT_TRUE(Stored(param::kValueA, 100));
+  In(0xB2, 74, 0);
+  ASSERT_TRUE(Stored(param::kValueA, 1));
+  EXPECT_EQ(Get(param::kChannelB), 0.0f) << "no second slot for the same controller";
+  EXPECT_THAT(Resend(), ElementsAre("B2 4A 00"));
+}
+
+TEST_F(Learning, NotesAreNotLearnedAndThruIsUnchanged)
+{
+  Set(param::kThru, 0.0f);
+  In(0x90, 60, 100);
+  In(0xB0, 1, 5);
+  ASSERT_TRUE(Stored(param::kValueA, 6));
+  EXPECT_THAT(Midi(), IsEmpty()) << "thru off passes nothing, learning or not";
+  Set(param::kThru, 1.0f);
+  Plugin().RunBlocks(2);
+  Midi();
+  In(0xB0, 1, 9);
+  EXPECT_THAT(Midi(), ElementsAre("B0 01 09"));
+  ASSERT_TRUE(Stored(param::kValueA, 10));
+  EXPECT_EQ(Get(param::kChannelB), 0.0f);
+}
+
+TEST_F(Learning, StopsAtSixteenStripsAndSaysSo)
+{
+  for (int number = 0; number < 33; ++number)
+    Plugin().QueueMidi(0xB0, static_cast<uint8_t>(number), 1);
+  Plugin().RunBlock();
+  ASSERT_TRUE(WaitFor([&] { return Get(param::kLearnNotice) == 1.0f; }, 2000));
+  Midi();
+  EXPECT_EQ(Resend().size(), 32u);
+  // Known controllers still update while full.
+  In(0xB0, 3, 50);
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        Set(param::kResend, 1.0f);
+        Set(param::kResend, 0.0f);
+        Plugin().RunBlock();
+        const auto midi = Midi();
+        return midi.size() == 32 && midi[3] == "B0 03 32";
+      },
+      2000));
+  Set(param::kLearn, 0.0f);
+  EXPECT_EQ(Get(param::kLearnNotice), 0.0f);
+  EXPECT_EQ(Get(param::kLearn), 0.0f);
+}
+
+TEST_F(Learning, OffLearnsNothing)
+{
+  Set(param::kLearn, 0.0f);
+  In(0xB0, 7, 100);
+  In(0xC0, 7);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(Get(param::kChannelA), 0.0f);
+  EXPECT_EQ(Get(param::kKindA), 0.0f);
+}
+
+TEST_F(Learning, ASelectingProgramChangeIsNotLearned)
+{
+  Set(param::kPresetSwitching, 1.0f);
+  In(0xC0, 3);
+  EXPECT_EQ(Plugin().CurrentProgram(), 3);
+  In(0xB0, 7, 1);
+  ASSERT_TRUE(Stored(param::kValueA, 2));
+  EXPECT_EQ(Get(param::kKindB), 0.0f);
+  EXPECT_EQ(Get(param::kChannelB), 0.0f);
+}
+
+TEST_F(Learning, LearnedBankRoundTripsThroughAChunk)
+{
+  In(0xB0, 0, 1);
+  In(0xB0, 32, 2);
+  In(0xC0, 40);
+  ASSERT_TRUE(Stored(param::kKindA + 1, 1));
+  const auto chunk = Plugin().GetChunk(false);
+  EXPECT_EQ(chunk.size(), 43544u);
+  EXPECT_EQ(Get(param::kLearn), 1.0f);
+
+  Load();
+  Start();
+  Plugin().RunBlocks(2);
+  Midi();
+  ASSERT_EQ(Plugin().SetChunk(chunk, false), 1);
+  Plugin().SelectProgram(0);
+  EXPECT_EQ(Plugin().GetChunk(false), chunk);
+  EXPECT_EQ(Get(param::kLearn), 0.0f) << "learning is not part of the state";
+  EXPECT_THAT(Resend(), ElementsAre("B0 00 01", "B0 20 02", "C0 28 00"));
+}
+
+// ------------------------------------------------ against editor edits
+
+// The plug-in built directly, its audio thread fed controllers while
+// another thread adds and removes strips and turns dials under the strip
+// lock, as the panel does.
+TEST(LearningConcurrency, SurvivesEditorEditsOfTheStripList)
+{
+  testsupport::DirectHost::Reset();
+  int status = 0;
+  auto plugin = std::make_unique<VSTPlugin>(testsupport::DirectHost::Callback, status);
+  plugin->resume();
+  plugin->setParameter(param::kLearn, 1.0f);
+
+  std::atomic<bool> stop{false};
+  std::thread audio([&] {
+    VstMidiEvent events[4] = {};
+    VstEvent* pointers[4];
+    for (int i = 0; i < 4; ++i) {
+      events[i].type = kVstMidiType;
+      events[i].byteSize = static_cast<int32_t>(sizeof(VstMidiEvent)) - 8;
+      pointers[i] = reinterpret_cast<VstEvent*>(&events[i]);
+    }
+    VstEventBlock<4> block{};
+    for (int i = 0; i < 4; ++i)
+      block.events[i] = pointers[i];
+    for (uint32_t round = 0; !stop; ++round) {
+      for (int i = 0; i < 4; ++i) {
+        const uint32_t n = round * 4 + static_cast<uint32_t>(i);
+        events[i].midiData[0] = static_cast<uint8_t>(n % 7 == 0 ? 0xC1 : 0xB0 + n % 3);
+        events[i].midiData[1] = static_cast<uint8_t>(n % 40);
+        events[i].midiData[2] = static_cast<uint8_t>(n % 128);
+      }
+      block.numEvents = 4;
+      plugin->processEvents(block.AsEvents());
+      testsupport::RunDirectBlock(*plugin);
+    }
+  });
+  std::thread editor([&] {
+    for (int round = 0; round < 3000; ++round) {
+      std::lock_guard<std::recursive_mutex> hold(plugin->StripLock());
+      VSTPluginProgram& program = plugin->CurrentProgram();
+      ProgramExtension& extension = plugin->CurrentExtension();
+      if (round % 3 == 0) {
+        strips::AddStrip(program, extension);
+      } else if (round % 3 == 1) {
+        strips::RemoveStrip(program, extension, 1 + round % 15);
+      } else {
+        plugin->setParameter(param::kValueA + round % 16, (round % 128) / 128.0f);
+        plugin->setParameter(param::kValueB + round % 16, (round % 100) / 128.0f);
+      }
+    }
+    stop = true;
+  });
+  editor.join();
+  audio.join();
+
+  // Whatever interleaving: no strip torn (a Program Change has channel 0 in
+  // its record), and no message learned twice.
+  std::lock_guard<std::recursive_mutex> hold(plugin->StripLock());
+  VSTPluginProgram& program = plugin->CurrentProgram();
+  ProgramExtension& extension = plugin->CurrentExtension();
+  int32_t columns[kStripsPerProgram];
+  const int32_t count = program.StripsInDisplayOrder(columns);
+  std::set<std::tuple<int, int, int>> seen;
+  for (int32_t c = 0; c < count; ++c) {
+    for (int message = 0; message < 2; ++message) {
+      const strips::Message m = strips::Read(program, extension, columns[c], message);
+      if (m.kind == kKindProgramChange) {
+        EXPECT_EQ(strips::RecordByte(program.strips[columns[c]], strips::kChannelField, message),
+                  0);
+      }
+      if (m.channel == 0 || (m.kind == kKindByFormat && m.format != 0))
+        continue;
+      EXPECT_TRUE(seen.insert({m.kind, m.channel, m.number}).second)
+          << "strip " << columns[c] << " message " << message;
+    }
+  }
+}
+
+} // namespace
