@@ -452,7 +452,7 @@ int Run(int argc, char** argv)
     for (; printed < received.size(); ++printed) {
       const ReceivedEvent& event = received[printed];
       const double ms = (blockStart + event.deltaFrames / options.rate) * 1000.0;
-      std::printf("%.1f ms  %s\n", ms, FormatMidi(event.bytes, 3).c_str());
+      std::printf("%.1f ms  %s\n", ms, FormatMidi(event.bytes, MessageLength(event.bytes[0])).c_str());
     }
     std::fflush(stdout);
   }

@@ -53,6 +53,16 @@ std::string FormatMidi(const uint8_t* bytes, int count)
   return out;
 }
 
+int MessageLength(uint8_t status)
+{
+  // Program Change and Channel Pressure carry one data byte; the system
+  // messages a plug-in may pass on are printed as they come, one byte.
+  const uint8_t kind = status & 0xF0;
+  if (kind == 0xC0 || kind == 0xD0)
+    return 2;
+  return status >= 0xF0 ? 1 : 3;
+}
+
 PluginLibrary::PluginLibrary(const std::string& path_) : path(path_)
 {
   handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);

@@ -214,5 +214,7 @@ bool InHostCallback();
 
 // Formats MIDI bytes as hex ("B0 07 64").
 std::string FormatMidi(const uint8_t* bytes, int count);
+// The bytes a MIDI message of this status byte takes (1 to 3).
+int MessageLength(uint8_t status);
 
 } // namespace qhost
