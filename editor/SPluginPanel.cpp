@@ -150,14 +150,18 @@ SPluginPanel::Button* SPluginPanel::MakeButton(const char* title, int x, int y, 
   return button;
 }
 
-SPluginPanel::Dial* SPluginPanel::MakeDelayDial(const char* title, int y, const char* lastTipLine)
+// The options' dials: grey, white values; only the drag steps differ. The
+// caller adds the dial (the delay dials are shown first).
+SPluginPanel::Dial* SPluginPanel::MakeOptionDial(const char* title, int x, int y, int width,
+                                                 int max, int stepLeft, int stepRight,
+                                                 bool leftDragStepped, const char* tip)
 {
   const Palette p;
-  auto* dial = new Dial(globals, this, static_cast<unsigned>(globals->NextId()), title, 0x30, 27, y,
-                        22, 14, false, true, window, 0, 0, 999, 0);
-  dial->dragStepLeft = 5;
-  dial->dragStepRight = 12;
-  dial->leftDragStepped = true;
+  auto* dial = new Dial(globals, this, static_cast<unsigned>(globals->NextId()), title, 0x30, x, y,
+                        width, 14, false, true, window, 0, 0, max, 0);
+  dial->dragStepLeft = stepLeft;
+  dial->dragStepRight = stepRight;
+  dial->leftDragStepped = leftDragStepped;
   dial->SetColours(p.grey, p.grey, p.grey, p.white, p.white, p.white, p.white);
   dial->SetLabel("", statdata.FindFont(8), 0);
   dial->SetValueFont(statdata.FindFont(8));
@@ -165,21 +169,26 @@ SPluginPanel::Dial* SPluginPanel::MakeDelayDial(const char* title, int y, const 
   dial->SetHoverColours(p.grey, p.lightGrey);
   dial->SetControlColours(p.grey, p.grey, p.grey, p.grey);
   dial->AddEventListener(this, vexo::gui::kEventDial);
+  dial->SetTooltip(tooltip, tip, 0);
+  return dial;
+}
+
+SPluginPanel::Dial* SPluginPanel::MakeDelayDial(const char* title, int y, const char* lastTipLine)
+{
   vexo::data::datastring<32, char> tip;
   tip.Append("Option:\nSelect Delay\n   \n");
   tip.Append("(after which the values\n");
   tip.Append(lastTipLine);
-  dial->SetTooltip(tooltip, tip.Text(), 0);
+  Dial* dial = MakeOptionDial(title, 27, y, 22, 999, 5, 12, true, tip.Text());
   dial->Show();
   Add(dial);
   return dial;
 }
 
-SPluginPanel::Dial* SPluginPanel::MakeStripDial(const char* title, int strip, int max,
-                                                int valueColour, int stepLeft, int stepRight,
-                                                ValueText* table, int tableSize)
+SPluginPanel::Dial* SPluginPanel::MakeStripDial(const char* title, int max, int valueColour,
+                                                int stepLeft, int stepRight, ValueText* table,
+                                                int tableSize)
 {
-  (void)strip;
   const Palette p;
   auto* dial = new Dial(globals, this, static_cast<unsigned>(globals->NextId()), title, 0x30, 0, 0,
                         24, 14, false, true, window, 0, 0, max, 0);
@@ -209,22 +218,9 @@ SPluginPanel::Dial* SPluginPanel::MakeStripDial(const char* title, int strip, in
 SPluginPanel::Dial* SPluginPanel::MakeMillisecondDial(const char* title, int x, int y, int width,
                                                       int max, const char* tip)
 {
-  const Palette p;
-  auto* dial = new Dial(globals, this, static_cast<unsigned>(globals->NextId()), title, 0x30, x, y,
-                        width, 14, false, true, window, 0, 0, max, 0);
-  dial->dragStepLeft = 2;
-  dial->dragStepRight = 6;
   // Milliseconds come in hundreds: the left button moves a millisecond per
   // pixel, the right button and the wheel step one at a time.
-  dial->leftDragStepped = false;
-  dial->SetColours(p.grey, p.grey, p.grey, p.white, p.white, p.white, p.white);
-  dial->SetLabel("", statdata.FindFont(8), 0);
-  dial->SetValueFont(statdata.FindFont(8));
-  dial->SetLabelColours(p.white, p.midGrey);
-  dial->SetHoverColours(p.grey, p.lightGrey);
-  dial->SetControlColours(p.grey, p.grey, p.grey, p.grey);
-  dial->AddEventListener(this, vexo::gui::kEventDial);
-  dial->SetTooltip(tooltip, tip, 0);
+  Dial* dial = MakeOptionDial(title, x, y, width, max, 2, 6, false, tip);
   Add(dial);
   return dial;
 }
@@ -320,9 +316,9 @@ void SPluginPanel::CreateStripControls()
         title.Append(kinds[kind].title);
         title.Append(32, "%i", n);
         title.Append(")");
-        *(message == 0 ? messageA : messageB)[kind] = MakeStripDial(
-            title.Text(), k, kinds[kind].max, kinds[kind].colour, kinds[kind].stepLeft,
-            kinds[kind].stepRight, tables[kind], tableSizes[kind]);
+        *(message == 0 ? messageA : messageB)[kind] =
+            MakeStripDial(title.Text(), kinds[kind].max, kinds[kind].colour, kinds[kind].stepLeft,
+                          kinds[kind].stepRight, tables[kind], tableSizes[kind]);
       }
     }
 

@@ -157,9 +157,11 @@ private:
   void ChooseFormat(int strip, int message, int choice);
   Button* MakeButton(const char* title, int x, int y, int width, int height, const char* text,
                      int fontSize, int type, int activeBackground, int activeText, const char* tip);
+  Dial* MakeOptionDial(const char* title, int x, int y, int width, int max, int stepLeft,
+                       int stepRight, bool leftDragStepped, const char* tip);
   Dial* MakeDelayDial(const char* title, int y, const char* lastTipLine);
-  Dial* MakeStripDial(const char* title, int strip, int max, int valueColour, int stepLeft,
-                      int stepRight, ValueText* table, int tableSize);
+  Dial* MakeStripDial(const char* title, int max, int valueColour, int stepLeft, int stepRight,
+                      ValueText* table, int tableSize);
   void PlaceStrip(int strip, int column);
   void ShowStrip(int strip);
   void RefreshCountdown();

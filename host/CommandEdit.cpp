@@ -107,25 +107,6 @@ bool ParseSet(const std::string& text, ParameterSet& set)
   return ParseDouble(value, set.value);
 }
 
-// "MS BYTES..." with one to three hex bytes, the first a status byte.
-bool ParseMidiIn(const std::string& text, MidiIn& midi)
-{
-  std::istringstream stream(text);
-  std::string ms;
-  double milliseconds = 0;
-  if (!(stream >> ms) || !ParseDouble(ms, milliseconds) || milliseconds < 0)
-    return false;
-  midi.seconds = milliseconds / 1000.0;
-  for (std::string hex; stream >> hex;) {
-    char* end = nullptr;
-    const long byte = std::strtol(hex.c_str(), &end, 16);
-    if (hex.empty() || hex.size() > 2 || *end != '\0' || byte < 0 || byte > 255)
-      return false;
-    midi.bytes.push_back(static_cast<uint8_t>(byte));
-  }
-  return !midi.bytes.empty() && midi.bytes.size() <= 3 && (midi.bytes[0] & 0x80);
-}
-
 // "X,Y@SECONDS".
 bool ParseClick(const std::string& text, Click& click)
 {
@@ -205,7 +186,7 @@ bool ParseEditOptions(const std::vector<std::string>& args, EditOptions& options
       MidiIn midi;
       if (!value(text))
         return false;
-      if (!ParseMidiIn(text, midi)) {
+      if (!ParseMidiIn(text, midi.seconds, midi.bytes)) {
         Fail("--midi-in wants \"MS BYTES...\" with one to three hex bytes, not \"" + text + "\"");
         return false;
       }
@@ -256,24 +237,6 @@ void StepClick(Display* display, Window window, Click& click, double now)
   click.next = now + kHandDelay;
 }
 
-bool SaveBank(PluginInstance& plugin, const std::string& path)
-{
-  PresetFile preset;
-  preset.bank = true;
-  preset.uniqueId = plugin.Effect()->uniqueID;
-  preset.pluginVersion = plugin.Effect()->version;
-  preset.numPrograms = plugin.Effect()->numPrograms;
-  preset.currentProgram = plugin.CurrentProgram();
-  // Whatever the plug-in's chunk holds, its extension included.
-  preset.chunk = plugin.GetChunk(false);
-  std::string error;
-  if (!WritePresetFile(path, preset, error)) {
-    Fail(error);
-    return false;
-  }
-  return true;
-}
-
 } // namespace
 
 int Edit(int argc, char** argv)
@@ -315,15 +278,9 @@ int Edit(int argc, char** argv)
   const int32_t frames = 512;
   const double rate = 44100.0;
   plugin.StartUp(static_cast<float>(rate), frames);
-  if (!options.bankFile.empty()) {
-    PresetFile preset;
-    std::string error;
-    if (!ReadPresetFile(options.bankFile, preset, error) || !preset.bank ||
-        preset.uniqueId != plugin.Effect()->uniqueID || plugin.SetChunk(preset.chunk, false) != 1) {
-      XCloseDisplay(display);
-      return Fail(error.empty() ? options.bankFile + " is not a bank of this plug-in" : error);
-    }
-    plugin.SelectProgram(std::clamp(preset.currentProgram, 0, 127));
+  if (!options.bankFile.empty() && !RestorePresetFile(plugin, options.bankFile, true)) {
+    XCloseDisplay(display);
+    return 2;
   }
   for (ParameterSet& set : options.sets) {
     if (set.seconds < 0) {

@@ -40,6 +40,17 @@ bool ParseDouble(const std::string& text, double& value);
 // "N@SECONDS"
 bool ParseAt(const std::string& text, long& number, double& seconds);
 
+// "MS BYTES...": a time in milliseconds and one to three hex bytes, the
+// first a status byte.
+bool ParseMidiIn(const std::string& text, double& seconds, std::vector<uint8_t>& bytes);
+
+// Loads a bank (or program) file into the plug-in and, after a bank, selects
+// its current program; false with the reason on stderr when the file is not
+// one of this plug-in's or the plug-in refuses it.
+bool RestorePresetFile(PluginInstance& plugin, const std::string& path, bool bank);
+// Writes the plug-in's bank chunk as a bank file; false with the reason.
+bool SaveBank(PluginInstance& plugin, const std::string& path);
+
 // Prints "quillet-host: <message>" on stderr and returns the exit status 2.
 int Fail(const std::string& message);
 

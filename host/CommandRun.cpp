@@ -129,27 +129,6 @@ bool ParseStrip(const std::string& text, StripEdit& edit)
   return ParseMessage(parts[2], edit.a) && (parts.size() < 4 || ParseMessage(parts[3], edit.b));
 }
 
-bool ParseMidi(const std::string& text, Action& action)
-{
-  std::stringstream stream(text);
-  std::string ms;
-  if (!(stream >> ms))
-    return false;
-  double milliseconds = 0;
-  if (!ParseDouble(ms, milliseconds) || milliseconds < 0)
-    return false;
-  action.seconds = milliseconds / 1000.0;
-  action.kind = ActionKind::Midi;
-  for (std::string hex; stream >> hex;) {
-    char* end = nullptr;
-    const long byte = std::strtol(hex.c_str(), &end, 16);
-    if (*end != '\0' || byte < 0 || byte > 255 || hex.size() > 2)
-      return false;
-    action.bytes.push_back(static_cast<uint8_t>(byte));
-  }
-  return !action.bytes.empty() && action.bytes.size() <= 3 && (action.bytes[0] & 0x80);
-}
-
 bool ParseRunOptions(const std::vector<std::string>& args, RunOptions& options)
 {
   Arguments words(args);
@@ -240,7 +219,7 @@ bool ParseRunOptions(const std::vector<std::string>& args, RunOptions& options)
       if (!value(text))
         return false;
       Action action(ActionKind::Midi);
-      if (!ParseMidi(text, action)) {
+      if (!ParseMidiIn(text, action.seconds, action.bytes)) {
         Fail("--midi-in wants \"MS BYTES...\" with one to three hex bytes, not \"" + text + "\"");
         return false;
       }
@@ -318,51 +297,7 @@ bool Restore(PluginInstance& plugin, const RunOptions& options)
   const std::string& path = bank ? options.bankFile : options.programFile;
   if (path.empty())
     return true;
-  PresetFile preset;
-  std::string error;
-  if (!ReadPresetFile(path, preset, error)) {
-    Fail(error);
-    return false;
-  }
-  if (preset.bank != bank) {
-    Fail(path + " is a " + (preset.bank ? "bank" : "program") + " file, not a " +
-         (bank ? "bank" : "program") + " file");
-    return false;
-  }
-  if (preset.uniqueId != plugin.Effect()->uniqueID) {
-    char ids[64];
-    std::snprintf(ids, sizeof ids, "0x%08X, the plug-in is 0x%08X",
-                  static_cast<uint32_t>(preset.uniqueId),
-                  static_cast<uint32_t>(plugin.Effect()->uniqueID));
-    Fail(path + " belongs to another plug-in (unique id " + ids + ")");
-    return false;
-  }
-  if (plugin.SetChunk(preset.chunk, !bank) != 1) {
-    Fail(path + ": the plug-in refused its chunk of " + std::to_string(preset.chunk.size()) +
-         " bytes");
-    return false;
-  }
-  // After a bank the host selects the bank's current program, as hosts do.
-  if (bank)
-    plugin.SelectProgram(std::clamp(preset.currentProgram, 0, 127));
-  return true;
-}
-
-bool SaveBank(PluginInstance& plugin, const std::string& path)
-{
-  PresetFile preset;
-  preset.bank = true;
-  preset.uniqueId = plugin.Effect()->uniqueID;
-  preset.pluginVersion = plugin.Effect()->version;
-  preset.numPrograms = plugin.Effect()->numPrograms;
-  preset.currentProgram = plugin.CurrentProgram();
-  preset.chunk = plugin.GetChunk(false);
-  std::string error;
-  if (!WritePresetFile(path, preset, error)) {
-    Fail(error);
-    return false;
-  }
-  return true;
+  return RestorePresetFile(plugin, path, bank);
 }
 
 } // namespace
@@ -452,7 +387,8 @@ int Run(int argc, char** argv)
     for (; printed < received.size(); ++printed) {
       const ReceivedEvent& event = received[printed];
       const double ms = (blockStart + event.deltaFrames / options.rate) * 1000.0;
-      std::printf("%.1f ms  %s\n", ms, FormatMidi(event.bytes, MessageLength(event.bytes[0])).c_str());
+      std::printf("%.1f ms  %s\n", ms,
+                  FormatMidi(event.bytes, MessageLength(event.bytes[0])).c_str());
     }
     std::fflush(stdout);
   }

@@ -4,7 +4,7 @@
 // paced-send light). Real pointer input (XTest) in every host model; what
 // the controls do is seen where a host sees it (parameters, window size,
 // pixels).
-#include "tests/editor/EditorHost.h"
+#include "tests/editor/EditorFixture.h"
 
 #include "editor/SPluginEditor.h"
 #include "editor/SPluginPanel.h"
@@ -53,25 +53,9 @@ constexpr unsigned long kOrange = 0xFF8000;
 constexpr unsigned long kRed = 0xFF0000;
 constexpr unsigned long kValuePurple = 0xAC80FF;
 
-class DrawerBase : public ::testing::Test
+class DrawerBase : public edittest::OpenedEditor
 {
 protected:
-  void StartIn(qhost::HostStyle style)
-  {
-    Options options;
-    options.style = style;
-    host = std::make_unique<EditorHost>(std::move(options));
-    ASSERT_TRUE(host->Ready());
-    host->Open();
-    ASSERT_TRUE(host->PumpUntil([&] { return host->Width(host->Window()) == 145; }));
-    host->Pump(100);
-  }
-  qhost::PluginInstance& Plugin() { return host->Plugin(); }
-  int Height() { return host->Height(host->Window()); }
-  bool WaitHeight(int height)
-  {
-    return host->PumpUntil([&] { return Height() == height; });
-  }
   unsigned long Panel() { return host->FirstChild(host->Window()); }
   // Whether any pixel of the rectangle has the colour.
   bool AnyPixel(int left, int top, int right, int bottom, unsigned long colour)
@@ -91,8 +75,6 @@ protected:
   }
   // A middle click on the right half of a dial steps it up by one.
   void StepUp(int x, int y) { host->Click(x, y, 2); }
-
-  std::unique_ptr<EditorHost> host;
 };
 
 class Drawer : public DrawerBase, public ::testing::WithParamInterface<qhost::HostStyle>

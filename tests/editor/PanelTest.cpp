@@ -1,7 +1,7 @@
 // The panel as a musician uses it: real pointer input (XTest) at the panel's
 // coordinates, delivered in every host model, and the effects seen where a
 // host sees them (parameters, automation, chunks, MIDI, pixels).
-#include "tests/editor/EditorHost.h"
+#include "tests/editor/EditorFixture.h"
 
 #include "editor/SPluginEditor.h"
 #include "editor/SPluginPanel.h"
@@ -73,28 +73,7 @@ std::vector<int32_t> Order(const StripState& state)
   return std::vector<int32_t>(state.order, state.order + 16);
 }
 
-class PanelBase : public ::testing::Test
-{
-protected:
-  void StartIn(qhost::HostStyle style)
-  {
-    Options options;
-    options.style = style;
-    host = std::make_unique<EditorHost>(std::move(options));
-    ASSERT_TRUE(host->Ready());
-    host->Open();
-    ASSERT_TRUE(host->PumpUntil([&] { return host->Width(host->Window()) == 145; }));
-    host->Pump(100);
-  }
-  qhost::PluginInstance& Plugin() { return host->Plugin(); }
-  int Width() { return host->Width(host->Window()); }
-  bool WaitWidth(int width)
-  {
-    return host->PumpUntil([&] { return Width() == width; });
-  }
-
-  std::unique_ptr<EditorHost> host;
-};
+using PanelBase = edittest::OpenedEditor;
 
 // The panel in every host model.
 class Panel : public PanelBase, public ::testing::WithParamInterface<qhost::HostStyle>

@@ -32,11 +32,8 @@ protected:
   void SetUp() override
   {
     PluginTest::SetUp();
-    Start();
-    Plugin().RunBlocks(2);
-    Midi();
+    StartQuiet();
   }
-  void Set(int32_t index, float value) { Plugin().SetParameter(index, value); }
   // A bank whose program p sends CC 7 = p on channel 1.
   std::vector<uint8_t> MarkedBank()
   {

@@ -29,11 +29,8 @@ protected:
   void SetUp() override
   {
     PluginTest::SetUp();
-    Start();
-    Plugin().RunBlocks(2);
-    Midi();
+    StartQuiet();
   }
-  void Set(int32_t index, float value) { Plugin().SetParameter(index, value); }
   float Get(int32_t index) { return Plugin().GetParameter(index); }
   // Program 0: strip 0 A a Program Change 7 on channel 2, B CC 7 = 100.
   void StoreProgramChange()
@@ -55,9 +52,7 @@ protected:
   void Fresh()
   {
     Load();
-    Start();
-    Plugin().RunBlocks(2);
-    Midi();
+    StartQuiet();
   }
   // Loads and tells what went to standard error.
   std::string Loads(const std::vector<uint8_t>& chunk, bool program, VstIntPtr expected = 1)

@@ -29,12 +29,9 @@ protected:
   void SetUp() override
   {
     PluginTest::SetUp();
-    Start();
-    Plugin().RunBlocks(2);
-    Midi();
+    StartQuiet();
     Set(param::kLearn, 1.0f);
   }
-  void Set(int32_t index, float value) { Plugin().SetParameter(index, value); }
   float Get(int32_t index) { return Plugin().GetParameter(index); }
   void In(uint8_t status, uint8_t data1, uint8_t data2 = 0)
   {

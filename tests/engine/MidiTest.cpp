@@ -14,11 +14,8 @@ protected:
   void SetUp() override
   {
     PluginTest::SetUp();
-    Start();
-    Plugin().RunBlocks(2); // the release requested at construction
-    Midi();
+    StartQuiet();
   }
-  void Set(int32_t index, float value) { Plugin().SetParameter(index, value); }
   // Stores a message in strip `strip` of the current program: format,
   // channel 1-16, number and value 0-127 (stored plus one).
   void Store(int strip, bool b, int format, int channel, int number, int value)

@@ -37,11 +37,8 @@ protected:
   void SetUp() override
   {
     PluginTest::SetUp();
-    Start();
-    Plugin().RunBlocks(2);
-    Midi();
+    StartQuiet();
   }
-  void Set(int32_t index, float value) { Plugin().SetParameter(index, value); }
   void StoreCc(int strip, bool b, int channel, int number, int value)
   {
     const int32_t offset = b ? 16 : 0;
@@ -234,9 +231,7 @@ protected:
     qhost::HostConfig config;
     config.answersTime = true;
     Load(config);
-    Start();
-    Plugin().RunBlocks(2);
-    Midi();
+    StartQuiet();
   }
 };
 

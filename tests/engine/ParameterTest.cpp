@@ -16,7 +16,6 @@ class Parameters : public PluginTest
 {
 protected:
   float Get(int32_t index) { return Plugin().GetParameter(index); }
-  void Set(int32_t index, float value) { Plugin().SetParameter(index, value); }
 };
 
 TEST_F(Parameters, HostSeesResendAndThruWithTheirDisplays)

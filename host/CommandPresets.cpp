@@ -1,0 +1,80 @@
+// Preset files and MIDI texts as both quillet-host commands take them.
+#include "host/CommandLine.h"
+#include "host/PresetFile.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+
+namespace qhost::cli {
+
+bool RestorePresetFile(PluginInstance& plugin, const std::string& path, bool bank)
+{
+  PresetFile preset;
+  std::string error;
+  if (!ReadPresetFile(path, preset, error)) {
+    Fail(error);
+    return false;
+  }
+  if (preset.bank != bank) {
+    Fail(path + " is a " + (preset.bank ? "bank" : "program") + " file, not a " +
+         (bank ? "bank" : "program") + " file");
+    return false;
+  }
+  if (preset.uniqueId != plugin.Effect()->uniqueID) {
+    char ids[64];
+    std::snprintf(ids, sizeof ids, "0x%08X, the plug-in is 0x%08X",
+                  static_cast<uint32_t>(preset.uniqueId),
+                  static_cast<uint32_t>(plugin.Effect()->uniqueID));
+    Fail(path + " belongs to another plug-in (unique id " + ids + ")");
+    return false;
+  }
+  if (plugin.SetChunk(preset.chunk, !bank) != 1) {
+    Fail(path + ": the plug-in refused its chunk of " + std::to_string(preset.chunk.size()) +
+         " bytes");
+    return false;
+  }
+  // After a bank the host selects the bank's current program, as hosts do.
+  if (bank)
+    plugin.SelectProgram(std::clamp(preset.currentProgram, 0, 127));
+  return true;
+}
+
+bool SaveBank(PluginInstance& plugin, const std::string& path)
+{
+  PresetFile preset;
+  preset.bank = true;
+  preset.uniqueId = plugin.Effect()->uniqueID;
+  preset.pluginVersion = plugin.Effect()->version;
+  preset.numPrograms = plugin.Effect()->numPrograms;
+  preset.currentProgram = plugin.CurrentProgram();
+  // Whatever the plug-in's chunk holds, its extension included.
+  preset.chunk = plugin.GetChunk(false);
+  std::string error;
+  if (!WritePresetFile(path, preset, error)) {
+    Fail(error);
+    return false;
+  }
+  return true;
+}
+
+bool ParseMidiIn(const std::string& text, double& seconds, std::vector<uint8_t>& bytes)
+{
+  std::istringstream stream(text);
+  std::string ms;
+  double milliseconds = 0;
+  if (!(stream >> ms) || !ParseDouble(ms, milliseconds) || milliseconds < 0)
+    return false;
+  seconds = milliseconds / 1000.0;
+  for (std::string hex; stream >> hex;) {
+    char* end = nullptr;
+    const long byte = std::strtol(hex.c_str(), &end, 16);
+    if (hex.size() > 2 || *end != '\0' || byte < 0 || byte > 255)
+      return false;
+    bytes.push_back(static_cast<uint8_t>(byte));
+  }
+  return !bytes.empty() && bytes.size() <= 3 && (bytes[0] & 0x80);
+}
+
+} // namespace qhost::cli
