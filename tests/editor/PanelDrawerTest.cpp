@@ -377,3 +377,37 @@ TEST(PanelLearning, FullChangesTheLearnSwitchesLabel)
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   EXPECT_EQ(label(), "Full");
 }
+
+TEST(PanelLearning, TheDrawerShowsTheLastMessageHeard)
+{
+  DirectEditor direct;
+  ASSERT_NE(direct.display, nullptr);
+  ASSERT_TRUE(direct.opened);
+  SPluginPanel* panel = direct.editor->Panel();
+  auto heard = [&] {
+    XLockDisplay(direct.display);
+    const std::string text = panel->HeardText();
+    XUnlockDisplay(direct.display);
+    return text;
+  };
+  auto shows = [&](const std::string& text) {
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(1000);
+    while (heard() != text && std::chrono::steady_clock::now() < limit) {
+      direct.Block();
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return heard() == text;
+  };
+  XLockDisplay(direct.display);
+  panel->OpenDrawer(true);
+  XUnlockDisplay(direct.display);
+  EXPECT_TRUE(shows("")) << "nothing while Learn is off";
+  direct.plugin->setParameter(param::kLearn, 1.0f);
+  EXPECT_TRUE(shows("nothing yet"));
+  direct.Feed(0xC0, 9, 0);
+  EXPECT_TRUE(shows("PC 9 ch 1"));
+  direct.Feed(0xB3, 74, 10);
+  EXPECT_TRUE(shows("CC 74 ch 4"));
+  direct.plugin->setParameter(param::kLearn, 0.0f);
+  EXPECT_TRUE(shows(""));
+}
