@@ -873,7 +873,8 @@ void SPluginPanel::DrawHeard()
   drawing->SetTextColour(p.lightGrey, false);
   drawing->DrawLabel("Heard", Rect{10, y, 40, y + 12}, 0, origin);
   drawing->SetTextColour(Colour(255, 204, 0), false);
-  drawing->DrawLabel(heardText, Rect{42, y, Width() - 6, y + 12}, 0, origin);
+  drawing->DrawLabel(heardText, Rect{44, y, Width() - 6, y + 12}, vexo::gui::context::kAlignLeft,
+                     origin);
 }
 
 void SPluginPanel::RefreshHeard()
