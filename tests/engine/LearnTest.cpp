@@ -161,6 +161,23 @@ TEST_F(Learning, LearnedBankRoundTripsThroughAChunk)
   EXPECT_THAT(Resend(), ElementsAre("B0 00 01", "B0 20 02", "C0 28 00"));
 }
 
+TEST_F(Learning, AMessageChangedByHandIsNoLongerMoved)
+{
+  In(0xB0, 74, 16);
+  ASSERT_TRUE(Stored(param::kValueA, 17));
+  Set(param::kNumberA, 8 / 128.0f); // the user makes the learned cutoff a volume
+  In(0xB0, 71, 20);
+  In(0xC0, 9);
+  std::vector<std::string> sent;
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        return (sent = Resend()) == std::vector<std::string>{"B0 07 10", "C0 09 00", "B0 47 14"};
+      },
+      2000))
+      << testing::PrintToString(sent)
+      << ": the Program Change goes ahead of the learned CC 71 only";
+}
+
 // ----------------------------------------- what users really send
 
 // A learning session as a synth's owner produces it, and what a restore of
