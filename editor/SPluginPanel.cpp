@@ -475,8 +475,9 @@ void SPluginPanel::RecalculatePositions()
 {
   if (!plugin)
     return;
-  // The record repairs its order (dropping listed strips that are not in
-  // use, and strips listed twice) and says which strip goes in which column.
+  // The record says which strip goes in which column, as its order repair
+  // would give it (listed strips that are not in use and strips listed
+  // twice get none).
   int32_t columns[kStrips];
   {
     // Learning writes strips on a thread of the plug-in's: the layout waits
