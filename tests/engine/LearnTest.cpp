@@ -6,6 +6,7 @@
 #include "engine/VSTPlugin.h"
 #include "tests/testsupport/DirectHost.h"
 #include "tests/testsupport/PluginFixture.h"
+#include "tests/testsupport/RecordStress.h"
 #include "tests/testsupport/WaitFor.h"
 
 #include <gmock/gmock.h>
@@ -305,7 +306,8 @@ TEST_P(LearningSessions, RestoreSendsBankAndProgramFirstThenTheControllers)
   EXPECT_TRUE(WaitFor([&] { return (sent = Resend()) == session.restored; }, 2000))
       << testing::PrintToString(sent);
 
-  const std::vector<uint8_t> chunk = Plugin().GetChunk(false);
+  // Read field by field: the learning thread wrote the live records.
+  const std::vector<uint8_t> chunk = testsupport::CopyLiveChunk(Effect(), false);
   Load();
   StartQuiet();
   ASSERT_EQ(Plugin().SetChunk(chunk, false), 1);
