@@ -42,6 +42,7 @@ constexpr int kTabHeight = 9;
 // Rows of the drawer, from the first view's bottom.
 constexpr int kDrawerSwitchRow = 6;
 constexpr int kDrawerDialRow = 30;
+constexpr int kDrawerHeardRow = 51;
 
 int Colour(int r, int g, int b)
 {
@@ -474,15 +475,19 @@ void SPluginPanel::RecalculatePositions()
 {
   if (!plugin)
     return;
-  // The record repairs its order (dropping listed strips that are not in
-  // use, and strips listed twice) and says which strip goes in which column.
+  // The record says which strip goes in which column, as its order repair
+  // would give it (listed strips that are not in use and strips listed
+  // twice get none).
   int32_t columns[kStrips];
   {
-    // Learning writes strips on a thread of the plug-in's: the repair waits
-    // for a learned message to be complete.
+    // Learning writes strips on a thread of the plug-in's: the layout waits
+    // for a learned message to be complete. Showing the strips writes
+    // nothing: a damaged order is shown as the repair would give it and is
+    // repaired only by the user's "+" and "-" (or learning's new strip), so
+    // that a refresh on the idle thread never changes the bank behind the
+    // host's back (between a chunk load and the host's next look at it).
     StripEditLock hold(*plugin);
-    columnCount =
-        strips::RepairStripOrder(plugin->CurrentProgram(), plugin->CurrentExtension(), columns);
+    columnCount = plugin->CurrentProgram().StripsInDisplayOrder(columns);
   }
   for (int k = 1; k < kStrips; ++k)
     stripShown[k] = false;
@@ -644,6 +649,7 @@ void SPluginPanel::RefreshLearnState()
   const Palette p;
   const bool full = param::SwitchOn(plugin->getParameter(param::kLearnNotice));
   learnButton->SetValue(Scaled(param::kLearn, 1), false);
+  RefreshHeard();
   if (full == learnFullShown)
     return;
   learnFullShown = full;
@@ -843,6 +849,44 @@ void SPluginPanel::DrawDrawer()
   drawing->DrawLabel("Settle", Rect{72, y, 106, y + 14}, 0, origin);
   drawing->SetPen(statdata.FindPen(Colour(0, 0, 255)));
   drawing->DrawRect(0, top - 1, w, bottom);
+  DrawHeard();
+}
+
+void SPluginPanel::DrawHeard()
+{
+  static_assert(sizeof heardText == strips::kDescriptionSize, "the text of one message");
+  heardText[0] = '\0';
+  if (!drawerOpen || !plugin)
+    return;
+  const Palette p;
+  const int y = SPluginEditor::kHeight + kDrawerHeardRow;
+  drawing->SetBrush(statdata.FindBrush(p.grey));
+  drawing->FillRect(2, y, Width() - 2, y + 12);
+  if (!plugin->Learning())
+    return;
+  const strips::Message heard = plugin->LastHeard();
+  if (heard.channel == 0)
+    std::snprintf(heardText, sizeof heardText, "nothing yet");
+  else
+    strips::Describe(heard, heardText);
+  const vexo::gui::Point origin{0, 0};
+  drawing->SetFont(statdata.FindFont(7));
+  drawing->SetTextColour(p.lightGrey, false);
+  drawing->DrawLabel("Heard", Rect{10, y, 40, y + 12}, 0, origin);
+  drawing->SetTextColour(Colour(255, 204, 0), false);
+  drawing->DrawLabel(heardText, Rect{44, y, Width() - 6, y + 12}, vexo::gui::context::kAlignLeft,
+                     origin);
+}
+
+void SPluginPanel::RefreshHeard()
+{
+  if (!drawing || !panelBufferDevice)
+    return;
+  vexo::gui::context::SDrawDevice* own = drawing->GetDevice();
+  drawing->SetDevice(panelBufferDevice);
+  DrawHeard();
+  drawing->SetDevice(own);
+  Refresh();
 }
 
 void SPluginPanel::RefreshLabels()

@@ -2,7 +2,8 @@
 // the option and action buttons, the two delay dials and up to 16 strip
 // columns of eight dials and a button; below them, behind the tab of the
 // bottom band, a drawer with the learn and send-on-play switches, the
-// spacing and settle dials and the paced-send light), mirrors the engine's state when the
+// spacing and settle dials, the paced-send light and, while learning, the
+// last message heard), mirrors the engine's state when the
 // editor asks (RefreshControls), and turns its controls' events into calls
 // on the plug-in (ParseEvent). It never keeps a copy of the engine's state.
 //
@@ -50,7 +51,7 @@ public:
   static constexpr int32_t kNoColumn = 16;
   // The drawer below the first view; the window grows by its height while
   // it is open.
-  static constexpr int kDrawerHeight = 52;
+  static constexpr int kDrawerHeight = 66;
   // The format dial's choices, in the order it cycles through them.
   static constexpr int kFormatCC = 0;
   static constexpr int kFormatNote = 1;
@@ -102,6 +103,10 @@ public:
   bool DrawerOpen() const { return drawerOpen; }
   // The panel's height with the drawer as it is.
   int PanelHeight() const;
+  // The drawer's notice while learning: the last message heard ("CC 74 ch
+  // 1"), "nothing yet", or empty while Learn is off or the drawer closed.
+  // Read under the display lock.
+  const char* HeardText() const { return heardText; }
 
   StripControls stripControls[kStrips];
   Button* initSendButton = nullptr;
@@ -147,6 +152,11 @@ private:
   // the device); nothing while the drawer is closed.
   void DrawDrawer();
   void RefreshLearnState();
+  // The drawer's row of the last message heard: into the back buffer (the
+  // caller has set it as the device), or with the device set and the
+  // window refreshed.
+  void DrawHeard();
+  void RefreshHeard();
   void RefreshPaced();
   // A message's format dial from its kind and format fields (message 0 is
   // A, 1 is B); the value dial of a Program Change takes no input.
@@ -178,6 +188,7 @@ private:
   Dial* StripDial(int strip, int group);
 
   bool drawerOpen = false;
+  char heardText[16] = {};
   vexo::gui::context::SDrawMemoryDevice* panelBufferDevice = nullptr;
   vexo::gui::context::SDrawBitmap* panelBufferBitmap = nullptr;
 };

@@ -10,16 +10,13 @@
 // Nothing here allocates, blocks or enters the kernel.
 #pragma once
 
+#include "engine/StripMessages.h"
+
 #include <atomic>
 #include <cstdint>
 
-struct LearnedMessage
-{
-  uint8_t kind;    // kKindByFormat (a Control Change) or kKindProgramChange
-  uint8_t channel; // 1..16
-  uint8_t number;  // controller or program + 1
-  uint8_t value;   // value + 1 (0 for a Program Change)
-};
+// A message as the model's learning rule takes it (strips::FromMidi).
+using LearnedMessage = strips::Message;
 
 class LearnQueue
 {

@@ -3,12 +3,13 @@
 // the program's extension). Everything that reads, sends, learns or writes
 // a message goes through these, so the Program Change's special place (its
 // channel in the extension, channel 0 in the record) is handled once: the
-// plug-in's send and learning, its parameters, quillet-host's --strip.
+// plug-in's send and learning (StripLearning.h), its parameters, the
+// panel's texts, quillet-host's --strip.
 //
 // Part of the chunk format's definition: header only, standard library and
 // the record. Threads: the functions read and write single fields with
 // field::Load/Store; the writers that touch several fields (SetKind, Write,
-// the strip-list calls, Learn) expect the one strip writer of the record
+// the strip-list calls) expect the one strip writer of the record
 // (in the plug-in: whoever holds its strip lock).
 #pragma once
 
@@ -17,6 +18,7 @@
 #include "engine/VSTPluginProgram.h"
 
 #include <cstdint>
+#include <cstdio>
 
 namespace strips {
 
@@ -266,80 +268,22 @@ inline int32_t RepairStripOrder(VSTPluginProgram& program, ProgramExtension& ext
   return count;
 }
 
-// ------------------------------------------------------------ learning
+// ------------------------------------------------------------ printing
 
-enum class LearnResult
-{
-  Updated, // a message of the same kind, channel and number took the value
-  Placed,  // the message took a free slot
-  Added,   // the message took message A of a new strip
-  Full     // no slot and no room for another strip: ignored
-};
+// Room for the longest text of Describe ("Note 127 ch 16").
+constexpr int32_t kDescriptionSize = 16;
 
-// Where Learn put a message (strip -1 when it was ignored).
-struct LearnPlace
+// A message as a user reads it, with the numbers as they are sent: "CC 74
+// ch 1", "PC 9 ch 1", "Note 60 ch 2"; "off" for a message that is not sent.
+inline void Describe(const Message& m, char (&text)[kDescriptionSize]) noexcept
 {
-  LearnResult result = LearnResult::Full;
-  int32_t strip = -1;
-  int32_t message = 0;
-};
-
-// Learns an incoming message (a Control Change or a Program Change, kind
-// and channel as they mean) into the program: the same kind, channel and
-// number anywhere in the listed strips takes the new value; otherwise B of
-// the last strip when it is free (A when both of its messages are), else a
-// new strip, up to 16.
-inline LearnPlace Learn(VSTPluginProgram& program, ProgramExtension& extension,
-                        const Message& incoming) noexcept
-{
-  int32_t columns[kStripsPerProgram];
-  const int32_t count = program.StripsInDisplayOrder(columns);
-  const bool pc = incoming.kind == kKindProgramChange;
-  for (int32_t c = 0; c < count; ++c) {
-    const int32_t strip = columns[c];
-    for (int32_t message = 0; message < 2; ++message) {
-      const Message m = Read(program, extension, strip, message);
-      const bool sameKind =
-          pc ? m.kind == kKindProgramChange : (m.kind == kKindByFormat && m.format == 0);
-      if (sameKind && m.channel == incoming.channel && m.number == incoming.number) {
-        if (!pc)
-          field::Store(RecordByte(program.strips[strip], kValueField, message), incoming.value);
-        return {LearnResult::Updated, strip, message};
-      }
-    }
+  uint8_t bytes[3];
+  if (Bytes(m, bytes) == 0) {
+    std::snprintf(text, sizeof text, "off");
+    return;
   }
-  Message learned = incoming;
-  learned.format = pc ? 1 : 0;
-  if (pc)
-    learned.value = 0;
-  const int32_t last = columns[count - 1];
-  if (Free(program, extension, last, 1)) {
-    const int32_t message = Free(program, extension, last, 0) ? 0 : 1;
-    Write(program, extension, last, message, learned);
-    return {LearnResult::Placed, last, message};
-  }
-  const int32_t strip = AddStrip(program, extension);
-  if (strip < 0)
-    return {};
-  Write(program, extension, strip, 0, learned);
-  return {LearnResult::Added, strip, 0};
-}
-
-// True when Learn could place a new message (a free slot in the last strip
-// or room for another strip).
-inline bool LearnRoom(const VSTPluginProgram& program, const ProgramExtension& extension) noexcept
-{
-  int32_t columns[kStripsPerProgram];
-  const int32_t count = program.StripsInDisplayOrder(columns);
-  if (Free(program, extension, columns[count - 1], 1))
-    return true;
-  if (count >= kStripsPerProgram)
-    return false;
-  for (int32_t strip = 1; strip < kStripsPerProgram; ++strip) {
-    if (!field::Load(program.strips[strip].inUse))
-      return true;
-  }
-  return false;
+  const char* name = m.kind == kKindProgramChange ? "PC" : m.format == 0 ? "CC" : "Note";
+  std::snprintf(text, sizeof text, "%s %d ch %d", name, m.number - 1, m.channel);
 }
 
 } // namespace strips

@@ -130,6 +130,10 @@ void VSTPlugin::setParameter(int32_t index, float value)
     const auto byte = static_cast<uint8_t>(
         param::Encode(value, param::kStripFields[group].encoding.scale) & 0xFF);
     ProgramExtension& extension = bank.Extension(getProgram());
+    // A message whose format, channel or number is set by hand is no longer
+    // a learned one; a new value keeps it learned.
+    if (group / 2 != strips::kValueField)
+      forgetLearned(getProgram(), strip, group % 2);
     if (strips::IsProgramChange(extension, strip, group % 2)) {
       // The channel of a Program Change lives in the extension, and a format
       // makes it a Control Change or Note again: several fields, under the
@@ -234,6 +238,7 @@ void VSTPlugin::setExtendedParameter(int32_t index, float value)
   ExtensionSettings& settings = bank.Settings();
   if (param::IsKindIndex(index)) {
     const int32_t program = getProgram();
+    forgetLearned(program, param::KindStripOf(index), param::KindMessageOf(index));
     {
       std::lock_guard<std::recursive_mutex> hold(stripLock);
       strips::SetKind(bank[program], bank.Extension(program), param::KindStripOf(index),
@@ -252,6 +257,8 @@ void VSTPlugin::setExtendedParameter(int32_t index, float value)
   case param::kLearn:
     if (learnOn.exchange(SwitchOn(value)) == SwitchOn(value))
       return;
+    if (SwitchOn(value))
+      lastHeard.store(0); // the drawer shows what this learning hears
     if (!SwitchOn(value) && learnFull.exchange(false))
       notifyEditor(param::kLearnNotice);
     break;
@@ -632,7 +639,7 @@ void VSTPlugin::midiInProcess(int32_t frames) noexcept
     // the synth: it is not learned.
     if (learning && (status == midi::kControlChange ||
                      (status == midi::kProgramChange && !field::Load(program->presetSwitching)))) {
-      learnFromInput(status, channel, data1, data[2] & midi::kDataMask);
+      learnFromInput(data);
       learnedAny = true;
     }
     if (releaseRequested.load(std::memory_order_relaxed))
@@ -782,6 +789,13 @@ int32_t VSTPlugin::setChunk(void* data, int32_t byteSize, bool isPreset)
       isPreset ? bank.readProgram(data, byteSize, getProgram()) : bank.readBank(data, byteSize);
   if (loaded != 1)
     return loaded;
+  // What was loaded counts as entered by hand: learning never moves it.
+  if (isPreset) {
+    forgetLearned(getProgram());
+  } else {
+    for (int32_t i = 0; i < kBankPrograms; ++i)
+      forgetLearned(i);
+  }
 
   // Hosts may write up to 64 characters; 47 are kept.
   char product[256] = {};
@@ -830,6 +844,7 @@ void VSTPlugin::pasteSelProgram()
     current.CopyStripListFrom(copyBuffer);
     field::CopyBytes(&bank.Extension(getProgram()), &copyExtension, sizeof copyExtension);
   }
+  forgetLearned(getProgram());
   field::Store(current.reserved, field::Load(copyBuffer.reserved));
   field::Store(current.midiThru, field::Load(copyBuffer.midiThru));
   for (int i = 0; i < kBankPrograms; ++i) {
@@ -978,15 +993,43 @@ void VSTPlugin::pollTransport() noexcept
 
 // --------------------------------------------------------------- learning
 
-void VSTPlugin::learnFromInput(uint8_t status, int32_t channel, int32_t data1,
-                               int32_t data2) noexcept
+void VSTPlugin::learnFromInput(const uint8_t* midiData) noexcept
 {
-  LearnedMessage message{};
-  message.kind = status == midi::kProgramChange ? kKindProgramChange : kKindByFormat;
-  message.channel = static_cast<uint8_t>(channel + 1);
-  message.number = static_cast<uint8_t>(data1 + 1);
-  message.value = message.kind == kKindProgramChange ? 0 : static_cast<uint8_t>(data2 + 1);
-  learned.Push(message);
+  LearnedMessage message;
+  if (strips::FromMidi(midiData[0], midiData[1], midiData[2], message))
+    learned.Push(message);
+}
+
+namespace {
+
+uint32_t Pack(const strips::Message& m) noexcept
+{
+  return static_cast<uint32_t>(m.kind) << 24 | static_cast<uint32_t>(m.channel) << 16 |
+         static_cast<uint32_t>(m.number) << 8 | m.value;
+}
+
+} // namespace
+
+strips::Message VSTPlugin::LastHeard() const
+{
+  const uint32_t packed = lastHeard.load();
+  strips::Message m;
+  m.kind = static_cast<uint8_t>(packed >> 24);
+  m.format = m.kind == kKindProgramChange ? 1 : 0;
+  m.channel = static_cast<uint8_t>(packed >> 16);
+  m.number = static_cast<uint8_t>(packed >> 8);
+  m.value = static_cast<uint8_t>(packed);
+  return m;
+}
+
+void VSTPlugin::forgetLearned(int32_t program, int32_t strip, int32_t message) noexcept
+{
+  learnedSlots[program].fetch_and(~strips::SlotBit(strip, message));
+}
+
+void VSTPlugin::forgetLearned(int32_t program) noexcept
+{
+  learnedSlots[program].store(0);
 }
 
 void VSTPlugin::learnLoop()
@@ -1020,14 +1063,18 @@ void VSTPlugin::applyLearned()
     {
       std::lock_guard<std::recursive_mutex> hold(stripLock);
       const int32_t current = getProgram();
-      LearnedMessage message{};
+      std::atomic<uint32_t>& marks = learnedSlots[current];
+      LearnedMessage message;
       while (count < kBatch && learned.Pop(message)) {
-        strips::Message incoming;
-        incoming.kind = message.kind;
-        incoming.channel = message.channel;
-        incoming.number = message.number;
-        incoming.value = message.value;
-        places[count++] = strips::Learn(bank[current], bank.Extension(current), incoming);
+        const strips::SlotSet before = marks.load();
+        const strips::LearnPlace place =
+            strips::Learn(bank[current], bank.Extension(current), before, message);
+        // Bit by bit, so that a hand edit meanwhile (setParameter clears
+        // its slot's bit without the strip lock) is not undone.
+        marks.fetch_or(place.learned & ~before);
+        marks.fetch_and(~(before & ~place.learned));
+        places[count++] = place;
+        lastHeard.store(Pack(message));
       }
     }
     if (count == 0)
@@ -1048,11 +1095,15 @@ void VSTPlugin::tellLearned(const strips::LearnPlace& place)
   }
   if (place.result != strips::LearnResult::Updated)
     learnFull.store(false);
-  // The fields the editor shows for the slot, then its columns when a strip
-  // was added.
-  for (int32_t group = place.message; group < param::kStripGroups; group += 2)
-    notifyEditor(param::StripIndex(group, place.strip));
-  notifyEditor(param::KindIndex(place.message, place.strip));
+  // The fields the editor shows for every slot written (a learned message
+  // may have moved others), then its columns when a strip was added.
+  for (int32_t slot = 0; slot < 2 * kStripsPerProgram; ++slot) {
+    if (!(place.changed & strips::SlotBit(slot / 2, slot % 2)))
+      continue;
+    for (int32_t group = slot % 2; group < param::kStripGroups; group += 2)
+      notifyEditor(param::StripIndex(group, slot / 2));
+    notifyEditor(param::KindIndex(slot % 2, slot / 2));
+  }
   if (place.result == strips::LearnResult::Added)
     notifyEditor(param::kLayoutNotice);
 }

@@ -13,9 +13,10 @@
 // - the countdown thread (`timerThread`): the timed send and the notices
 //   139 to 141 to the editor;
 // - the learning thread (`learnThread`): writes what the audio thread
-//   learned into the current program under the strip lock, and carries the
-//   notices 236 and 237 to the editor (the audio thread only sets flags and
-//   posts the thread's semaphore).
+//   learned into the current program under the strip lock (by the model's
+//   rule, StripLearning.h), and carries the notices 236 and 237 to the
+//   editor (the audio thread only sets flags and posts the thread's
+//   semaphore).
 // Program fields are single bytes or words accessed through field::Load and
 // field::Store, bulk copies (chunk loads, copy and paste, names) field by
 // field as well; getChunk hands the host the live records. The flags are
@@ -31,6 +32,7 @@
 #include "engine/HeldNoteTable.h"
 #include "engine/LearnQueue.h"
 #include "engine/MidiEventQueue.h"
+#include "engine/StripLearning.h"
 #include "engine/StripMessages.h"
 #include "engine/VSTPluginProgramBank.h"
 #include "plugin/SPlugin.h"
@@ -89,6 +91,9 @@ public:
   // taken by the audio thread.
   std::recursive_mutex& StripLock() { return stripLock; }
   bool Learning() const { return learnOn; }
+  // The last message learning heard since Learn was switched on (channel 0:
+  // none yet), for the drawer's notice. Any thread.
+  strips::Message LastHeard() const;
   VSTPluginProgram& Program(int32_t index) { return bank[index]; }
   VSTPluginProgramBank& Bank() { return bank; }
   const VSTPluginProgram& CopyBuffer() const { return copyBuffer; }
@@ -157,11 +162,15 @@ private:
   void pollTransport() noexcept;
   // Audio thread: hands an incoming Control Change or Program Change to the
   // learning thread.
-  void learnFromInput(uint8_t status, int32_t channel, int32_t data1, int32_t data2) noexcept;
+  void learnFromInput(const uint8_t* midiData) noexcept;
   // The learning thread's routine.
   void learnLoop();
   void applyLearned();
   void tellLearned(const strips::LearnPlace& place);
+  // A message of program `program` changed by other means than learning
+  // (a dial, automation): it is no longer a learned one.
+  void forgetLearned(int32_t program, int32_t strip, int32_t message) noexcept;
+  void forgetLearned(int32_t program) noexcept;
 
   void setProgramLocked(int32_t program);
   // An incoming Program Change: selects now when the timer lock is free,
@@ -249,6 +258,17 @@ private:
   std::recursive_mutex stripLock;
   std::atomic<bool> learnOn{false};
   std::atomic<bool> learnFull{false};
+  // The slots of each program that learning wrote in this session
+  // (strips::SlotSet): what the learning rule may move. Never stored: a
+  // chunk load forgets them (a loaded message counts as entered by hand),
+  // and so do a paste and every hand edit of a slot's format, channel,
+  // number or kind (setParameter, any thread, with an atomic and). The
+  // learning thread adds and drops slots under the strip lock.
+  std::atomic<uint32_t> learnedSlots[kBankPrograms] = {};
+  // The last message heard by learning, packed (kind, channel, number,
+  // value; 0: none), written by the learning thread, reset when Learn is
+  // switched on, read by the panel.
+  std::atomic<uint32_t> lastHeard{0};
   // A paced send is in progress (notice 237).
   std::atomic<bool> pacedActive{false};
   // Learned messages, audio thread to learning thread.

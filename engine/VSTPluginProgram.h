@@ -19,7 +19,7 @@
 // torn field. The strip-list operations read and write several fields one
 // after the other and expect one such writer per record at a time: in the
 // plug-in that is the panel (its "+" and "-" on the thread that delivers
-// its X events, its full refresh on the idle thread) and the learning
+// its X events; showing the strips only reads them) and the learning
 // thread, which take the plug-in's strip lock around them (see
 // StripMessages.h for the calls that also keep the message kinds right),
 // elsewhere the owner of a record of its own (quillet-host, the tests). Any other thread (the

@@ -105,9 +105,10 @@ int32_t VSTPluginProgramBank::readProgram(const void* data, int32_t size, int in
     return 0;
   const auto* bytes = static_cast<const uint8_t*>(data);
   if (size == kOlderProgramBytes) {
-    // The options after the older layout keep their values.
+    // The options after the older layout keep their values, and so do the
+    // bank's settings: only the program's kinds are reset.
     CopyProgram(programs[index], Incoming(index, bytes, kOlderProgramBytes));
-    ResetExtension(index, 1);
+    ResetKinds(index, 1);
     return 1;
   }
   // Sizes between the two layouts cannot be read without going past the end
@@ -124,10 +125,15 @@ int32_t VSTPluginProgramBank::readProgram(const void* data, int32_t size, int in
 
 // -------------------------------------------------------------- extension
 
-void VSTPluginProgramBank::ResetExtension(int first, int count)
+void VSTPluginProgramBank::ResetKinds(int first, int count)
 {
   for (int i = first; i < first + count; ++i)
     strips::ResetAllKinds(extensions[i]);
+}
+
+void VSTPluginProgramBank::ResetExtension(int first, int count)
+{
+  ResetKinds(first, count);
   field::Store(settings.spacingMs, 0);
   field::Store(settings.settleMs, 0);
   field::Store(settings.sendOnPlay, 0);
@@ -141,7 +147,12 @@ bool VSTPluginProgramBank::ReadExtension(const uint8_t* bytes, int32_t size, int
   // still read when they are all there.
   if (size < needed || std::memcmp(bytes, kExtensionMagic, sizeof kExtensionMagic) != 0 ||
       ReadInt32(bytes + offsetof(ExtensionHeader, version)) < kExtensionVersion) {
-    ResetExtension(first, count);
+    // The settings are the bank's: a whole bank without them is an old bank
+    // and has none, one program without them leaves them as they are.
+    if (count == kBankPrograms)
+      ResetExtension(first, count);
+    else
+      ResetKinds(first, count);
     return false;
   }
   const uint8_t* program = bytes + sizeof(ExtensionHeader);

@@ -73,9 +73,12 @@ private:
   VSTPluginProgram Incoming(int index, const uint8_t* bytes, int32_t size) const;
   // Reads the extension block that starts at `bytes` (`size` bytes left of
   // the chunk) for `count` programs from `first`: true when its magic is
-  // ours, its version at least 1 and it is complete, and then it is loaded.
-  // Otherwise the kinds of those programs and the settings are reset.
+  // ours, its version at least 1 and it is complete, and then it is loaded
+  // (a program's block carries the bank's settings too). Otherwise the kinds
+  // of those programs are reset, and for a whole bank the settings as well:
+  // one program without the block leaves the bank's pacing alone.
   bool ReadExtension(const uint8_t* bytes, int32_t size, int first, int count);
+  void ResetKinds(int first, int count);
   void ResetExtension(int first, int count);
   void WriteHeader(uint8_t* out) const;
 

@@ -7,6 +7,9 @@
 //
 // The host answers the time info with its transport, stopped until
 // --play@SECONDS starts it (--no-time-info: a host that answers none).
+// --bank and --program together restore the bank first, then load the
+// program into the current program, as a host does when a user loads a
+// preset file into a project.
 #include "host/CommandLine.h"
 #include "host/PresetFile.h"
 
@@ -16,6 +19,8 @@
 #include "engine/ProgramExtension.h"
 #include "engine/StripMessages.h"
 #include "engine/VSTPluginProgram.h"
+
+#include <X11/Xlib.h>
 
 #include <algorithm>
 #include <chrono>
@@ -236,10 +241,6 @@ bool ParseRunOptions(const std::vector<std::string>& args, RunOptions& options)
       return false;
     }
   }
-  if (!options.bankFile.empty() && !options.programFile.empty()) {
-    Fail("give either --bank or --program, not both");
-    return false;
-  }
   std::stable_sort(options.actions.begin(), options.actions.end(),
                    [](const Action& a, const Action& b) { return a.seconds < b.seconds; });
   return true;
@@ -293,11 +294,21 @@ bool ApplyStrips(PluginInstance& plugin, const std::vector<StripEdit>& edits)
 
 bool Restore(PluginInstance& plugin, const RunOptions& options)
 {
-  const bool bank = !options.bankFile.empty();
-  const std::string& path = bank ? options.bankFile : options.programFile;
-  if (path.empty())
-    return true;
-  return RestorePresetFile(plugin, path, bank);
+  if (!options.bankFile.empty() && !RestorePresetFile(plugin, options.bankFile, true))
+    return false;
+  return options.programFile.empty() || RestorePresetFile(plugin, options.programFile, false);
+}
+
+// The plug-in's toolkit writes "Error: XOpenDisplay failed." when it is
+// loaded where no X server answers; what that means for a run is said once,
+// right after it.
+void SayWhatNoDisplayMeans()
+{
+  if (Display* display = XOpenDisplay(nullptr)) {
+    XCloseDisplay(display);
+    return;
+  }
+  std::fputs("quillet-host: no X display: the editor is unavailable, MIDI works.\n", stderr);
 }
 
 } // namespace
@@ -315,6 +326,7 @@ int Run(int argc, char** argv)
   PluginLibrary library(common.path);
   if (!library.Loaded())
     return Fail("cannot load " + common.path + ": " + library.Error());
+  SayWhatNoDisplayMeans();
   common.config.answersTime = options.timeInfo;
   PluginInstance plugin(library, common.config);
   if (!plugin.Loaded()) {

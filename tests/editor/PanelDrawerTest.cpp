@@ -38,7 +38,7 @@ constexpr int kValueAY = 94;
 constexpr int kTabX = 50;
 constexpr int kTabY = 231;
 constexpr int kFirstViewHeight = 238;
-constexpr int kOpenHeight = 290;
+constexpr int kOpenHeight = 304; // the drawer has a row for the message heard while learning
 constexpr int kSwitchY = 252;
 constexpr int kLearnX = 30;
 constexpr int kPlayX = 75;
@@ -376,4 +376,38 @@ TEST(PanelLearning, FullChangesTheLearnSwitchesLabel)
   while (label() != "Full" && std::chrono::steady_clock::now() < limit)
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   EXPECT_EQ(label(), "Full");
+}
+
+TEST(PanelLearning, TheDrawerShowsTheLastMessageHeard)
+{
+  DirectEditor direct;
+  ASSERT_NE(direct.display, nullptr);
+  ASSERT_TRUE(direct.opened);
+  SPluginPanel* panel = direct.editor->Panel();
+  auto heard = [&] {
+    XLockDisplay(direct.display);
+    const std::string text = panel->HeardText();
+    XUnlockDisplay(direct.display);
+    return text;
+  };
+  auto shows = [&](const std::string& text) {
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(1000);
+    while (heard() != text && std::chrono::steady_clock::now() < limit) {
+      direct.Block();
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return heard() == text;
+  };
+  XLockDisplay(direct.display);
+  panel->OpenDrawer(true);
+  XUnlockDisplay(direct.display);
+  EXPECT_TRUE(shows("")) << "nothing while Learn is off";
+  direct.plugin->setParameter(param::kLearn, 1.0f);
+  EXPECT_TRUE(shows("nothing yet"));
+  direct.Feed(0xC0, 9, 0);
+  EXPECT_TRUE(shows("PC 9 ch 1"));
+  direct.Feed(0xB3, 74, 10);
+  EXPECT_TRUE(shows("CC 74 ch 4"));
+  direct.plugin->setParameter(param::kLearn, 0.0f);
+  EXPECT_TRUE(shows(""));
 }

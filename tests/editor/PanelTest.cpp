@@ -435,10 +435,7 @@ TEST_F(PanelInOneHost, ScriptedEditsGiveTheBankTheProgramModelGives)
     }
     case Step::Select: {
       Plugin().SelectProgram(step.strip);
-      model.setProgram(step.strip);
-      // The editor's full refresh after a program change repairs the order.
-      int32_t order[16];
-      model.CurrentProgram().RepairStripOrder(order);
+      model.setProgram(step.strip); // the refresh that follows writes nothing
       break;
     }
     }
@@ -477,6 +474,38 @@ TEST_F(PanelInOneHost, RecordsStayWholeUnderHostThreadsWithTheEditorOpen)
   EXPECT_GT(counts.dispatcherRounds, 50);
   host->Pump(100);
   testsupport::ExpectWholeRecords(testsupport::CopyLiveChunk(Plugin().Effect(), false));
+}
+
+// A host that loads chunks with the editor open (none handed the display)
+// and selects a program after each: a refused chunk must leave the bank as
+// it was, however the load falls against the panel's refresh on the idle
+// thread. The accepted bank lists a strip that is not in use and a strip
+// twice, an order a panel refresh would once repair in the records.
+TEST_F(PanelInOneHost, ARefusedChunkLeavesTheBankByteForByteWithTheEditorOpen)
+{
+  StartIn(qhost::HostStyle::Qtractor);
+  std::vector<uint8_t> damaged = Plugin().GetChunk(false);
+  ASSERT_EQ(damaged.size(), 128 * kProgramBytes);
+  auto& record = *reinterpret_cast<VSTPluginProgram*>(damaged.data());
+  record.stripOrder[1] = 5;
+  record.strips[5].channelA = 3;
+  record.stripOrder[2] = 0;
+  record.strips[3].inUse = 1;
+  record.stripOrder[3] = 3;
+  record.stripCount = 3;
+  const std::vector<uint8_t> refused(100, 0);
+  for (int round = 0; round < 12; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    ASSERT_EQ(Plugin().SetChunk(damaged, false), 1);
+    host->Pump(round % 3 * 10); // the load early or late against the refresh
+    Plugin().SelectProgram(0);
+    const std::vector<uint8_t> before = Plugin().GetChunk(false);
+    ASSERT_EQ(Plugin().SetChunk(refused, false), 0);
+    host->Pump(60); // the refresh the selection asked for comes meanwhile
+    ASSERT_EQ(Plugin().GetChunk(false), before);
+  }
+  EXPECT_EQ(Plugin().GetChunk(false), damaged) << "shown, never repaired behind the host's back";
+  EXPECT_EQ(Width(), 145 + 25) << "strips 0 and 3 shown, strip 5 not, strip 0 once";
 }
 
 // Built directly, so that the dials' values can be read.

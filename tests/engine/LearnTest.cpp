@@ -6,12 +6,14 @@
 #include "engine/VSTPlugin.h"
 #include "tests/testsupport/DirectHost.h"
 #include "tests/testsupport/PluginFixture.h"
+#include "tests/testsupport/RecordStress.h"
 #include "tests/testsupport/WaitFor.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <memory>
 #include <set>
 #include <thread>
@@ -159,6 +161,162 @@ TEST_F(Learning, LearnedBankRoundTripsThroughAChunk)
   EXPECT_EQ(Get(param::kLearn), 0.0f) << "learning is not part of the state";
   EXPECT_THAT(Resend(), ElementsAre("B0 00 01", "B0 20 02", "C0 28 00"));
 }
+
+TEST_F(Learning, AMessageChangedByHandIsNoLongerMoved)
+{
+  In(0xB0, 74, 16);
+  ASSERT_TRUE(Stored(param::kValueA, 17));
+  Set(param::kNumberA, 8 / 128.0f); // the user makes the learned cutoff a volume
+  In(0xB0, 71, 20);
+  In(0xC0, 9);
+  std::vector<std::string> sent;
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        return (sent = Resend()) == std::vector<std::string>{"B0 07 10", "C0 09 00", "B0 47 14"};
+      },
+      2000))
+      << testing::PrintToString(sent)
+      << ": the Program Change goes ahead of the learned CC 71 only";
+}
+
+// ----------------------------------------- what users really send
+
+// A learning session as a synth's owner produces it, and what a restore of
+// the learned program sends (here and after a chunk round trip into a fresh
+// plug-in): the Bank Select and Program Change of a channel first, then its
+// controllers, whatever order the user did things in; messages entered by
+// hand keep their places.
+struct Session
+{
+  friend void PrintTo(const Session& session, std::ostream* out) { *out << session.name; }
+  const char* name;
+  // Strip 0 entered by hand before learning: message A, message B (texts of
+  // Hand(), or nullptr for none).
+  const char* handA;
+  const char* handB;
+  std::vector<std::vector<uint8_t>> input;
+  std::vector<std::string> restored;
+};
+
+std::vector<uint8_t> Sweep(uint8_t status, uint8_t controller, int value)
+{
+  return {status, controller, static_cast<uint8_t>(value)};
+}
+
+std::vector<Session> Sessions()
+{
+  std::vector<Session> sessions = {
+      {"PatchBrowsingKeepsTheLastProgramChange",
+       nullptr,
+       nullptr,
+       {{0xC0, 5}, {0xC0, 7}, {0xC0, 9}},
+       {"C0 09 00"}},
+      {"KnobsBeforeAndAfterThePatchChoice",
+       nullptr,
+       nullptr,
+       {{0xB0, 74, 16}, {0xB0, 71, 34}, {0xC0, 5}, {0xB0, 74, 124}, {0xC0, 9}, {0xB0, 71, 48}},
+       {"C0 09 00", "B0 4A 7C", "B0 47 30"}},
+      {"BrowsingThenKnobsThenABankSelect",
+       nullptr,
+       nullptr,
+       {{0xC0, 5},
+        {0xB0, 74, 16},
+        {0xC0, 9},
+        {0xB0, 71, 34},
+        {0xB0, 0, 1},
+        {0xB0, 32, 3},
+        {0xC0, 9}},
+       {"B0 00 01", "B0 20 03", "C0 09 00", "B0 4A 10", "B0 47 22"}},
+      {"KnobsThenBankSelectAndProgramChange",
+       nullptr,
+       nullptr,
+       {{0xB0, 74, 124}, {0xB0, 71, 34}, {0xB0, 0, 1}, {0xB0, 32, 3}, {0xC0, 9}},
+       {"B0 00 01", "B0 20 03", "C0 09 00", "B0 4A 7C", "B0 47 22"}},
+      {"BankSelectWithoutAProgramChangeIsStoredAsItIs",
+       nullptr,
+       nullptr,
+       {{0xB0, 74, 16}, {0xB0, 32, 3}, {0xB0, 0, 1}, {0xB0, 0, 2}},
+       {"B0 00 02", "B0 20 03", "B0 4A 10"}},
+      {"TwoChannelsInterleaved",
+       nullptr,
+       nullptr,
+       {{0xB1, 74, 16}, {0xB0, 74, 32}, {0xC1, 5}, {0xC0, 3}, {0xB1, 71, 48}, {0xB0, 0, 2}},
+       {"C1 05 00", "B1 4A 10", "B0 00 02", "C0 03 00", "B0 4A 20", "B1 47 30"}},
+      {"IntoAProgramEnteredByHand",
+       "cc/2/7/100",
+       "pc/1/3",
+       {{0xB0, 74, 16}, {0xC0, 9}, {0xB0, 0, 1}},
+       {"B1 07 64", "C0 09 00", "B0 00 01", "B0 4A 10"}},
+  };
+  Session sweep{"AControllerSweepOf128Values", nullptr, nullptr, {}, {"C0 02 00", "B0 4A 7F"}};
+  for (int value = 0; value < 128; ++value)
+    sweep.input.push_back(Sweep(0xB0, 74, value));
+  sweep.input.push_back({0xC0, 2});
+  sessions.push_back(sweep);
+
+  // 31 controllers, then a Program Change in the last slot goes first; then
+  // a new controller finds no room and a known one still updates.
+  Session full{"UntilTheStripsAreFull", nullptr, nullptr, {}, {"C0 09 00"}};
+  for (int number = 1; number <= 31; ++number) {
+    full.input.push_back(Sweep(0xB0, static_cast<uint8_t>(number), number));
+    full.restored.push_back(
+        qhost::FormatMidi(std::vector<uint8_t>{0xB0, static_cast<uint8_t>(number),
+                                               static_cast<uint8_t>(number == 5 ? 127 : number)}
+                              .data(),
+                          3));
+  }
+  full.input.push_back({0xC0, 9});
+  full.input.push_back({0xB0, 40, 1});
+  full.input.push_back({0xB0, 5, 127});
+  sessions.push_back(full);
+  return sessions;
+}
+
+class LearningSessions : public Learning, public testing::WithParamInterface<Session>
+{
+protected:
+  // A hand-entered message of strip 0, as the dials store it.
+  void Hand(int message, const char* text)
+  {
+    int channel = 0;
+    int number = 0;
+    int value = 0;
+    if (std::sscanf(text, "pc/%d/%d", &channel, &number) == 2) {
+      Set(param::KindIndex(message, 0), 1.0f);
+      value = -1;
+    } else {
+      ASSERT_EQ(std::sscanf(text, "cc/%d/%d/%d", &channel, &number, &value), 3);
+    }
+    Set(param::StripIndex(strips::kChannelField * 2 + message, 0), channel / 16.0f);
+    Set(param::StripIndex(strips::kNumberField * 2 + message, 0), (number + 1) / 128.0f);
+    Set(param::StripIndex(strips::kValueField * 2 + message, 0), (value + 1) / 128.0f);
+  }
+};
+
+TEST_P(LearningSessions, RestoreSendsBankAndProgramFirstThenTheControllers)
+{
+  const Session& session = GetParam();
+  if (session.handA)
+    Hand(0, session.handA);
+  if (session.handB)
+    Hand(1, session.handB);
+  for (const std::vector<uint8_t>& bytes : session.input)
+    In(bytes[0], bytes[1], bytes.size() > 2 ? bytes[2] : 0);
+  std::vector<std::string> sent;
+  EXPECT_TRUE(WaitFor([&] { return (sent = Resend()) == session.restored; }, 2000))
+      << testing::PrintToString(sent);
+
+  // Read field by field: the learning thread wrote the live records.
+  const std::vector<uint8_t> chunk = testsupport::CopyLiveChunk(Effect(), false);
+  Load();
+  StartQuiet();
+  ASSERT_EQ(Plugin().SetChunk(chunk, false), 1);
+  Plugin().SelectProgram(0);
+  EXPECT_EQ(Resend(), session.restored) << "after a chunk round trip";
+}
+
+INSTANTIATE_TEST_SUITE_P(Users, LearningSessions, testing::ValuesIn(Sessions()),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // ------------------------------------------------ against editor edits
 

@@ -2,6 +2,7 @@
 // where a Program Change keeps its channel, what is sent, how learning
 // picks its slot.
 #include "engine/StripMessages.h"
+#include "engine/StripLearning.h"
 
 #include <gtest/gtest.h>
 
@@ -33,6 +34,13 @@ protected:
     m.number = static_cast<uint8_t>(programNumber + 1);
     return m;
   }
+  // Learns as the plug-in does, keeping the learned slots.
+  strips::LearnPlace Learn(const strips::Message& m)
+  {
+    const strips::LearnPlace place = strips::Learn(program, extension, learned, m);
+    learned = place.learned;
+    return place;
+  }
   int Sent(int strip, int message, uint8_t (&bytes)[3])
   {
     return strips::Bytes(strips::Read(program, extension, strip, message), bytes);
@@ -40,6 +48,7 @@ protected:
 
   VSTPluginProgram program;
   ProgramExtension extension;
+  strips::SlotSet learned = 0;
 };
 
 TEST_F(StripMessages, ProgramChangeKeepsItsChannelOutOfTheRecord)
@@ -105,29 +114,29 @@ TEST_F(StripMessages, StripListCallsResetTheKindsOfTheStripsTheyTouch)
 
 TEST_F(StripMessages, LearningFillsAThenBThenNewStrips)
 {
-  auto place = strips::Learn(program, extension, Cc(1, 7, 100));
+  auto place = Learn(Cc(1, 7, 100));
   EXPECT_EQ(place.result, strips::LearnResult::Placed);
   EXPECT_EQ(place.strip, 0);
   EXPECT_EQ(place.message, 0);
-  place = strips::Learn(program, extension, Cc(1, 10, 64));
+  place = Learn(Cc(1, 10, 64));
   EXPECT_EQ(place.strip, 0);
   EXPECT_EQ(place.message, 1);
-  place = strips::Learn(program, extension, Pc(2, 5));
+  place = Learn(Pc(2, 5));
   EXPECT_EQ(place.result, strips::LearnResult::Added);
   EXPECT_EQ(place.strip, 1);
   EXPECT_EQ(extension.kindA[1], kKindProgramChange);
   EXPECT_EQ(program.strips[1].valueA, 0) << "a learned Program Change keeps no value";
 
   // The same controller again only takes the new value.
-  place = strips::Learn(program, extension, Cc(1, 7, 3));
+  place = Learn(Cc(1, 7, 3));
   EXPECT_EQ(place.result, strips::LearnResult::Updated);
   EXPECT_EQ(place.strip, 0);
   EXPECT_EQ(program.strips[0].valueA, 4);
   // A Program Change on the same channel with the same number is found.
-  EXPECT_EQ(strips::Learn(program, extension, Pc(2, 5)).result, strips::LearnResult::Updated);
+  EXPECT_EQ(Learn(Pc(2, 5)).result, strips::LearnResult::Updated);
   // A Note On with that number is another message.
   program.strips[0].formatB = 1;
-  EXPECT_EQ(strips::Learn(program, extension, Cc(1, 10, 1)).result, strips::LearnResult::Placed);
+  EXPECT_EQ(Learn(Cc(1, 10, 1)).result, strips::LearnResult::Placed);
   EXPECT_EQ(program.stripCount, 2);
 }
 
@@ -135,7 +144,7 @@ TEST_F(StripMessages, LearningStopsAtSixteenStrips)
 {
   int placed = 0;
   for (int number = 0; number < 40; ++number) {
-    if (strips::Learn(program, extension, Cc(1, number, 1)).result != strips::LearnResult::Full)
+    if (Learn(Cc(1, number, 1)).result != strips::LearnResult::Full)
       ++placed;
   }
   EXPECT_EQ(placed, 32);
@@ -143,7 +152,7 @@ TEST_F(StripMessages, LearningStopsAtSixteenStrips)
   EXPECT_FALSE(strips::LearnRoom(program, extension));
   ASSERT_TRUE(strips::RemoveStrip(program, extension, 5));
   EXPECT_TRUE(strips::LearnRoom(program, extension));
-  EXPECT_EQ(strips::Learn(program, extension, Cc(1, 100, 1)).result, strips::LearnResult::Added);
+  EXPECT_EQ(Learn(Cc(1, 100, 1)).result, strips::LearnResult::Added);
 }
 
 } // namespace

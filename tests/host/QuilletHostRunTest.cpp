@@ -289,7 +289,8 @@ TEST(QuilletHostRunSynth, LearnedMessagesAreSavedInTheExtendedBank)
   result = RunHost({"run", QUILLET_PLUGIN_PATH, "--bank", bank, "--seconds", "0.1", "--resend@0"});
   std::remove(bank.c_str());
   ASSERT_EQ(result.exitCode, 0) << result.err;
-  EXPECT_THAT(Bytes(EventLines(result.out)), ElementsAre("B3 4A 20", "C3 09"));
+  // The Program Change learned after the knob still goes out first.
+  EXPECT_THAT(Bytes(EventLines(result.out)), ElementsAre("C3 09", "B3 4A 20"));
 }
 
 TEST(QuilletHostRunSynth, BadNewOptionsAreRefusedWithAReason)
@@ -306,4 +307,55 @@ TEST(QuilletHostRunSynth, BadNewOptionsAreRefusedWithAReason)
     EXPECT_EQ(result.exitCode, 2) << args[0];
     EXPECT_THAT(result.err, HasSubstr("quillet-host: ")) << args[0];
   }
+}
+
+TEST(QuilletHostRunSynth, AnOldProgramLoadedIntoAPacedBankKeepsThePacing)
+{
+  // The paced bank, and a program saved by a build without the extension:
+  // the bare 276-byte record.
+  const std::string bank = TempPath("paced.fxb");
+  const std::string other = TempPath("other.fxb");
+  ASSERT_EQ(RunHost({"run", QUILLET_PLUGIN_PATH, "--seconds", "0", "--spacing", "20", "--strip",
+                     "0:0:cc/1/7/100", "--save-bank", bank})
+                .exitCode,
+            0);
+  ASSERT_EQ(RunHost({"run", QUILLET_PLUGIN_PATH, "--seconds", "0", "--strip",
+                     "0:0:cc/2/74/10:cc/2/71/20", "--save-bank", other})
+                .exitCode,
+            0);
+  qhost::PresetFile preset;
+  std::string error;
+  ASSERT_TRUE(qhost::ReadPresetFile(other, preset, error)) << error;
+  qhost::PresetFile program;
+  program.bank = false;
+  program.uniqueId = preset.uniqueId;
+  program.pluginVersion = 1;
+  program.numPrograms = 128;
+  program.name = "old";
+  program.chunk.assign(preset.chunk.begin(), preset.chunk.begin() + 276);
+  const std::string path = TempPath("old.fxp");
+  ASSERT_TRUE(qhost::WritePresetFile(path, program, error));
+
+  const auto result = RunHost({"run", QUILLET_PLUGIN_PATH, "--bank", bank, "--program", path,
+                               "--seconds", "0.3", "--resend@0.05"});
+  std::remove(path.c_str());
+  std::remove(bank.c_str());
+  std::remove(other.c_str());
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  const auto lines = EventLines(result.out);
+  ASSERT_THAT(Bytes(lines), ElementsAre("B1 4A 0A", "B1 47 14")) << "the program was loaded";
+  EXPECT_NEAR(lines[1].ms - lines[0].ms, 20.0, 0.1) << "and the bank's spacing stayed";
+}
+
+TEST(QuilletHostRun, WithoutADisplayItSaysOnceThatMidiWorks)
+{
+  const std::vector<std::string> args = {"run",     QUILLET_PLUGIN_PATH, "--seconds", "0.1",
+                                         "--strip", "0:0:cc/1/7/100",    "--resend@0"};
+  const auto result = RunHost(args, {{"DISPLAY", ""}});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.err, "Error: XOpenDisplay failed.\n"
+                        "quillet-host: no X display: the editor is unavailable, MIDI works.\n");
+  EXPECT_THAT(Bytes(EventLines(result.out)), ElementsAre("B0 07 64"));
+  // With a display neither line.
+  EXPECT_EQ(RunHost(args).err, "");
 }
