@@ -53,10 +53,18 @@ bool PointerInside(Display* display, SControl* control)
     return false;
   int rootX = 0, rootY = 0, x = 0, y = 0;
   Window child = 0;
-  if (!PointerOnRoot(display, rootX, rootY) ||
-      !XTranslateCoordinates(display, DefaultRootWindow(display), control->window, rootX, rootY, &x,
-                             &y, &child))
+  if (!PointerOnRoot(display, rootX, rootY))
     return false;
+  {
+    // A map or unmap may come from a host destroying its window, and the
+    // panel's with it, before it closes the editor: the window asked about
+    // may be gone, and the error must not reach the host's handler.
+    XErrorTrap trap(display);
+    if (!XTranslateCoordinates(display, DefaultRootWindow(display), control->window, rootX, rootY,
+                               &x, &y, &child) ||
+        trap.Failed())
+      return false;
+  }
   const Rect client = control->ClientRect();
   return x >= 0 && x <= client.right && y >= 0 && y <= client.bottom;
 }

@@ -497,15 +497,17 @@ LV2_State_Status Lv2Adapter::Restore(LV2_State_Retrieve_Function retrieve, LV2_S
   uint32_t type = 0;
   uint32_t flags = 0;
   const void* bank = retrieve(handle, uris.stateBank, &size, &type, &flags);
-  if (!bank && !retrieve(handle, uris.stateProgram, &size, &type, &flags)) {
-    // Nothing of Quillet's at all: a host restoring port values only (jalv
-    // does at start). Not worth more than a trace.
-    lv2_log_trace(&logger, "Quillet: the state holds no Quillet settings\n");
-    return LV2_STATE_ERR_NO_PROPERTY;
-  }
   if (!bank) {
-    LogError("Quillet: the state holds no Quillet bank (%s), so the bank stays as it was\n",
-             lv2names::kStateBank);
+    // A state with nothing of Quillet's may be a host's state of port values
+    // only (jalv gives one at start): a warning. With a program but no bank
+    // it is a broken one.
+    const bool program = retrieve(handle, uris.stateProgram, &size, &type, &flags) != nullptr;
+    static constexpr const char* kNoBank =
+        "Quillet: the state holds no Quillet bank (%s), so the bank stays as it was\n";
+    if (program)
+      LogError(kNoBank, lv2names::kStateBank);
+    else
+      lv2_log_warning(&logger, kNoBank, lv2names::kStateBank);
     return LV2_STATE_ERR_NO_PROPERTY;
   }
   if (type != uris.atomChunk) {

@@ -13,6 +13,7 @@ add_library(quillet_lv2_testhost STATIC ${PROJECT_SOURCE_DIR}/tests/lv2/Lv2TestH
 target_include_directories(quillet_lv2_testhost PUBLIC ${PROJECT_SOURCE_DIR}
   ${QUILLET_LILV_INCLUDE_DIR} ${QUILLET_LV2_INCLUDE_DIR})
 target_compile_definitions(quillet_lv2_testhost PUBLIC
-  QUILLET_LV2_BUNDLE="${QUILLET_LV2_BUNDLE}")
+  QUILLET_LV2_BUNDLE="${QUILLET_LV2_BUNDLE}"
+  QUILLET_LV2_URI="urn:quillet:quillet")
 target_link_libraries(quillet_lv2_testhost PUBLIC ${QUILLET_LILV_LIBRARY})
 add_dependencies(quillet_lv2_testhost quillet_lv2)

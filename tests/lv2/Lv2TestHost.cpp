@@ -44,6 +44,8 @@ Lv2TestHost::Lv2TestHost(Config config_) : config(config_)
 {
   map.handle = this;
   map.map = &Lv2TestHost::MapUri;
+  unmap.handle = this;
+  unmap.unmap = &Lv2TestHost::UnmapUri;
   log.handle = this;
   log.printf = &Lv2TestHost::LogPrintf;
   log.vprintf = &Lv2TestHost::LogVprintf;
@@ -62,6 +64,7 @@ Lv2TestHost::Lv2TestHost(Config config_) : config(config_)
   featureStore.push_back({LV2_URID__map, &map});
   featureStore.push_back({LV2_LOG__log, &log});
   featureStore.push_back({LV2_OPTIONS__options, options.data()});
+  featureStore.push_back({LV2_URID__unmap, &unmap});
   if (config.worker)
     featureStore.push_back({LV2_WORKER__schedule, &schedule});
   for (const LV2_Feature& feature : featureStore)
@@ -116,8 +119,21 @@ LV2_URID Lv2TestHost::MapUri(LV2_URID_Map_Handle handle, const char* uri)
   if (found != host->ids.end())
     return found->second;
   const auto id = static_cast<uint32_t>(host->ids.size() + 1);
-  host->ids.emplace(uri, id);
+  auto placed = host->ids.emplace(uri, id).first;
+  host->names.push_back(&placed->first);
   return id;
+}
+
+const char* Lv2TestHost::Unmap(uint32_t id)
+{
+  return UnmapUri(this, id);
+}
+
+const char* Lv2TestHost::UnmapUri(LV2_URID_Unmap_Handle handle, LV2_URID id)
+{
+  auto* host = static_cast<Lv2TestHost*>(handle);
+  std::lock_guard<std::mutex> hold(host->mapLock);
+  return id >= 1 && id <= host->names.size() ? host->names[id - 1]->c_str() : nullptr;
 }
 
 int Lv2TestHost::LogPrintf(LV2_Log_Handle handle, LV2_URID type, const char* format, ...)

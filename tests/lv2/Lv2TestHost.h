@@ -69,6 +69,10 @@ public:
   const LilvPlugin* Plugin() const { return plugin; }
   LilvWorld* World() const { return world; }
   uint32_t Map(const char* uri);
+  const char* Unmap(uint32_t id);
+  LV2_URID_Map* UridMap() { return &map; }
+  LV2_URID_Unmap* UridUnmap() { return &unmap; }
+  const LV2_Feature* LogFeature() const { return &featureStore[1]; }
   const LV2_Feature* const* Features() const { return features.data(); }
 
   void Activate();
@@ -107,6 +111,7 @@ public:
 
 private:
   static LV2_URID MapUri(LV2_URID_Map_Handle handle, const char* uri);
+  static const char* UnmapUri(LV2_URID_Unmap_Handle handle, LV2_URID id);
   static int LogPrintf(LV2_Log_Handle handle, LV2_URID type, const char* format, ...);
   static int LogVprintf(LV2_Log_Handle handle, LV2_URID type, const char* format, va_list args);
   static LV2_Worker_Status Schedule(LV2_Worker_Schedule_Handle handle, uint32_t size,
@@ -123,7 +128,9 @@ private:
 
   std::mutex mapLock;
   std::map<std::string, uint32_t> ids;
+  std::vector<const std::string*> names; // by id - 1
   LV2_URID_Map map{};
+  LV2_URID_Unmap unmap{};
   LV2_Log_Log log{};
   std::mutex logLock;
   std::vector<std::string> logLines;
