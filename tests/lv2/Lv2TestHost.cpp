@@ -173,11 +173,13 @@ void Lv2TestHost::ClearLog()
 LV2_Worker_Status Lv2TestHost::Schedule(LV2_Worker_Schedule_Handle handle, uint32_t size,
                                         const void* data)
 {
-  // Called from run(): the job is kept (this host allocates here; the
-  // plug-in's own work stays free of it) and run after the block.
+  // Called from run(): the job is kept and run after the block.
   auto* host = static_cast<Lv2TestHost*>(handle);
-  const auto* bytes = static_cast<const uint8_t*>(data);
-  host->jobs.emplace_back(bytes, bytes + size);
+  if (size > sizeof host->jobs[0].data || host->jobCount >= 64)
+    return LV2_WORKER_ERR_NO_SPACE;
+  Job& job = host->jobs[host->jobCount++];
+  job.size = size;
+  std::memcpy(job.data, data, size);
   return LV2_WORKER_SUCCESS;
 }
 
@@ -284,18 +286,22 @@ void Lv2TestHost::Run(uint32_t frames)
   auto* out = reinterpret_cast<LV2_Atom*>(output.data());
   out->type = chunkType;
   out->size = config.outCapacity - static_cast<uint32_t>(sizeof(LV2_Atom));
+  if (aroundRun)
+    aroundRun(true);
   lilv_instance_run(instance, frames);
+  if (aroundRun)
+    aroundRun(false);
   ReadOutput();
   framesRun += frames;
-  std::vector<std::vector<uint8_t>> scheduled;
-  scheduled.swap(jobs);
   const auto* worker = static_cast<const LV2_Worker_Interface*>(
       lilv_instance_get_extension_data(instance, LV2_WORKER__interface));
-  for (const auto& job : scheduled) {
+  const int count = jobCount;
+  jobCount = 0;
+  for (int i = 0; i < count; ++i) {
     ++workerJobs;
     if (worker && worker->work)
-      worker->work(lilv_instance_get_handle(instance), nullptr, nullptr,
-                   static_cast<uint32_t>(job.size()), job.data());
+      worker->work(lilv_instance_get_handle(instance), nullptr, nullptr, jobs[i].size,
+                   jobs[i].data);
   }
 }
 

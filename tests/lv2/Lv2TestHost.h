@@ -88,6 +88,9 @@ public:
 
   // Runs one block (then the worker's jobs); the output goes to Received.
   void Run(uint32_t frames = 512);
+  // Called with true right before the plug-in's run() and false right after
+  // it (the real-time test counts what happens in between).
+  void (*aroundRun)(bool inside) = nullptr;
   void RunBlocks(int count, uint32_t frames = 512);
   int64_t FramesRun() const { return framesRun; }
   // Bytes of the input sequence (for odd sizes and broken sequences).
@@ -135,7 +138,15 @@ private:
   std::mutex logLock;
   std::vector<std::string> logLines;
   LV2_Worker_Schedule schedule{};
-  std::vector<std::vector<uint8_t>> jobs;
+  // The worker's jobs of a block, kept without allocating (schedule_work is
+  // called from run()).
+  struct Job
+  {
+    uint32_t size;
+    uint8_t data[64];
+  };
+  Job jobs[64] = {};
+  int jobCount = 0;
   int workerJobs = 0;
   int32_t maxBlock = 0;
   std::vector<LV2_Options_Option> options;
