@@ -97,6 +97,10 @@ public:
   std::vector<uint8_t>& RawInput() { return rawInput; }
   void UseRawInput(bool raw) { useRawInput = raw; }
 
+  // The output port's sequence as the last block left it, and its room.
+  const uint8_t* Output() const { return reinterpret_cast<const uint8_t*>(output.data()); }
+  uint32_t OutputCapacity() const { return config.outCapacity; }
+
   std::vector<Wire> Received() const { return received; }
   void ClearReceived() { received.clear(); }
   int WorkerJobs() const { return workerJobs; }
