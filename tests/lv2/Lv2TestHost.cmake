@@ -15,5 +15,5 @@ target_include_directories(quillet_lv2_testhost PUBLIC ${PROJECT_SOURCE_DIR}
 target_compile_definitions(quillet_lv2_testhost PUBLIC
   QUILLET_LV2_BUNDLE="${QUILLET_LV2_BUNDLE}"
   QUILLET_LV2_URI="urn:quillet:quillet")
-target_link_libraries(quillet_lv2_testhost PUBLIC ${QUILLET_LILV_LIBRARY})
+target_link_libraries(quillet_lv2_testhost PUBLIC ${QUILLET_LILV_LIBRARY} ${CMAKE_DL_LIBS})
 add_dependencies(quillet_lv2_testhost quillet_lv2)

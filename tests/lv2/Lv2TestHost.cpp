@@ -7,6 +7,8 @@
 #include <lv2/midi/midi.h>
 #include <lv2/time/time.h>
 
+#include <dlfcn.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -102,6 +104,8 @@ Lv2TestHost::~Lv2TestHost()
       lilv_instance_deactivate(instance);
     lilv_instance_free(instance);
   }
+  if (editorBinary)
+    dlclose(editorBinary);
   if (world)
     lilv_world_free(world);
 }
@@ -181,6 +185,43 @@ LV2_Worker_Status Lv2TestHost::Schedule(LV2_Worker_Schedule_Handle handle, uint3
   job.size = size;
   std::memcpy(job.data, data, size);
   return LV2_WORKER_SUCCESS;
+}
+
+const LV2UI_Descriptor* Lv2TestHost::EditorDescriptor(std::string& why)
+{
+  if (!plugin)
+    return nullptr;
+  const LilvUIs* uis = lilv_plugin_get_uis(plugin);
+  LilvNode* uri = lilv_new_uri(world, "urn:quillet:quillet:ui");
+  const LilvUI* ui = lilv_uis_get_by_uri(uis, uri);
+  lilv_node_free(uri);
+  if (!ui) {
+    why = "the bundle names no urn:quillet:quillet:ui";
+    return nullptr;
+  }
+  LilvNode* x11 = lilv_new_uri(world, LV2_UI__X11UI);
+  const bool isX11 = lilv_ui_is_a(ui, x11);
+  lilv_node_free(x11);
+  if (!isX11) {
+    why = "the editor is not an X11 UI";
+    return nullptr;
+  }
+  char* path = lilv_file_uri_parse(lilv_node_as_uri(lilv_ui_get_binary_uri(ui)), nullptr);
+  // The plug-in's own binary, which lilv has loaded already: the same image.
+  void* binary = editorBinary ? editorBinary : dlopen(path, RTLD_NOW | RTLD_LOCAL);
+  lilv_free(path);
+  if (!binary) {
+    why = dlerror();
+    return nullptr;
+  }
+  editorBinary = binary;
+  using Entry = const LV2UI_Descriptor* (*)(uint32_t);
+  auto entry = reinterpret_cast<Entry>(dlsym(binary, "lv2ui_descriptor"));
+  if (!entry) {
+    why = "the binary exports no lv2ui_descriptor";
+    return nullptr;
+  }
+  return entry(0);
 }
 
 void Lv2TestHost::Activate()

@@ -15,6 +15,7 @@
 #include <lv2/log/log.h>
 #include <lv2/options/options.h>
 #include <lv2/state/state.h>
+#include <lv2/ui/ui.h>
 #include <lv2/urid/urid.h>
 #include <lv2/worker/worker.h>
 
@@ -75,6 +76,11 @@ public:
   const LV2_Feature* LogFeature() const { return &featureStore[1]; }
   const LV2_Feature* const* Features() const { return features.data(); }
 
+  // The editor's descriptor, found as a host finds it: the plug-in's UIs in
+  // the bundle's data, the X11 one, the binary it names. Null (and `error`
+  // says why) when there is none.
+  const LV2UI_Descriptor* EditorDescriptor(std::string& error);
+
   void Activate();
   void Deactivate();
 
@@ -132,6 +138,9 @@ private:
   const LilvPlugin* plugin = nullptr;
   LilvInstance* instance = nullptr;
   bool active = false;
+  // The editor's binary as EditorDescriptor opened it (closed with the
+  // host, so that the plug-in's library is unloaded with it).
+  void* editorBinary = nullptr;
 
   std::mutex mapLock;
   std::map<std::string, uint32_t> ids;

@@ -13,7 +13,6 @@
 #include <lv2/ui/ui.h>
 
 #include <X11/Xlib.h>
-#include <dlfcn.h>
 
 #include <cstring>
 #include <functional>
@@ -23,37 +22,6 @@
 
 namespace lv2test {
 namespace {
-
-// The editor's descriptor, found as a host finds it: the plug-in's UIs in
-// the bundle's data, the binary they name.
-const LV2UI_Descriptor* EditorDescriptor(Lv2TestHost& host, std::string& error)
-{
-  const LilvUIs* uis = lilv_plugin_get_uis(host.Plugin());
-  LilvNode* uri = lilv_new_uri(host.World(), "urn:quillet:quillet:ui");
-  const LilvUI* ui = lilv_uis_get_by_uri(uis, uri);
-  lilv_node_free(uri);
-  if (!ui) {
-    error = "the bundle names no urn:quillet:quillet:ui";
-    return nullptr;
-  }
-  LilvNode* x11 = lilv_new_uri(host.World(), LV2_UI__X11UI);
-  const bool isX11 = lilv_ui_is_a(ui, x11);
-  lilv_node_free(x11);
-  if (!isX11) {
-    error = "the editor is not an X11 UI";
-    return nullptr;
-  }
-  char* path = lilv_file_uri_parse(lilv_node_as_uri(lilv_ui_get_binary_uri(ui)), nullptr);
-  void* binary = dlopen(path, RTLD_NOW | RTLD_LOCAL);
-  lilv_free(path);
-  if (!binary) {
-    error = dlerror();
-    return nullptr;
-  }
-  using Entry = const LV2UI_Descriptor* (*)(uint32_t);
-  auto entry = reinterpret_cast<Entry>(dlsym(binary, "lv2ui_descriptor"));
-  return entry ? entry(0) : nullptr;
-}
 
 struct PortWrite
 {
@@ -69,7 +37,7 @@ protected:
     ASSERT_TRUE(host.Loaded()) << host.Error();
     host.Activate();
     std::string error;
-    descriptor = EditorDescriptor(host, error);
+    descriptor = host.EditorDescriptor(error);
     ASSERT_NE(descriptor, nullptr) << error;
     display = XOpenDisplay(nullptr);
     ASSERT_NE(display, nullptr);
