@@ -423,16 +423,26 @@ void Lv2Adapter::Run(uint32_t frames) noexcept
   };
 
   const int64_t total = frames;
+  const uint32_t midiType = uris.midiEvent;
   int64_t start = 0;
   while (start < total) {
     int64_t end = total - start > maxBlock ? start + maxBlock : total;
     bridge.BeginInput();
     while (const LV2_Atom_Event* event = current()) {
-      int64_t at = frameTimes ? event->time.frames : 0;
-      at = at < start ? start : (at >= total ? total - 1 : at);
-      if (at >= end)
-        break;
+      int64_t at = frameTimes ? event->time.frames : start;
+      if (at < start || at >= end) {
+        at = at < start ? start : (at >= total ? total - 1 : at);
+        if (at >= end)
+          break;
+      }
       const LV2_Atom& body = event->body;
+      // MIDI first: nearly every event is.
+      if (body.type == midiType) {
+        bridge.AddInput(static_cast<const uint8_t*>(LV2_ATOM_BODY_CONST(&body)), body.size,
+                        static_cast<int32_t>(at - start));
+        advance(event);
+        continue;
+      }
       const bool object = body.type == uris.atomObject || body.type == uris.atomBlank;
       if (object && body.size >= sizeof(LV2_Atom_Object_Body) &&
           reinterpret_cast<const LV2_Atom_Object*>(&body)->body.otype == uris.timePosition) {
@@ -443,9 +453,6 @@ void Lv2Adapter::Run(uint32_t frames) noexcept
           break;
         }
         ReadPosition(&body);
-      } else if (body.type == uris.midiEvent) {
-        bridge.AddInput(static_cast<const uint8_t*>(LV2_ATOM_BODY_CONST(&body)), body.size,
-                        static_cast<int32_t>(at - start));
       }
       advance(event);
     }

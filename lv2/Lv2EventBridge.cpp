@@ -22,38 +22,28 @@ bool DataBytesClean(const uint8_t* bytes, uint32_t from, uint32_t to) noexcept
 
 } // namespace
 
-bool Lv2EventBridge::AddInput(const uint8_t* bytes, uint32_t size, int32_t deltaFrames) noexcept
+Lv2EventBridge::Lv2EventBridge(uint32_t midiEventType) noexcept : midiType(midiEventType)
 {
-  if (!bytes || size == 0 || inputCount >= kInputCapacity)
-    return false;
-  const int32_t slot = inputCount;
-  if (bytes[0] == kSysExStart) {
-    if (size < 2 || size > 0x7FFFFFFFu || bytes[size - 1] != kSysExEnd ||
-        !DataBytesClean(bytes, 1, size - 1))
-      return false;
-    VstMidiSysexEvent& event = inputSysex[slot];
-    event = VstMidiSysexEvent{};
-    event.type = kVstSysExType;
-    event.byteSize = static_cast<int32_t>(sizeof(VstMidiSysexEvent)) - 8;
-    event.deltaFrames = deltaFrames;
-    event.dumpBytes = static_cast<int32_t>(size);
-    // The plug-in only reads a host's events.
-    event.sysexDump = const_cast<char*>(reinterpret_cast<const char*>(bytes));
-    inputBlock.events[slot] = reinterpret_cast<VstEvent*>(&event);
-  } else {
-    const int32_t length = MidiMessageLength(bytes[0]);
-    // A message is its own atom: a longer atom is not one message.
-    if (length == 0 || size != static_cast<uint32_t>(length) || !DataBytesClean(bytes, 1, size))
-      return false;
-    VstMidiEvent& event = inputMidi[slot];
-    event = VstMidiEvent{};
+  for (VstMidiEvent& event : inputMidi) {
     event.type = kVstMidiType;
     event.byteSize = static_cast<int32_t>(sizeof(VstMidiEvent)) - 8;
-    event.deltaFrames = deltaFrames;
-    std::memcpy(event.midiData, bytes, size);
-    inputBlock.events[slot] = reinterpret_cast<VstEvent*>(&event);
   }
-  ++inputCount;
+}
+
+bool Lv2EventBridge::AddLong(const uint8_t* bytes, uint32_t size, int32_t deltaFrames) noexcept
+{
+  if (!bytes || size < 2 || inputCount >= kInputCapacity || bytes[0] != kSysExStart ||
+      size > 0x7FFFFFFFu || bytes[size - 1] != kSysExEnd || !DataBytesClean(bytes, 1, size - 1))
+    return false;
+  VstMidiSysexEvent& event = inputSysex[inputCount];
+  event = VstMidiSysexEvent{};
+  event.type = kVstSysExType;
+  event.byteSize = static_cast<int32_t>(sizeof(VstMidiSysexEvent)) - 8;
+  event.deltaFrames = deltaFrames;
+  event.dumpBytes = static_cast<int32_t>(size);
+  // The plug-in only reads a host's events.
+  event.sysexDump = const_cast<char*>(reinterpret_cast<const char*>(bytes));
+  inputBlock.events[inputCount++] = reinterpret_cast<VstEvent*>(&event);
   return true;
 }
 
@@ -97,7 +87,7 @@ uint32_t Lv2EventBridge::WireBytes(const VstEvent* event, const uint8_t** bytes)
   if (event->type == kVstMidiType) {
     const auto* midi = reinterpret_cast<const VstMidiEvent*>(event);
     *bytes = midi->midiData;
-    return static_cast<uint32_t>(MidiMessageLength(midi->midiData[0]));
+    return static_cast<uint32_t>(kMidiLengths[midi->midiData[0]]);
   }
   if (event->type == kVstSysExType) {
     const auto* sysex = reinterpret_cast<const VstMidiSysexEvent*>(event);
@@ -138,6 +128,58 @@ bool Lv2EventBridge::Append(int64_t frames, const uint8_t* bytes, uint32_t size)
   return true;
 }
 
+bool Lv2EventBridge::AppendShortBlock(VstEvent* const* pointers, int32_t count) noexcept
+{
+  // Nearly every block: MIDI records in time order, each at most 3 bytes on
+  // the wire, so each takes exactly one event header and 8 bytes. Written
+  // in one pass; a block that turns out otherwise is taken back (the
+  // sequence's size is only raised at the end) and goes the long way.
+  constexpr uint32_t kEventBytes = sizeof(LV2_Atom_Event) + 8;
+  if (!out)
+    return false;
+  const uint32_t used = static_cast<uint32_t>(sizeof(LV2_Atom)) + out->atom.size;
+  if (static_cast<uint64_t>(used) + static_cast<uint64_t>(count) * kEventBytes > capacity)
+    return false;
+  const int32_t last = subFrames > 0 ? subFrames - 1 : 0;
+  if (lastFrame - subStart > last)
+    return false;
+  int32_t previous = lastFrame > subStart ? static_cast<int32_t>(lastFrame - subStart) : 0;
+  auto* at = reinterpret_cast<uint8_t*>(out) + used;
+  uint8_t* const begin = at;
+  for (int32_t i = 0; i < count; ++i) {
+    const auto* midi = reinterpret_cast<const VstMidiEvent*>(pointers[i]);
+    if (!midi || midi->type != kVstMidiType)
+      return false;
+    const int32_t delta = midi->deltaFrames;
+    const int32_t frame = delta < 0 ? 0 : (delta > last ? last : delta);
+    if (frame < previous)
+      return false;
+    previous = frame;
+    // A record that starts no short message (rare) goes the long way, so
+    // that the cursor here moves by a constant step.
+    const int32_t length = kMidiLengths[midi->midiData[0]];
+    if (length == 0)
+      return false;
+    // The header, then the bytes and their padding as one word.
+    LV2_Atom_Event header;
+    header.time.frames = subStart + frame;
+    header.body.size = static_cast<uint32_t>(length);
+    header.body.type = midiType;
+    std::memcpy(at, &header, sizeof header);
+    // (Built in a register: bytes stored one by one and read back as a word
+    // would stall the store buffer.)
+    const uint64_t body = uint64_t{midi->midiData[0]} |
+                          (length > 1 ? uint64_t{midi->midiData[1]} << 8 : 0) |
+                          (length > 2 ? uint64_t{midi->midiData[2]} << 16 : 0);
+    std::memcpy(at + sizeof header, &body, sizeof body);
+    at += kEventBytes;
+  }
+  out->atom.size += static_cast<uint32_t>(at - begin);
+  written += count;
+  lastFrame = subStart + previous;
+  return true;
+}
+
 bool Lv2EventBridge::TakeOutput(const VstEvents* events) noexcept
 {
   if (!events)
@@ -153,6 +195,9 @@ bool Lv2EventBridge::TakeOutput(const VstEvents* events) noexcept
     const int32_t delta = event->deltaFrames;
     return delta < 0 ? 0 : (delta > last ? last : delta);
   };
+
+  if (AppendShortBlock(pointers, count))
+    return true;
 
   if (count > kOrderCapacity) {
     // More than a block of the plug-in's: in the order given.

@@ -10,33 +10,56 @@
 // made with the bridge: nothing here allocates, waits or locks.
 #pragma once
 
+#include "plugin/MidiLength.h"
 #include "plugin/VstInterface.h"
 
 #include <lv2/atom/atom.h>
 
 #include <cstdint>
+#include <cstring>
 
 class Lv2EventBridge
 {
 public:
-  // Records handed to the plug-in per sub-block; the plug-in's own input
-  // ring takes 256 per block, so more would only be dropped there.
-  static constexpr int32_t kInputCapacity = 512;
+  // Records handed to the plug-in per sub-block: its own input ring takes
+  // 256 per block, so more would only be dropped there.
+  static constexpr int32_t kInputCapacity = 256;
   // Output records sorted by frame per block; the plug-in hands over at
   // most 256 at a time, a longer block is written in its own order, its
   // frames held back where needed to keep the sequence in time order.
   static constexpr int32_t kOrderCapacity = 1024;
 
-  explicit Lv2EventBridge(uint32_t midiEventType = 0) noexcept : midiType(midiEventType) {}
+  explicit Lv2EventBridge(uint32_t midiEventType = 0) noexcept;
   void SetMidiType(uint32_t type) noexcept { midiType = type; }
 
   // --- input (one sub-block at a time)
   void BeginInput() noexcept { inputCount = 0; }
   // Adds one MIDI atom's bytes at `deltaFrames` into the sub-block. False
   // (and nothing added) for what is no MIDI message: empty, a data byte
-  // first, too short for its status, a data byte of 128 or more, a System
-  // Exclusive message not ended by F7, or a full block.
-  bool AddInput(const uint8_t* bytes, uint32_t size, int32_t deltaFrames) noexcept;
+  // first, not of its status byte's length, a data byte of 128 or more, a
+  // System Exclusive message not ended by F7, or a full block.
+  bool AddInput(const uint8_t* bytes, uint32_t size, int32_t deltaFrames) noexcept
+  {
+    // The common case inline: a short message into its ready-made record
+    // (type and size written once, at construction).
+    if (size - 1 > 2 || inputCount >= kInputCapacity) // 0 wraps around
+      return AddLong(bytes, size, deltaFrames);
+    const uint8_t status = bytes[0];
+    if (static_cast<uint32_t>(kMidiLengths[status]) != size)
+      return false;
+    const uint8_t data1 = size > 1 ? bytes[1] : 0;
+    const uint8_t data2 = size > 2 ? bytes[2] : 0;
+    if ((data1 | data2) & 0x80)
+      return false;
+    VstMidiEvent& event = inputMidi[inputCount];
+    event.deltaFrames = deltaFrames;
+    event.midiData[0] = status;
+    event.midiData[1] = data1;
+    event.midiData[2] = data2;
+    event.midiData[3] = 0;
+    inputBlock.events[inputCount++] = reinterpret_cast<VstEvent*>(&event);
+    return true;
+  }
   int32_t InputCount() const noexcept { return inputCount; }
   VstEvents* InputBlock() noexcept;
 
@@ -59,6 +82,11 @@ public:
   int32_t Dropped() const noexcept { return dropped; }
 
 private:
+  // A System Exclusive message (or a refusal of anything longer).
+  bool AddLong(const uint8_t* bytes, uint32_t size, int32_t deltaFrames) noexcept;
+  // A block of short messages in time order that fits the port, written in
+  // one pass; false (nothing written) for any other block.
+  bool AppendShortBlock(VstEvent* const* pointers, int32_t count) noexcept;
   bool Append(int64_t frames, const uint8_t* bytes, uint32_t size) noexcept;
   // The bytes a record carries on the wire (0: none it can carry).
   static uint32_t WireBytes(const VstEvent* event, const uint8_t** bytes) noexcept;

@@ -40,6 +40,20 @@ constexpr int32_t MidiMessageLength(uint8_t status) noexcept
   }
 }
 
+// The same rule as a table by status byte, for loops over many events.
+struct MidiLengthTable
+{
+  int8_t length[256];
+  constexpr MidiLengthTable() : length()
+  {
+    for (int status = 0; status < 256; ++status)
+      length[status] = static_cast<int8_t>(MidiMessageLength(static_cast<uint8_t>(status)));
+  }
+  constexpr int32_t operator[](uint8_t status) const { return length[status]; }
+};
+inline constexpr MidiLengthTable kMidiLengths{};
+
+static_assert(kMidiLengths[0xC5] == 2 && kMidiLengths[0xF2] == 3 && kMidiLengths[0xF7] == 0);
 static_assert(MidiMessageLength(0xC5) == 2 && MidiMessageLength(0xB0) == 3 &&
               MidiMessageLength(0xF8) == 1 && MidiMessageLength(0xF0) == 0 &&
               MidiMessageLength(0x40) == 0);
