@@ -331,6 +331,9 @@ void Lv2Adapter::ApplyControls() noexcept
       schedule->schedule_work(schedule->handle, sizeof program, &program);
     programSeen = program;
   }
+  const int32_t asked = programAsked.exchange(-1, std::memory_order_acq_rel);
+  if (asked >= 0 && !programPortUnusable)
+    schedule->schedule_work(schedule->handle, sizeof asked, &asked);
 }
 
 void Lv2Adapter::ReadPosition(const LV2_Atom* atom) noexcept
@@ -473,6 +476,26 @@ LV2_Worker_Status Lv2Adapter::Work(uint32_t size, const void* data)
     return LV2_WORKER_ERR_UNKNOWN;
   Dispatch(effSetProgram, 0, program);
   return LV2_WORKER_SUCCESS;
+}
+
+// --------------------------------------------------------------- programs
+
+const lv2programs::ProgramDescriptor* Lv2Adapter::Program(uint32_t index)
+{
+  if (index >= static_cast<uint32_t>(kPrograms))
+    return nullptr;
+  // Hosts do not trust plug-ins with short buffers: neither does this one.
+  std::memset(programName, 0, sizeof programName);
+  Dispatch(effGetProgramNameIndexed, static_cast<int32_t>(index), -1, programName);
+  programName[sizeof programName - 1] = '\0';
+  programDescriptor = {0, index, programName};
+  return &programDescriptor;
+}
+
+void Lv2Adapter::SelectProgram(uint32_t bank, uint32_t program) noexcept
+{
+  if (bank == 0 && program < static_cast<uint32_t>(kPrograms))
+    programAsked.store(static_cast<int32_t>(program), std::memory_order_release);
 }
 
 // ------------------------------------------------------------------ state

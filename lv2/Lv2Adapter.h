@@ -24,6 +24,7 @@
 #pragma once
 
 #include "lv2/Lv2EventBridge.h"
+#include "lv2/Lv2Programs.h"
 #include "lv2/Lv2Uris.h"
 #include "plugin/VstInterface.h"
 
@@ -67,6 +68,13 @@ public:
   LV2_State_Status Save(LV2_State_Store_Function store, LV2_State_Handle handle);
   LV2_State_Status Restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle);
   LV2_Worker_Status Work(uint32_t size, const void* data);
+
+  // The programs extension (Lv2Programs.h): a program's name as the
+  // plug-in reports it to a VST 2 host (effGetProgramNameIndexed), and a
+  // selection asked for beside run(), made by the worker like the program
+  // port's.
+  const lv2programs::ProgramDescriptor* Program(uint32_t index);
+  void SelectProgram(uint32_t bank, uint32_t program) noexcept;
 
   // The plug-in's effect record, for the editor (GUI thread) and tests.
   AEffect* Effect() const { return effect; }
@@ -123,6 +131,12 @@ private:
   bool thruSeen = false;
   int32_t programSeen = 0;
   bool programPortUnusable = false; // no worker: told once, in Create
+  // A selection asked for through the programs extension (-1: none):
+  // written by the host's select_program, taken by run().
+  std::atomic<int32_t> programAsked{-1};
+  // The last program descriptor handed out, with its name (main thread).
+  lv2programs::ProgramDescriptor programDescriptor{};
+  char programName[256] = {};
 
   // The transport as the host last described it; rewritten by run() and
   // read by the plug-in through audioMasterGetTime inside run(), on the same

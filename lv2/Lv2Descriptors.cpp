@@ -75,7 +75,18 @@ LV2_Worker_Status WorkResponse(LV2_Handle, uint32_t, const void*)
   return LV2_WORKER_SUCCESS;
 }
 
+const lv2programs::ProgramDescriptor* GetProgram(LV2_Handle instance, uint32_t index)
+{
+  return AdapterOf(instance)->Program(index);
+}
+
+void SelectProgram(LV2_Handle instance, uint32_t bank, uint32_t program)
+{
+  AdapterOf(instance)->SelectProgram(bank, program);
+}
+
 const LV2_State_Interface kState = {Save, Restore};
+const lv2programs::ProgramsInterface kPrograms = {GetProgram, SelectProgram};
 const LV2_Worker_Interface kWorker = {Work, WorkResponse, nullptr};
 
 const void* ExtensionData(const char* uri)
@@ -84,6 +95,8 @@ const void* ExtensionData(const char* uri)
     return &kState;
   if (std::strcmp(uri, LV2_WORKER__interface) == 0)
     return &kWorker;
+  if (std::strcmp(uri, lv2programs::kInterfaceUri) == 0)
+    return &kPrograms;
   return nullptr;
 }
 

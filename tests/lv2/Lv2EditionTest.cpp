@@ -2,6 +2,7 @@
 // same input, the same bytes at the same frames, each message of its own
 // size (a Program Change in two bytes).
 #include "engine/Parameters.h"
+#include "lv2/Lv2Programs.h"
 #include "tests/lv2/EditionPair.h"
 
 #include <lv2/atom/atom.h>
@@ -225,6 +226,36 @@ TEST_F(Lv2Edition, LongRunsAreCutIntoBlocksOfTheHostsLength)
   const std::vector<Wire> expected = {
       {0, {0xB0, 0x00, 0x02}}, {882, {0xC0, 0x05}}, {1764, {0xB0, 0x07, 0x64}}};
   EXPECT_EQ(Format(TakeLv2()), Format(expected));
+}
+
+TEST_F(Lv2Edition, ProgramNamesAndSelectionThroughTheProgramsExtension)
+{
+  vst->SelectProgram(3);
+  char name[] = "Bass patch";
+  vst->Dispatch(effSetProgramName, 0, 0, name);
+  LoadBank(vst->GetChunk(false), 3);
+  const auto* programs = static_cast<const lv2programs::ProgramsInterface*>(
+      lilv_instance_get_extension_data(lv2->Instance(), lv2programs::kInterfaceUri));
+  ASSERT_NE(programs, nullptr);
+  LV2_Handle handle = lilv_instance_get_handle(lv2->Instance());
+  for (uint32_t index = 0; index < 128; ++index) {
+    const lv2programs::ProgramDescriptor* program = programs->get_program(handle, index);
+    ASSERT_NE(program, nullptr);
+    EXPECT_EQ(program->bank, 0u);
+    EXPECT_EQ(program->program, index);
+    EXPECT_EQ(std::string(program->name), vst->ProgramNameIndexed(static_cast<int32_t>(index)));
+  }
+  EXPECT_STREQ(programs->get_program(handle, 3)->name, "Bass patch");
+  EXPECT_EQ(programs->get_program(handle, 128), nullptr);
+
+  programs->select_program(handle, 1, 7); // no such bank
+  programs->select_program(handle, 0, 7);
+  lv2->Run(512);
+  std::map<uint32_t, Property> state;
+  ASSERT_EQ(lv2->Save(state), LV2_STATE_SUCCESS);
+  int32_t program = -1;
+  std::memcpy(&program, state[lv2->Map("urn:quillet:quillet:program")].value.data(), 4);
+  EXPECT_EQ(program, 7);
 }
 
 } // namespace
