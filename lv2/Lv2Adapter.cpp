@@ -338,7 +338,6 @@ void Lv2Adapter::ApplyControls() noexcept
 
 void Lv2Adapter::ReadPosition(const LV2_Atom* atom) noexcept
 {
-  const auto* object = reinterpret_cast<const LV2_Atom_Object*>(atom);
   const LV2_Atom* speedAtom = nullptr;
   const LV2_Atom* frameAtom = nullptr;
   const LV2_Atom* bpmAtom = nullptr;
@@ -346,10 +345,37 @@ void Lv2Adapter::ReadPosition(const LV2_Atom* atom) noexcept
   const LV2_Atom* barBeatAtom = nullptr;
   const LV2_Atom* beatsPerBarAtom = nullptr;
   const LV2_Atom* beatUnitAtom = nullptr;
-  lv2_atom_object_get(object, uris.timeSpeed, &speedAtom, uris.timeFrame, &frameAtom,
-                      uris.timeBeatsPerMinute, &bpmAtom, uris.timeBar, &barAtom, uris.timeBarBeat,
-                      &barBeatAtom, uris.timeBeatsPerBar, &beatsPerBarAtom, uris.timeBeatUnit,
-                      &beatUnitAtom, 0);
+  // The properties, walked within the object's own size: a property or a
+  // value that claims more than is left ends the walk.
+  const auto* cursor =
+      static_cast<const uint8_t*>(LV2_ATOM_BODY_CONST(atom)) + sizeof(LV2_Atom_Object_Body);
+  const uint8_t* const end = static_cast<const uint8_t*>(LV2_ATOM_BODY_CONST(atom)) + atom->size;
+  while (end - cursor >= static_cast<ptrdiff_t>(sizeof(LV2_Atom_Property_Body))) {
+    const auto* property = reinterpret_cast<const LV2_Atom_Property_Body*>(cursor);
+    const uint64_t left = static_cast<uint64_t>(end - cursor) - sizeof(LV2_Atom_Property_Body);
+    if (property->value.size > left)
+      break;
+    const uint32_t key = property->key;
+    const LV2_Atom* value = &property->value;
+    if (key == uris.timeSpeed)
+      speedAtom = value;
+    else if (key == uris.timeFrame)
+      frameAtom = value;
+    else if (key == uris.timeBeatsPerMinute)
+      bpmAtom = value;
+    else if (key == uris.timeBar)
+      barAtom = value;
+    else if (key == uris.timeBarBeat)
+      barBeatAtom = value;
+    else if (key == uris.timeBeatsPerBar)
+      beatsPerBarAtom = value;
+    else if (key == uris.timeBeatUnit)
+      beatUnitAtom = value;
+    const uint64_t step = sizeof(LV2_Atom_Property_Body) + lv2_atom_pad_size(property->value.size);
+    if (step >= static_cast<uint64_t>(end - cursor))
+      break;
+    cursor += step;
+  }
   double number = 0.0;
   if (Number(speedAtom, uris, number)) {
     if ((number != 0.0) != (speed != 0.0))
