@@ -46,17 +46,29 @@ void FreeCursor(SControl* control)
 }
 
 // The pointer's root position translated into the control's window lies
-// within its client rectangle (edges included).
-bool PointerInside(Display* display, SControl* control)
+// within its client rectangle (edges included). With `mayBeGone` the window
+// asked about may have been destroyed meanwhile (an unmap comes from a host
+// destroying its window, and the panel's with it, before it closes the
+// editor): the query is then trapped, so that its error never reaches the
+// host's handler. (Only then: the trap waits for the server.)
+bool PointerInside(Display* display, SControl* control, bool mayBeGone = false)
 {
   if (!control || !control->window)
     return false;
   int rootX = 0, rootY = 0, x = 0, y = 0;
   Window child = 0;
-  if (!PointerOnRoot(display, rootX, rootY) ||
-      !XTranslateCoordinates(display, DefaultRootWindow(display), control->window, rootX, rootY, &x,
-                             &y, &child))
+  if (!PointerOnRoot(display, rootX, rootY))
     return false;
+  if (mayBeGone) {
+    XErrorTrap trap(display);
+    if (!XTranslateCoordinates(display, DefaultRootWindow(display), control->window, rootX, rootY,
+                               &x, &y, &child) ||
+        trap.Failed())
+      return false;
+  } else if (!XTranslateCoordinates(display, DefaultRootWindow(display), control->window, rootX,
+                                    rootY, &x, &y, &child)) {
+    return false;
+  }
   const Rect client = control->ClientRect();
   return x >= 0 && x <= client.right && y >= 0 && y <= client.bottom;
 }
@@ -479,7 +491,7 @@ struct EventDispatch
     case NoExpose:
       return 1;
     case UnmapNotify:
-      if (control->globals && control->parent && PointerInside(display, control->parent))
+      if (control->globals && control->parent && PointerInside(display, control->parent, true))
         SetCursor(control);
       control->state &= ~kStateShown;
       return 0;

@@ -1,5 +1,7 @@
 #include "host/VstHost.h"
 
+#include "plugin/MidiLength.h"
+
 #include <dlfcn.h>
 
 #include <chrono>
@@ -55,12 +57,10 @@ std::string FormatMidi(const uint8_t* bytes, int count)
 
 int MessageLength(uint8_t status)
 {
-  // Program Change and Channel Pressure carry one data byte; the system
-  // messages a plug-in may pass on are printed as they come, one byte.
-  const uint8_t kind = status & 0xF0;
-  if (kind == 0xC0 || kind == 0xD0)
-    return 2;
-  return status >= 0xF0 ? 1 : 3;
+  // A record that starts no short message (a SysEx byte, a data byte) is
+  // printed by its first byte alone.
+  const int32_t length = MidiMessageLength(status);
+  return length > 0 ? length : 1;
 }
 
 PluginLibrary::PluginLibrary(const std::string& path_) : path(path_)

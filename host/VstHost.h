@@ -214,7 +214,8 @@ bool InHostCallback();
 
 // Formats MIDI bytes as hex ("B0 07 64").
 std::string FormatMidi(const uint8_t* bytes, int count);
-// The bytes a MIDI message of this status byte takes (1 to 3).
+// The bytes a MIDI message of this status byte takes (1 to 3, by the rule of
+// plugin/MidiLength.h; 1 for a byte that starts no short message).
 int MessageLength(uint8_t status);
 
 } // namespace qhost

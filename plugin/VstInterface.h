@@ -134,6 +134,7 @@ struct VstEvent
 enum : int32_t
 {
   kVstMidiType = 1,
+  kVstSysExType = 6,
 };
 
 // A MIDI event: 32 bytes whose byte size field counts the 24 after the
@@ -155,6 +156,28 @@ struct VstMidiEvent
 static_assert(sizeof(VstEvent) == 32);
 static_assert(sizeof(VstMidiEvent) == 32);
 static_assert(offsetof(VstMidiEvent, midiData) == 24);
+
+// A System Exclusive message of any length: the record points at the
+// message's bytes (F0 ... F7), which stay valid for the call that hands the
+// block over.
+struct VstMidiSysexEvent
+{
+  int32_t type;
+  int32_t byteSize;
+  int32_t deltaFrames;
+  int32_t flags;
+  int32_t dumpBytes;
+  VstIntPtr resvd1;
+  char* sysexDump;
+  VstIntPtr resvd2;
+};
+#if defined(__i386__)
+static_assert(sizeof(VstMidiSysexEvent) == 32);
+static_assert(offsetof(VstMidiSysexEvent, sysexDump) == 24);
+#elif defined(__x86_64__)
+static_assert(sizeof(VstMidiSysexEvent) == 48);
+static_assert(offsetof(VstMidiSysexEvent, sysexDump) == 32);
+#endif
 
 // A block of events: the count, a reserved word and the event pointers. The
 // array is declared with two entries; blocks are allocated with as many as

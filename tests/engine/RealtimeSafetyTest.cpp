@@ -7,7 +7,10 @@
 // traffic another thread can cause at the same time.
 #include "engine/Parameters.h"
 #include "engine/VSTPluginProgram.h"
+#include "tests/lv2/EditionPair.h"
 #include "tests/testsupport/PluginFixture.h"
+
+#include <lv2/atom/atom.h>
 
 #include <gtest/gtest.h>
 
@@ -981,4 +984,103 @@ TEST_F(AudioPath, PacingLearningAndSendOnPlayNeverWaitEither)
   EXPECT_GE(Plugin().CountCallbacks(audioMasterGetTime), 600) << "the transport was asked";
   EXPECT_EQ(effect->getParameter(effect, param::kLearn), 1.0f);
   EXPECT_GT(Plugin().Received().size(), 600u * 20u) << "the blocks really carried MIDI";
+}
+
+// ------------------------------------------------------------ the LV2 path
+
+namespace {
+
+void MeasureRun(bool inside)
+{
+  measuring = inside;
+}
+
+} // namespace
+
+TEST(Lv2AudioPath, RunNeverAllocatesWaitsOrEntersTheKernelUnderAnyTraffic)
+{
+  lv2test::Lv2TestHost host;
+  ASSERT_TRUE(host.Loaded()) << host.Error();
+  host.Activate();
+  // Eight programs, each sending its Program Change and CC 7, paced; thru,
+  // preset switching, send on change and send on play on.
+  std::vector<lv2test::StripSpec> specs;
+  for (int program = 0; program < 8; ++program)
+    specs.push_back({program, 0, lv2test::Cc(1, 7, program), lv2test::Pc(1, program)});
+  std::map<uint32_t, lv2test::Property> state;
+  state[host.Map("urn:quillet:quillet:bank")] = {
+      host.Map(LV2_ATOM__Chunk), lv2test::MakeBank(specs, {{param::kThru, 1.0f},
+                                                           {param::kPresetSwitching, 1.0f},
+                                                           {param::kSendOnChange, 1.0f},
+                                                           {param::kChangeDelay, 0.0f},
+                                                           {param::kSpacing, 5.0f / 250.0f},
+                                                           {param::kSendOnPlay, 1.0f}})};
+  ASSERT_EQ(host.Restore(state), LV2_STATE_SUCCESS);
+  host.SetControl(3, 1.0f);
+
+  // Every block: notes, controllers and pitch bend at their frames, a SysEx
+  // message, an unknown atom; now and then a Program Change, the transport
+  // starting or stopping mid-block, the resend, thru and program ports
+  // moving, and a run longer than the host's block length.
+  const uint32_t unknown = host.Map("urn:quillet:test#unknown");
+  auto block = [&](int i) {
+    for (int e = 0; e < 40; ++e) {
+      const auto note = static_cast<uint8_t>(36 + (e / 2 + i) % 48);
+      const int64_t frame = e * 12;
+      switch (e % 4) {
+      case 0:
+        host.QueueMidi({0x90, note, 0x40}, frame);
+        break;
+      case 1:
+        host.QueueMidi({0x80, note, 0x40}, frame);
+        break;
+      case 2:
+        host.QueueMidi({0xB1, 1, static_cast<uint8_t>(e)}, frame);
+        break;
+      default:
+        host.QueueMidi({0xE0, 0, 0x40}, frame);
+        break;
+      }
+    }
+    host.QueueMidi({0xF0, 0x43, 0x10, 0x01, 0x02, 0xF7}, 77);
+    host.QueueAtom(unknown, {1, 2, 3, 4}, 90);
+    if (i % 5 == 0)
+      host.QueueMidi({0xC0, static_cast<uint8_t>(i % 8)}, 300);
+    if (i % 7 == 0)
+      host.QueuePosition((i / 7) % 2 ? 1.0f : 0.0f, 200);
+    if (i % 3 == 0)
+      host.SetControl(2, host.Control(2) > 0.5f ? 0.0f : 1.0f);
+    if (i % 11 == 0)
+      host.SetControl(3, host.Control(3) > 0.5f ? 0.0f : 1.0f);
+    if (i % 13 == 0)
+      host.SetControl(4, static_cast<float>(i % 8));
+    host.Run(i % 17 == 0 ? 1500 : 512);
+  };
+  host.aroundRun = MeasureRun;
+  for (int i = 0; i < 20; ++i) // warm-up
+    block(i);
+  ResetCounts();
+  host.ClearReceived();
+
+  // A host's other thread saves the state meanwhile.
+  std::atomic<bool> done{false};
+  std::thread saver([&] {
+    while (!done) {
+      std::map<uint32_t, lv2test::Property> saved;
+      host.Save(saved);
+      std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+  });
+  for (int i = 20; i < 620; ++i) {
+    block(i);
+    if (i % 4 == 0)
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+  done = true;
+  saver.join();
+  host.aroundRun = nullptr;
+
+  EXPECT_EQ(Counted(), "nothing") << "called on the audio thread inside run()";
+  EXPECT_GT(host.Received().size(), 600u * 10u) << "the blocks really carried MIDI";
+  EXPECT_GT(host.WorkerJobs(), 20) << "the program port moved";
 }

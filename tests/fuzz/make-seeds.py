@@ -308,7 +308,73 @@ def events():
           u8(thru) + event_list(1, [2, 8, 0, 0, 0xB0, 7, 0x40, 0]), faults=True)
 
 
+# Lv2Fuzz's layout: a sequence event is a kind byte, a frame choice (with
+# its bytes) and the event's own bytes.
+LV2_RUNS = [0, 1, 64, 511, 512, 513, 1500, 5000]
+LV2_STATE_SIZES = [0, 1, 100, 33807, 33808, 33809, 35327, 35328, 35329, 43543, 43544, 43545,
+                   50000, 70656]
+
+
+def lv2_short(message, frame=None):
+    where = u8(0) if frame is None else u8(1) + u32(frame)
+    return u8(0) + where + u8(len(message) - 1) + bytes(message)
+
+
+def lv2_sysex(body, ended=True, frame=0):
+    return u8(0x83 if ended else 0x03) + u8(1) + u32(frame) + u16(len(body)) + bytes(body)
+
+
+def lv2_position(speed_name, frame=0):
+    return u8(4) + u8(1) + u32(frame) + odd_float(speed_name)
+
+
+def lv2_sequence(events, run=512):
+    return u8(0) + u8(LV2_RUNS.index(run)) + u8(len(events)) + b"".join(events)
+
+
+def lv2_state(own, size, bank_type=0, program=b"\x03\x00\x00\x00"):
+    kind = (1 if own else 0) | 8
+    out = u8(190) + u8(kind) + u8(LV2_STATE_SIZES.index(size))
+    if own:
+        out += u8(0)  # no edits
+    else:
+        out += bytes(size)
+    return out + u8(bank_type) + program
+
+
+def lv2():
+    worker, block, room = 1, 2, 3 << 2
+    write("lv2", "notes-sysex-and-a-position",
+          u8(worker | block | room) +
+          lv2_sequence([lv2_short([0x90, 0x3C, 0x64], 10), lv2_short([0xC0, 0x05], 20),
+                        lv2_sysex([0x43, 0x10, 0x01], frame=30), lv2_position("1", 200),
+                        lv2_short([0xF8], 300)]) +
+          lv2_sequence([lv2_position("0"), lv2_short([0x80, 0x3C, 0x00], 5)], run=1500))
+    write("lv2", "events-past-and-before-the-block",
+          u8(worker | room) +
+          lv2_sequence([u8(0) + u8(2) + u8(40) + u8(2) + bytes([0xB0, 7, 0x40]),
+                        u8(0) + u8(3) + u16(900) + u8(2) + bytes([0xB0, 7, 0x41]),
+                        lv2_sysex([0x7E] * 200, ended=False)], run=64))
+    write("lv2", "ports-odd-values",
+          u8(worker | block | room) + u8(150) + u8(2) + odd_float("nan") +
+          u8(150) + u8(1) + odd_float("inf") + u8(150) + u8(0) + odd_float("1") +
+          lv2_sequence([]) + u8(150) + u8(2) + odd_float("1e10") + lv2_sequence([]) +
+          u8(150) + u8(2) + odd_float("-1e10") + lv2_sequence([]))
+    write("lv2", "states-of-every-kind",
+          u8(worker | block | room) + lv2_state(True, 35328) + lv2_sequence([]) +
+          lv2_state(False, 100) + lv2_state(False, 35327) +
+          lv2_state(True, 43544, bank_type=2) + lv2_state(True, 33808) + u8(230) +
+          lv2_sequence([]))
+    write("lv2", "a-small-output-port",
+          u8(worker | block) +
+          lv2_sequence([lv2_short([0x90, n, 0x40], n) for n in range(40)]) +
+          u8(240) + u8(4))
+    write("lv2", "raw-sequence",
+          u8(worker | block | room) + u8(120) + u8(8) + bytes(range(48)) + u32(1000) + u8(4))
+
+
 if __name__ == "__main__":
     chunks()
     dispatcher()
     events()
+    lv2()

@@ -20,13 +20,32 @@
 // named). Under ThreadSanitizer every report is printed and the sanitizer's
 // exit status (66) fails the run.
 //
-//   quillet-stress [--seconds N] [--editor host|own|none] [--newer-banks]
+//   quillet-stress [--seconds N] [--editor host|own|none] [--format vst|lv2]
+//                  [--newer-banks]
 //
 // --newer-banks also loads banks from a newer version now and then, which
 // show the plug-in's message box.
+//
+// --format lv2 drives the LV2 edition instead, through the lilv test host,
+// from the threads an LV2 host has:
+//   audio       run() with notes, controllers, Program Changes, SysEx and
+//               the transport starting and stopping, the control ports
+//               moving (the resend, thru, the program)
+//   worker      the worker's work() selecting programs, as a host's worker
+//               thread runs it beside run()
+//   state       the state saved, and now and then restored between two
+//               blocks (restore is never concurrent with run)
+//   gui         the LV2 editor open in a window, idled every 20 ms
 #include "host/HostWindow.h"
 #include "host/VstHost.h"
+#include "plugin/MidiLength.h"
+#include "tests/lv2/Lv2TestHost.h"
 #include "tests/testsupport/XvfbServer.h"
+
+#include <lv2/atom/atom.h>
+#include <lv2/atom/util.h>
+#include <lv2/instance-access/instance-access.h>
+#include <lv2/worker/worker.h>
 
 #include <X11/Xlib.h>
 
@@ -35,6 +54,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <mutex>
 #include <random>
 #include <string>
 #include <thread>
@@ -48,6 +69,7 @@ struct Options
 {
   double seconds = 3;
   std::string editor = "host";
+  std::string format = "vst";
   bool newerBanks = false;
 };
 
@@ -60,6 +82,10 @@ bool Parse(int argc, char** argv, Options& options)
     } else if (arg == "--editor" && i + 1 < argc) {
       options.editor = argv[++i];
       if (options.editor != "host" && options.editor != "own" && options.editor != "none")
+        return false;
+    } else if (arg == "--format" && i + 1 < argc) {
+      options.format = argv[++i];
+      if (options.format != "vst" && options.format != "lv2")
         return false;
     } else if (arg == "--newer-banks") {
       options.newerBanks = true;
@@ -305,6 +331,174 @@ void Gui(qhost::PluginInstance& plugin, Display* display, Window window, bool ha
   progress.finished = true;
 }
 
+// Watches for progress until the time is up and every thread has ended; a
+// thread that makes none for 15 s ends the run as a hang.
+void Watch(const std::vector<Progress*>& watched, double seconds, std::atomic<bool>& done)
+{
+  const auto end = Clock::now() + std::chrono::duration<double>(seconds);
+  std::vector<uint64_t> last(watched.size(), 0);
+  std::vector<Clock::time_point> moved(watched.size(), Clock::now());
+  for (bool running = true; running;) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    if (Clock::now() >= end)
+      done = true;
+    running = false;
+    for (size_t i = 0; i < watched.size(); ++i) {
+      Progress& thread = *watched[i];
+      if (thread.finished)
+        continue;
+      running = true;
+      const uint64_t steps = thread.steps.load();
+      if (steps != last[i]) {
+        last[i] = steps;
+        moved[i] = Clock::now();
+      } else if (Clock::now() - moved[i] > std::chrono::seconds(15)) {
+        std::fprintf(stderr, "stress: the %s thread made no progress for 15 s (a hang) in %s\n",
+                     thread.name, thread.doing.load());
+        std::fflush(stderr);
+        std::_Exit(1);
+      }
+    }
+  }
+}
+
+// ---------------------------------------------------------------- LV2
+
+// The LV2 output as a host reads it: each event a whole MIDI message.
+void CheckLv2Output(lv2test::Lv2TestHost& host)
+{
+  const auto* sequence = reinterpret_cast<const LV2_Atom_Sequence*>(host.Output());
+  int64_t last = 0;
+  LV2_ATOM_SEQUENCE_FOREACH(sequence, event)
+  {
+    const auto* bytes = static_cast<const uint8_t*>(LV2_ATOM_BODY_CONST(&event->body));
+    if (event->time.frames < last || event->body.size == 0 ||
+        MidiMessageLength(bytes[0]) != static_cast<int32_t>(event->body.size))
+      Fail("the LV2 output holds an event out of order or not of its status byte's length");
+    last = event->time.frames;
+  }
+}
+
+void Lv2Audio(lv2test::Lv2TestHost& host, std::mutex& processing, Progress& progress,
+              const std::atomic<bool>& done)
+{
+  std::mt19937 random(1);
+  for (uint64_t n = 0; !done; ++n) {
+    const int count = static_cast<int>(random() % 32);
+    for (int i = 0; i < count; ++i) {
+      static const uint8_t statuses[] = {0x90, 0x90, 0x80, 0x80, 0xB0, 0xE0, 0xC0};
+      const auto status = static_cast<uint8_t>(statuses[random() % 7] | (random() % 2));
+      std::vector<uint8_t> bytes = {status, static_cast<uint8_t>(random() % 128),
+                                    static_cast<uint8_t>(random() % 128)};
+      bytes.resize(static_cast<size_t>(MidiMessageLength(status)));
+      host.QueueMidi(bytes, static_cast<int64_t>(random() % 128));
+    }
+    if (n % 16 == 0)
+      host.QueueMidi({0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7}, 64);
+    if (n % 40 == 0)
+      host.QueuePosition(n % 80 ? 1.0f : 0.0f, static_cast<int64_t>(random() % 128));
+    if (n % 5 == 0)
+      host.SetControl(2, host.Control(2) > 0.5f ? 0.0f : 1.0f);
+    if (n % 23 == 0)
+      host.SetControl(3, host.Control(3) > 0.5f ? 0.0f : 1.0f);
+    if (n % 31 == 0)
+      host.SetControl(4, static_cast<float>(random() % 128));
+    {
+      std::lock_guard<std::mutex> hold(processing);
+      progress.Step("run");
+      host.Run(128);
+      progress.Step("reading the output");
+      CheckLv2Output(host);
+    }
+    if (n % 64 == 0)
+      host.ClearReceived();
+    std::this_thread::sleep_for(std::chrono::microseconds(700));
+  }
+  progress.finished = true;
+}
+
+void Lv2Worker(lv2test::Lv2TestHost& host, Progress& progress, const std::atomic<bool>& done)
+{
+  std::mt19937 random(3);
+  const auto* worker = static_cast<const LV2_Worker_Interface*>(
+      lilv_instance_get_extension_data(host.Instance(), LV2_WORKER__interface));
+  while (!done) {
+    const auto program = static_cast<int32_t>(random() % 128);
+    progress.Step("work (a program)");
+    worker->work(lilv_instance_get_handle(host.Instance()), nullptr, nullptr, sizeof program,
+                 &program);
+    std::this_thread::sleep_for(std::chrono::microseconds(400));
+  }
+  progress.finished = true;
+}
+
+LV2_State_Status StoreUnwatched(LV2_State_Handle handle, uint32_t key, const void* value,
+                                size_t size, uint32_t type, uint32_t)
+{
+  // The bank is the plug-in's live one: copied as a host copies it.
+  auto& state = *static_cast<std::map<uint32_t, lv2test::Property>*>(handle);
+  state[key].type = type;
+  CopyLiveChunk(value, size, state[key].value);
+  return LV2_STATE_SUCCESS;
+}
+
+void Lv2State(lv2test::Lv2TestHost& host, std::mutex& processing, Progress& progress,
+              const std::atomic<bool>& done)
+{
+  const auto* iface = static_cast<const LV2_State_Interface*>(
+      lilv_instance_get_extension_data(host.Instance(), LV2_STATE__interface));
+  LV2_Handle handle = lilv_instance_get_handle(host.Instance());
+  for (uint64_t n = 0; !done; ++n) {
+    std::map<uint32_t, lv2test::Property> state;
+    progress.Step("save");
+    if (iface->save(handle, StoreUnwatched, &state, 0, host.Features()) != LV2_STATE_SUCCESS)
+      Fail("the LV2 state could not be saved");
+    if (n % 20 == 0) {
+      std::lock_guard<std::mutex> hold(processing);
+      progress.Step("restore");
+      if (host.Restore(state) != LV2_STATE_SUCCESS)
+        Fail("the LV2 edition refused its own state");
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(900));
+  }
+  progress.finished = true;
+}
+
+void Lv2Gui(lv2test::Lv2TestHost& host, Window window, Progress& progress,
+            const std::atomic<bool>& done)
+{
+  std::string why;
+  const LV2UI_Descriptor* descriptor = host.EditorDescriptor(why);
+  if (!descriptor) {
+    Fail("the LV2 editor was not found");
+    progress.finished = true;
+    return;
+  }
+  const LV2_Feature parent{LV2_UI__parent, reinterpret_cast<void*>(window)};
+  const LV2_Feature instance{LV2_INSTANCE_ACCESS_URI, lilv_instance_get_handle(host.Instance())};
+  const LV2_Feature* features[] = {&parent, &instance, host.LogFeature(), nullptr};
+  LV2UI_Widget widget = nullptr;
+  progress.Step("instantiate the editor");
+  LV2UI_Handle ui = descriptor->instantiate(
+      descriptor, "urn:quillet:quillet", "",
+      [](void*, uint32_t, uint32_t, uint32_t, const void*) {}, nullptr, &widget, features);
+  if (!ui) {
+    Fail("the LV2 editor did not open");
+    progress.finished = true;
+    return;
+  }
+  const auto* idle =
+      static_cast<const LV2UI_Idle_Interface*>(descriptor->extension_data(LV2_UI__idleInterface));
+  while (!done) {
+    progress.Step("idle");
+    idle->idle(ui);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  progress.Step("cleanup of the editor");
+  descriptor->cleanup(ui);
+  progress.finished = true;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -312,7 +506,8 @@ int main(int argc, char** argv)
   Options options;
   if (!Parse(argc, argv, options)) {
     std::fprintf(stderr,
-                 "usage: quillet-stress [--seconds N] [--editor host|own|none] [--newer-banks]\n");
+                 "usage: quillet-stress [--seconds N] [--editor host|own|none] [--format vst|lv2] "
+                 "[--newer-banks]\n");
     return 2;
   }
   // The plug-in opens its own connection when it is loaded: the server and
@@ -342,7 +537,45 @@ int main(int argc, char** argv)
   }
 
   int status = 0;
-  {
+  if (options.format == "lv2") {
+    lv2test::Lv2TestHost::Config config;
+    config.maxBlock = 128;
+    lv2test::Lv2TestHost host(config);
+    if (!host.Loaded()) {
+      std::fprintf(stderr, "stress: %s\n", host.Error().c_str());
+      return 1;
+    }
+    host.Activate();
+    host.SetControl(3, 1.0f);
+    std::atomic<bool> done{false};
+    std::mutex processing;
+    Progress audio{"audio"};
+    Progress worker{"worker"};
+    Progress state{"state"};
+    Progress gui{"gui"};
+    std::vector<Progress*> watched = {&audio, &worker, &state};
+    std::vector<std::thread> threads;
+    if (editor) {
+      watched.push_back(&gui);
+      threads.emplace_back(Lv2Gui, std::ref(host), window, std::ref(gui), std::cref(done));
+    }
+    threads.emplace_back(Lv2Audio, std::ref(host), std::ref(processing), std::ref(audio),
+                         std::cref(done));
+    threads.emplace_back(Lv2Worker, std::ref(host), std::ref(worker), std::cref(done));
+    threads.emplace_back(Lv2State, std::ref(host), std::ref(processing), std::ref(state),
+                         std::cref(done));
+    Watch(watched, options.seconds, done);
+    for (std::thread& thread : threads)
+      thread.join();
+    std::printf("stress: %.0f s of the LV2 edition with the editor %s: %llu runs, %llu worker "
+                "calls, %llu state calls, %llu GUI steps\n",
+                options.seconds, editor ? "open" : "closed",
+                static_cast<unsigned long long>(audio.steps / 2),
+                static_cast<unsigned long long>(worker.steps),
+                static_cast<unsigned long long>(state.steps),
+                static_cast<unsigned long long>(gui.steps));
+    status = failed ? 1 : 0;
+  } else {
     qhost::PluginLibrary library(QUILLET_PLUGIN_PATH);
     if (!library.Loaded()) {
       std::fprintf(stderr, "stress: %s\n", library.Error().c_str());
@@ -381,32 +614,7 @@ int main(int argc, char** argv)
     threads.emplace_back(Dispatcher, std::ref(plugin), std::cref(options), std::ref(dispatcher),
                          std::cref(done));
 
-    // Watch for progress until the time is up and every thread has ended.
-    const auto end = Clock::now() + std::chrono::duration<double>(options.seconds);
-    std::vector<uint64_t> last(watched.size(), 0);
-    std::vector<Clock::time_point> moved(watched.size(), Clock::now());
-    for (bool running = true; running;) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-      if (Clock::now() >= end)
-        done = true;
-      running = false;
-      for (size_t i = 0; i < watched.size(); ++i) {
-        Progress& thread = *watched[i];
-        if (thread.finished)
-          continue;
-        running = true;
-        const uint64_t steps = thread.steps.load();
-        if (steps != last[i]) {
-          last[i] = steps;
-          moved[i] = Clock::now();
-        } else if (Clock::now() - moved[i] > std::chrono::seconds(15)) {
-          std::fprintf(stderr, "stress: the %s thread made no progress for 15 s (a hang) in %s\n",
-                       thread.name, thread.doing.load());
-          std::fflush(stderr);
-          std::_Exit(1);
-        }
-      }
-    }
+    Watch(watched, options.seconds, done);
     for (std::thread& thread : threads)
       thread.join();
     std::printf("stress: %.0f s with the editor %s: %llu blocks, %llu parameter calls, %llu "

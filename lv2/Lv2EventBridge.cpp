@@ -1,0 +1,237 @@
+#include "lv2/Lv2EventBridge.h"
+
+#include "plugin/MidiLength.h"
+
+#include <lv2/atom/util.h>
+
+#include <cstring>
+
+namespace {
+
+constexpr uint8_t kSysExStart = 0xF0;
+constexpr uint8_t kSysExEnd = 0xF7;
+
+bool DataBytesClean(const uint8_t* bytes, uint32_t from, uint32_t to) noexcept
+{
+  for (uint32_t i = from; i < to; ++i) {
+    if (bytes[i] >= 0x80)
+      return false;
+  }
+  return true;
+}
+
+} // namespace
+
+Lv2EventBridge::Lv2EventBridge(uint32_t midiEventType) noexcept : midiType(midiEventType)
+{
+  for (VstMidiEvent& event : inputMidi) {
+    event.type = kVstMidiType;
+    event.byteSize = static_cast<int32_t>(sizeof(VstMidiEvent)) - 8;
+  }
+}
+
+bool Lv2EventBridge::AddLong(const uint8_t* bytes, uint32_t size, int32_t deltaFrames) noexcept
+{
+  if (!bytes || size < 2 || inputCount >= kInputCapacity || bytes[0] != kSysExStart ||
+      size > 0x7FFFFFFFu || bytes[size - 1] != kSysExEnd || !DataBytesClean(bytes, 1, size - 1))
+    return false;
+  VstMidiSysexEvent& event = inputSysex[inputCount];
+  event = VstMidiSysexEvent{};
+  event.type = kVstSysExType;
+  event.byteSize = static_cast<int32_t>(sizeof(VstMidiSysexEvent)) - 8;
+  event.deltaFrames = deltaFrames;
+  event.dumpBytes = static_cast<int32_t>(size);
+  // The plug-in only reads a host's events.
+  event.sysexDump = const_cast<char*>(reinterpret_cast<const char*>(bytes));
+  inputBlock.events[inputCount++] = reinterpret_cast<VstEvent*>(&event);
+  return true;
+}
+
+VstEvents* Lv2EventBridge::InputBlock() noexcept
+{
+  inputBlock.numEvents = inputCount;
+  inputBlock.reserved = 0;
+  return inputBlock.AsEvents();
+}
+
+void Lv2EventBridge::BeginOutput(LV2_Atom_Sequence* port, uint32_t sequenceType) noexcept
+{
+  out = port;
+  written = 0;
+  dropped = 0;
+  lastFrame = 0;
+  subStart = 0;
+  subFrames = 1;
+  if (!out) {
+    capacity = 0;
+    return;
+  }
+  // The host says how much room the port has in its atom's size; the
+  // sequence header is part of that room.
+  capacity = out->atom.size;
+  if (capacity < sizeof(LV2_Atom_Sequence)) {
+    // Too small for even an empty sequence: left as the host made it.
+    out = nullptr;
+    return;
+  }
+  out->atom.type = sequenceType;
+  out->atom.size = sizeof(LV2_Atom_Sequence_Body);
+  out->body.unit = 0;
+  out->body.pad = 0;
+}
+
+uint32_t Lv2EventBridge::WireBytes(const VstEvent* event, const uint8_t** bytes) noexcept
+{
+  if (!event)
+    return 0;
+  if (event->type == kVstMidiType) {
+    const auto* midi = reinterpret_cast<const VstMidiEvent*>(event);
+    *bytes = midi->midiData;
+    return static_cast<uint32_t>(kMidiLengths[midi->midiData[0]]);
+  }
+  if (event->type == kVstSysExType) {
+    const auto* sysex = reinterpret_cast<const VstMidiSysexEvent*>(event);
+    if (!sysex->sysexDump || sysex->dumpBytes <= 0)
+      return 0;
+    *bytes = reinterpret_cast<const uint8_t*>(sysex->sysexDump);
+    return static_cast<uint32_t>(sysex->dumpBytes);
+  }
+  return 0;
+}
+
+bool Lv2EventBridge::Append(int64_t frames, const uint8_t* bytes, uint32_t size) noexcept
+{
+  if (!out) {
+    ++dropped;
+    return false;
+  }
+  // A sequence is in time order: an event never goes before the last one.
+  if (frames < lastFrame)
+    frames = lastFrame;
+  const uint32_t used = static_cast<uint32_t>(sizeof(LV2_Atom)) + out->atom.size;
+  const uint64_t need = sizeof(LV2_Atom_Event) + lv2_atom_pad_size(size);
+  if (static_cast<uint64_t>(used) + need > capacity) {
+    ++dropped;
+    return false;
+  }
+  auto* event = reinterpret_cast<LV2_Atom_Event*>(reinterpret_cast<uint8_t*>(out) + used);
+  event->time.frames = frames;
+  event->body.size = size;
+  event->body.type = midiType;
+  auto* body = reinterpret_cast<uint8_t*>(event + 1);
+  std::memcpy(body, bytes, size);
+  // The padding is part of the sequence; hosts copy it, so it is defined.
+  std::memset(body + size, 0, lv2_atom_pad_size(size) - size);
+  out->atom.size += static_cast<uint32_t>(need);
+  lastFrame = frames;
+  ++written;
+  return true;
+}
+
+bool Lv2EventBridge::AppendShortBlock(VstEvent* const* pointers, int32_t count) noexcept
+{
+  // Nearly every block: MIDI records in time order, each at most 3 bytes on
+  // the wire, so each takes exactly one event header and 8 bytes. Written
+  // in one pass; a block that turns out otherwise is taken back (the
+  // sequence's size is only raised at the end) and goes the long way.
+  constexpr uint32_t kEventBytes = sizeof(LV2_Atom_Event) + 8;
+  if (!out)
+    return false;
+  const uint32_t used = static_cast<uint32_t>(sizeof(LV2_Atom)) + out->atom.size;
+  if (static_cast<uint64_t>(used) + static_cast<uint64_t>(count) * kEventBytes > capacity)
+    return false;
+  const int32_t last = subFrames > 0 ? subFrames - 1 : 0;
+  if (lastFrame - subStart > last)
+    return false;
+  int32_t previous = lastFrame > subStart ? static_cast<int32_t>(lastFrame - subStart) : 0;
+  auto* at = reinterpret_cast<uint8_t*>(out) + used;
+  uint8_t* const begin = at;
+  for (int32_t i = 0; i < count; ++i) {
+    const auto* midi = reinterpret_cast<const VstMidiEvent*>(pointers[i]);
+    if (!midi || midi->type != kVstMidiType)
+      return false;
+    const int32_t delta = midi->deltaFrames;
+    const int32_t frame = delta < 0 ? 0 : (delta > last ? last : delta);
+    if (frame < previous)
+      return false;
+    previous = frame;
+    // A record that starts no short message (rare) goes the long way, so
+    // that the cursor here moves by a constant step.
+    const int32_t length = kMidiLengths[midi->midiData[0]];
+    if (length == 0)
+      return false;
+    // The header, then the bytes and their padding as one word.
+    LV2_Atom_Event header;
+    header.time.frames = subStart + frame;
+    header.body.size = static_cast<uint32_t>(length);
+    header.body.type = midiType;
+    std::memcpy(at, &header, sizeof header);
+    // (Built in a register: bytes stored one by one and read back as a word
+    // would stall the store buffer.)
+    const uint64_t body = uint64_t{midi->midiData[0]} |
+                          (length > 1 ? uint64_t{midi->midiData[1]} << 8 : 0) |
+                          (length > 2 ? uint64_t{midi->midiData[2]} << 16 : 0);
+    std::memcpy(at + sizeof header, &body, sizeof body);
+    at += kEventBytes;
+  }
+  out->atom.size += static_cast<uint32_t>(at - begin);
+  written += count;
+  lastFrame = subStart + previous;
+  return true;
+}
+
+bool Lv2EventBridge::TakeOutput(const VstEvents* events) noexcept
+{
+  if (!events)
+    return false;
+  const int32_t count = events->numEvents;
+  if (count <= 0)
+    return true;
+  // The block is longer than its declared two entries: index through a
+  // pointer, not the array.
+  VstEvent* const* pointers = events->events;
+  const int32_t last = subFrames > 0 ? subFrames - 1 : 0;
+  auto frameOf = [last](const VstEvent* event) {
+    const int32_t delta = event->deltaFrames;
+    return delta < 0 ? 0 : (delta > last ? last : delta);
+  };
+
+  if (AppendShortBlock(pointers, count))
+    return true;
+
+  if (count > kOrderCapacity) {
+    // More than a block of the plug-in's: in the order given.
+    for (int32_t i = 0; i < count; ++i) {
+      const uint8_t* bytes = nullptr;
+      const uint32_t size = WireBytes(pointers[i], &bytes);
+      if (size > 0)
+        Append(subStart + frameOf(pointers[i]), bytes, size);
+    }
+    return true;
+  }
+
+  // The plug-in lists its generated messages after the ones passed through,
+  // each at its own frame; a sequence wants them in time order. A stable
+  // insertion sort keeps the plug-in's order among equal frames, and is
+  // linear for the common, already ordered block.
+  int32_t slots = 0;
+  for (int32_t i = 0; i < count; ++i) {
+    const VstEvent* event = pointers[i];
+    if (!event)
+      continue;
+    const Slot slot{frameOf(event), i};
+    int32_t at = slots++;
+    while (at > 0 && order[at - 1].frame > slot.frame) {
+      order[at] = order[at - 1];
+      --at;
+    }
+    order[at] = slot;
+  }
+  for (int32_t s = 0; s < slots; ++s) {
+    const uint8_t* bytes = nullptr;
+    const uint32_t size = WireBytes(pointers[order[s].index], &bytes);
+    if (size > 0)
+      Append(subStart + order[s].frame, bytes, size);
+  }
+  return true;
+}

@@ -1,0 +1,118 @@
+// Lv2EventBridge: carries MIDI between LV2 atoms and the plug-in's VST 2
+// event blocks. Incoming MIDI atoms become the records of the block handed
+// to the plug-in's processEvents; every block the plug-in hands back to its
+// host (audioMasterProcessEvents) becomes MIDI atoms in the output port's
+// sequence, each of its own size (by the status byte, MidiLength.h; a
+// System Exclusive record by its own length) at its own frame.
+//
+// Threads: the audio thread alone (the adapter's run and the host callback
+// the plug-in makes from inside it). Every record lives in fixed arrays
+// made with the bridge: nothing here allocates, waits or locks.
+#pragma once
+
+#include "plugin/MidiLength.h"
+#include "plugin/VstInterface.h"
+
+#include <lv2/atom/atom.h>
+
+#include <cstdint>
+#include <cstring>
+
+class Lv2EventBridge
+{
+public:
+  // Records handed to the plug-in per sub-block: its own input ring takes
+  // 256 per block, so more would only be dropped there.
+  static constexpr int32_t kInputCapacity = 256;
+  // Output records sorted by frame per block; the plug-in hands over at
+  // most 256 at a time, a longer block is written in its own order, its
+  // frames held back where needed to keep the sequence in time order.
+  static constexpr int32_t kOrderCapacity = 1024;
+
+  explicit Lv2EventBridge(uint32_t midiEventType = 0) noexcept;
+  void SetMidiType(uint32_t type) noexcept { midiType = type; }
+
+  // --- input (one sub-block at a time)
+  void BeginInput() noexcept { inputCount = 0; }
+  // Adds one MIDI atom's bytes at `deltaFrames` into the sub-block. False
+  // (and nothing added) for what is no MIDI message: empty, a data byte
+  // first, not of its status byte's length, a data byte of 128 or more, a
+  // System Exclusive message not ended by F7, or a full block.
+  bool AddInput(const uint8_t* bytes, uint32_t size, int32_t deltaFrames) noexcept
+  {
+    // The common case inline: a short message into its ready-made record
+    // (type and size written once, at construction).
+    if (size - 1 > 2 || inputCount >= kInputCapacity) // 0 wraps around
+      return AddLong(bytes, size, deltaFrames);
+    const uint8_t status = bytes[0];
+    if (static_cast<uint32_t>(kMidiLengths[status]) != size)
+      return false;
+    const uint8_t data1 = size > 1 ? bytes[1] : 0;
+    const uint8_t data2 = size > 2 ? bytes[2] : 0;
+    if ((data1 | data2) & 0x80)
+      return false;
+    VstMidiEvent& event = inputMidi[inputCount];
+    event.deltaFrames = deltaFrames;
+    event.midiData[0] = status;
+    event.midiData[1] = data1;
+    event.midiData[2] = data2;
+    event.midiData[3] = 0;
+    inputBlock.events[inputCount++] = reinterpret_cast<VstEvent*>(&event);
+    return true;
+  }
+  int32_t InputCount() const noexcept { return inputCount; }
+  VstEvents* InputBlock() noexcept;
+
+  // --- output (one run at a time)
+  // Starts the output port's sequence; its capacity is the size the host
+  // set in the port's atom header. A null port takes nothing.
+  void BeginOutput(LV2_Atom_Sequence* port, uint32_t sequenceType) noexcept;
+  // Where the sub-block being processed starts in the run and how long it
+  // is: the plug-in's delta frames count from there and stay inside it.
+  void SetSubBlock(int64_t start, int32_t frames) noexcept
+  {
+    subStart = start;
+    subFrames = frames;
+  }
+  // A block the plug-in hands to its host; true when it was taken (the
+  // answer a host gives), even if the port had room for only part of it.
+  bool TakeOutput(const VstEvents* events) noexcept;
+  // Events written to / dropped for want of room since BeginOutput.
+  int32_t Written() const noexcept { return written; }
+  int32_t Dropped() const noexcept { return dropped; }
+
+private:
+  // A System Exclusive message (or a refusal of anything longer).
+  bool AddLong(const uint8_t* bytes, uint32_t size, int32_t deltaFrames) noexcept;
+  // A block of short messages in time order that fits the port, written in
+  // one pass; false (nothing written) for any other block.
+  bool AppendShortBlock(VstEvent* const* pointers, int32_t count) noexcept;
+  bool Append(int64_t frames, const uint8_t* bytes, uint32_t size) noexcept;
+  // The bytes a record carries on the wire (0: none it can carry).
+  static uint32_t WireBytes(const VstEvent* event, const uint8_t** bytes) noexcept;
+
+  uint32_t midiType;
+
+  // Input: the records of the sub-block and the block pointing at them.
+  // SysEx records point into the input atoms, which live until run returns.
+  VstMidiEvent inputMidi[kInputCapacity] = {};
+  VstMidiSysexEvent inputSysex[kInputCapacity] = {};
+  VstEventBlock<kInputCapacity> inputBlock{};
+  int32_t inputCount = 0;
+
+  // Output: the port, its capacity, the last frame written (a sequence is
+  // in time order) and the order of the block being written.
+  LV2_Atom_Sequence* out = nullptr;
+  uint32_t capacity = 0;
+  int64_t lastFrame = 0;
+  int64_t subStart = 0;
+  int32_t subFrames = 1;
+  int32_t written = 0;
+  int32_t dropped = 0;
+  struct Slot
+  {
+    int32_t frame;
+    int32_t index;
+  };
+  Slot order[kOrderCapacity] = {};
+};
