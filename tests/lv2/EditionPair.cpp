@@ -42,11 +42,11 @@ std::vector<uint8_t> MakeBank(const std::vector<StripSpec>& specs,
   std::vector<VSTPluginProgram> programs(kBankPrograms);
   std::memcpy(programs.data(), bank.data(), kRecords);
   std::vector<ProgramExtension> extensions(kBankPrograms, ProgramExtension{});
-  for (const StripSpec& spec : specs) {
-    const auto p = static_cast<size_t>(spec.program);
-    strips::AddStrip(programs[p], extensions[p], spec.strip);
-    strips::Write(programs[p], extensions[p], spec.strip, 0, spec.a);
-    strips::Write(programs[p], extensions[p], spec.strip, 1, spec.b);
+  for (const StripSpec& wanted : specs) {
+    const auto p = static_cast<size_t>(wanted.program);
+    strips::AddStrip(programs[p], extensions[p], wanted.strip);
+    strips::Write(programs[p], extensions[p], wanted.strip, 0, wanted.a);
+    strips::Write(programs[p], extensions[p], wanted.strip, 1, wanted.b);
   }
   ExtensionHeader header{};
   std::memcpy(header.magic, kExtensionMagic, sizeof header.magic);
