@@ -11,7 +11,7 @@
 //   - the LV2 edition's run() with the same 256 events as MIDI atoms and
 //     the same resend, against the VST 2 block with them: the adapter's own
 //     cost (atoms in, the event block, atoms out at their sizes).
-#include "engine/Parameters.h"
+#include "model/Parameters.h"
 #include "engine/VSTPlugin.h"
 #include "lv2/Lv2Adapter.h"
 

@@ -1,8 +1,8 @@
 #include "editor/SPluginPanel.h"
 
 #include "editor/SPluginEditor.h"
-#include "engine/Parameters.h"
-#include "engine/StripMessages.h"
+#include "model/Parameters.h"
+#include "model/StripMessages.h"
 #include "engine/VSTPlugin.h"
 #include "gui/SButton.h"
 #include "gui/SDial.h"

@@ -10,7 +10,7 @@
 // Nothing here allocates, blocks or enters the kernel.
 #pragma once
 
-#include "engine/StripMessages.h"
+#include "model/StripMessages.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,7 +1,8 @@
 #include "engine/VSTPlugin.h"
 
-#include "engine/Parameters.h"
-#include "engine/StripMessages.h"
+#include "model/Parameters.h"
+#include "model/StripMessages.h"
+#include "support/data/datastring.h"
 #include "support/threading/FieldAccess.h"
 
 #include <chrono>
@@ -756,6 +757,23 @@ void VSTPlugin::process(float** inputs, float** outputs, int32_t sampleFrames) n
 
 // ------------------------------------------------------------------ chunks
 
+namespace {
+
+// A chunk from a newer version: what this one knows was loaded.
+void ShowNewerVersionMessage(const char* first)
+{
+  vexo::data::datastring<32, char> text;
+  text.Append(first);
+  text.Append("\n(Reason: ");
+  text.Append("Saved with newer version");
+  text.Append("\nThis version = ");
+  text.Append(32, "%.2f", kPluginVersion * 0.01);
+  text.Append("\nSome settings will be lost !)");
+  SPlugin::ShowMessage(text.Text());
+}
+
+} // namespace
+
 int32_t VSTPlugin::getChunk(void** data, bool isPreset)
 {
   if (!data)
@@ -785,10 +803,13 @@ int32_t VSTPlugin::setChunk(void* data, int32_t byteSize, bool isPreset)
 {
   if (!data || byteSize < 0)
     return 0;
-  const int32_t loaded =
-      isPreset ? bank.readProgram(data, byteSize, getProgram()) : bank.readBank(data, byteSize);
+  bool newer = false;
+  const int32_t loaded = isPreset ? bank.readProgram(data, byteSize, getProgram(), newer)
+                                  : bank.readBank(data, byteSize, newer);
   if (loaded != 1)
     return loaded;
+  if (newer)
+    ShowNewerVersionMessage(isPreset ? "Failed to load program" : "Failed to load bank");
   // What was loaded counts as entered by hand: learning never moves it.
   if (isPreset) {
     forgetLearned(getProgram());

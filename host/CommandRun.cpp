@@ -15,10 +15,10 @@
 
 // The chunk format's definition: the record, its strip-list rules and the
 // parameter encodings (nothing else of the plug-in).
-#include "engine/Parameters.h"
-#include "engine/ProgramExtension.h"
-#include "engine/StripMessages.h"
-#include "engine/VSTPluginProgram.h"
+#include "model/Parameters.h"
+#include "model/ProgramExtension.h"
+#include "model/StripMessages.h"
+#include "model/VSTPluginProgram.h"
 
 #include <X11/Xlib.h>
 

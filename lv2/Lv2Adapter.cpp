@@ -1,7 +1,7 @@
 #include "lv2/Lv2Adapter.h"
 
 #include "lv2/Lv2Ui.h"
-#include "plugin/Entry.h"
+#include "module/Entry.h"
 
 #include <lv2/atom/util.h>
 #include <lv2/options/options.h>

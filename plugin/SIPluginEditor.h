@@ -2,7 +2,7 @@
 // host's editor interface (AEffEditor), and the factory that makes it. The
 // base holds its editor only through this interface, so that neither the
 // base nor the engine depends on the editor's code; the plug-in module
-// installs the factory that makes the real editor (plugin/Entry.cpp).
+// installs the factory that makes the real editor (module/Entry.cpp).
 //
 // Threads: the factory is installed during static initialisation and read
 // when a plug-in is constructed, on a host thread. HostIdle runs on the

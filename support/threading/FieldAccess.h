@@ -10,7 +10,7 @@
 // copies included (CopyBytes), so that no access is left that a sanitizer
 // could call a race.
 //
-// The program record's definition (engine/VSTPluginProgram.h) builds on this
+// The program record's definition (model/VSTPluginProgram.h) builds on this
 // header, and quillet-host includes that definition as the chunk format's: so
 // this header includes nothing of ours and nothing but the standard library.
 #pragma once

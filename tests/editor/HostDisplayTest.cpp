@@ -5,7 +5,7 @@
 // the host's queue.
 #include "tests/editor/EditorHost.h"
 
-#include "engine/Parameters.h"
+#include "model/Parameters.h"
 #include "tests/testsupport/Watchdog.h"
 
 #include <gtest/gtest.h>

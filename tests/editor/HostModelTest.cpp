@@ -4,7 +4,7 @@
 // the host's GUI thread only.
 #include "tests/editor/EditorHost.h"
 
-#include "engine/Parameters.h"
+#include "model/Parameters.h"
 
 #include <gtest/gtest.h>
 

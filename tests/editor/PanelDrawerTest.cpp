@@ -8,7 +8,7 @@
 
 #include "editor/SPluginEditor.h"
 #include "editor/SPluginPanel.h"
-#include "engine/Parameters.h"
+#include "model/Parameters.h"
 #include "engine/VSTPlugin.h"
 #include "gui/SButton.h"
 #include "gui/SDial.h"

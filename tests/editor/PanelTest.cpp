@@ -5,9 +5,9 @@
 
 #include "editor/SPluginEditor.h"
 #include "editor/SPluginPanel.h"
-#include "engine/Parameters.h"
+#include "model/Parameters.h"
 #include "engine/VSTPlugin.h"
-#include "engine/VSTPluginProgram.h"
+#include "model/VSTPluginProgram.h"
 #include "gui/SDial.h"
 #include "gui/XDisplay.h"
 #include "tests/testsupport/DirectHost.h"

@@ -1,6 +1,6 @@
 // quillet-host edit in each host model, as a user tries them by hand: the
 // editor opens, a screenshot shows it drawn, and the run ends cleanly.
-#include "engine/VSTPluginProgram.h"
+#include "model/VSTPluginProgram.h"
 #include "host/HostStyle.h"
 #include "host/PresetFile.h"
 #include "tests/editor/EditorHost.h"

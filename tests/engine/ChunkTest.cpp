@@ -1,7 +1,7 @@
 // Saving and restoring the state as chunks, as hosts do it.
-#include "engine/Parameters.h"
+#include "model/Parameters.h"
 #include "engine/VSTPlugin.h"
-#include "engine/VSTPluginProgram.h"
+#include "model/VSTPluginProgram.h"
 #include "tests/testsupport/DirectHost.h"
 #include "tests/testsupport/PluginFixture.h"
 

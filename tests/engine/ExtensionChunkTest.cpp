@@ -1,10 +1,10 @@
 // The extension block after the records: written only when its settings
 // are in use, read back exactly, and harmless to a reader that knows only
 // the records.
-#include "engine/Parameters.h"
-#include "engine/ProgramExtension.h"
-#include "engine/StripMessages.h"
-#include "engine/VSTPluginProgram.h"
+#include "model/Parameters.h"
+#include "model/ProgramExtension.h"
+#include "model/StripMessages.h"
+#include "model/VSTPluginProgram.h"
 #include "tests/testsupport/PluginFixture.h"
 
 #include <gmock/gmock.h>

@@ -1,8 +1,8 @@
 // Learning the synth's settings from its own Control Changes and Program
 // Changes: through the host layer, and against edits of the strip list made
 // at the same time on another thread, as the editor makes them.
-#include "engine/Parameters.h"
-#include "engine/StripMessages.h"
+#include "model/Parameters.h"
+#include "model/StripMessages.h"
 #include "engine/VSTPlugin.h"
 #include "tests/testsupport/DirectHost.h"
 #include "tests/testsupport/PluginFixture.h"

@@ -1,5 +1,5 @@
 // MIDI through the plug-in, as a host sees it.
-#include "engine/Parameters.h"
+#include "model/Parameters.h"
 #include "tests/testsupport/PluginFixture.h"
 
 #include <gmock/gmock.h>

@@ -1,6 +1,6 @@
 // Program Change messages, paced sending and send on play, as a host sees
 // them: every event at its sample in the stream of blocks.
-#include "engine/Parameters.h"
+#include "model/Parameters.h"
 #include "tests/testsupport/PluginFixture.h"
 
 #include <gmock/gmock.h>

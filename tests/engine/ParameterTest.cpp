@@ -1,5 +1,5 @@
 #include "editor/SPluginEditor.h"
-#include "engine/Parameters.h"
+#include "model/Parameters.h"
 #include "engine/VSTPlugin.h"
 #include "tests/testsupport/DirectHost.h"
 #include "tests/testsupport/PluginFixture.h"

@@ -1,7 +1,7 @@
 // An incoming Program Change is selected on the audio thread, which never
 // waits for the timer lock: while another thread holds it, the selection is
 // left to that thread, the latest request winning.
-#include "engine/Parameters.h"
+#include "model/Parameters.h"
 #include "engine/VSTPlugin.h"
 #include "tests/testsupport/DirectHost.h"
 

@@ -5,8 +5,8 @@
 // loaded through the host layer, binds to them too) and counts what the
 // audio thread calls while it is inside the plug-in, under every kind of
 // traffic another thread can cause at the same time.
-#include "engine/Parameters.h"
-#include "engine/VSTPluginProgram.h"
+#include "model/Parameters.h"
+#include "model/VSTPluginProgram.h"
 #include "tests/lv2/EditionPair.h"
 #include "tests/testsupport/PluginFixture.h"
 

@@ -1,7 +1,7 @@
 // Several producers against the audio thread at once: the rings, the flags
 // and the countdown must stay consistent (and, under the thread sanitizer,
 // free of data races).
-#include "engine/Parameters.h"
+#include "model/Parameters.h"
 #include "tests/testsupport/PluginFixture.h"
 #include "tests/testsupport/RecordStress.h"
 

@@ -1,6 +1,6 @@
 // When the stored messages go out: at once or after a countdown, on the
 // first selection after a load (init) and on every later one (change).
-#include "engine/Parameters.h"
+#include "model/Parameters.h"
 #include "engine/VSTPlugin.h"
 #include "tests/testsupport/DirectHost.h"
 #include "tests/testsupport/WaitFor.h"

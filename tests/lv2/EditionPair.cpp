@@ -1,7 +1,7 @@
 #include "tests/lv2/EditionPair.h"
 
-#include "engine/ProgramExtension.h"
-#include "engine/VSTPluginProgramBank.h"
+#include "model/ProgramExtension.h"
+#include "model/VSTPluginProgramBank.h"
 #include "plugin/MidiLength.h"
 #include "tests/testsupport/PluginFixture.h"
 

@@ -4,7 +4,7 @@
 // synth (bytes and frames) in both.
 #pragma once
 
-#include "engine/StripMessages.h"
+#include "model/StripMessages.h"
 #include "host/VstHost.h"
 #include "tests/lv2/Lv2TestHost.h"
 

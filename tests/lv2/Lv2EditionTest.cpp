@@ -1,7 +1,7 @@
 // The LV2 edition sends what the VST 2 build sends: for the same bank and the
 // same input, the same bytes at the same frames, each message of its own
 // size (a Program Change in two bytes).
-#include "engine/Parameters.h"
+#include "model/Parameters.h"
 #include "lv2/Lv2Programs.h"
 #include "tests/lv2/EditionPair.h"
 

@@ -1,8 +1,8 @@
 // The LV2 state holds the VST 2 bank chunk byte for byte and the current
 // program; a state that is not Quillet's, or broken, is refused with a line
 // in the host's log and leaves the bank as it was.
-#include "engine/Parameters.h"
-#include "engine/VSTPluginProgramBank.h"
+#include "model/Parameters.h"
+#include "model/VSTPluginProgramBank.h"
 #include "tests/lv2/EditionPair.h"
 
 #include <lv2/atom/atom.h>

@@ -3,7 +3,7 @@
 // ui:resize when the host idles it, survives a host that destroys its window
 // first, and refuses cleanly without instance-access while the plug-in runs
 // on.
-#include "engine/Parameters.h"
+#include "model/Parameters.h"
 #include "tests/lv2/EditionPair.h"
 #include "tests/testsupport/PluginFixture.h"
 #include "tests/testsupport/WaitFor.h"

@@ -1,6 +1,6 @@
 #include "tests/testsupport/RecordStress.h"
 
-#include "engine/VSTPluginProgram.h"
+#include "model/VSTPluginProgram.h"
 
 #include <gtest/gtest.h>
 

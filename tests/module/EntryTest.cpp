@@ -1,4 +1,4 @@
-#include "plugin/Entry.h"
+#include "module/Entry.h"
 #include "tests/testsupport/PluginFixture.h"
 #include "tests/testsupport/Subprocess.h"
 

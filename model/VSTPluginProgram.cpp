@@ -1,4 +1,4 @@
-#include "engine/VSTPluginProgram.h"
+#include "model/VSTPluginProgram.h"
 
 #include <cstdio>
 #include <cstring>

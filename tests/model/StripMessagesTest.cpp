@@ -1,8 +1,8 @@
 // The rules of a message that knows its kind, on records of the test's own:
 // where a Program Change keeps its channel, what is sent, how learning
 // picks its slot.
-#include "engine/StripMessages.h"
-#include "engine/StripLearning.h"
+#include "model/StripMessages.h"
+#include "model/StripLearning.h"
 
 #include <gtest/gtest.h>
 

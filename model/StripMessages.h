@@ -13,9 +13,9 @@
 // (in the plug-in: whoever holds its strip lock).
 #pragma once
 
-#include "engine/Parameters.h"
-#include "engine/ProgramExtension.h"
-#include "engine/VSTPluginProgram.h"
+#include "model/Parameters.h"
+#include "model/ProgramExtension.h"
+#include "model/VSTPluginProgram.h"
 
 #include <cstdint>
 #include <cstdio>

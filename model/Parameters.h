@@ -15,7 +15,7 @@
 // pure functions only, callable from any thread, the audio thread included.
 #pragma once
 
-#include "engine/VSTPluginProgram.h"
+#include "model/VSTPluginProgram.h"
 
 #include <cmath>
 #include <cstdint>

@@ -1,8 +1,8 @@
 // The program record's strip-list rules and the parameter encodings, on
 // records of the test's own. This program links only quillet_model, so it
 // also shows that the chunk format's definition needs nothing else.
-#include "engine/Parameters.h"
-#include "engine/VSTPluginProgram.h"
+#include "model/Parameters.h"
+#include "model/VSTPluginProgram.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The only two symbols the library exports. Current hosts look for
 // VSTPluginMain first and older ones for main; both lead to the same hidden
 // load sequence.
-#include "plugin/Entry.h"
+#include "module/Entry.h"
 
 #define QUILLET_EXPORT extern "C" __attribute__((visibility("default")))
 

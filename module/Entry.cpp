@@ -1,4 +1,4 @@
-#include "plugin/Entry.h"
+#include "module/Entry.h"
 
 #include "editor/SPluginEditor.h"
 #include "engine/VSTPlugin.h"

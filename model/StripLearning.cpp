@@ -1,4 +1,4 @@
-#include "engine/StripLearning.h"
+#include "model/StripLearning.h"
 
 namespace strips {
 

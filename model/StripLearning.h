@@ -34,7 +34,7 @@
 // field::Store, so the audio thread's send sees every field old or new.
 #pragma once
 
-#include "engine/StripMessages.h"
+#include "model/StripMessages.h"
 
 #include <cstdint>
 

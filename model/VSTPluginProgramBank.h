@@ -21,8 +21,8 @@
 // the other threads see every field either as it was or as loaded.
 #pragma once
 
-#include "engine/ProgramExtension.h"
-#include "engine/VSTPluginProgram.h"
+#include "model/ProgramExtension.h"
+#include "model/VSTPluginProgram.h"
 
 constexpr int kBankPrograms = 128;
 
@@ -61,9 +61,11 @@ public:
   // Load a bank chunk or a program chunk into program `index`. Both return 1
   // when something was loaded and 0 when the chunk was refused (too short,
   // or a size that cannot be read without going past its end); a refused
-  // chunk changes nothing.
-  int32_t readBank(const void* data, int32_t size);
-  int32_t readProgram(const void* data, int32_t size, int index);
+  // chunk changes nothing. `newer` is set when the chunk is larger than
+  // this version can read whole (what it knows was loaded; the caller tells
+  // the user that some settings are lost).
+  int32_t readBank(const void* data, int32_t size, bool& newer);
+  int32_t readProgram(const void* data, int32_t size, int index, bool& newer);
 
 private:
   // After a load: names terminated inside their field, alignment bytes zero.
@@ -91,7 +93,3 @@ static_assert(sizeof(VSTPluginProgram) * kBankPrograms == 35328);
 
 // The plug-in's version, shown to users as 1.01.
 constexpr int32_t kPluginVersion = 101;
-
-// Tells the user that a chunk came from a newer version; `first` is the
-// first line ("Failed to load bank" or "Failed to load program").
-void ShowNewerVersionMessage(const char* first);

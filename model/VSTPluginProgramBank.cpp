@@ -1,9 +1,6 @@
-#include "engine/VSTPluginProgramBank.h"
+#include "model/VSTPluginProgramBank.h"
 
-#include "engine/StripMessages.h"
-#include "plugin/PluginInfo.h"
-#include "plugin/SPlugin.h"
-#include "support/data/datastring.h"
+#include "model/StripMessages.h"
 
 #include <cstring>
 
@@ -31,18 +28,6 @@ void WriteInt32(uint8_t* bytes, int32_t value)
 
 } // namespace
 
-void ShowNewerVersionMessage(const char* first)
-{
-  vexo::data::datastring<32, char> text;
-  text.Append(first);
-  text.Append("\n(Reason: ");
-  text.Append("Saved with newer version");
-  text.Append("\nThis version = ");
-  text.Append(32, "%.2f", kPluginVersion * 0.01);
-  text.Append("\nSome settings will be lost !)");
-  SPlugin::ShowMessage(text.Text());
-}
-
 void VSTPluginProgramBank::Tidy(VSTPluginProgram& program)
 {
   program.name[kProgramNameSize - 1] = '\0';
@@ -60,8 +45,9 @@ VSTPluginProgram VSTPluginProgramBank::Incoming(int index, const uint8_t* bytes,
   return incoming;
 }
 
-int32_t VSTPluginProgramBank::readBank(const void* data, int32_t size)
+int32_t VSTPluginProgramBank::readBank(const void* data, int32_t size, bool& newer)
 {
+  newer = false;
   if (!data || size < 0)
     return 0;
   const auto* bytes = static_cast<const uint8_t*>(data);
@@ -95,12 +81,13 @@ int32_t VSTPluginProgramBank::readBank(const void* data, int32_t size)
   const bool extended = ReadExtension(bytes + kBankBytes, size - kBankBytes, 0, kBankPrograms);
   if (size > kBankBytes && !(extended && size == kExtendedBankBytes &&
                              ReadInt32(bytes + kBankBytes + 4) == kExtensionVersion))
-    ShowNewerVersionMessage("Failed to load bank");
+    newer = true;
   return 1;
 }
 
-int32_t VSTPluginProgramBank::readProgram(const void* data, int32_t size, int index)
+int32_t VSTPluginProgramBank::readProgram(const void* data, int32_t size, int index, bool& newer)
 {
+  newer = false;
   if (!data || size < 0 || index < 0 || index >= kBankPrograms)
     return 0;
   const auto* bytes = static_cast<const uint8_t*>(data);
@@ -119,7 +106,7 @@ int32_t VSTPluginProgramBank::readProgram(const void* data, int32_t size, int in
   const bool extended = ReadExtension(bytes + kProgramBytes, size - kProgramBytes, index, 1);
   if (size > kProgramBytes && !(extended && size == kExtendedProgramBytes &&
                                 ReadInt32(bytes + kProgramBytes + 4) == kExtensionVersion))
-    ShowNewerVersionMessage("Failed to load program");
+    newer = true;
   return 1;
 }
 

@@ -1,6 +1,6 @@
 // The load sequence's requirement test, driven through the entry with the
 // library's own `sd` refilled from prepared folders.
-#include "plugin/Entry.h"
+#include "module/Entry.h"
 #include "support/system/SSystemData.h"
 #include "tests/testsupport/DirectHost.h"
 #include "tests/testsupport/ProcFolder.h"
