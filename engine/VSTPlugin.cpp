@@ -5,22 +5,12 @@
 #include "support/data/datastring.h"
 #include "support/threading/FieldAccess.h"
 
-#include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 
 namespace {
 
 using param::SwitchOn;
-
-VstMidiEvent FreshEvent()
-{
-  VstMidiEvent event{};
-  event.type = kVstMidiType;
-  event.byteSize = static_cast<int32_t>(sizeof(VstMidiEvent)) - 8;
-  return event;
-}
 
 } // namespace
 
@@ -36,15 +26,8 @@ VSTPlugin::VSTPlugin(audioMasterCallback audioMaster_, int& status) : SPlugin(au
                                    : "%i - empty preset";
     std::snprintf(bank[i].name, sizeof bank[i].name, format, n);
   }
-  for (int32_t i = 0; i < MidiEventQueue::kCapacity; ++i) {
-    outEventStore[i] = FreshEvent();
-    outEvents.events[i] = reinterpret_cast<VstEvent*>(&outEventStore[i]);
-  }
-  outEvents.numEvents = 0;
-  outEvents.reserved = 0;
-
-  timerThread.Start([this] { countdownLoop(); });
-  learnThread.Start([this] { learnLoop(); });
+  countdown.StartThread();
+  learner.StartThread();
   setProgram(0);
 }
 
@@ -59,11 +42,10 @@ VSTPlugin::~VSTPlugin()
 
 void VSTPlugin::StopCountdownThread()
 {
-  // A countdown in progress is abandoned without a send; once the thread is
-  // joined nothing of it touches this object any more.
-  timerGeneration.fetch_add(1);
-  timerThread.Stop();
-  learnThread.Stop();
+  // A countdown in progress is abandoned without a send; once the threads
+  // are joined nothing of them touches this object any more.
+  countdown.StopThread();
+  learner.StopThread();
 }
 
 // ---------------------------------------------------------------- notices
@@ -97,15 +79,15 @@ void VSTPlugin::applySwitch(uint8_t VSTPluginProgram::*option, int32_t index, fl
     field::Store(bank[i].*option, on);
   if (!on) {
     // Turning an option off stops the countdown that leads to its send.
-    if (index == param::kSendOnInit && timerMode == 0)
+    if (index == param::kSendOnInit && countdown.Mode() == 0)
       startTimer(false);
-    else if (index == param::kSendOnChange && timerMode == 1)
+    else if (index == param::kSendOnChange && countdown.Mode() == 1)
       startTimer(false);
     // And what remains of a paced send it started.
     if (index == param::kSendOnInit)
-      cancelPacedSend(SendCause::Init);
+      sender.Cancel(SendCause::Init);
     else if (index == param::kSendOnChange)
-      cancelPacedSend(SendCause::Change);
+      sender.Cancel(SendCause::Change);
   }
   notifyEditor(index);
 }
@@ -134,7 +116,7 @@ void VSTPlugin::setParameter(int32_t index, float value)
     // A message whose format, channel or number is set by hand is no longer
     // a learned one; a new value keeps it learned.
     if (group / 2 != strips::kValueField)
-      forgetLearned(getProgram(), strip, group % 2);
+      learner.Forget(getProgram(), strip, group % 2);
     if (strips::IsProgramChange(extension, strip, group % 2)) {
       // The channel of a Program Change lives in the extension, and a format
       // makes it a Control Change or Note again: several fields, under the
@@ -239,7 +221,7 @@ void VSTPlugin::setExtendedParameter(int32_t index, float value)
   ExtensionSettings& settings = bank.Settings();
   if (param::IsKindIndex(index)) {
     const int32_t program = getProgram();
-    forgetLearned(program, param::KindStripOf(index), param::KindMessageOf(index));
+    learner.Forget(program, param::KindStripOf(index), param::KindMessageOf(index));
     {
       std::lock_guard<std::recursive_mutex> hold(stripLock);
       strips::SetKind(bank[program], bank.Extension(program), param::KindStripOf(index),
@@ -256,12 +238,8 @@ void VSTPlugin::setExtendedParameter(int32_t index, float value)
     field::Store(settings.settleMs, param::Encode(value, param::kSettleMs.scale));
     break;
   case param::kLearn:
-    if (learnOn.exchange(SwitchOn(value)) == SwitchOn(value))
+    if (!learner.SetOn(SwitchOn(value)))
       return;
-    if (SwitchOn(value))
-      lastHeard.store(0); // the drawer shows what this learning hears
-    if (!SwitchOn(value) && learnFull.exchange(false))
-      notifyEditor(param::kLearnNotice);
     break;
   case param::kSendOnPlay: {
     const uint8_t on = SwitchOn(value) ? 1 : 0;
@@ -269,7 +247,7 @@ void VSTPlugin::setExtendedParameter(int32_t index, float value)
       return;
     field::Store(settings.sendOnPlay, on);
     if (!on)
-      cancelPacedSend(SendCause::Play);
+      sender.Cancel(SendCause::Play);
     break;
   }
   case param::kLearnNotice:
@@ -297,14 +275,15 @@ float VSTPlugin::getExtendedParameter(int32_t index)
   case param::kSettle:
     return param::Decode(ClampMs(field::Load(settings.settleMs), kMaxSettleMs), param::kSettleMs);
   case param::kLearn:
-    return learnOn ? 1.0f : 0.0f;
+    return learner.On() ? 1.0f : 0.0f;
   case param::kSendOnPlay:
     return field::Load(settings.sendOnPlay) ? 1.0f : 0.0f;
   case param::kLearnNotice:
     // Full as long as nothing made room since a message was refused.
-    return learnFull && !strips::LearnRoom(bank[program], bank.Extension(program)) ? 1.0f : 0.0f;
+    return learner.Full() && !strips::LearnRoom(bank[program], bank.Extension(program)) ? 1.0f
+                                                                                        : 0.0f;
   case param::kPacedNotice:
-    return pacedActive ? 1.0f : 0.0f;
+    return sender.Active() ? 1.0f : 0.0f;
   default:
     return 0.0f;
   }
@@ -415,20 +394,22 @@ void VSTPlugin::setProgramLocked(int32_t program)
   const bool changePath =
       optionOn(param::kSendOnChange) && !firstProgramPending && !chunkJustLoaded && !skipChangeSend;
   if (changePath) {
-    delaySeconds = param::Encode(getParameter(param::kChangeDelay), param::kDelay.scale);
-    if (delaySeconds < 1) {
+    const int32_t seconds = param::Encode(getParameter(param::kChangeDelay), param::kDelay.scale);
+    countdown.SetDelay(seconds);
+    if (seconds < 1) {
       sendMessages(SendCause::Change);
     } else {
-      timerMode = 1;
-      startTimerLocked(true);
+      countdown.SetMode(1);
+      countdown.StartLocked(true);
     }
   } else if (optionOn(param::kSendOnInit) && !initSendDone) {
-    delaySeconds = param::Encode(getParameter(param::kInitDelay), param::kDelay.scale);
-    if (delaySeconds < 1) {
+    const int32_t seconds = param::Encode(getParameter(param::kInitDelay), param::kDelay.scale);
+    countdown.SetDelay(seconds);
+    if (seconds < 1) {
       sendMessages(SendCause::Init);
     } else {
-      timerMode = 0;
-      startTimerLocked(true);
+      countdown.SetMode(0);
+      countdown.StartLocked(true);
     }
     initSendDone = true;
   }
@@ -463,102 +444,27 @@ void VSTPlugin::resume()
 void VSTPlugin::startTimer(bool start)
 {
   TimerLockHold hold(*this);
-  startTimerLocked(start);
+  countdown.StartLocked(start);
 }
 
-void VSTPlugin::startTimerLocked(bool start)
+void VSTPlugin::UnlockTimer()
 {
-  cancelCountdownLocked();
-  if (!start)
-    return;
-  const uint32_t generation = timerGeneration.fetch_add(1) + 1;
-  // The countdown's length is fixed now: a later selection that sends at
-  // once must not shorten a countdown whose thread has not woken yet.
-  startDelay = delaySeconds.load();
-  pendingStart = generation;
-  timerThread.Wake();
+  timerLock.Unlock();
+  takeDeferredSelection();
 }
 
-void VSTPlugin::cancelCountdownLocked()
+void VSTPlugin::CountdownDone(int32_t mode)
 {
-  // A new generation voids both a start not yet taken up and a countdown in
-  // progress, which then ends without sending.
-  timerGeneration.fetch_add(1);
-  pendingStart = 0;
-  if (timerRunning) {
-    setParameter(param::kCountdownEnd, 0.0f);
-    timerRunning = false;
-    setParameter(param::kCountdownState, 0.0f);
-  }
+  // The options as they are now, in the program that is current now.
+  if (optionOn(param::kSendOnChange) || optionOn(param::kSendOnInit))
+    sendMessages(mode == 0 ? SendCause::Init : SendCause::Change);
 }
 
 void* VSTPlugin::timerfunction(void* plugin)
 {
   if (plugin)
-    static_cast<VSTPlugin*>(plugin)->countdownLoop();
+    static_cast<VSTPlugin*>(plugin)->countdown.Loop();
   return nullptr;
-}
-
-void VSTPlugin::countdownLoop()
-{
-  for (;;) {
-    // Look before sleeping: the wake-up of a start may already have been
-    // used up by the countdown it replaced.
-    const uint32_t generation = pendingStart.exchange(0);
-    if (generation != 0 && generation == timerGeneration.load()) {
-      runCountdown(generation);
-      continue;
-    }
-    if (!timerThread.SleepFor(-1))
-      return;
-  }
-}
-
-bool VSTPlugin::sleepOneSecond(uint32_t generation)
-{
-  using Clock = std::chrono::steady_clock;
-  const auto deadline = Clock::now() + std::chrono::seconds(1);
-  for (;;) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0)
-      return generation == timerGeneration.load();
-    // A wake-up means a start or a cancel somewhere: look, then sleep on.
-    if (!timerThread.SleepFor(static_cast<int>(left)))
-      return false;
-    if (generation != timerGeneration.load())
-      return false;
-  }
-}
-
-void VSTPlugin::runCountdown(uint32_t generation)
-{
-  {
-    TimerLockHold hold(*this);
-    if (generation != timerGeneration.load())
-      return;
-    countdown = startDelay + 1;
-    timerRunning = true;
-  }
-  setParameter(param::kCountdownState, 0.0f);
-  for (;;) {
-    if (--countdown <= 0 || !timerRunning || generation != timerGeneration.load())
-      break;
-    setParameter(param::kCountdownTick, 0.0f);
-    if (!sleepOneSecond(generation))
-      return; // cancelled: the canceller has told the editor
-  }
-  {
-    TimerLockHold hold(*this);
-    if (generation != timerGeneration.load() || !timerRunning)
-      return;
-    timerRunning = false;
-  }
-  // The options as they are now, in the program that is current now.
-  if (optionOn(param::kSendOnChange) || optionOn(param::kSendOnInit))
-    sendMessages(timerMode == 0 ? SendCause::Init : SendCause::Change);
-  setParameter(param::kCountdownEnd, 0.0f);
-  setParameter(param::kCountdownState, 0.0f);
 }
 
 // ------------------------------------------------------------------- MIDI
@@ -577,28 +483,7 @@ void VSTPlugin::sendCCData() noexcept
 
 void VSTPlugin::sendMessages(SendCause cause) noexcept
 {
-  // Every send, paced or not, ends what remains of a paced one.
-  const uint32_t serial = (sendSerial.fetch_add(1) + 1) & kSerialMask;
-  if (pacing()) {
-    // The audio thread takes it up at its next block.
-    pendingRequest.store(serial << 2 | static_cast<uint32_t>(cause));
-    return;
-  }
-  VstMidiEvent event = FreshEvent();
-  const int32_t current = getProgram();
-  const VSTPluginProgram& program = bank[current];
-  const ProgramExtension& extension = bank.Extension(current);
-  for (int32_t strip = 0; strip < kStripsPerProgram; ++strip) {
-    if (!field::Load(program.strips[strip].inUse))
-      continue;
-    for (int32_t message = 0; message < 2; ++message) {
-      uint8_t bytes[3];
-      if (strips::Bytes(strips::Read(program, extension, strip, message), bytes) == 0)
-        continue;
-      std::memcpy(event.midiData, bytes, sizeof bytes);
-      generatedQueue.Push(event);
-    }
-  }
+  sender.Send(cause, getProgram());
 }
 
 void VSTPlugin::midiInProcess(int32_t frames) noexcept
@@ -606,8 +491,8 @@ void VSTPlugin::midiInProcess(int32_t frames) noexcept
   // The host's events are copied into the block's output in one go and
   // sorted there: an event passed on stays where it is or moves down over
   // the dropped ones, and is rewritten only in its final place.
-  VstMidiEvent* const store = outEventStore;
-  const int32_t first = outCount;
+  VstMidiEvent* const store = output.store;
+  const int32_t first = output.count;
   const int32_t taken = inputQueue.PopInto(store + first, MidiEventQueue::kCapacity - first);
   int32_t kept = first;
   auto keep = [&](int32_t i) -> VstMidiEvent& {
@@ -627,7 +512,7 @@ void VSTPlugin::midiInProcess(int32_t frames) noexcept
 
   // The current program changes only through a Program Change below.
   const VSTPluginProgram* program = &bank[field::Load(curProgram)];
-  const bool learning = learnOn.load(std::memory_order_relaxed);
+  const bool learning = learner.OnForAudio();
   bool learnedAny = false;
   HeldNoteTable::Batch notes(heldNotes);
   for (int32_t i = first; i < first + taken; ++i) {
@@ -640,7 +525,7 @@ void VSTPlugin::midiInProcess(int32_t frames) noexcept
     // the synth: it is not learned.
     if (learning && (status == midi::kControlChange ||
                      (status == midi::kProgramChange && !field::Load(program->presetSwitching)))) {
-      learnFromInput(data);
+      learner.Hear(data);
       learnedAny = true;
     }
     if (releaseRequested.load(std::memory_order_relaxed))
@@ -674,26 +559,20 @@ void VSTPlugin::midiInProcess(int32_t frames) noexcept
       keep(i);
     }
   }
-  outCount = kept;
-  outCount += generatedQueue.PopInto(store + outCount, MidiEventQueue::kCapacity - outCount);
-  runPacing(frames);
+  output.count = kept;
+  output.count +=
+      generatedQueue.PopInto(store + output.count, BlockOutput::kCapacity - output.count);
+  if (sender.Run(frames, getProgram(), sampleRate, output))
+    learner.PacedNoticeDue();
   // The learning thread applies what was learned and carries the notices;
   // its semaphore is posted only when it has gone to sleep on it.
-  // Both sides change the flag with a read-modify-write, so whichever comes
-  // second sees what the first one did before it.
-  if ((learnedAny || pacedNoticeDue.load(std::memory_order_relaxed)) &&
-      learnSleeping.exchange(false))
-    learnThread.Wake();
+  learner.WakeIfDue(learnedAny);
 }
 
 void VSTPlugin::midiPostProcess() noexcept
 {
-  if (outCount > 0) {
-    outEvents.numEvents = outCount;
-    outEvents.reserved = 0;
-    sendVstEventsToHost(outEvents.AsEvents());
-    outCount = 0;
-  }
+  if (VstEvents* events = output.Take())
+    sendVstEventsToHost(events);
 
   // A release takes two blocks: the note-offs are queued in the first and
   // sent in the second, after which the request is done.
@@ -710,7 +589,7 @@ void VSTPlugin::midiPostProcess() noexcept
 void VSTPlugin::edit() noexcept
 {
   // The held-note table is the audio thread's alone: no lock.
-  VstMidiEvent event = FreshEvent();
+  VstMidiEvent event = BlockOutput::FreshEvent();
   heldNotes.ForEachHeld([&](const HeldNoteTable::Entry& entry) {
     event.midiData[0] = static_cast<uint8_t>(midi::kNoteOff + entry.channel);
     event.midiData[1] = static_cast<uint8_t>(entry.note);
@@ -812,10 +691,10 @@ int32_t VSTPlugin::setChunk(void* data, int32_t byteSize, bool isPreset)
     ShowNewerVersionMessage(isPreset ? "Failed to load program" : "Failed to load bank");
   // What was loaded counts as entered by hand: learning never moves it.
   if (isPreset) {
-    forgetLearned(getProgram());
+    learner.Forget(getProgram());
   } else {
     for (int32_t i = 0; i < kBankPrograms; ++i)
-      forgetLearned(i);
+      learner.Forget(i);
   }
 
   // Hosts may write up to 64 characters; 47 are kept.
@@ -865,7 +744,7 @@ void VSTPlugin::pasteSelProgram()
     current.CopyStripListFrom(copyBuffer);
     field::CopyBytes(&bank.Extension(getProgram()), &copyExtension, sizeof copyExtension);
   }
-  forgetLearned(getProgram());
+  learner.Forget(getProgram());
   field::Store(current.reserved, field::Load(copyBuffer.reserved));
   field::Store(current.midiThru, field::Load(copyBuffer.midiThru));
   for (int i = 0; i < kBankPrograms; ++i) {
@@ -876,123 +755,13 @@ void VSTPlugin::pasteSelProgram()
     field::Store(bank[i].changeDelay, field::Load(copyBuffer.changeDelay));
   }
   // A countdown whose option survived the paste goes on.
-  if (!field::Load(current.sendOnInit) && timerMode == 0)
+  if (!field::Load(current.sendOnInit) && countdown.Mode() == 0)
     startTimer(false);
-  if (!field::Load(current.sendOnChange) && timerMode == 1)
+  if (!field::Load(current.sendOnChange) && countdown.Mode() == 1)
     startTimer(false);
   if (!field::Load(current.midiThru))
     releaseRequested = true;
   notifyEditorAll();
-}
-
-// ---------------------------------------------------------------- pacing
-
-bool VSTPlugin::pacing() const noexcept
-{
-  const ExtensionSettings& settings = bank.Settings();
-  return field::Load(settings.spacingMs) > 0 || field::Load(settings.settleMs) > 0;
-}
-
-void VSTPlugin::cancelPacedSend(SendCause cause) noexcept
-{
-  const auto which = static_cast<uint32_t>(cause);
-  cancels[which].fetch_add(1);
-  // A send of that cause the audio thread has not taken up yet goes too.
-  uint32_t request = pendingRequest.load();
-  if (request != 0 && (request & 3) == which)
-    pendingRequest.compare_exchange_strong(request, 0);
-}
-
-void VSTPlugin::runPacing(int32_t frames) noexcept
-{
-  const uint32_t serial = sendSerial.load() & kSerialMask;
-  if (paced.active && (paced.serial != serial ||
-                       cancels[static_cast<uint32_t>(paced.cause)].load() != paced.cancelMark))
-    endPaced();
-  const uint32_t request = pendingRequest.exchange(0);
-  // A request overtaken by a later send (paced or not) is dropped.
-  if (request != 0 && (request >> 2) == serial)
-    startPaced(static_cast<SendCause>(request & 3), serial);
-  if (!paced.active || frames <= 0)
-    return;
-
-  while (paced.next < paced.count && paced.wait < frames && outCount < MidiEventQueue::kCapacity) {
-    insertAt(paced.bytes[paced.next], static_cast<int32_t>(paced.wait));
-    paced.wait += paced.gaps[paced.next];
-    ++paced.next;
-  }
-  if (paced.next == paced.count) {
-    endPaced();
-    return;
-  }
-  // A message the full output could not take goes at the next block's start.
-  paced.wait = paced.wait > frames ? paced.wait - frames : 0;
-}
-
-void VSTPlugin::startPaced(SendCause cause, uint32_t serial) noexcept
-{
-  const ExtensionSettings& settings = bank.Settings();
-  const int32_t spacing = ClampMs(field::Load(settings.spacingMs), kMaxSpacingMs);
-  const int32_t settle = ClampMs(field::Load(settings.settleMs), kMaxSettleMs);
-  const float rate = sampleRate;
-  const double samplesPerMs = rate >= 1.0f && rate <= 1e7f ? rate / 1000.0 : 44.1;
-  const auto samples = [samplesPerMs](int32_t ms) {
-    return static_cast<int32_t>(std::lround(ms * samplesPerMs));
-  };
-
-  // The messages as the send lists them now, in today's order.
-  const int32_t current = getProgram();
-  const VSTPluginProgram& program = bank[current];
-  const ProgramExtension& extension = bank.Extension(current);
-  paced.count = 0;
-  for (int32_t strip = 0; strip < kStripsPerProgram; ++strip) {
-    if (!field::Load(program.strips[strip].inUse))
-      continue;
-    for (int32_t message = 0; message < 2; ++message) {
-      uint8_t(&bytes)[3] = paced.bytes[paced.count];
-      const int32_t size = strips::Bytes(strips::Read(program, extension, strip, message), bytes);
-      if (size == 0)
-        continue;
-      const bool programChange = (bytes[0] & midi::kStatusMask) == midi::kProgramChange;
-      paced.gaps[paced.count] = samples(programChange && settle > spacing ? settle : spacing);
-      ++paced.count;
-    }
-  }
-  paced.next = 0;
-  paced.wait = 0;
-  paced.serial = serial;
-  paced.cause = cause;
-  paced.cancelMark = cancels[static_cast<uint32_t>(cause)].load();
-  if (paced.count == 0)
-    return;
-  paced.active = true;
-  pacedActive.store(true);
-  pacedNoticeDue.store(true);
-}
-
-void VSTPlugin::endPaced() noexcept
-{
-  paced.active = false;
-  paced.count = 0;
-  paced.next = 0;
-  pacedActive.store(false);
-  pacedNoticeDue.store(true);
-}
-
-void VSTPlugin::insertAt(const uint8_t (&bytes)[3], int32_t deltaFrames) noexcept
-{
-  // The block's events stay in the order they have; the message goes after
-  // every event at or before its frame.
-  int32_t at = outCount;
-  while (at > 0 && outEventStore[at - 1].deltaFrames > deltaFrames) {
-    outEventStore[at] = outEventStore[at - 1];
-    --at;
-  }
-  VstMidiEvent& event = outEventStore[at];
-  event = FreshEvent();
-  event.deltaFrames = deltaFrames;
-  std::memcpy(event.midiData, bytes, sizeof bytes);
-  ++outCount;
 }
 
 // ---------------------------------------------------------- send on play
@@ -1010,121 +779,4 @@ void VSTPlugin::pollTransport() noexcept
   if (playing && !transportPlaying)
     sendMessages(SendCause::Play);
   transportPlaying = playing;
-}
-
-// --------------------------------------------------------------- learning
-
-void VSTPlugin::learnFromInput(const uint8_t* midiData) noexcept
-{
-  LearnedMessage message;
-  if (strips::FromMidi(midiData[0], midiData[1], midiData[2], message))
-    learned.Push(message);
-}
-
-namespace {
-
-uint32_t Pack(const strips::Message& m) noexcept
-{
-  return static_cast<uint32_t>(m.kind) << 24 | static_cast<uint32_t>(m.channel) << 16 |
-         static_cast<uint32_t>(m.number) << 8 | m.value;
-}
-
-} // namespace
-
-strips::Message VSTPlugin::LastHeard() const
-{
-  const uint32_t packed = lastHeard.load();
-  strips::Message m;
-  m.kind = static_cast<uint8_t>(packed >> 24);
-  m.format = m.kind == kKindProgramChange ? 1 : 0;
-  m.channel = static_cast<uint8_t>(packed >> 16);
-  m.number = static_cast<uint8_t>(packed >> 8);
-  m.value = static_cast<uint8_t>(packed);
-  return m;
-}
-
-void VSTPlugin::forgetLearned(int32_t program, int32_t strip, int32_t message) noexcept
-{
-  learnedSlots[program].fetch_and(~strips::SlotBit(strip, message));
-}
-
-void VSTPlugin::forgetLearned(int32_t program) noexcept
-{
-  learnedSlots[program].store(0);
-}
-
-void VSTPlugin::learnLoop()
-{
-  // Sleeps first: the thread starts in the constructor, before the object
-  // is whole, and touches it only once the audio thread has woken it.
-  for (;;) {
-    // Says it sleeps, then looks once more: a message pushed before the
-    // audio thread could see the flag is found here, any later one wakes it.
-    learnSleeping.exchange(true);
-    if (learned.Empty() && !pacedNoticeDue.load() && !learnThread.SleepFor(-1))
-      return;
-    learnSleeping.store(false);
-    if (learnThread.StopRequested())
-      return;
-    applyLearned();
-    if (pacedNoticeDue.exchange(false))
-      notifyEditor(param::kPacedNotice);
-  }
-}
-
-void VSTPlugin::applyLearned()
-{
-  // In batches: the strip lock is taken once for a batch, and the editor is
-  // told after it has been let go.
-  constexpr int kBatch = 64;
-  bool changed = false;
-  for (;;) {
-    strips::LearnPlace places[kBatch];
-    int count = 0;
-    {
-      std::lock_guard<std::recursive_mutex> hold(stripLock);
-      const int32_t current = getProgram();
-      std::atomic<uint32_t>& marks = learnedSlots[current];
-      LearnedMessage message;
-      while (count < kBatch && learned.Pop(message)) {
-        const strips::SlotSet before = marks.load();
-        const strips::LearnPlace place =
-            strips::Learn(bank[current], bank.Extension(current), before, message);
-        // Bit by bit, so that a hand edit meanwhile (setParameter clears
-        // its slot's bit without the strip lock) is not undone.
-        marks.fetch_or(place.learned & ~before);
-        marks.fetch_and(~(before & ~place.learned));
-        places[count++] = place;
-        lastHeard.store(Pack(message));
-      }
-    }
-    if (count == 0)
-      break;
-    changed = true;
-    for (int i = 0; i < count; ++i)
-      tellLearned(places[i]);
-  }
-  if (changed)
-    notifyEditor(param::kLearnNotice);
-}
-
-void VSTPlugin::tellLearned(const strips::LearnPlace& place)
-{
-  if (place.result == strips::LearnResult::Full) {
-    learnFull.store(true);
-    return;
-  }
-  if (place.result != strips::LearnResult::Updated)
-    learnFull.store(false);
-  // The fields the editor shows for every slot written (a learned message
-  // may have moved others), then its columns when a strip was added.
-  for (int32_t slot = 0; slot < 2 * kStripsPerProgram; ++slot) {
-    if (!(place.changed & strips::SlotBit(slot / 2, slot % 2)))
-      continue;
-    for (int32_t group = slot % 2; group < param::kStripGroups; group += 2)
-      notifyEditor(param::StripIndex(group, slot / 2));
-    notifyEditor(param::KindIndex(slot % 2, slot / 2));
-  }
-  if (place.result == strips::LearnResult::Added)
-    notifyEditor(param::kLayoutNotice);
 }

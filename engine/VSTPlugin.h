@@ -10,13 +10,15 @@
 //   and edits the current program's strips;
 // - the audio thread: process/processReplacing, and the selection of an
 //   incoming Program Change;
-// - the countdown thread (`timerThread`): the timed send and the notices
+// - the countdown thread (Countdown.h): the timed send and the notices
 //   139 to 141 to the editor;
-// - the learning thread (`learnThread`): writes what the audio thread
-//   learned into the current program under the strip lock (by the model's
-//   rule, StripLearning.h), and carries the notices 236 and 237 to the
-//   editor (the audio thread only sets flags and posts the thread's
-//   semaphore).
+// - the learning thread (Learner.h): writes what the audio thread learned
+//   into the current program under the strip lock (by the model's rule,
+//   StripLearning.h), and carries the notices 236 and 237 to the editor
+//   (the audio thread only sets flags and posts the thread's semaphore).
+// Paced sending is PacedSender.h, the block's output BlockOutput.h; this
+// class keeps the parameters, the programs, the chunks and MIDI through,
+// and wires the units together.
 // Program fields are single bytes or words accessed through field::Load and
 // field::Store, bulk copies (chunk loads, copy and paste, names) field by
 // field as well; getChunk hands the host the live records. The flags are
@@ -29,21 +31,23 @@
 // kernel except to post the countdown's semaphore.
 #pragma once
 
+#include "engine/BlockOutput.h"
+#include "engine/Countdown.h"
 #include "engine/HeldNoteTable.h"
-#include "engine/LearnQueue.h"
+#include "engine/Learner.h"
 #include "engine/MidiEventQueue.h"
+#include "engine/PacedSender.h"
 #include "model/StripLearning.h"
 #include "model/StripMessages.h"
 #include "model/VSTPluginProgramBank.h"
 #include "plugin/SPlugin.h"
 #include "support/threading/SMutex.h"
-#include "support/threading/SWorkerThread.h"
 
 #include <atomic>
 #include <cstdint>
 #include <mutex>
 
-class VSTPlugin : public SPlugin
+class VSTPlugin : public SPlugin, private Countdown::Owner, private Learner::Owner
 {
 public:
   VSTPlugin(audioMasterCallback audioMaster, int& status);
@@ -90,10 +94,10 @@ public:
   // Recursive, so that an editor holding it may call setParameter. Never
   // taken by the audio thread.
   std::recursive_mutex& StripLock() { return stripLock; }
-  bool Learning() const { return learnOn; }
+  bool Learning() const { return learner.On(); }
   // The last message learning heard since Learn was switched on (channel 0:
   // none yet), for the drawer's notice. Any thread.
-  strips::Message LastHeard() const;
+  strips::Message LastHeard() const { return learner.LastHeard(); }
   VSTPluginProgram& Program(int32_t index) { return bank[index]; }
   VSTPluginProgramBank& Bank() { return bank; }
   const VSTPluginProgram& CopyBuffer() const { return copyBuffer; }
@@ -109,9 +113,9 @@ public:
   // Audio thread only: the held-note table has no lock.
   int32_t HeldNoteCount() const { return heldNotes.Count(); }
   // The countdown as the panel shows it.
-  bool TimerRunning() const { return timerRunning; }
-  int32_t TimerMode() const { return timerMode; }
-  int32_t Countdown() const { return countdown; }
+  bool TimerRunning() const { return countdown.Running(); }
+  int32_t TimerMode() const { return countdown.Mode(); }
+  int32_t Countdown() const { return countdown.Seconds(); }
 
   // Panel state kept here: the number of strip columns the editor shows,
   // which sets its width. Only the panel writes it (in its layout pass) and
@@ -132,45 +136,23 @@ protected:
   void StopCountdownThread();
 
 private:
-  // What started a send, for the options whose switching off cancels it.
-  enum class SendCause : int32_t
-  {
-    Other = 0,
-    Init = 1,
-    Change = 2,
-    Play = 3
-  };
+  // Countdown::Owner
+  void CountdownNotice(int32_t index) override { setParameter(index, 0.0f); }
+  void LockTimer() override { timerLock.Lock(); }
+  void UnlockTimer() override;
+  void CountdownDone(int32_t mode) override;
+  // Learner::Owner
+  int32_t LearnerProgram() override { return getProgram(); }
+  void LearnerNotice(int32_t index) override { notifyEditor(index); }
+
   void setExtendedParameter(int32_t index, float value);
   float getExtendedParameter(int32_t index);
   // A send from any thread (see sendCCData). `cause` says which option
   // started it, so that switching that option off cancels it.
   void sendMessages(SendCause cause) noexcept;
-  // Stops what remains of a paced send when `cause` started it. Any thread.
-  void cancelPacedSend(SendCause cause) noexcept;
-  bool pacing() const noexcept;
-
-  // Audio thread. Takes up a send asked for, cancels one that a newer send
-  // or its option ended, and puts the messages that fall in this block into
-  // the output at their frames.
-  void runPacing(int32_t frames) noexcept;
-  void startPaced(SendCause cause, uint32_t serial) noexcept;
-  void endPaced() noexcept;
-  // Inserts a message at `deltaFrames` after the events at or before it.
-  void insertAt(const uint8_t (&bytes)[3], int32_t deltaFrames) noexcept;
   // Audio thread: asks the host for its transport when send on play is on,
   // and sends when it has started playing.
   void pollTransport() noexcept;
-  // Audio thread: hands an incoming Control Change or Program Change to the
-  // learning thread.
-  void learnFromInput(const uint8_t* midiData) noexcept;
-  // The learning thread's routine.
-  void learnLoop();
-  void applyLearned();
-  void tellLearned(const strips::LearnPlace& place);
-  // A message of program `program` changed by other means than learning
-  // (a dial, automation): it is no longer a learned one.
-  void forgetLearned(int32_t program, int32_t strip, int32_t message) noexcept;
-  void forgetLearned(int32_t program) noexcept;
 
   void setProgramLocked(int32_t program);
   // An incoming Program Change: selects now when the timer lock is free,
@@ -190,13 +172,6 @@ private:
     TimerLockHold& operator=(const TimerLockHold&) = delete;
     VSTPlugin& plugin;
   };
-  void startTimerLocked(bool start);
-  void cancelCountdownLocked();
-  void runCountdown(uint32_t generation);
-  void countdownLoop();
-  // Sleeps one second of the countdown; false when it was cancelled or the
-  // plug-in is going away.
-  bool sleepOneSecond(uint32_t generation);
 
   void applySwitch(uint8_t VSTPluginProgram::*option, int32_t index, float value);
   void applyDelay(int32_t VSTPluginProgram::*delay, int32_t index, float value);
@@ -231,95 +206,33 @@ private:
   // no lock.
   HeldNoteTable heldNotes;
 
-  // The countdown. `timerThread` is started with the plug-in and sleeps on a
-  // semaphore until a countdown is requested; the destructor stops and joins
-  // it, so no code of it runs once the plug-in is gone. `timerGeneration`
-  // counts starts and cancels: a countdown only acts while the generation it
-  // was started with is current, so a cancel issued right after a start (even
-  // before the thread has woken) takes effect. `pendingStart` holds the
-  // generation of a start the thread has not taken up yet (0: none).
+  // The timer lock: serialises setProgram with the countdown's start and
+  // end (see TimerLockHold).
   vexo::threading::SMutexID timerLock;
   // A selection an incoming Program Change asked for while `timerLock` was
   // busy (-1: none). Written by the audio thread, taken (exchanged for -1)
   // by whichever thread holds the lock next.
   std::atomic<int32_t> deferredProgram{-1};
-  vexo::threading::SWorkerThread timerThread;
-  std::atomic<uint32_t> timerGeneration{0};
-  std::atomic<uint32_t> pendingStart{0};
-  std::atomic<int32_t> startDelay{0}; // the pending start's length, seconds
-  std::atomic<bool> timerRunning{false};
-  std::atomic<int32_t> delaySeconds{0};
-  std::atomic<int32_t> countdown{0};
-  std::atomic<int32_t> timerMode{0};
+  // The countdown and its thread; the destructor stops and joins it, so no
+  // code of it runs once the plug-in is gone.
+  ::Countdown countdown{*this};
 
-  // Strip lock (see StripLock) and the session states of learning: `learnOn`
-  // is the switch (never stored), `learnFull` is set when a new message was
-  // refused for want of room.
+  // Strip lock (see StripLock).
   std::recursive_mutex stripLock;
-  std::atomic<bool> learnOn{false};
-  std::atomic<bool> learnFull{false};
-  // The slots of each program that learning wrote in this session
-  // (strips::SlotSet): what the learning rule may move. Never stored: a
-  // chunk load forgets them (a loaded message counts as entered by hand),
-  // and so do a paste and every hand edit of a slot's format, channel,
-  // number or kind (setParameter, any thread, with an atomic and). The
-  // learning thread adds and drops slots under the strip lock.
-  std::atomic<uint32_t> learnedSlots[kBankPrograms] = {};
-  // The last message heard by learning, packed (kind, channel, number,
-  // value; 0: none), written by the learning thread, reset when Learn is
-  // switched on, read by the panel.
-  std::atomic<uint32_t> lastHeard{0};
-  // A paced send is in progress (notice 237).
-  std::atomic<bool> pacedActive{false};
-  // Learned messages, audio thread to learning thread.
-  LearnQueue learned;
-  // Set by the audio thread when notice 237 is due; the learning thread
-  // sends it.
-  std::atomic<bool> pacedNoticeDue{false};
-  vexo::threading::SWorkerThread learnThread;
-  // The learning thread is asleep on its semaphore (or about to be): the
-  // audio thread posts it only then, and clears the flag as it does.
-  std::atomic<bool> learnSleeping{false};
-
-  // Paced sending. `sendSerial` counts sends (any thread adds one for every
-  // send, paced or not, which cancels a paced send in progress);
-  // `pendingRequest` holds the serial (shifted by two) and the cause of a
-  // paced send not yet taken up by the audio thread (0: none); `cancels`
-  // counts the switching off of each option that starts sends.
-  static constexpr uint32_t kSerialMask = 0x3FFFFFFF;
-  std::atomic<uint32_t> sendSerial{0};
-  std::atomic<uint32_t> pendingRequest{0};
-  std::atomic<uint32_t> cancels[4] = {};
-  // The send in progress: the audio thread's alone.
-  struct PacedSend
-  {
-    static constexpr int32_t kMaxMessages = 2 * kStripsPerProgram;
-    uint8_t bytes[kMaxMessages][3];
-    int32_t gaps[kMaxMessages]; // samples from each message to the next
-    int32_t count = 0;
-    int32_t next = 0;
-    int64_t wait = 0; // samples from this block's start to the next message
-    uint32_t serial = 0;
-    uint32_t cancelMark = 0;
-    SendCause cause = SendCause::Other;
-    bool active = false;
-  } paced;
+  // Learning and its thread, which also carries notice 237.
+  Learner learner{bank, stripLock, *this};
+  // Stored messages and note-offs, written by any thread.
+  MidiEventQueue generatedQueue;
+  // Paced sending; the send in progress is the audio thread's.
+  PacedSender sender{bank, generatedQueue};
   // The transport as last answered (audio thread).
   bool transportPlaying = false;
   // The extended chunk handed to the host by getChunk (host thread).
   uint8_t chunkBuffer[VSTPluginProgramBank::kExtendedBankBytes] = {};
 
   // The block's output, collected by midiInProcess and handed to the host
-  // once by midiPostProcess: outEventStore holds the events, outEvents
-  // points at them (the pointers never change), outCount counts them. This
-  // is the output queue of a block; as it is emptied at the end of every
-  // block it needs no ring. The rings empty themselves straight into it.
-  // Audio thread only.
-  VstEventBlock<MidiEventQueue::kCapacity> outEvents{};
-  alignas(64) VstMidiEvent outEventStore[MidiEventQueue::kCapacity];
-  int32_t outCount = 0;
+  // once by midiPostProcess. Audio thread only.
+  BlockOutput output;
   // Host events, written by processEvents on the host's thread.
   MidiEventQueue inputQueue;
-  // Stored messages and note-offs, written by any thread.
-  MidiEventQueue generatedQueue;
 };

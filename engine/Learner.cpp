@@ -1,0 +1,123 @@
+#include "engine/Learner.h"
+
+#include "model/Parameters.h"
+
+namespace {
+
+uint32_t Pack(const strips::Message& m) noexcept
+{
+  return static_cast<uint32_t>(m.kind) << 24 | static_cast<uint32_t>(m.channel) << 16 |
+         static_cast<uint32_t>(m.number) << 8 | m.value;
+}
+
+} // namespace
+
+void Learner::StartThread()
+{
+  thread.Start([this] { loop(); });
+}
+
+void Learner::StopThread()
+{
+  thread.Stop();
+}
+
+bool Learner::SetOn(bool on)
+{
+  if (learnOn.exchange(on) == on)
+    return false;
+  if (on)
+    lastHeard.store(0); // the drawer shows what this learning hears
+  if (!on && learnFull.exchange(false))
+    owner.LearnerNotice(param::kLearnNotice);
+  return true;
+}
+
+strips::Message Learner::LastHeard() const
+{
+  const uint32_t packed = lastHeard.load();
+  strips::Message m;
+  m.kind = static_cast<uint8_t>(packed >> 24);
+  m.format = m.kind == kKindProgramChange ? 1 : 0;
+  m.channel = static_cast<uint8_t>(packed >> 16);
+  m.number = static_cast<uint8_t>(packed >> 8);
+  m.value = static_cast<uint8_t>(packed);
+  return m;
+}
+
+void Learner::loop()
+{
+  // Sleeps first: the thread starts in the plug-in's constructor, before
+  // the object is whole, and touches it only once the audio thread has
+  // woken it.
+  for (;;) {
+    // Says it sleeps, then looks once more: a message pushed before the
+    // audio thread could see the flag is found here, any later one wakes it.
+    sleeping.exchange(true);
+    if (learned.Empty() && !pacedNoticeDue.load() && !thread.SleepFor(-1))
+      return;
+    sleeping.store(false);
+    if (thread.StopRequested())
+      return;
+    apply();
+    if (pacedNoticeDue.exchange(false))
+      owner.LearnerNotice(param::kPacedNotice);
+  }
+}
+
+void Learner::apply()
+{
+  // In batches: the strip lock is taken once for a batch, and the editor is
+  // told after it has been let go.
+  constexpr int kBatch = 64;
+  bool changed = false;
+  for (;;) {
+    strips::LearnPlace places[kBatch];
+    int count = 0;
+    {
+      std::lock_guard<std::recursive_mutex> hold(stripLock);
+      const int32_t current = owner.LearnerProgram();
+      std::atomic<uint32_t>& marks = learnedSlots[current];
+      LearnedMessage message;
+      while (count < kBatch && learned.Pop(message)) {
+        const strips::SlotSet before = marks.load();
+        const strips::LearnPlace place =
+            strips::Learn(bank[current], bank.Extension(current), before, message);
+        // Bit by bit, so that a hand edit meanwhile (setParameter clears
+        // its slot's bit without the strip lock) is not undone.
+        marks.fetch_or(place.learned & ~before);
+        marks.fetch_and(~(before & ~place.learned));
+        places[count++] = place;
+        lastHeard.store(Pack(message));
+      }
+    }
+    if (count == 0)
+      break;
+    changed = true;
+    for (int i = 0; i < count; ++i)
+      tell(places[i]);
+  }
+  if (changed)
+    owner.LearnerNotice(param::kLearnNotice);
+}
+
+void Learner::tell(const strips::LearnPlace& place)
+{
+  if (place.result == strips::LearnResult::Full) {
+    learnFull.store(true);
+    return;
+  }
+  if (place.result != strips::LearnResult::Updated)
+    learnFull.store(false);
+  // The fields the editor shows for every slot written (a learned message
+  // may have moved others), then its columns when a strip was added.
+  for (int32_t slot = 0; slot < 2 * kStripsPerProgram; ++slot) {
+    if (!(place.changed & strips::SlotBit(slot / 2, slot % 2)))
+      continue;
+    for (int32_t group = slot % 2; group < param::kStripGroups; group += 2)
+      owner.LearnerNotice(param::StripIndex(group, slot / 2));
+    owner.LearnerNotice(param::KindIndex(slot % 2, slot / 2));
+  }
+  if (place.result == strips::LearnResult::Added)
+    owner.LearnerNotice(param::kLayoutNotice);
+}

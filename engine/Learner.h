@@ -1,0 +1,130 @@
+// Learner: learning from the host's input and the learning thread, which
+// writes what was learned into the current program by the model's rule
+// (StripLearning.h) and carries two notices to the editor: 236 (what
+// learning did, or that it found no room) and 237 (a paced send began or
+// ended).
+//
+// Threads:
+// - the audio thread hands incoming messages over (Hear), marks notice 237
+//   due (PacedNoticeDue) and wakes the learning thread (WakeIfDue): it only
+//   pushes to the LearnQueue, sets flags and posts the thread's semaphore;
+// - the learning thread (`thread`) pops the queue and applies it under the
+//   strip lock, then tells the editor after letting the lock go;
+// - any thread switches learning on or off (SetOn), forgets learned slots
+//   (a hand edit, a chunk load, a paste) and reads the states.
+#pragma once
+
+#include "engine/LearnQueue.h"
+#include "model/StripLearning.h"
+#include "model/StripMessages.h"
+#include "model/VSTPluginProgramBank.h"
+#include "support/threading/SWorkerThread.h"
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+
+class Learner
+{
+public:
+  // What learning needs of the plug-in that owns it.
+  class Owner
+  {
+  public:
+    // The program learning writes into (the current one).
+    virtual int32_t LearnerProgram() = 0;
+    // Tells an open editor that parameter `index` changed. Learning thread.
+    virtual void LearnerNotice(int32_t index) = 0;
+
+  protected:
+    ~Owner() = default;
+  };
+
+  Learner(VSTPluginProgramBank& bank_, std::recursive_mutex& stripLock_, Owner& owner_)
+      : bank(bank_), stripLock(stripLock_), owner(owner_)
+  {
+  }
+  Learner(const Learner&) = delete;
+  Learner& operator=(const Learner&) = delete;
+
+  // Starts the thread (it sleeps until the audio thread wakes it) / stops
+  // and joins it.
+  void StartThread();
+  void StopThread();
+
+  // The switch (never stored). SetOn returns false when it was already so;
+  // switching on forgets what was last heard, switching off clears "full"
+  // and tells the editor.
+  bool On() const { return learnOn; }
+  bool SetOn(bool on);
+  // A new message was refused for want of room since it was switched on.
+  bool Full() const { return learnFull; }
+  // The last message heard since Learn was switched on (channel 0: none
+  // yet), for the drawer's notice. Any thread.
+  strips::Message LastHeard() const;
+
+  // A message of program `program` changed by other means than learning
+  // (a dial, automation, a load): it is no longer a learned one. Any thread.
+  void Forget(int32_t program, int32_t strip, int32_t message) noexcept
+  {
+    learnedSlots[program].fetch_and(~strips::SlotBit(strip, message));
+  }
+  void Forget(int32_t program) noexcept { learnedSlots[program].store(0); }
+
+  // Audio thread. Learning is on (a relaxed read, once per block).
+  bool OnForAudio() const noexcept { return learnOn.load(std::memory_order_relaxed); }
+  // Audio thread: hands an incoming Control Change or Program Change over.
+  void Hear(const uint8_t* midiData) noexcept
+  {
+    LearnedMessage message;
+    if (strips::FromMidi(midiData[0], midiData[1], midiData[2], message))
+      learned.Push(message);
+  }
+  // Audio thread: notice 237 is due (a paced send began or ended).
+  void PacedNoticeDue() noexcept { pacedNoticeDue.store(true, std::memory_order_relaxed); }
+  // Audio thread, once per block: wakes the learning thread when it has
+  // something to do and has gone to sleep on its semaphore.
+  void WakeIfDue(bool heard) noexcept
+  {
+    // Both sides change the flag with a read-modify-write, so whichever
+    // comes second sees what the first one did before it.
+    if ((heard || pacedNoticeDue.load(std::memory_order_relaxed)) && sleeping.exchange(false))
+      thread.Wake();
+  }
+
+private:
+  // The learning thread's routine.
+  void loop();
+  void apply();
+  void tell(const strips::LearnPlace& place);
+
+  VSTPluginProgramBank& bank;
+  // The plug-in's strip lock (see VSTPlugin::StripLock).
+  std::recursive_mutex& stripLock;
+  Owner& owner;
+
+  // The session states: `learnOn` is the switch, `learnFull` is set when a
+  // new message was refused for want of room.
+  std::atomic<bool> learnOn{false};
+  std::atomic<bool> learnFull{false};
+  // The slots of each program that learning wrote in this session
+  // (strips::SlotSet): what the learning rule may move. Never stored: a
+  // chunk load forgets them (a loaded message counts as entered by hand),
+  // and so do a paste and every hand edit of a slot's format, channel,
+  // number or kind (Forget, any thread, with an atomic and). The learning
+  // thread adds and drops slots under the strip lock.
+  std::atomic<uint32_t> learnedSlots[kBankPrograms] = {};
+  // The last message heard, packed (kind, channel, number, value; 0: none),
+  // written by the learning thread, reset when Learn is switched on, read
+  // by the panel.
+  std::atomic<uint32_t> lastHeard{0};
+  // Learned messages, audio thread to learning thread.
+  LearnQueue learned;
+  // Set by the audio thread when notice 237 is due; the learning thread
+  // sends it.
+  std::atomic<bool> pacedNoticeDue{false};
+  vexo::threading::SWorkerThread thread;
+  // The learning thread is asleep on its semaphore (or about to be): the
+  // audio thread posts it only then, and clears the flag as it does.
+  std::atomic<bool> sleeping{false};
+};

@@ -1,0 +1,110 @@
+#include "engine/PacedSender.h"
+
+#include "model/Parameters.h"
+#include "support/threading/FieldAccess.h"
+
+#include <cmath>
+#include <cstring>
+
+bool PacedSender::pacing() const noexcept
+{
+  const ExtensionSettings& settings = bank.Settings();
+  return field::Load(settings.spacingMs) > 0 || field::Load(settings.settleMs) > 0;
+}
+
+void PacedSender::Send(SendCause cause, int32_t program) noexcept
+{
+  const uint32_t serial = (sendSerial.fetch_add(1) + 1) & kSerialMask;
+  if (pacing()) {
+    // The audio thread takes it up at its next block.
+    pendingRequest.store(serial << 2 | static_cast<uint32_t>(cause));
+    return;
+  }
+  VstMidiEvent event = BlockOutput::FreshEvent();
+  ForEachSendMessage(bank[program], bank.Extension(program),
+                     [&](const uint8_t(&bytes)[3], int32_t) {
+                       std::memcpy(event.midiData, bytes, sizeof bytes);
+                       generated.Push(event);
+                     });
+}
+
+void PacedSender::Cancel(SendCause cause) noexcept
+{
+  const auto which = static_cast<uint32_t>(cause);
+  cancels[which].fetch_add(1);
+  // A send of that cause the audio thread has not taken up yet goes too.
+  uint32_t request = pendingRequest.load();
+  if (request != 0 && (request & 3) == which)
+    pendingRequest.compare_exchange_strong(request, 0);
+}
+
+bool PacedSender::Run(int32_t frames, int32_t program, float sampleRate, BlockOutput& out) noexcept
+{
+  const uint32_t serial = sendSerial.load() & kSerialMask;
+  bool notice = false;
+  if (paced.active && (paced.serial != serial ||
+                       cancels[static_cast<uint32_t>(paced.cause)].load() != paced.cancelMark)) {
+    end();
+    notice = true;
+  }
+  const uint32_t request = pendingRequest.exchange(0);
+  // A request overtaken by a later send (paced or not) is dropped.
+  if (request != 0 && (request >> 2) == serial) {
+    start(static_cast<SendCause>(request & 3), serial, program, sampleRate);
+    notice = notice || paced.active;
+  }
+  if (!paced.active || frames <= 0)
+    return notice;
+
+  while (paced.next < paced.count && paced.wait < frames && !out.Full()) {
+    out.InsertAt(paced.bytes[paced.next], static_cast<int32_t>(paced.wait));
+    paced.wait += paced.gaps[paced.next];
+    ++paced.next;
+  }
+  if (paced.next == paced.count) {
+    end();
+    return true;
+  }
+  // A message the full output could not take goes at the next block's start.
+  paced.wait = paced.wait > frames ? paced.wait - frames : 0;
+  return notice;
+}
+
+void PacedSender::start(SendCause cause, uint32_t serial, int32_t program,
+                        float sampleRate) noexcept
+{
+  const ExtensionSettings& settings = bank.Settings();
+  const int32_t spacing = ClampMs(field::Load(settings.spacingMs), kMaxSpacingMs);
+  const int32_t settle = ClampMs(field::Load(settings.settleMs), kMaxSettleMs);
+  const double samplesPerMs = sampleRate >= 1.0f && sampleRate <= 1e7f ? sampleRate / 1000.0 : 44.1;
+  const auto samples = [samplesPerMs](int32_t ms) {
+    return static_cast<int32_t>(std::lround(ms * samplesPerMs));
+  };
+
+  // The messages as the send lists them now, in send order.
+  paced.count = 0;
+  ForEachSendMessage(
+      bank[program], bank.Extension(program), [&](const uint8_t(&bytes)[3], int32_t) {
+        std::memcpy(paced.bytes[paced.count], bytes, sizeof bytes);
+        const bool programChange = (bytes[0] & midi::kStatusMask) == midi::kProgramChange;
+        paced.gaps[paced.count] = samples(programChange && settle > spacing ? settle : spacing);
+        ++paced.count;
+      });
+  paced.next = 0;
+  paced.wait = 0;
+  paced.serial = serial;
+  paced.cause = cause;
+  paced.cancelMark = cancels[static_cast<uint32_t>(cause)].load();
+  if (paced.count == 0)
+    return;
+  paced.active = true;
+  pacedActive.store(true);
+}
+
+void PacedSender::end() noexcept
+{
+  paced.active = false;
+  paced.count = 0;
+  paced.next = 0;
+  pacedActive.store(false);
+}

@@ -1,0 +1,108 @@
+// PacedSender: the sending of a program's stored messages. A send goes out
+// all at once (through the generated-messages ring, in the next block) or,
+// when a spacing or settle time is set, paced: the audio thread puts each
+// message into the block it falls in, at its frame.
+//
+// Threads:
+// - any thread sends (Send) and cancels what remains of a paced send that
+//   an option started (Cancel); both only touch atomics (and the ring);
+// - the audio thread takes up a paced send asked for, drops one that a
+//   newer send or its option ended, and inserts the messages that fall in
+//   the block (Run). The send in progress (`paced`) is the audio thread's
+//   alone.
+// Nothing here allocates, waits or enters the kernel.
+#pragma once
+
+#include "engine/BlockOutput.h"
+#include "engine/MidiEventQueue.h"
+#include "model/StripMessages.h"
+#include "model/VSTPluginProgramBank.h"
+
+#include <atomic>
+#include <cstdint>
+
+// What started a send, for the options whose switching off cancels it.
+enum class SendCause : int32_t
+{
+  Other = 0,
+  Init = 1,
+  Change = 2,
+  Play = 3
+};
+
+// The messages a send of a program carries, in send order: `emit(bytes,
+// size)` for each message that is sent. The one place where a send's bytes
+// are built from the strips.
+template <class Emit>
+void ForEachSendMessage(const VSTPluginProgram& program, const ProgramExtension& extension,
+                        Emit&& emit) noexcept
+{
+  for (int32_t strip = 0; strip < kStripsPerProgram; ++strip) {
+    if (!field::Load(program.strips[strip].inUse))
+      continue;
+    for (int32_t message = 0; message < 2; ++message) {
+      uint8_t bytes[3];
+      const int32_t size = strips::Bytes(strips::Read(program, extension, strip, message), bytes);
+      if (size != 0)
+        emit(bytes, size);
+    }
+  }
+}
+
+class PacedSender
+{
+public:
+  PacedSender(const VSTPluginProgramBank& bank_, MidiEventQueue& generated_)
+      : bank(bank_), generated(generated_)
+  {
+  }
+  PacedSender(const PacedSender&) = delete;
+  PacedSender& operator=(const PacedSender&) = delete;
+
+  // Any thread. Sends `program`'s messages: at once when nothing paces
+  // them, else from the audio thread's next block on (the program current
+  // then). Every send, paced or not, ends what remains of a paced one.
+  void Send(SendCause cause, int32_t program) noexcept;
+  // Any thread. Stops what remains of a paced send when `cause` started it.
+  void Cancel(SendCause cause) noexcept;
+  // A paced send is in progress (notice 237). Any thread.
+  bool Active() const noexcept { return pacedActive; }
+
+  // Audio thread, once per block of `frames`: the program that is current,
+  // the sample rate. Puts the paced messages that fall in the block into
+  // `out`; true when a paced send began or ended (notice 237 is due).
+  bool Run(int32_t frames, int32_t program, float sampleRate, BlockOutput& out) noexcept;
+
+private:
+  bool pacing() const noexcept;
+  void start(SendCause cause, uint32_t serial, int32_t program, float sampleRate) noexcept;
+  void end() noexcept;
+
+  const VSTPluginProgramBank& bank;
+  MidiEventQueue& generated;
+
+  // `sendSerial` counts sends (any thread adds one for every send, paced or
+  // not, which cancels a paced send in progress); `pendingRequest` holds
+  // the serial (shifted by two) and the cause of a paced send not yet taken
+  // up by the audio thread (0: none); `cancels` counts the switching off of
+  // each option that starts sends.
+  static constexpr uint32_t kSerialMask = 0x3FFFFFFF;
+  std::atomic<uint32_t> sendSerial{0};
+  std::atomic<uint32_t> pendingRequest{0};
+  std::atomic<uint32_t> cancels[4] = {};
+  std::atomic<bool> pacedActive{false};
+  // The send in progress: the audio thread's alone.
+  struct PacedSend
+  {
+    static constexpr int32_t kMaxMessages = 2 * kStripsPerProgram;
+    uint8_t bytes[kMaxMessages][3];
+    int32_t gaps[kMaxMessages]; // samples from each message to the next
+    int32_t count = 0;
+    int32_t next = 0;
+    int64_t wait = 0; // samples from this block's start to the next message
+    uint32_t serial = 0;
+    uint32_t cancelMark = 0;
+    SendCause cause = SendCause::Other;
+    bool active = false;
+  } paced;
+};
