@@ -26,8 +26,10 @@ bool Learner::SetOn(bool on)
 {
   if (learnOn.exchange(on) == on)
     return false;
-  if (on)
+  if (on) {
     lastHeard.store(0); // the drawer shows what this learning hears
+    thread.Wake();      // it looks by itself from now on
+  }
   if (!on && learnFull.exchange(false))
     owner.LearnerNotice(param::kLearnNotice);
   return true;
@@ -53,8 +55,11 @@ void Learner::loop()
   for (;;) {
     // Says it sleeps, then looks once more: a message pushed before the
     // audio thread could see the flag is found here, any later one wakes it.
+    // While learning is on it looks every kPollMs (the audio thread does
+    // not post then); a switch to on wakes it.
     sleeping.exchange(true);
-    if (learned.Empty() && !pacedNoticeDue.load() && !thread.SleepFor(-1))
+    if (learned.Empty() && !pacedNoticeDue.load() &&
+        !thread.SleepFor(learnOn.load() ? kPollMs : -1))
       return;
     sleeping.store(false);
     if (thread.StopRequested())

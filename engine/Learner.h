@@ -7,9 +7,14 @@
 // Threads:
 // - the audio thread hands incoming messages over (Hear), marks notice 237
 //   due (PacedNoticeDue) and wakes the learning thread (WakeIfDue): it only
-//   pushes to the LearnQueue, sets flags and posts the thread's semaphore;
+//   pushes to the LearnQueue, sets flags and, while learning is off, posts
+//   the thread's semaphore;
 // - the learning thread (`thread`) pops the queue and applies it under the
-//   strip lock, then tells the editor after letting the lock go;
+//   strip lock, then tells the editor after letting the lock go. While
+//   learning is on it looks every kPollMs by itself, so that the audio
+//   thread, which hears in nearly every block then, never has to post (a
+//   post that wakes a thread costs the audio thread a system call and,
+//   often, its processor for a moment);
 // - any thread switches learning on or off (SetOn), forgets learned slots
 //   (a hand edit, a chunk load, a paste) and reads the states.
 #pragma once
@@ -83,14 +88,20 @@ public:
   // Audio thread: notice 237 is due (a paced send began or ended).
   void PacedNoticeDue() noexcept { pacedNoticeDue.store(true, std::memory_order_relaxed); }
   // Audio thread, once per block: wakes the learning thread when it has
-  // something to do and has gone to sleep on its semaphore.
+  // something to do and has gone to sleep on its semaphore for good (while
+  // learning is on it looks by itself).
   void WakeIfDue(bool heard) noexcept
   {
+    if (learnOn.load(std::memory_order_relaxed))
+      return;
     // Both sides change the flag with a read-modify-write, so whichever
     // comes second sees what the first one did before it.
     if ((heard || pacedNoticeDue.load(std::memory_order_relaxed)) && sleeping.exchange(false))
       thread.Wake();
   }
+
+  // How often the learning thread looks while learning is on.
+  static constexpr int kPollMs = 2;
 
 private:
   // The learning thread's routine.

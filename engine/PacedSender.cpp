@@ -3,7 +3,6 @@
 #include "model/Parameters.h"
 #include "support/threading/FieldAccess.h"
 
-#include <cmath>
 #include <cstring>
 
 bool PacedSender::pacing() const noexcept
@@ -77,9 +76,13 @@ void PacedSender::start(SendCause cause, uint32_t serial, int32_t program,
   const int32_t spacing = ClampMs(field::Load(settings.spacingMs), kMaxSpacingMs);
   const int32_t settle = ClampMs(field::Load(settings.settleMs), kMaxSettleMs);
   const double samplesPerMs = sampleRate >= 1.0f && sampleRate <= 1e7f ? sampleRate / 1000.0 : 44.1;
+  // The two gaps a send uses, in samples, worked out once (both are
+  // non-negative, so adding a half and cutting rounds as lround does).
   const auto samples = [samplesPerMs](int32_t ms) {
-    return static_cast<int32_t>(std::lround(ms * samplesPerMs));
+    return static_cast<int32_t>(ms * samplesPerMs + 0.5);
   };
+  const int32_t spacingGap = samples(spacing);
+  const int32_t settleGap = samples(settle > spacing ? settle : spacing);
 
   // The messages as the send lists them now, in send order.
   paced.count = 0;
@@ -87,7 +90,7 @@ void PacedSender::start(SendCause cause, uint32_t serial, int32_t program,
       bank[program], bank.Extension(program), [&](const uint8_t(&bytes)[3], int32_t) {
         std::memcpy(paced.bytes[paced.count], bytes, sizeof bytes);
         const bool programChange = (bytes[0] & midi::kStatusMask) == midi::kProgramChange;
-        paced.gaps[paced.count] = samples(programChange && settle > spacing ? settle : spacing);
+        paced.gaps[paced.count] = programChange ? settleGap : spacingGap;
         ++paced.count;
       });
   paced.next = 0;
