@@ -471,9 +471,48 @@ void* VSTPlugin::timerfunction(void* plugin)
 
 int32_t VSTPlugin::processEvents(VstEvents* events) noexcept
 {
-  if (events && events->numEvents > 0)
-    inputQueue.PushMidi(events->events, events->numEvents);
+  if (!events || events->numEvents <= 0)
+    return 0;
+  VstEvent* const* source = events->events;
+  const int32_t count = events->numEvents;
+  if (pthread_equal(pthread_self(), audioThread.load(std::memory_order_relaxed)) && !Suspended() &&
+      !outputBusy.exchange(true, std::memory_order_acquire)) {
+    // On the thread that runs the blocks, between two of them.
+    int32_t i = 0;
+    const bool direct = inputQueue.Count() == 0;
+    if (direct) {
+      int32_t n = directCount;
+      for (; i < count && n < BlockOutput::kCapacity; ++i) {
+        if (source[i] && source[i]->type == kVstMidiType)
+          std::memcpy(&output.store[n++], source[i], sizeof(VstMidiEvent));
+      }
+      directCount = n;
+    }
+    outputBusy.store(false, std::memory_order_release);
+    if (direct) {
+      // What the store has no room for waits in the ring, after them.
+      if (i < count)
+        inputQueue.PushMidi(source + i, count - i);
+      return 0;
+    }
+  }
+  inputQueue.PushMidi(source, count);
   return 0;
+}
+
+bool VSTPlugin::startBlock() noexcept
+{
+  audioThread.store(pthread_self(), std::memory_order_relaxed);
+  if (!Suspended())
+    return true;
+  // No block runs: events handed over for it wait in the ring.
+  if (directCount > 0 && !outputBusy.exchange(true, std::memory_order_acquire)) {
+    for (int32_t i = 0; i < directCount; ++i)
+      inputQueue.Push(output.store[i]);
+    directCount = 0;
+    outputBusy.store(false, std::memory_order_release);
+  }
+  return false;
 }
 
 void VSTPlugin::sendCCData() noexcept
@@ -493,7 +532,11 @@ void VSTPlugin::midiInProcess(int32_t frames) noexcept
   // the dropped ones, and is rewritten only in its final place.
   VstMidiEvent* const store = output.store;
   const int32_t first = output.count;
-  const int32_t taken = inputQueue.PopInto(store + first, MidiEventQueue::kCapacity - first);
+  // The events handed over on this thread lie there already (the output is
+  // empty between blocks); the ring's, handed over later, follow them.
+  int32_t taken = directCount;
+  directCount = 0;
+  taken += inputQueue.PopInto(store + first + taken, MidiEventQueue::kCapacity - first - taken);
   int32_t kept = first;
   auto keep = [&](int32_t i) -> VstMidiEvent& {
     VstMidiEvent& out = store[kept++];
@@ -601,10 +644,13 @@ void VSTPlugin::edit() noexcept
 
 void VSTPlugin::processReplacing(float** inputs, float** outputs, int32_t sampleFrames) noexcept
 {
-  if (Suspended())
+  if (!startBlock())
     return;
+  // The MIDI part only while this block holds the output (see outputBusy).
+  const bool midi = !outputBusy.exchange(true, std::memory_order_acquire);
   pollTransport();
-  midiInProcess(sampleFrames);
+  if (midi)
+    midiInProcess(sampleFrames);
   if (inputs && outputs && sampleFrames > 0) {
     for (int channel = 0; channel < 2; ++channel) {
       if (inputs[channel] && outputs[channel] && inputs[channel] != outputs[channel])
@@ -612,15 +658,21 @@ void VSTPlugin::processReplacing(float** inputs, float** outputs, int32_t sample
                      sizeof(float) * static_cast<size_t>(sampleFrames));
     }
   }
-  midiPostProcess();
+  if (midi) {
+    midiPostProcess();
+    outputBusy.store(false, std::memory_order_release);
+  }
 }
 
 void VSTPlugin::process(float** inputs, float** outputs, int32_t sampleFrames) noexcept
 {
-  if (Suspended())
+  if (!startBlock())
     return;
+  // The MIDI part only while this block holds the output (see outputBusy).
+  const bool midi = !outputBusy.exchange(true, std::memory_order_acquire);
   pollTransport();
-  midiInProcess(sampleFrames);
+  if (midi)
+    midiInProcess(sampleFrames);
   if (inputs && outputs && sampleFrames > 0) {
     for (int channel = 0; channel < 2; ++channel) {
       const float* in = inputs[channel];
@@ -631,7 +683,10 @@ void VSTPlugin::process(float** inputs, float** outputs, int32_t sampleFrames) n
         out[i] += in[i];
     }
   }
-  midiPostProcess();
+  if (midi) {
+    midiPostProcess();
+    outputBusy.store(false, std::memory_order_release);
+  }
 }
 
 // ------------------------------------------------------------------ chunks

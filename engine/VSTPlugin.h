@@ -43,6 +43,8 @@
 #include "plugin/SPlugin.h"
 #include "support/threading/SMutex.h"
 
+#include <pthread.h>
+
 #include <atomic>
 #include <cstdint>
 #include <mutex>
@@ -235,4 +237,20 @@ private:
   BlockOutput output;
   // Host events, written by processEvents on the host's thread.
   MidiEventQueue inputQueue;
+  // The thread that ran the last block (written by process and
+  // processReplacing). When the host hands its events over on that thread
+  // (as nearly every host does, just before the block) and nothing waits in
+  // the ring, processEvents copies them straight into the output's store,
+  // where the block sorts them in place: one copy instead of two through
+  // the ring. `directCount` counts the records waiting there. Both belong
+  // to whoever holds `outputBusy`: the block for its MIDI part, or such a
+  // hand-over. A hand-over that finds it taken goes through the ring; a
+  // block that finds it taken (a host handing events over on another
+  // thread at that very moment) leaves its MIDI to the next block.
+  std::atomic<pthread_t> audioThread{};
+  std::atomic<bool> outputBusy{false};
+  int32_t directCount = 0;
+  // Audio thread, at the start of a block: false when it is suspended
+  // (events handed over for it then wait in the ring).
+  bool startBlock() noexcept;
 };
