@@ -19,11 +19,14 @@ void PacedSender::Send(SendCause cause, int32_t program) noexcept
     pendingRequest.store(serial << 2 | static_cast<uint32_t>(cause));
     return;
   }
-  VstMidiEvent event = BlockOutput::FreshEvent();
   ForEachSendMessage(bank[program], bank.Extension(program),
-                     [&](const uint8_t(&bytes)[3], int32_t) {
-                       std::memcpy(event.midiData, bytes, sizeof bytes);
-                       generated.Push(event);
+                     [&](const uint8_t* bytes, int32_t size) {
+                       // A message of several MIDI messages goes out as consecutive events.
+                       ForEachMidiMessage(bytes, size, [&](const uint8_t* midi, int32_t length) {
+                         VstMidiEvent event = BlockOutput::FreshEvent();
+                         std::memcpy(event.midiData, midi, static_cast<size_t>(length));
+                         generated.Push(event);
+                       });
                      });
 }
 
@@ -55,9 +58,13 @@ bool PacedSender::Run(int32_t frames, int32_t program, float sampleRate, BlockOu
   if (!paced.active || frames <= 0)
     return notice;
 
-  while (paced.next < paced.count && paced.wait < frames && !out.Full()) {
-    out.InsertAt(paced.bytes[paced.next], static_cast<int32_t>(paced.wait));
-    paced.wait += paced.gaps[paced.next];
+  // A message goes whole: when the output has no room for all its events,
+  // it waits for the next block.
+  while (paced.next < paced.count && paced.wait < frames) {
+    const Item& item = paced.items[paced.next];
+    if (!out.InsertAt(item.bytes, item.size, static_cast<int32_t>(paced.wait)))
+      break;
+    paced.wait += item.gap;
     ++paced.next;
   }
   if (paced.next == paced.count) {
@@ -87,11 +94,12 @@ void PacedSender::start(SendCause cause, uint32_t serial, int32_t program,
   // The messages as the send lists them now, in send order.
   paced.count = 0;
   ForEachSendMessage(
-      bank[program], bank.Extension(program), [&](const uint8_t(&bytes)[3], int32_t) {
-        std::memcpy(paced.bytes[paced.count], bytes, sizeof bytes);
+      bank[program], bank.Extension(program), [&](const uint8_t* bytes, int32_t size) {
+        Item& item = paced.items[paced.count++];
+        std::memcpy(item.bytes, bytes, static_cast<size_t>(size));
+        item.size = static_cast<uint8_t>(size);
         const bool programChange = (bytes[0] & midi::kStatusMask) == midi::kProgramChange;
-        paced.gaps[paced.count] = programChange ? settleGap : spacingGap;
-        ++paced.count;
+        item.gap = programChange ? settleGap : spacingGap;
       });
   paced.next = 0;
   paced.wait = 0;

@@ -30,9 +30,14 @@ enum class SendCause : int32_t
   Play = 3
 };
 
+// The longest short message a strip sends: six Control Changes of three
+// bytes (an NRPN with a 14-bit value and the null after it).
+constexpr int32_t kMaxSendBytes = 18;
+
 // The messages a send of a program carries, in send order: `emit(bytes,
-// size)` for each message that is sent. The one place where a send's bytes
-// are built from the strips.
+// size)` for each message that is sent (1 to kMaxSendBytes bytes, one or
+// more MIDI messages that go out together). The one place where a send's
+// bytes are built from the strips.
 template <class Emit>
 void ForEachSendMessage(const VSTPluginProgram& program, const ProgramExtension& extension,
                         Emit&& emit) noexcept
@@ -43,8 +48,8 @@ void ForEachSendMessage(const VSTPluginProgram& program, const ProgramExtension&
     for (int32_t message = 0; message < 2; ++message) {
       uint8_t bytes[3];
       const int32_t size = strips::Bytes(strips::Read(program, extension, strip, message), bytes);
-      if (size != 0)
-        emit(bytes, size);
+      if (size > 0 && size <= kMaxSendBytes)
+        emit(static_cast<const uint8_t*>(bytes), size);
     }
   }
 }
@@ -91,12 +96,19 @@ private:
   std::atomic<uint32_t> pendingRequest{0};
   std::atomic<uint32_t> cancels[4] = {};
   std::atomic<bool> pacedActive{false};
+  // A message of the send: its bytes (one or more MIDI messages, which go
+  // out as consecutive events at one frame) and the gap after it.
+  struct Item
+  {
+    uint8_t bytes[kMaxSendBytes];
+    uint8_t size;
+    int32_t gap; // samples from this message to the next
+  };
   // The send in progress: the audio thread's alone.
   struct PacedSend
   {
     static constexpr int32_t kMaxMessages = 2 * kStripsPerProgram;
-    uint8_t bytes[kMaxMessages][3];
-    int32_t gaps[kMaxMessages]; // samples from each message to the next
+    Item items[kMaxMessages];
     int32_t count = 0;
     int32_t next = 0;
     int64_t wait = 0; // samples from this block's start to the next message
