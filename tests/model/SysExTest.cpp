@@ -63,33 +63,36 @@ TEST(SysExRules, ValidMessagesAreFramedDataWithinTheLimit)
     EXPECT_EQ(ValidSysEx(View(c.message)), c.valid) << c.message.size() << " bytes";
 }
 
-TEST(SysExRules, AnEditBufferDumpLearnedTwiceIsKeptOnce)
+TEST(SysExRules, LearningReplacesTheMessageOfTheSameHeaderAndLength)
 {
-  SysExSet::Builder builder;
-  const Bytes first = Message({0x3E, 0x13, 0x00, 0x10}, 392, 0x01);
-  const Bytes second = Message({0x3E, 0x13, 0x00, 0x10}, 392, 0x02);
+  // An edit buffer sent twice, then a longer one; 00 20 33 is one id, the
+  // device and command bytes come after it.
+  const Bytes edit1 = Message({0x3E, 0x13, 0x00, 0x10}, 392, 0x01);
   const Bytes other = Message({0x43, 0x00, 0x01}, 20);
-  EXPECT_EQ(builder.Learn(View(first)), SysExChange::Appended);
-  EXPECT_EQ(builder.Learn(View(other)), SysExChange::Appended);
-  EXPECT_EQ(builder.Learn(View(second)), SysExChange::Replaced);
-  const auto set = builder.Build();
-  ASSERT_EQ(set->Count(), 2);
-  EXPECT_EQ(Of(set->Message(0)), second); // in the first one's place
-  EXPECT_EQ(Of(set->Message(1)), other);
-  EXPECT_EQ(set->TotalBytes(), 392 + 20);
-}
-
-TEST(SysExRules, TheHeaderCountsAThreeByteManufacturerId)
-{
-  // 00 20 33 is one id: the device and command bytes come after it.
+  const Bytes edit2 = Message({0x3E, 0x13, 0x00, 0x10}, 392, 0x02);
+  const Bytes longer = Message({0x3E, 0x13, 0x00, 0x10}, 393);
+  const Bytes long1 = Message({0x00, 0x20, 0x33, 0x01, 0x10}, 30);
+  const Bytes long2 = Message({0x00, 0x20, 0x33, 0x01, 0x11}, 30);
+  const Bytes long3 = Message({0x00, 0x20, 0x33, 0x01, 0x10}, 30, 0x22);
+  const struct
+  {
+    const Bytes& message;
+    SysExChange change;
+  } steps[] = {
+      {edit1, SysExChange::Appended}, {other, SysExChange::Appended},
+      {edit2, SysExChange::Replaced}, {longer, SysExChange::Appended},
+      {long1, SysExChange::Appended}, {long2, SysExChange::Appended},
+      {long3, SysExChange::Replaced},
+  };
   SysExSet::Builder builder;
-  EXPECT_EQ(builder.Learn(View(Message({0x00, 0x20, 0x33, 0x01, 0x10}, 30))),
-            SysExChange::Appended);
-  EXPECT_EQ(builder.Learn(View(Message({0x00, 0x20, 0x33, 0x01, 0x11}, 30))),
-            SysExChange::Appended);
-  EXPECT_EQ(builder.Learn(View(Message({0x00, 0x20, 0x33, 0x01, 0x10}, 30, 0x22))),
-            SysExChange::Replaced);
-  EXPECT_EQ(builder.Count(), 2);
+  for (const auto& step : steps)
+    EXPECT_EQ(builder.Learn(View(step.message)), step.change) << step.message.size();
+  const auto set = builder.Build();
+  const std::vector<Bytes> kept = {edit2, other, longer, long3, long2};
+  ASSERT_EQ(set->Count(), 5);
+  for (int32_t i = 0; i < set->Count(); ++i)
+    EXPECT_EQ(Of(set->Message(i)), kept[static_cast<size_t>(i)]) << i;
+  EXPECT_EQ(set->TotalBytes(), 392 + 20 + 393 + 30 + 30);
 }
 
 TEST(SysExRules, ABankDumpOfManyMessagesIsKeptInOrder)
@@ -214,32 +217,27 @@ TEST(SysExSection, ASetReadsBackAsItWasWritten)
   builder.Append(View({0xF0, 0xF7}));
   builder.SetRequest(View(Message({0x43, 0x20, 0x00}, 6)));
   const auto set = builder.Build();
-  const int32_t bytes = SysExSectionBytes(set.get());
-  EXPECT_EQ(bytes, 8 + 6 + 2 * 4 + 19000 + 2);
-  Bytes section(static_cast<size_t>(bytes) + 5, 0xEE); // the rest of a chunk after it
-  WriteSysExSection(set.get(), section.data());
-
-  int32_t used = 0;
-  std::unique_ptr<const SysExSet> read;
-  ASSERT_TRUE(ReadSysExSection(section.data(), static_cast<int32_t>(section.size()), used, read));
-  EXPECT_EQ(used, bytes);
-  ASSERT_NE(read, nullptr);
-  EXPECT_EQ(WriteSyx(*read), WriteSyx(*set));
-  EXPECT_EQ(Of(read->Request()), Of(set->Request()));
-}
-
-TEST(SysExSection, NoSysExIsTwoZeroCounts)
-{
-  uint8_t section[kEmptySysExSectionBytes];
-  std::memset(section, 0xEE, sizeof section);
-  ASSERT_EQ(SysExSectionBytes(nullptr), kEmptySysExSectionBytes);
-  WriteSysExSection(nullptr, section);
-  EXPECT_EQ(Bytes(section, section + 8), Bytes(8, 0));
-  int32_t used = 0;
-  auto read = SysExSet::Builder().Build();
-  ASSERT_TRUE(ReadSysExSection(section, 8, used, read));
-  EXPECT_EQ(used, 8);
-  EXPECT_EQ(read, nullptr);
+  const struct
+  {
+    const SysExSet* set;
+    int32_t bytes;
+  } cases[] = {{set.get(), 8 + 6 + 2 * 4 + 19000 + 2}, {nullptr, kEmptySysExSectionBytes}};
+  for (const auto& c : cases) {
+    ASSERT_EQ(SysExSectionBytes(c.set), c.bytes);
+    Bytes section(static_cast<size_t>(c.bytes) + 5, 0xEE); // the rest of a chunk after it
+    WriteSysExSection(c.set, section.data());
+    int32_t used = 0;
+    auto read = SysExSet::Builder().Build();
+    ASSERT_TRUE(ReadSysExSection(section.data(), static_cast<int32_t>(section.size()), used, read));
+    EXPECT_EQ(used, c.bytes);
+    ASSERT_EQ(read == nullptr, c.set == nullptr) << "no SysEx reads as none";
+    if (c.set) {
+      EXPECT_EQ(WriteSyx(*read), WriteSyx(*c.set));
+      EXPECT_EQ(Of(read->Request()), Of(c.set->Request()));
+    } else {
+      EXPECT_EQ(Bytes(section.begin(), section.begin() + 8), Bytes(8, 0));
+    }
+  }
 }
 
 Bytes U32(uint32_t v)
