@@ -1,5 +1,5 @@
 // The SysEx messages of a program: one or more System Exclusive messages
-// (F0 … F7) that are sent with the program, and the dump request that asks
+// (F0 ... F7) that are sent with the program, and the dump request that asks
 // a device for them when Learn is switched on. Here are the rules of such a
 // list (what a message may be, the limits, the learn rule that replaces a
 // message the device sends again), the .syx file format, and the program's
@@ -9,9 +9,10 @@
 // and the audio thread sends from it while other threads build the next
 // (engine/SysExStore.h), so no set is ever edited in place. Its accessors
 // are noexcept, allocate nothing and may be called from any thread,
-// the audio thread included. Everything else here (the builder, the .syx
-// reader and writer, the section reader) allocates and belongs to the
-// threads that edit: the editor, a chunk load, the learning thread.
+// the audio thread included, as may ValidSysEx, the section writer and
+// Describe. The builder, the .syx reader and writer and the section reader
+// allocate: they belong to the threads that edit (the editor, a chunk load,
+// the learning thread).
 //
 // Part of the chunk format's definition: standard library only.
 #pragma once
@@ -146,7 +147,7 @@ struct SyxResult
 };
 
 // A .syx file is its messages back to back, nothing between them. Refused:
-// an empty file, a byte outside an F0 … F7 message, a byte of 0x80 or more
+// an empty file, a byte outside an F0 ... F7 message, a byte of 0x80 or more
 // inside one, a message without its F7, a message over kMaxSysExBytes, or
 // messages over kMaxSysExListBytes in all.
 SyxResult ParseSyx(const uint8_t* bytes, size_t size);
