@@ -14,7 +14,9 @@ bool PacedSender::pacing() const noexcept
 void PacedSender::Send(SendCause cause, int32_t program) noexcept
 {
   const uint32_t serial = (sendSerial.fetch_add(1) + 1) & kSerialMask;
-  if (pacing()) {
+  // SysEx messages are always sent from the audio thread, which pins their
+  // set; the program is then the one current there.
+  if (pacing() || HasSysEx(program)) {
     // The audio thread takes it up at its next block.
     pendingRequest.store(serial << 2 | static_cast<uint32_t>(cause));
     return;
@@ -42,6 +44,13 @@ void PacedSender::Cancel(SendCause cause) noexcept
 
 bool PacedSender::Run(int32_t frames, int32_t program, float sampleRate, BlockOutput& out) noexcept
 {
+  // The host has read the last block's events: the set of a send that has
+  // ended may go now.
+  if (!paced.active && paced.pinned) {
+    sysex.Unpin();
+    paced.pinned = false;
+    paced.set = nullptr;
+  }
   const uint32_t serial = sendSerial.load() & kSerialMask;
   bool notice = false;
   if (paced.active && (paced.serial != serial ||
@@ -60,14 +69,25 @@ bool PacedSender::Run(int32_t frames, int32_t program, float sampleRate, BlockOu
 
   // A message goes whole: when the output has no room for all its events,
   // it waits for the next block.
-  while (paced.next < paced.count && paced.wait < frames) {
+  while (paced.wait < frames) {
+    const auto frame = static_cast<int32_t>(paced.wait);
+    if (paced.next == paced.sysexAt && paced.sysexNext < paced.sysexCount) {
+      const SysExView message = paced.set->Message(paced.sysexNext);
+      if (message.size > 0 && !out.InsertSysEx(message.data, message.size, frame))
+        break;
+      paced.wait += paced.sysexGap;
+      ++paced.sysexNext;
+      continue;
+    }
+    if (paced.next == paced.count)
+      break;
     const Item& item = paced.items[paced.next];
-    if (!out.InsertAt(item.bytes, item.size, static_cast<int32_t>(paced.wait)))
+    if (!out.InsertAt(item.bytes, item.size, frame))
       break;
     paced.wait += item.gap;
     ++paced.next;
   }
-  if (paced.next == paced.count) {
+  if (paced.next == paced.count && paced.sysexNext == paced.sysexCount) {
     end();
     return true;
   }
@@ -83,7 +103,7 @@ void PacedSender::start(SendCause cause, uint32_t serial, int32_t program,
   const int32_t spacing = ClampMs(field::Load(settings.spacingMs), kMaxSpacingMs);
   const int32_t settle = ClampMs(field::Load(settings.settleMs), kMaxSettleMs);
   const double samplesPerMs = sampleRate >= 1.0f && sampleRate <= 1e7f ? sampleRate / 1000.0 : 44.1;
-  // The two gaps a send uses, in samples, worked out once (both are
+  // The gaps a send uses, in samples, worked out once (all are
   // non-negative, so adding a half and cutting rounds as lround does).
   const auto samples = [samplesPerMs](int32_t ms) {
     return static_cast<int32_t>(ms * samplesPerMs + 0.5);
@@ -91,8 +111,11 @@ void PacedSender::start(SendCause cause, uint32_t serial, int32_t program,
   const int32_t spacingGap = samples(spacing);
   const int32_t settleGap = samples(settle > spacing ? settle : spacing);
 
-  // The messages as the send lists them now, in send order.
+  // The messages as the send lists them now, in send order; the SysEx
+  // messages go after the first Program Change (and its settle time), or
+  // first of all.
   paced.count = 0;
+  paced.sysexAt = -1;
   ForEachSendMessage(
       bank[program], bank.Extension(program), [&](const uint8_t* bytes, int32_t size) {
         Item& item = paced.items[paced.count++];
@@ -100,13 +123,23 @@ void PacedSender::start(SendCause cause, uint32_t serial, int32_t program,
         item.size = static_cast<uint8_t>(size);
         const bool programChange = (bytes[0] & midi::kStatusMask) == midi::kProgramChange;
         item.gap = programChange ? settleGap : spacingGap;
+        if (programChange && paced.sysexAt < 0)
+          paced.sysexAt = paced.count;
       });
+  if (paced.sysexAt < 0)
+    paced.sysexAt = 0;
+  // A new pin replaces the old one: the host is done with the last block.
+  paced.set = sysex.Pin(program);
+  paced.pinned = paced.set != nullptr;
+  paced.sysexCount = paced.set ? paced.set->Count() : 0;
+  paced.sysexNext = 0;
+  paced.sysexGap = samples(ClampMs(sysexGapMs.load(), kMaxSysExGapMs));
   paced.next = 0;
   paced.wait = 0;
   paced.serial = serial;
   paced.cause = cause;
   paced.cancelMark = cancels[static_cast<uint32_t>(cause)].load();
-  if (paced.count == 0)
+  if (paced.count == 0 && paced.sysexCount == 0)
     return;
   paced.active = true;
   pacedActive.store(true);
@@ -114,8 +147,11 @@ void PacedSender::start(SendCause cause, uint32_t serial, int32_t program,
 
 void PacedSender::end() noexcept
 {
+  // The pin stays until the next block (Run lets it go then).
   paced.active = false;
   paced.count = 0;
   paced.next = 0;
+  paced.sysexCount = 0;
+  paced.sysexNext = 0;
   pacedActive.store(false);
 }

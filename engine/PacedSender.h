@@ -1,7 +1,11 @@
 // PacedSender: the sending of a program's stored messages. A send goes out
 // all at once (through the generated-messages ring, in the next block) or,
-// when a spacing or settle time is set, paced: the audio thread puts each
-// message into the block it falls in, at its frame.
+// when a spacing or settle time is set or the program has SysEx messages,
+// paced: the audio thread puts each message into the block it falls in, at
+// its frame. With SysEx the order is: the strips up to and including the
+// first Program Change, then (after its settle time) the SysEx messages,
+// each followed by the SysEx gap, then the remaining strips, paced as
+// always; without a Program Change the SysEx messages come first.
 //
 // Threads:
 // - any thread sends (Send) and cancels what remains of a paced send that
@@ -9,12 +13,18 @@
 // - the audio thread takes up a paced send asked for, drops one that a
 //   newer send or its option ended, and inserts the messages that fall in
 //   the block (Run). The send in progress (`paced`) is the audio thread's
-//   alone.
+//   alone. It pins the program's SysEx set in the SysEx store when the send
+//   begins and lets it go at the start of the block after the send ended,
+//   when the host has read the last SysEx message's bytes;
+// - the threads that publish SysEx sets say which programs have any
+//   (NoteSysEx), so that any thread knows without the store's lock that a
+//   send must take the paced path.
 // Nothing here allocates, waits or enters the kernel.
 #pragma once
 
 #include "engine/BlockOutput.h"
 #include "engine/MidiEventQueue.h"
+#include "engine/SysExStore.h"
 #include "model/StripMessages.h"
 #include "model/VSTPluginProgramBank.h"
 
@@ -57,8 +67,8 @@ void ForEachSendMessage(const VSTPluginProgram& program, const ProgramExtension&
 class PacedSender
 {
 public:
-  PacedSender(const VSTPluginProgramBank& bank_, MidiEventQueue& generated_)
-      : bank(bank_), generated(generated_)
+  PacedSender(const VSTPluginProgramBank& bank_, MidiEventQueue& generated_, SysExStore& sysex_)
+      : bank(bank_), generated(generated_), sysex(sysex_)
   {
   }
   PacedSender(const PacedSender&) = delete;
@@ -72,6 +82,26 @@ public:
   void Cancel(SendCause cause) noexcept;
   // A paced send is in progress (notice 237). Any thread.
   bool Active() const noexcept { return pacedActive; }
+  // Any thread, after publishing program `program`'s SysEx set: whether it
+  // has messages to send.
+  void NoteSysEx(int32_t program, bool has) noexcept
+  {
+    if (program < 0 || program >= kBankPrograms)
+      return;
+    const uint32_t bit = uint32_t{1} << (program % 32);
+    if (has)
+      withSysEx[program / 32].fetch_or(bit);
+    else
+      withSysEx[program / 32].fetch_and(~bit);
+  }
+  bool HasSysEx(int32_t program) const noexcept
+  {
+    return program >= 0 && program < kBankPrograms &&
+           (withSysEx[program / 32].load() >> (program % 32) & 1) != 0;
+  }
+  // The pause after each SysEx message, 0 to kMaxSysExGapMs. Any thread.
+  void SetSysExGap(int32_t ms) noexcept { sysexGapMs.store(ClampMs(ms, kMaxSysExGapMs)); }
+  int32_t SysExGap() const noexcept { return sysexGapMs.load(); }
 
   // Audio thread, once per block of `frames`: the program that is current,
   // the sample rate. Puts the paced messages that fall in the block into
@@ -85,6 +115,10 @@ private:
 
   const VSTPluginProgramBank& bank;
   MidiEventQueue& generated;
+  SysExStore& sysex;
+  // Bit p of word p / 32: program p has SysEx messages.
+  std::atomic<uint32_t> withSysEx[(kBankPrograms + 31) / 32] = {};
+  std::atomic<int32_t> sysexGapMs{0};
 
   // `sendSerial` counts sends (any thread adds one for every send, paced or
   // not, which cancels a paced send in progress); `pendingRequest` holds
@@ -111,10 +145,19 @@ private:
     Item items[kMaxMessages];
     int32_t count = 0;
     int32_t next = 0;
+    // The SysEx messages (from the pinned set; none: null), which go
+    // before item `sysexAt`, each followed by `sysexGap` samples.
+    const SysExSet* set = nullptr;
+    int32_t sysexAt = 0;
+    int32_t sysexNext = 0;
+    int32_t sysexCount = 0;
+    int32_t sysexGap = 0;
     int64_t wait = 0; // samples from this block's start to the next message
     uint32_t serial = 0;
     uint32_t cancelMark = 0;
     SendCause cause = SendCause::Other;
     bool active = false;
+    // A set is pinned (it stays so until the block after the send ended).
+    bool pinned = false;
   } paced;
 };

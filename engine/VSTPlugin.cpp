@@ -7,6 +7,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <utility>
 
 namespace {
 
@@ -513,6 +515,15 @@ bool VSTPlugin::startBlock() noexcept
     outputBusy.store(false, std::memory_order_release);
   }
   return false;
+}
+
+void VSTPlugin::PublishSysEx(int32_t program, std::unique_ptr<const SysExSet> set)
+{
+  if (program < 0 || program >= kBankPrograms)
+    return;
+  const bool has = set && set->Count() > 0;
+  sysexStore.Publish(program, std::move(set));
+  sender.NoteSysEx(program, has);
 }
 
 void VSTPlugin::sendCCData() noexcept

@@ -37,6 +37,7 @@
 #include "engine/Learner.h"
 #include "engine/MidiEventQueue.h"
 #include "engine/PacedSender.h"
+#include "engine/SysExStore.h"
 #include "model/StripLearning.h"
 #include "model/StripMessages.h"
 #include "model/VSTPluginProgramBank.h"
@@ -105,6 +106,16 @@ public:
   const VSTPluginProgram& CopyBuffer() const { return copyBuffer; }
   bool CopyValid() const { return copyValid; }
   const char* HostProduct() const { return hostProduct; }
+
+  // The SysEx sets of the programs, as sends read them (SysExStore.h).
+  SysExStore& SysEx() { return sysexStore; }
+  // Makes `set` program `program`'s SysEx messages (null or empty: none).
+  // Any thread but the audio thread. A send of a program with SysEx always
+  // goes through the paced path, from the audio thread.
+  void PublishSysEx(int32_t program, std::unique_ptr<const SysExSet> set);
+  // The pause after each SysEx message a send carries, 0 to 2000 ms.
+  void SetSysExGap(int32_t ms) { sender.SetSysExGap(ms); }
+  int32_t SysExGap() const { return sender.SysExGap(); }
 
   bool FirstProgramPending() const { return firstProgramPending; }
   bool ChunkJustLoaded() const { return chunkJustLoaded; }
@@ -225,8 +236,10 @@ private:
   Learner learner{bank, stripLock, *this};
   // Stored messages and note-offs, written by any thread.
   MidiEventQueue generatedQueue;
+  // The programs' SysEx sets; sends pin the one they send from.
+  SysExStore sysexStore;
   // Paced sending; the send in progress is the audio thread's.
-  PacedSender sender{bank, generatedQueue};
+  PacedSender sender{bank, generatedQueue, sysexStore};
   // The transport as last answered (audio thread).
   bool transportPlaying = false;
   // The extended chunk handed to the host by getChunk (host thread).

@@ -5,7 +5,9 @@
 // loaded through the host layer, binds to them too) and counts what the
 // audio thread calls while it is inside the plug-in, under every kind of
 // traffic another thread can cause at the same time.
+#include "engine/VSTPlugin.h"
 #include "model/Parameters.h"
+#include "model/SysEx.h"
 #include "model/VSTPluginProgram.h"
 #include "tests/lv2/EditionPair.h"
 #include "tests/testsupport/PluginFixture.h"
@@ -917,6 +919,19 @@ TEST_F(AudioPath, PacingLearningAndSendOnPlayNeverWaitEither)
 {
   qhost::HostConfig config;
   config.answersTime = true;
+  // The 20 KB dumps the host received, whole (counted on the audio thread).
+  static std::atomic<int> dumps{0};
+  dumps = 0;
+  config.onEvents = [](const VstEvents& events) {
+    VstEvent* const* pointers = events.events;
+    for (int32_t i = 0; i < events.numEvents; ++i) {
+      const auto* sysex = reinterpret_cast<const VstMidiSysexEvent*>(pointers[i]);
+      if (sysex->type == kVstSysExType && sysex->dumpBytes == 20 * 1024 &&
+          static_cast<uint8_t>(sysex->sysexDump[0]) == 0xF0 &&
+          static_cast<uint8_t>(sysex->sysexDump[20 * 1024 - 1]) == 0xF7)
+        dumps.fetch_add(1);
+    }
+  };
   Load(config);
   Start();
   LoadBank(0);
@@ -928,6 +943,23 @@ TEST_F(AudioPath, PacingLearningAndSendOnPlayNeverWaitEither)
   effect->setParameter(effect, param::kLearn, 1.0f);
   effect->setParameter(effect, param::kSendOnPlay, 1.0f);
   effect->setParameter(effect, param::kKindB, 1.0f);
+  // Programs 0 to 2 send a 20 KB dump and a short message after their
+  // Program Change; another thread replaces their sets meanwhile, so that
+  // the audio thread pins sets that are being retired.
+  auto* plugin = static_cast<VSTPlugin*>(AudioEffect::FromEffect(effect));
+  auto publish = [plugin](int32_t program, uint8_t tag) {
+    std::vector<uint8_t> dump(20 * 1024, tag);
+    dump.front() = 0xF0;
+    dump.back() = 0xF7;
+    const uint8_t small[] = {0xF0, 0x7D, tag, 0xF7};
+    SysExSet::Builder builder;
+    builder.Append({dump.data(), static_cast<int32_t>(dump.size())});
+    builder.Append({small, sizeof small});
+    plugin->PublishSysEx(program, builder.Build());
+  };
+  plugin->SetSysExGap(2);
+  for (int32_t program = 0; program < 3; ++program)
+    publish(program, 1);
   for (int i = 0; i < 20; ++i)
     Block(Traffic(40, {}));
   ResetCounts();
@@ -949,6 +981,8 @@ TEST_F(AudioPath, PacingLearningAndSendOnPlayNeverWaitEither)
       effect->setParameter(effect, param::kResend, 0.0f);
       if (i % 8 == 0)
         effect->dispatcher(effect, effSetProgram, 0, i % 3, nullptr, 0.0f);
+      if (i % 5 == 0)
+        publish(i % 3, static_cast<uint8_t>(i % 100));
       std::this_thread::sleep_for(std::chrono::microseconds(400));
     }
   });
@@ -984,6 +1018,7 @@ TEST_F(AudioPath, PacingLearningAndSendOnPlayNeverWaitEither)
   EXPECT_GE(Plugin().CountCallbacks(audioMasterGetTime), 600) << "the transport was asked";
   EXPECT_EQ(effect->getParameter(effect, param::kLearn), 1.0f);
   EXPECT_GT(Plugin().Received().size(), 600u * 20u) << "the blocks really carried MIDI";
+  EXPECT_GT(dumps.load(), 0) << "and the dumps went out";
 }
 
 // ------------------------------------------------------------ the LV2 path
