@@ -564,8 +564,22 @@ void VSTPlugin::midiInProcess(int32_t frames) noexcept
     event.midiData[2] = static_cast<uint8_t>(data2);
   };
 
-  // The current program changes only through a Program Change below.
-  const VSTPluginProgram* program = &bank[field::Load(curProgram)];
+  // What decides an event's way is read once for the block, and again
+  // after a Program Change selected another program (which may also have
+  // asked for a release): the program record shares its cache lines with
+  // the strips the learning thread writes meanwhile. A change from another
+  // thread counts from the next block, as if it had come a moment later.
+  const VSTPluginProgram* program = nullptr;
+  bool thru = false;
+  bool switching = false;
+  bool release = false;
+  auto readProgram = [&] {
+    program = &bank[field::Load(curProgram)];
+    thru = field::Load(program->midiThru) != 0;
+    switching = field::Load(program->presetSwitching) != 0;
+    release = releaseRequested.load(std::memory_order_relaxed);
+  };
+  readProgram();
   const bool learning = learner.OnForAudio();
   bool learnedAny = false;
   HeldNoteTable::Batch notes(heldNotes);
@@ -577,14 +591,13 @@ void VSTPlugin::midiInProcess(int32_t frames) noexcept
     // Learning sees the input whatever thru does with it. A Program Change
     // that selects a program is an order to the plug-in, not a setting of
     // the synth: it is not learned.
-    if (learning && (status == midi::kControlChange ||
-                     (status == midi::kProgramChange && !field::Load(program->presetSwitching)))) {
+    if (learning &&
+        (status == midi::kControlChange || (status == midi::kProgramChange && !switching))) {
       learner.Hear(data);
       learnedAny = true;
     }
-    if (releaseRequested.load(std::memory_order_relaxed))
+    if (release)
       continue;
-    const bool thru = field::Load(program->midiThru) != 0;
 
     if (status == midi::kNoteOn || status == midi::kNoteOff) {
       if (!thru)
@@ -604,9 +617,9 @@ void VSTPlugin::midiInProcess(int32_t frames) noexcept
         notes.Remove(key);
         rewrite(keep(i), midi::kNoteOff + channel, data1, 0);
       }
-    } else if (status == midi::kProgramChange && field::Load(program->presetSwitching)) {
+    } else if (status == midi::kProgramChange && switching) {
       selectFromInput(data1); // whatever the channel; not passed on
-      program = &bank[field::Load(curProgram)];
+      readProgram();
     } else if (thru) {
       // Program Changes without preset switching, controllers, pressure,
       // pitch bend and system messages.
