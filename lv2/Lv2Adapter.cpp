@@ -462,7 +462,15 @@ void Lv2Adapter::Run(uint32_t frames) noexcept
   while (start < total) {
     int64_t end = total - start > maxBlock ? start + maxBlock : total;
     bridge.BeginInput();
-    while (const LV2_Atom_Event* event = current()) {
+    for (;;) {
+      // Nearly every event is a short MIDI message inside the sub-block:
+      // the bridge takes those in a loop of its own, and the walk below
+      // sees only the others.
+      if (cursor)
+        cursor = bridge.AddShortEvents(cursor, limit, start, end, frameTimes);
+      const LV2_Atom_Event* event = current();
+      if (!event)
+        break;
       int64_t at = frameTimes ? event->time.frames : start;
       if (at < start || at >= end) {
         at = at < start ? start : (at >= total ? total - 1 : at);
@@ -470,7 +478,8 @@ void Lv2Adapter::Run(uint32_t frames) noexcept
           break;
       }
       const LV2_Atom& body = event->body;
-      // MIDI first: nearly every event is.
+      // What MIDI the bridge's loop left: System Exclusive, events out of
+      // the sub-block, what is no message.
       if (body.type == midiType) {
         bridge.AddInput(static_cast<const uint8_t*>(LV2_ATOM_BODY_CONST(&body)), body.size,
                         static_cast<int32_t>(at - start));
