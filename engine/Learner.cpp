@@ -30,8 +30,13 @@ bool Learner::SetOn(bool on)
     lastHeard.store(0); // the drawer shows what this learning hears
     thread.Wake();      // it looks by itself from now on
   }
-  if (!on && learnFull.exchange(false))
-    owner.LearnerNotice(param::kLearnNotice);
+  if (!on) {
+    // Both flags go, whichever was set.
+    const bool strips = learnFull.exchange(false);
+    const bool sysexWasFull = sysexFull.exchange(false);
+    if (strips || sysexWasFull)
+      owner.LearnerNotice(param::kLearnNotice);
+  }
   return true;
 }
 
@@ -58,13 +63,14 @@ void Learner::loop()
     // While learning is on it looks every kPollMs (the audio thread does
     // not post then); a switch to on wakes it.
     sleeping.exchange(true);
-    if (learned.Empty() && !pacedNoticeDue.load() &&
+    if (learned.Empty() && heardSysEx.Empty() && !pacedNoticeDue.load() &&
         !thread.SleepFor(learnOn.load() ? kPollMs : -1))
       return;
     sleeping.store(false);
     if (thread.StopRequested())
       return;
     apply();
+    applySysEx();
     if (pacedNoticeDue.exchange(false))
       owner.LearnerNotice(param::kPacedNotice);
   }
@@ -103,6 +109,49 @@ void Learner::apply()
       tell(places[i]);
   }
   if (changed)
+    owner.LearnerNotice(param::kLearnNotice);
+}
+
+void Learner::applySysEx()
+{
+  if (heardSysEx.Empty())
+    return;
+  // Everything waiting goes into one new set of the program current now,
+  // published once.
+  bool changed = false;
+  bool refused = false;
+  {
+    std::lock_guard<std::recursive_mutex> hold(stripLock);
+    const int32_t current = owner.LearnerProgram();
+    std::unique_ptr<SysExSet::Builder> builder;
+    {
+      SysExStore::Reader reader(sysex);
+      builder = std::make_unique<SysExSet::Builder>(reader.Current(current));
+    }
+    for (uint32_t size; (size = heardSysEx.Pop(sysexBuffer.get())) != 0;) {
+      const SysExView message{sysexBuffer.get(), static_cast<int32_t>(size)};
+      switch (builder->Learn(message)) {
+      case SysExChange::Appended:
+        sysexFull.store(false);
+        changed = true;
+        break;
+      case SysExChange::Replaced:
+        changed = true;
+        break;
+      case SysExChange::Full:
+        sysexFull.store(true);
+        refused = true;
+        break;
+      default: // not a whole message: nothing to learn
+        break;
+      }
+    }
+    if (changed)
+      owner.LearnerPublishSysEx(current, builder->Build());
+  }
+  if (changed)
+    owner.LearnerNotice(param::kSysExNotice);
+  if (refused || changed)
     owner.LearnerNotice(param::kLearnNotice);
 }
 

@@ -1,16 +1,22 @@
 // Learner: learning from the host's input and the learning thread, which
 // writes what was learned into the current program by the model's rule
-// (StripLearning.h) and carries two notices to the editor: 236 (what
-// learning did, or that it found no room) and 237 (a paced send began or
-// ended).
+// (StripLearning.h), adds the SysEx messages heard to the current
+// program's list (by the learn rule of model/SysEx.h) and carries three
+// notices to the editor: 236 (what learning did, or that it found no
+// room), 237 (a paced send began or ended) and 239 (the SysEx list
+// changed).
 //
 // Threads:
 // - the audio thread hands incoming messages over (Hear), marks notice 237
 //   due (PacedNoticeDue) and wakes the learning thread (WakeIfDue): it only
-//   pushes to the LearnQueue, sets flags and, while learning is off, posts
-//   the thread's semaphore;
+//   pushes to the LearnQueue, copies SysEx into the SysExInbox, sets flags
+//   and, while learning is off, posts the thread's semaphore;
 // - the learning thread (`thread`) pops the queue and applies it under the
-//   strip lock, then tells the editor after letting the lock go. While
+//   strip lock, then tells the editor after letting the lock go. It pops
+//   the SysEx messages into a buffer of its own (allocated once) and, under
+//   the strip lock too, builds the program's new set from the published one
+//   and publishes it (any other editor of the list does so under that lock
+//   as well, so no change is lost between the read and the publish). While
 //   learning is on it looks every kPollMs by itself, so that the audio
 //   thread, which hears in nearly every block then, never has to post (a
 //   post that wakes a thread costs the audio thread a system call and,
@@ -20,6 +26,8 @@
 #pragma once
 
 #include "engine/LearnQueue.h"
+#include "engine/SysExInbox.h"
+#include "engine/SysExStore.h"
 #include "model/StripLearning.h"
 #include "model/StripMessages.h"
 #include "model/VSTPluginProgramBank.h"
@@ -27,6 +35,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 
 class Learner
@@ -40,13 +49,19 @@ public:
     virtual int32_t LearnerProgram() = 0;
     // Tells an open editor that parameter `index` changed. Learning thread.
     virtual void LearnerNotice(int32_t index) = 0;
+    // Makes `set` program `program`'s SysEx list. Learning thread.
+    virtual void LearnerPublishSysEx(int32_t program, std::unique_ptr<const SysExSet> set) = 0;
 
   protected:
     ~Owner() = default;
   };
 
-  Learner(VSTPluginProgramBank& bank_, std::recursive_mutex& stripLock_, Owner& owner_)
-      : bank(bank_), stripLock(stripLock_), owner(owner_)
+  // `sysex_` is only read once the thread runs (it may be constructed
+  // after this object).
+  Learner(VSTPluginProgramBank& bank_, std::recursive_mutex& stripLock_, SysExStore& sysex_,
+          Owner& owner_)
+      : bank(bank_), stripLock(stripLock_), sysex(sysex_), owner(owner_),
+        sysexBuffer(new uint8_t[SysExInbox::kLargestMessage])
   {
   }
   Learner(const Learner&) = delete;
@@ -64,6 +79,9 @@ public:
   bool SetOn(bool on);
   // A new message was refused for want of room since it was switched on.
   bool Full() const { return learnFull; }
+  // A SysEx message was refused since it was switched on: the list would
+  // have grown over its limit (cleared when one is added again).
+  bool SysExFull() const { return sysexFull; }
   // The last message heard since Learn was switched on (channel 0: none
   // yet), for the drawer's notice. Any thread.
   strips::Message LastHeard() const;
@@ -84,6 +102,15 @@ public:
     LearnedMessage message;
     if (strips::FromMidi(midiData[0], midiData[1], midiData[2], message))
       learned.Push(message);
+  }
+  // Audio thread (processEvents, while learning is on): hands an incoming
+  // SysEx message over, copied whole into the inbox. An empty one, one
+  // over 64 KiB or one the inbox has no room for is dropped. Never waits:
+  // the learning thread looks by itself while learning is on.
+  void HearSysEx(const uint8_t* bytes, int32_t size) noexcept
+  {
+    if (bytes && size > 0 && size <= kMaxSysExBytes)
+      heardSysEx.Push(bytes, static_cast<uint32_t>(size));
   }
   // Audio thread: notice 237 is due (a paced send began or ended).
   void PacedNoticeDue() noexcept { pacedNoticeDue.store(true, std::memory_order_relaxed); }
@@ -107,17 +134,24 @@ private:
   // The learning thread's routine.
   void loop();
   void apply();
+  void applySysEx();
   void tell(const strips::LearnPlace& place);
 
   VSTPluginProgramBank& bank;
   // The plug-in's strip lock (see VSTPlugin::StripLock).
   std::recursive_mutex& stripLock;
+  // The programs' SysEx sets: learning reads the current one to build the
+  // next.
+  SysExStore& sysex;
   Owner& owner;
 
   // The session states: `learnOn` is the switch, `learnFull` is set when a
   // new message was refused for want of room.
   std::atomic<bool> learnOn{false};
   std::atomic<bool> learnFull{false};
+  // Set by the learning thread when a SysEx message was refused ("Full");
+  // cleared when one is added or learning is switched off.
+  std::atomic<bool> sysexFull{false};
   // The slots of each program that learning wrote in this session
   // (strips::SlotSet): what the learning rule may move. Never stored: a
   // chunk load forgets them (a loaded message counts as entered by hand),
@@ -131,6 +165,10 @@ private:
   std::atomic<uint32_t> lastHeard{0};
   // Learned messages, audio thread to learning thread.
   LearnQueue learned;
+  // SysEx messages heard, audio thread to learning thread (see SysExInbox.h),
+  // and the learning thread's buffer it pops them into.
+  SysExInbox heardSysEx;
+  std::unique_ptr<uint8_t[]> sysexBuffer;
   // Set by the audio thread when notice 237 is due; the learning thread
   // sends it.
   std::atomic<bool> pacedNoticeDue{false};

@@ -64,6 +64,10 @@ bool PacedSender::Run(int32_t frames, int32_t program, float sampleRate, BlockOu
     start(static_cast<SendCause>(request & 3), serial, program, sampleRate);
     notice = notice || paced.active;
   }
+  // The request shares the one pin with the sends: it waits for a block
+  // in which no send holds it.
+  if (!paced.active && !paced.pinned && dumpRequested.load(std::memory_order_relaxed))
+    sendDumpRequest(program, out);
   if (!paced.active || frames <= 0)
     return notice;
 
@@ -143,6 +147,26 @@ void PacedSender::start(SendCause cause, uint32_t serial, int32_t program,
     return;
   paced.active = true;
   pacedActive.store(true);
+}
+
+void PacedSender::sendDumpRequest(int32_t program, BlockOutput& out) noexcept
+{
+  const SysExSet* set = sysex.Pin(program);
+  const SysExView request = set ? set->Request() : SysExView{};
+  if (request.size <= 0) {
+    sysex.Unpin();
+    dumpRequested.store(false);
+    return;
+  }
+  // A block without room for it tries again in the next.
+  if (!out.InsertSysEx(request.data, request.size, 0)) {
+    sysex.Unpin();
+    return;
+  }
+  dumpRequested.store(false);
+  // Kept until the host has read the block (Run lets it go then).
+  paced.set = set;
+  paced.pinned = true;
 }
 
 void PacedSender::end() noexcept

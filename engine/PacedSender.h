@@ -16,6 +16,9 @@
 //   alone. It pins the program's SysEx set in the SysEx store when the send
 //   begins and lets it go at the start of the block after the send ended,
 //   when the host has read the last SysEx message's bytes;
+// - any thread asks for the current program's dump request (RequestDump);
+//   the audio thread sends it at the start of the first block in which no
+//   paced send holds the pin, pinned like a send's set until the next block;
 // - the threads that publish SysEx sets say which programs have any
 //   (NoteSysEx), so that any thread knows without the store's lock that a
 //   send must take the paced path.
@@ -82,6 +85,10 @@ public:
   void Cancel(SendCause cause) noexcept;
   // A paced send is in progress (notice 237). Any thread.
   bool Active() const noexcept { return pacedActive; }
+  // Any thread. Sends the dump request of the program that is current at
+  // the audio thread's next free block (one not taken by a paced send),
+  // once, at its first frame. A program without a request sends nothing.
+  void RequestDump() noexcept { dumpRequested.store(true); }
   // Any thread, after publishing program `program`'s SysEx set: whether it
   // has messages to send.
   void NoteSysEx(int32_t program, bool has) noexcept
@@ -112,6 +119,7 @@ private:
   bool pacing() const noexcept;
   void start(SendCause cause, uint32_t serial, int32_t program, float sampleRate) noexcept;
   void end() noexcept;
+  void sendDumpRequest(int32_t program, BlockOutput& out) noexcept;
 
   const VSTPluginProgramBank& bank;
   MidiEventQueue& generated;
@@ -119,6 +127,9 @@ private:
   // Bit p of word p / 32: program p has SysEx messages.
   std::atomic<uint32_t> withSysEx[(kBankPrograms + 31) / 32] = {};
   std::atomic<int32_t> sysexGapMs{0};
+  // A dump request is asked for: set by any thread, cleared by the audio
+  // thread once it has sent it (or found none).
+  std::atomic<bool> dumpRequested{false};
 
   // `sendSerial` counts sends (any thread adds one for every send, paced or
   // not, which cancels a paced send in progress); `pendingRequest` holds

@@ -242,6 +242,12 @@ void VSTPlugin::setExtendedParameter(int32_t index, float value)
   case param::kLearn:
     if (!learner.SetOn(SwitchOn(value)))
       return;
+    // Asks the device for what learning is to hear.
+    if (SwitchOn(value))
+      SendDumpRequest();
+    break;
+  case param::kSysExGap:
+    SetSysExGap(param::Encode(value, param::kSysExGapMs.scale));
     break;
   case param::kSendOnPlay: {
     const uint8_t on = SwitchOn(value) ? 1 : 0;
@@ -254,6 +260,7 @@ void VSTPlugin::setExtendedParameter(int32_t index, float value)
   }
   case param::kLearnNotice:
   case param::kPacedNotice:
+  case param::kSysExNotice:
     break; // notices: nothing stored
   default:
     return;
@@ -281,9 +288,14 @@ float VSTPlugin::getExtendedParameter(int32_t index)
   case param::kSendOnPlay:
     return field::Load(settings.sendOnPlay) ? 1.0f : 0.0f;
   case param::kLearnNotice:
-    // Full as long as nothing made room since a message was refused.
-    return learner.Full() && !strips::LearnRoom(bank[program], bank.Extension(program)) ? 1.0f
-                                                                                        : 0.0f;
+    // Full as long as nothing made room since a message was refused, or
+    // since a SysEx message was.
+    return (learner.Full() && !strips::LearnRoom(bank[program], bank.Extension(program))) ||
+                   learner.SysExFull()
+               ? 1.0f
+               : 0.0f;
+  case param::kSysExGap:
+    return param::Decode(SysExGap(), param::kSysExGapMs);
   case param::kPacedNotice:
     return sender.Active() ? 1.0f : 0.0f;
   default:
@@ -477,6 +489,16 @@ int32_t VSTPlugin::processEvents(VstEvents* events) noexcept
     return 0;
   VstEvent* const* source = events->events;
   const int32_t count = events->numEvents;
+  // While learning, SysEx messages are copied to the learning thread (into
+  // its inbox: no allocation, no wait); they are not passed on.
+  if (learner.OnForAudio()) {
+    for (int32_t i = 0; i < count; ++i) {
+      if (!source[i] || source[i]->type != kVstSysExType)
+        continue;
+      const auto* sysex = reinterpret_cast<const VstMidiSysexEvent*>(source[i]);
+      learner.HearSysEx(reinterpret_cast<const uint8_t*>(sysex->sysexDump), sysex->dumpBytes);
+    }
+  }
   if (pthread_equal(pthread_self(), audioThread.load(std::memory_order_relaxed)) && !Suspended() &&
       !outputBusy.exchange(true, std::memory_order_acquire)) {
     // On the thread that runs the blocks, between two of them.

@@ -14,8 +14,10 @@
 //   139 to 141 to the editor;
 // - the learning thread (Learner.h): writes what the audio thread learned
 //   into the current program under the strip lock (by the model's rule,
-//   StripLearning.h), and carries the notices 236 and 237 to the editor
-//   (the audio thread only sets flags and posts the thread's semaphore).
+//   StripLearning.h) and the SysEx messages heard into the program's SysEx
+//   list, and carries the notices 236, 237 and 239 to the editor (the
+//   audio thread only sets flags, copies SysEx into the learning's inbox
+//   and posts the thread's semaphore).
 // Paced sending is PacedSender.h, the block's output BlockOutput.h; this
 // class keeps the parameters, the programs, the chunks and MIDI through,
 // and wires the units together.
@@ -116,6 +118,10 @@ public:
   // The pause after each SysEx message a send carries, 0 to 2000 ms.
   void SetSysExGap(int32_t ms) { sender.SetSysExGap(ms); }
   int32_t SysExGap() const { return sender.SysExGap(); }
+  // Sends the current program's dump request once, as a SysEx event of the
+  // next free block (nothing when it has none). Any thread; switching Learn
+  // on does it too.
+  void SendDumpRequest() noexcept { sender.RequestDump(); }
 
   bool FirstProgramPending() const { return firstProgramPending; }
   bool ChunkJustLoaded() const { return chunkJustLoaded; }
@@ -157,6 +163,10 @@ private:
   // Learner::Owner
   int32_t LearnerProgram() override { return getProgram(); }
   void LearnerNotice(int32_t index) override { notifyEditor(index); }
+  void LearnerPublishSysEx(int32_t program, std::unique_ptr<const SysExSet> set) override
+  {
+    PublishSysEx(program, std::move(set));
+  }
 
   void setExtendedParameter(int32_t index, float value);
   float getExtendedParameter(int32_t index);
@@ -233,7 +243,7 @@ private:
   // Strip lock (see StripLock).
   std::recursive_mutex stripLock;
   // Learning and its thread, which also carries notice 237.
-  Learner learner{bank, stripLock, *this};
+  Learner learner{bank, stripLock, sysexStore, *this};
   // Stored messages and note-offs, written by any thread.
   MidiEventQueue generatedQueue;
   // The programs' SysEx sets; sends pin the one they send from.

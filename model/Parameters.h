@@ -6,9 +6,10 @@
 //
 // The host sees only 0 and 1; the editor reads and writes the others
 // directly; 136 to 141 are notices to the editor and store nothing.
-// 200 to 237 are the internal parameters of the message kinds, paced
-// sending, learning and send on play (editor and quillet-host only); 236
-// and 237 are notices that also read a state.
+// 200 to 239 are the internal parameters of the message kinds, paced
+// sending, learning, send on play and the SysEx gap (editor and
+// quillet-host only); 236, 237 and 239 are notices (the first two also
+// read a state).
 //
 // Part of the chunk format's definition (with VSTPluginProgram.h): it
 // includes nothing but the record and the standard library. Constants and
@@ -65,7 +66,11 @@ constexpr int32_t kSendOnPlay = 235; // switch, stored
 // new message refused), a paced send is in progress.
 constexpr int32_t kLearnNotice = 236;
 constexpr int32_t kPacedNotice = 237;
-constexpr int32_t kExtendedEnd = 238;
+constexpr int32_t kSysExGap = 238; // ms / 2000, the pause after each SysEx message
+// Notice: the current program's SysEx list changed (learning replaced or
+// added a message). Stores nothing, reads 0.
+constexpr int32_t kSysExNotice = 239;
+constexpr int32_t kExtendedEnd = 240;
 
 // ----------------------------------------------------------- encodings
 
@@ -96,6 +101,7 @@ constexpr Encoding kByte{128, 0.0078125f}; // numbers and values
 constexpr Encoding kKind{1, 1.0f};         // 0 by format, 1 Program Change
 constexpr Encoding kSpacingMs{250, 1.0f / 250.0f};
 constexpr Encoding kSettleMs{2000, 1.0f / 2000.0f};
+constexpr Encoding kSysExGapMs{2000, 1.0f / 2000.0f};
 
 // value × k taken to single precision, then rounded to the nearest integer,
 // halves upward. It saturates instead of converting a float that no int32
@@ -196,7 +202,7 @@ inline uint8_t KindOf(float value) noexcept
 }
 
 // The encoding of a stored index: a switch, a delay, a strip field, a kind
-// or a pacing time. Other indices (the trigger, 2, the notices, the learn
+// or a pacing time (the SysEx gap too). Other indices (the trigger, 2, the notices, the learn
 // switch, anything outside) store nothing and get {0, 0}.
 constexpr Encoding EncodingOf(int32_t index) noexcept
 {
@@ -209,6 +215,8 @@ constexpr Encoding EncodingOf(int32_t index) noexcept
     return kSpacingMs;
   case kSettle:
     return kSettleMs;
+  case kSysExGap:
+    return kSysExGapMs;
   case kThru:
   case kSendOnInit:
   case kSendOnChange:
