@@ -4,7 +4,10 @@
 // block plus its deltaFrames):
 //
 //   1003.2 ms  B0 07 64
+//   1010.0 ms  F0 43 00 09 20 00 ... F7 (4104 bytes)
 //
+// (a SysEx message whole up to 16 bytes, else its first 16, its end and
+// its size).
 // The host answers the time info with its transport, stopped until
 // --play@SECONDS starts it (--no-time-info: a host that answers none).
 // --bank and --program together restore the bank first, then load the
@@ -399,8 +402,10 @@ int Run(int argc, char** argv)
     for (; printed < received.size(); ++printed) {
       const ReceivedEvent& event = received[printed];
       const double ms = (blockStart + event.deltaFrames / options.rate) * 1000.0;
-      std::printf("%.1f ms  %s\n", ms,
-                  FormatMidi(event.bytes, MessageLength(event.bytes[0])).c_str());
+      const std::string text = event.sysex.empty()
+                                   ? FormatMidi(event.bytes, MessageLength(event.bytes[0]))
+                                   : FormatSysEx(event.sysex);
+      std::printf("%.1f ms  %s\n", ms, text.c_str());
     }
     std::fflush(stdout);
   }

@@ -4,6 +4,7 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -40,6 +41,15 @@ void CopyText(void* ptr, const std::string& text)
 bool InHostCallback()
 {
   return callbackDepth > 0;
+}
+
+std::string FormatSysEx(const std::vector<uint8_t>& bytes)
+{
+  constexpr size_t kShown = 16;
+  if (bytes.size() <= kShown)
+    return FormatMidi(bytes.data(), static_cast<int>(bytes.size()));
+  return FormatMidi(bytes.data(), static_cast<int>(kShown)) + " ... " +
+         FormatMidi(&bytes.back(), 1) + " (" + std::to_string(bytes.size()) + " bytes)";
 }
 
 std::string FormatMidi(const uint8_t* bytes, int count)
@@ -178,6 +188,17 @@ VstIntPtr PluginInstance::Answer(int32_t opcode, int32_t index, VstIntPtr value,
     VstEvent* const* pointers = events->events;
     for (int32_t i = 0; i < events->numEvents; ++i) {
       const VstEvent* event = pointers[i];
+      if (event && event->type == kVstSysExType) {
+        const auto* sysex = reinterpret_cast<const VstMidiSysexEvent*>(event);
+        ReceivedEvent got{now, sysex->deltaFrames, {}, blocks.load(), call};
+        if (sysex->sysexDump && sysex->dumpBytes > 0) {
+          const auto* bytes = reinterpret_cast<const uint8_t*>(sysex->sysexDump);
+          got.sysex.assign(bytes, bytes + sysex->dumpBytes);
+          std::memcpy(got.bytes, bytes, std::min<size_t>(4, got.sysex.size()));
+        }
+        received.push_back(std::move(got));
+        continue;
+      }
       if (!event || event->type != kVstMidiType)
         continue;
       const auto* midi = reinterpret_cast<const VstMidiEvent*>(event);
@@ -367,7 +388,22 @@ void PluginInstance::QueueMidi(uint8_t status, uint8_t data1, uint8_t data2, int
   event.midiData[0] = status;
   event.midiData[1] = data1;
   event.midiData[2] = data2;
-  pendingMidi.push_back(event);
+  PendingEvent pending{};
+  pending.midi = event;
+  pendingMidi.push_back(pending);
+}
+
+void PluginInstance::QueueSysEx(const std::vector<uint8_t>& bytes, int32_t deltaFrames)
+{
+  // The bytes' buffer stays where it is when the list of them grows.
+  pendingSysEx.push_back(bytes);
+  PendingEvent pending{};
+  pending.sysex.type = kVstSysExType;
+  pending.sysex.byteSize = static_cast<int32_t>(sizeof(VstMidiSysexEvent)) - 8;
+  pending.sysex.deltaFrames = deltaFrames;
+  pending.sysex.dumpBytes = static_cast<int32_t>(bytes.size());
+  pending.sysex.sysexDump = reinterpret_cast<char*>(pendingSysEx.back().data());
+  pendingMidi.push_back(pending);
 }
 
 void PluginInstance::RunBlock(int32_t frames)
@@ -389,6 +425,7 @@ void PluginInstance::RunBlock(int32_t frames)
       pointers[i] = reinterpret_cast<VstEvent*>(&pendingMidi[i]);
     Dispatch(effProcessEvents, 0, 0, events);
     pendingMidi.clear();
+    pendingSysEx.clear();
   }
   float* in[2] = {input[0].data(), input[1].data()};
   float* out[2] = {output[0].data(), output[1].data()};

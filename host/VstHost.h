@@ -105,9 +105,12 @@ struct ReceivedEvent
 {
   double milliseconds; // since the instance was created
   int32_t deltaFrames;
-  uint8_t bytes[4];
-  int64_t block; // the block (of RunBlock) during which the host received it
-  int call;      // which sendVstEventsToHost call brought it (from 1)
+  uint8_t bytes[4]; // a SysEx event: its first four bytes
+  int64_t block;    // the block (of RunBlock) during which the host received it
+  int call;         // which sendVstEventsToHost call brought it (from 1)
+  // A SysEx event (VstMidiSysexEvent): its bytes, copied during the call;
+  // empty for every other event.
+  std::vector<uint8_t> sysex = {};
 };
 
 class PluginInstance
@@ -154,6 +157,9 @@ public:
 
   // Queues MIDI for the next block (delta frames 0 unless given).
   void QueueMidi(uint8_t status, uint8_t data1, uint8_t data2, int32_t deltaFrames = 0);
+  // Queues a SysEx message (its bytes as given, F0 ... F7) for the next
+  // block, after the MIDI queued so far.
+  void QueueSysEx(const std::vector<uint8_t>& bytes, int32_t deltaFrames = 0);
   // Hands the queued MIDI to the plug-in (processEvents), then runs one
   // block of silence (or the given input) through processReplacing.
   void RunBlock(int32_t frames = 512);
@@ -196,7 +202,16 @@ private:
   std::vector<ReceivedEvent> received;
   std::atomic<int64_t> blocks{0};
   std::atomic<int> sendEventCalls{0};
-  std::vector<VstMidiEvent> pendingMidi;
+  // The events queued for the next block, in order: a SysEx one's record
+  // is a VstMidiSysexEvent laid over the cell (both are 32 bytes on i386,
+  // the SysEx one larger on x86_64, hence the union), its bytes in
+  // `pendingSysEx`.
+  union PendingEvent {
+    VstMidiEvent midi;
+    VstMidiSysexEvent sysex;
+  };
+  std::vector<PendingEvent> pendingMidi;
+  std::vector<std::vector<uint8_t>> pendingSysEx;
   double startTime = 0;
   std::atomic<bool> transportPlaying{false};
   // The answer to audioMasterGetTime, rewritten on every question (on the
@@ -214,6 +229,10 @@ bool InHostCallback();
 
 // Formats MIDI bytes as hex ("B0 07 64").
 std::string FormatMidi(const uint8_t* bytes, int count);
+// Formats a SysEx message: whole up to 16 bytes ("F0 7D 01 F7"), longer
+// ones cut after 16 with their last byte and size ("F0 43 00 09 ... F7
+// (4104 bytes)").
+std::string FormatSysEx(const std::vector<uint8_t>& bytes);
 // The bytes a MIDI message of this status byte takes (1 to 3, by the rule of
 // plugin/MidiLength.h; 1 for a byte that starts no short message).
 int MessageLength(uint8_t status);

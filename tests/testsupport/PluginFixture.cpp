@@ -12,7 +12,8 @@ std::vector<std::string> TakeMidi(qhost::PluginInstance& plugin)
 {
   std::vector<std::string> texts;
   for (const qhost::ReceivedEvent& event : plugin.Received())
-    texts.push_back(qhost::FormatMidi(event.bytes, 3));
+    texts.push_back(event.sysex.empty() ? qhost::FormatMidi(event.bytes, 3)
+                                        : qhost::FormatSysEx(event.sysex));
   plugin.ClearReceived();
   return texts;
 }
@@ -23,7 +24,10 @@ void PluginTest::SetUp()
   Load();
 }
 
-void PluginTest::TearDown() { plugin.reset(); }
+void PluginTest::TearDown()
+{
+  plugin.reset();
+}
 
 void PluginTest::Load(qhost::HostConfig config)
 {

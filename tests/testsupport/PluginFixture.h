@@ -15,7 +15,7 @@ namespace testsupport {
 qhost::PluginLibrary& Library();
 
 // The MIDI a plug-in handed to the host since the last call, as hex texts
-// ("B0 07 64"), and forgets it.
+// ("B0 07 64", SysEx as qhost::FormatSysEx gives it), and forgets it.
 std::vector<std::string> TakeMidi(qhost::PluginInstance& plugin);
 
 // A freshly loaded plug-in instance per test.
