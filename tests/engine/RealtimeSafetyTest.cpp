@@ -11,6 +11,7 @@
 #include "model/VSTPluginProgram.h"
 #include "tests/lv2/EditionPair.h"
 #include "tests/testsupport/PluginFixture.h"
+#include "tests/testsupport/WaitFor.h"
 
 #include <lv2/atom/atom.h>
 
@@ -814,7 +815,27 @@ protected:
     return block.AsEvents();
   }
 
+  // Adds the 20 KB dump a synth answers a dump request with to the block
+  // Traffic made last.
+  VstEvents* WithDump(VstEvents* events)
+  {
+    heardDump.assign(20 * 1024, 0x22);
+    heardDump[0] = 0xF0;
+    heardDump[1] = 0x7E;
+    heardDump.back() = 0xF7;
+    dumpEvent = VstMidiSysexEvent{};
+    dumpEvent.type = kVstSysExType;
+    dumpEvent.byteSize = static_cast<int32_t>(sizeof dumpEvent) - 8;
+    dumpEvent.deltaFrames = kFrames - 1;
+    dumpEvent.dumpBytes = static_cast<int32_t>(heardDump.size());
+    dumpEvent.sysexDump = reinterpret_cast<char*>(heardDump.data());
+    block.events[block.numEvents++] = reinterpret_cast<VstEvent*>(&dumpEvent);
+    return events;
+  }
+
   static constexpr int32_t kFrames = 512;
+  std::vector<uint8_t> heardDump;
+  VstMidiSysexEvent dumpEvent{};
   float buffers[4][kFrames] = {};
   float* inputs[2] = {buffers[0], buffers[1]};
   float* outputs[2] = {buffers[2], buffers[3]};
@@ -947,14 +968,17 @@ TEST_F(AudioPath, PacingLearningAndSendOnPlayNeverWaitEither)
   // Program Change; another thread replaces their sets meanwhile, so that
   // the audio thread pins sets that are being retired.
   auto* plugin = static_cast<VSTPlugin*>(AudioEffect::FromEffect(effect));
+  // Their sets carry a dump request, which the other thread asks for.
   auto publish = [plugin](int32_t program, uint8_t tag) {
     std::vector<uint8_t> dump(20 * 1024, tag);
     dump.front() = 0xF0;
     dump.back() = 0xF7;
     const uint8_t small[] = {0xF0, 0x7D, tag, 0xF7};
+    const uint8_t request[] = {0xF0, 0x7E, 0x00, tag, 0xF7};
     SysExSet::Builder builder;
     builder.Append({dump.data(), static_cast<int32_t>(dump.size())});
     builder.Append({small, sizeof small});
+    builder.SetRequest({request, sizeof request});
     plugin->PublishSysEx(program, builder.Build());
   };
   plugin->SetSysExGap(2);
@@ -983,6 +1007,8 @@ TEST_F(AudioPath, PacingLearningAndSendOnPlayNeverWaitEither)
         effect->dispatcher(effect, effSetProgram, 0, i % 3, nullptr, 0.0f);
       if (i % 5 == 0)
         publish(i % 3, static_cast<uint8_t>(i % 100));
+      if (i % 3 == 0)
+        plugin->SendDumpRequest();
       std::this_thread::sleep_for(std::chrono::microseconds(400));
     }
   });
@@ -993,7 +1019,7 @@ TEST_F(AudioPath, PacingLearningAndSendOnPlayNeverWaitEither)
         random = random * 1103515245u + 12345u;
         float value = static_cast<float>(random >> 8) / static_cast<float>(1u << 24);
         // Pacing and learning stay on; the rest anywhere.
-        if (index == param::kSpacing || index == param::kSettle)
+        if (index == param::kSpacing || index == param::kSettle || index == param::kSysExGap)
           value = value * 0.1f + 0.01f;
         if (index == param::kLearn || index == param::kSendOnPlay)
           value = 1.0f;
@@ -1003,8 +1029,9 @@ TEST_F(AudioPath, PacingLearningAndSendOnPlayNeverWaitEither)
       std::this_thread::sleep_for(std::chrono::microseconds(100));
     }
   });
+  // Every eighth block brings a 20 KB dump, which learning copies.
   for (int i = 0; i < 600; ++i) {
-    Block(Traffic(40, {}));
+    Block(i % 8 == 0 ? WithDump(Traffic(40, {})) : Traffic(40, {}));
     if (i % 4 == 0)
       std::this_thread::sleep_for(std::chrono::microseconds(200));
   }
@@ -1013,12 +1040,24 @@ TEST_F(AudioPath, PacingLearningAndSendOnPlayNeverWaitEither)
     other.join();
   for (int i = 0; i < 10; ++i)
     Block(nullptr);
+  // Learned into the program current now, once nothing else publishes.
+  Block(WithDump(Traffic(4, {})));
+  const bool learned = testsupport::WaitFor([&] {
+    SysExStore::Reader reader(plugin->SysEx());
+    const SysExSet* set = reader.Current(plugin->getProgram());
+    for (int32_t m = 0; set && m < set->Count(); ++m) {
+      if (set->Message(m).size == 20 * 1024 && set->Message(m).data[1] == 0x7E)
+        return true;
+    }
+    return false;
+  });
 
   EXPECT_EQ(Counted(), "nothing") << "called on the audio thread while pacing and learning";
   EXPECT_GE(Plugin().CountCallbacks(audioMasterGetTime), 600) << "the transport was asked";
   EXPECT_EQ(effect->getParameter(effect, param::kLearn), 1.0f);
   EXPECT_GT(Plugin().Received().size(), 600u * 20u) << "the blocks really carried MIDI";
   EXPECT_GT(dumps.load(), 0) << "and the dumps went out";
+  EXPECT_TRUE(learned) << "the dump heard was learned";
 }
 
 // ------------------------------------------------------------ the LV2 path
