@@ -3,7 +3,7 @@
 // (StripLearning.h), adds the SysEx messages heard to the current
 // program's list (by the learn rule of model/SysEx.h) and carries three
 // notices to the editor: 236 (what learning did, or that it found no
-// room), 237 (a paced send began or ended) and 239 (the SysEx list
+// room), 237 (a paced send began or ended) and 335 (the SysEx list
 // changed).
 //
 // Threads:

@@ -175,6 +175,7 @@ void VSTPlugin::setParameter(int32_t index, float value)
   case param::kCountdownState:
   case param::kCountdownTick:
   case param::kCountdownEnd:
+  case param::kSysExNotice:
     notifyEditor(index);
     return;
   default: // 2, negative and 142 and above
@@ -260,7 +261,6 @@ void VSTPlugin::setExtendedParameter(int32_t index, float value)
   }
   case param::kLearnNotice:
   case param::kPacedNotice:
-  case param::kSysExNotice:
     break; // notices: nothing stored
   default:
     return;

@@ -15,7 +15,7 @@
 // - the learning thread (Learner.h): writes what the audio thread learned
 //   into the current program under the strip lock (by the model's rule,
 //   StripLearning.h) and the SysEx messages heard into the program's SysEx
-//   list, and carries the notices 236, 237 and 239 to the editor (the
+//   list, and carries the notices 236, 237 and 335 to the editor (the
 //   audio thread only sets flags, copies SysEx into the learning's inbox
 //   and posts the thread's semaphore).
 // Paced sending is PacedSender.h, the block's output BlockOutput.h; this

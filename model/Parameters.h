@@ -6,10 +6,10 @@
 //
 // The host sees only 0 and 1; the editor reads and writes the others
 // directly; 136 to 141 are notices to the editor and store nothing.
-// 200 to 239 are the internal parameters of the message kinds, paced
+// 200 to 238 are the internal parameters of the message kinds, paced
 // sending, learning, send on play and the SysEx gap (editor and
-// quillet-host only); 236, 237 and 239 are notices (the first two also
-// read a state).
+// quillet-host only); 236 and 237 are notices that also read a state, 335
+// a notice of a changed SysEx list.
 //
 // Part of the chunk format's definition (with VSTPluginProgram.h): it
 // includes nothing but the record and the standard library. Constants and
@@ -67,10 +67,11 @@ constexpr int32_t kSendOnPlay = 235; // switch, stored
 constexpr int32_t kLearnNotice = 236;
 constexpr int32_t kPacedNotice = 237;
 constexpr int32_t kSysExGap = 238; // ms / 2000, the pause after each SysEx message
+constexpr int32_t kExtendedEnd = 239;
 // Notice: the current program's SysEx list changed (learning replaced or
-// added a message). Stores nothing, reads 0.
-constexpr int32_t kSysExNotice = 239;
-constexpr int32_t kExtendedEnd = 240;
+// added a message). Stores nothing, reads 0. 239 to 334 are kept for the
+// wide message fields.
+constexpr int32_t kSysExNotice = 335;
 
 // ----------------------------------------------------------- encodings
 
