@@ -15,6 +15,7 @@
 // preset file into a project.
 #include "host/CommandLine.h"
 #include "host/PresetFile.h"
+#include "host/SyxOptions.h"
 
 // The chunk format's definition: the record, its strip-list rules and the
 // parameter encodings (nothing else of the plug-in).
@@ -82,6 +83,7 @@ struct RunOptions
   std::vector<std::pair<long, double>> sets;
   std::vector<StripEdit> strips;
   std::vector<Action> actions;
+  SyxOptions sysex;
 };
 
 bool ParseMessage(const std::string& text, Message& message)
@@ -145,7 +147,11 @@ bool ParseRunOptions(const std::vector<std::string>& args, RunOptions& options)
     std::string text;
     long number = 0;
     double real = 0;
-    if (arg == "--bank") {
+    bool ok = true;
+    if (ParseSyxOption(arg, words, options.sysex, ok)) {
+      if (!ok)
+        return false;
+    } else if (arg == "--bank") {
       if (!value(options.bankFile))
         return false;
     } else if (arg == "--program") {
@@ -340,7 +346,8 @@ int Run(int argc, char** argv)
 
   const auto frames = static_cast<int32_t>(options.block);
   plugin.StartUp(static_cast<float>(options.rate), frames);
-  if (!Restore(plugin, options) || !ApplyStrips(plugin, options.strips))
+  if (!Restore(plugin, options) || !ApplyStrips(plugin, options.strips) ||
+      !ApplySyx(plugin, options.sysex))
     return 2;
   for (const auto& [index, value] : options.sets)
     plugin.SetParameter(static_cast<int32_t>(index), static_cast<float>(value));
@@ -411,9 +418,10 @@ int Run(int argc, char** argv)
   }
 
   plugin.Suspend();
+  const bool exported = ExportSyx(plugin, options.sysex);
   const bool saved = options.saveBank.empty() || SaveBank(plugin, options.saveBank);
   plugin.Close();
-  return saved ? 0 : 2;
+  return saved && exported ? 0 : 2;
 }
 
 } // namespace qhost::cli
