@@ -214,7 +214,7 @@ TEST_F(SysExLearning, TheGapIsParameter238InMsOver2000)
 {
   plugin->setParameter(param::kSysExGap, 0.25f);
   EXPECT_EQ(plugin->SysExGap(), 500);
-  EXPECT_EQ(plugin->getParameter(param::kSysExGap), 0.25f);
+  EXPECT_FLOAT_EQ(plugin->getParameter(param::kSysExGap), 0.25f);
   plugin->setParameter(param::kSysExGap, 1.5f); // out of range: ignored
   EXPECT_EQ(plugin->SysExGap(), 500);
 }
