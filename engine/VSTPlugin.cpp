@@ -135,10 +135,10 @@ void VSTPlugin::setParameter(int32_t index, float value)
     // a learned one; a new value keeps it learned.
     if (group / 2 != strips::kValueField)
       forgetLearned(getProgram(), strip, group % 2);
-    if (strips::IsProgramChange(extension, strip, group % 2)) {
-      // The channel of a Program Change lives in the extension, and a format
-      // makes it a Control Change or Note again: several fields, under the
-      // strip lock that learning takes too.
+    if (strips::InExtension(extension, strip, group % 2)) {
+      // The channel of a message kept in the extension lives there, and a
+      // format makes it a Control Change or Note again: several fields,
+      // under the strip lock that learning takes too.
       std::lock_guard<std::recursive_mutex> hold(stripLock);
       strips::StoreField(current, extension, strip, group % 2, group / 2, byte);
     } else {
@@ -149,6 +149,22 @@ void VSTPlugin::setParameter(int32_t index, float value)
   }
   if (param::IsExtendedIndex(index)) {
     setExtendedParameter(index, value);
+    return;
+  }
+  if (param::IsWideIndex(index)) {
+    const int32_t program = getProgram();
+    const int32_t strip = param::WideStripOf(index);
+    const int32_t message = param::WideMessageOf(index);
+    const int32_t which = param::WideFieldOf(index);
+    if (which != strips::kWideValue)
+      forgetLearned(program, strip, message);
+    {
+      std::lock_guard<std::recursive_mutex> hold(stripLock);
+      strips::StoreWide(
+          bank.Extension(program), strip, message, which,
+          static_cast<uint16_t>(param::Encode(value, param::EncodingOf(index).scale)));
+    }
+    notifyEditor(index);
     return;
   }
 
@@ -211,6 +227,10 @@ float VSTPlugin::getParameter(int32_t index)
   }
   if (param::IsExtendedIndex(index))
     return getExtendedParameter(index);
+  if (param::IsWideIndex(index))
+    return param::Decode(strips::LoadWide(bank.Extension(getProgram()), param::WideStripOf(index),
+                                          param::WideMessageOf(index), param::WideFieldOf(index)),
+                         param::EncodingOf(index));
 
   switch (index) {
   case param::kResend:
@@ -243,7 +263,7 @@ void VSTPlugin::setExtendedParameter(int32_t index, float value)
     {
       std::lock_guard<std::recursive_mutex> hold(stripLock);
       strips::SetKind(bank[program], bank.Extension(program), param::KindStripOf(index),
-                      param::KindMessageOf(index), param::KindOf(value));
+                      param::KindMessageOf(index), strips::KindFromParameter(value));
     }
     notifyEditor(index);
     return;
@@ -286,10 +306,8 @@ float VSTPlugin::getExtendedParameter(int32_t index)
   const ExtensionSettings& settings = bank.Settings();
   const int32_t program = getProgram();
   if (param::IsKindIndex(index))
-    return strips::IsProgramChange(bank.Extension(program), param::KindStripOf(index),
-                                   param::KindMessageOf(index))
-               ? 1.0f
-               : 0.0f;
+    return strips::KindParameter(field::Load(strips::KindByte(
+        bank.Extension(program), param::KindStripOf(index), param::KindMessageOf(index))));
   switch (index) {
   case param::kSpacing:
     return param::Decode(ClampMs(field::Load(settings.spacingMs), kMaxSpacingMs),
@@ -592,11 +610,13 @@ void VSTPlugin::sendMessages(SendCause cause) noexcept
     if (!field::Load(program.strips[strip].inUse))
       continue;
     for (int32_t message = 0; message < 2; ++message) {
-      uint8_t bytes[3];
-      if (strips::Bytes(strips::Read(program, extension, strip, message), bytes) == 0)
-        continue;
-      std::memcpy(event.midiData, bytes, sizeof bytes);
-      generatedQueue.Push(event);
+      strips::MessageBytes bytes;
+      strips::Bytes(strips::Read(program, extension, strip, message), bytes);
+      strips::ForEachEvent(bytes, [&](const uint8_t* data, int32_t size) {
+        std::memset(event.midiData, 0, sizeof event.midiData);
+        std::memcpy(event.midiData, data, static_cast<size_t>(size));
+        generatedQueue.Push(event);
+      });
     }
   }
 }
@@ -916,7 +936,8 @@ void VSTPlugin::runPacing(int32_t frames) noexcept
   if (!paced.active || frames <= 0)
     return;
 
-  while (paced.next < paced.count && paced.wait < frames && outCount < MidiEventQueue::kCapacity) {
+  while (paced.next < paced.count && paced.wait < frames &&
+         outCount + strips::EventCount(paced.bytes[paced.next]) <= MidiEventQueue::kCapacity) {
     insertAt(paced.bytes[paced.next], static_cast<int32_t>(paced.wait));
     paced.wait += paced.gaps[paced.next];
     ++paced.next;
@@ -949,12 +970,10 @@ void VSTPlugin::startPaced(SendCause cause, uint32_t serial) noexcept
     if (!field::Load(program.strips[strip].inUse))
       continue;
     for (int32_t message = 0; message < 2; ++message) {
-      uint8_t(&bytes)[3] = paced.bytes[paced.count];
-      const int32_t size = strips::Bytes(strips::Read(program, extension, strip, message), bytes);
-      if (size == 0)
+      const strips::Message m = strips::Read(program, extension, strip, message);
+      if (strips::Bytes(m, paced.bytes[paced.count]) == 0)
         continue;
-      const bool programChange = (bytes[0] & midi::kStatusMask) == midi::kProgramChange;
-      paced.gaps[paced.count] = samples(programChange && settle > spacing ? settle : spacing);
+      paced.gaps[paced.count] = samples(strips::Settles(m) && settle > spacing ? settle : spacing);
       ++paced.count;
     }
   }
@@ -979,20 +998,22 @@ void VSTPlugin::endPaced() noexcept
   pacedNoticeDue.store(true);
 }
 
-void VSTPlugin::insertAt(const uint8_t (&bytes)[3], int32_t deltaFrames) noexcept
+void VSTPlugin::insertAt(const strips::MessageBytes& bytes, int32_t deltaFrames) noexcept
 {
-  // The block's events stay in the order they have; the message goes after
-  // every event at or before its frame.
-  int32_t at = outCount;
-  while (at > 0 && outEventStore[at - 1].deltaFrames > deltaFrames) {
-    outEventStore[at] = outEventStore[at - 1];
-    --at;
-  }
-  VstMidiEvent& event = outEventStore[at];
-  event = FreshEvent();
-  event.deltaFrames = deltaFrames;
-  std::memcpy(event.midiData, bytes, sizeof bytes);
-  ++outCount;
+  // The block's events stay in the order they have; the message's events
+  // go after every event at or before its frame, in their order.
+  strips::ForEachEvent(bytes, [&](const uint8_t* data, int32_t size) {
+    int32_t at = outCount;
+    while (at > 0 && outEventStore[at - 1].deltaFrames > deltaFrames) {
+      outEventStore[at] = outEventStore[at - 1];
+      --at;
+    }
+    VstMidiEvent& event = outEventStore[at];
+    event = FreshEvent();
+    event.deltaFrames = deltaFrames;
+    std::memcpy(event.midiData, data, static_cast<size_t>(size));
+    ++outCount;
+  });
 }
 
 // ---------------------------------------------------------- send on play
@@ -1023,23 +1044,30 @@ void VSTPlugin::learnFromInput(const uint8_t* midiData) noexcept
 
 namespace {
 
-uint32_t Pack(const strips::Message& m) noexcept
+uint64_t Pack(const strips::Message& m) noexcept
 {
-  return static_cast<uint32_t>(m.kind) << 24 | static_cast<uint32_t>(m.channel) << 16 |
-         static_cast<uint32_t>(m.number) << 8 | m.value;
+  return static_cast<uint64_t>(m.kind) << 56 | static_cast<uint64_t>(m.format) << 48 |
+         static_cast<uint64_t>(m.channel) << 40 | static_cast<uint64_t>(m.options) << 32 |
+         static_cast<uint64_t>(m.number) << 16 | m.value;
 }
+
+// A controller the recogniser holds (it may begin an NRPN, an RPN or a
+// 14-bit pair) is learned as the controller it is when nothing follows it
+// within this time.
+constexpr int kHeldControllerMs = 50;
 
 } // namespace
 
 strips::Message VSTPlugin::LastHeard() const
 {
-  const uint32_t packed = lastHeard.load();
+  const uint64_t packed = lastHeard.load();
   strips::Message m;
-  m.kind = static_cast<uint8_t>(packed >> 24);
-  m.format = m.kind == kKindProgramChange ? 1 : 0;
-  m.channel = static_cast<uint8_t>(packed >> 16);
-  m.number = static_cast<uint8_t>(packed >> 8);
-  m.value = static_cast<uint8_t>(packed);
+  m.kind = static_cast<uint8_t>(packed >> 56);
+  m.format = static_cast<uint8_t>(packed >> 48);
+  m.channel = static_cast<uint8_t>(packed >> 40);
+  m.options = static_cast<uint8_t>(packed >> 32);
+  m.number = static_cast<uint16_t>(packed >> 16);
+  m.value = static_cast<uint16_t>(packed);
   return m;
 }
 
@@ -1061,18 +1089,21 @@ void VSTPlugin::learnLoop()
     // Says it sleeps, then looks once more: a message pushed before the
     // audio thread could see the flag is found here, any later one wakes it.
     learnSleeping.exchange(true);
-    if (learned.Empty() && !pacedNoticeDue.load() && !learnThread.SleepFor(-1))
+    const bool holding = recogniser.Holding();
+    if (learned.Empty() && !pacedNoticeDue.load() &&
+        !learnThread.SleepFor(holding ? kHeldControllerMs : -1))
       return;
     learnSleeping.store(false);
     if (learnThread.StopRequested())
       return;
-    applyLearned();
+    // Nothing came after a held controller: it is learned as it is.
+    applyLearned(holding && learned.Empty());
     if (pacedNoticeDue.exchange(false))
       notifyEditor(param::kPacedNotice);
   }
 }
 
-void VSTPlugin::applyLearned()
+void VSTPlugin::applyLearned(bool flushHeld)
 {
   // In batches: the strip lock is taken once for a batch, and the editor is
   // told after it has been let go.
@@ -1085,22 +1116,33 @@ void VSTPlugin::applyLearned()
       std::lock_guard<std::recursive_mutex> hold(stripLock);
       const int32_t current = getProgram();
       std::atomic<uint32_t>& marks = learnedSlots[current];
+      auto learn = [&](const strips::LearnRecogniser::Recognised* messages, int32_t n) {
+        for (int32_t i = 0; i < n; ++i) {
+          const strips::SlotSet before = marks.load();
+          const strips::LearnPlace place =
+              strips::Learn(bank[current], bank.Extension(current), before, messages[i].message,
+                            messages[i].replaces);
+          // Bit by bit, so that a hand edit meanwhile (setParameter clears
+          // its slot's bit without the strip lock) is not undone.
+          marks.fetch_or(place.learned & ~before);
+          marks.fetch_and(~(before & ~place.learned));
+          places[count++] = place;
+          lastHeard.store(Pack(messages[i].message));
+        }
+      };
+      // The recogniser makes one message of an NRPN's, an RPN's or a 14-bit
+      // pair's controllers (StripLearning.h).
+      strips::LearnRecogniser::Recognised messages[strips::LearnRecogniser::kMaxOut];
+      for (int32_t channel = 1; flushHeld && channel <= 16; ++channel)
+        learn(messages, recogniser.Flush(channel, messages));
+      flushHeld = false;
       LearnedMessage message;
-      while (count < kBatch && learned.Pop(message)) {
-        const strips::SlotSet before = marks.load();
-        const strips::LearnPlace place =
-            strips::Learn(bank[current], bank.Extension(current), before, message);
-        // Bit by bit, so that a hand edit meanwhile (setParameter clears
-        // its slot's bit without the strip lock) is not undone.
-        marks.fetch_or(place.learned & ~before);
-        marks.fetch_and(~(before & ~place.learned));
-        places[count++] = place;
-        lastHeard.store(Pack(message));
-      }
+      while (count + strips::LearnRecogniser::kMaxOut <= kBatch && learned.Pop(message))
+        learn(messages, recogniser.Feed(message, messages));
     }
-    if (count == 0)
+    if (count == 0 && learned.Empty())
       break;
-    changed = true;
+    changed = changed || count > 0;
     for (int i = 0; i < count; ++i)
       tellLearned(places[i]);
   }

@@ -156,7 +156,7 @@ private:
   void startPaced(SendCause cause, uint32_t serial) noexcept;
   void endPaced() noexcept;
   // Inserts a message at `deltaFrames` after the events at or before it.
-  void insertAt(const uint8_t (&bytes)[3], int32_t deltaFrames) noexcept;
+  void insertAt(const strips::MessageBytes& bytes, int32_t deltaFrames) noexcept;
   // Audio thread: asks the host for its transport when send on play is on,
   // and sends when it has started playing.
   void pollTransport() noexcept;
@@ -165,7 +165,8 @@ private:
   void learnFromInput(const uint8_t* midiData) noexcept;
   // The learning thread's routine.
   void learnLoop();
-  void applyLearned();
+  // flushHeld: learn the controllers the recogniser holds as they are.
+  void applyLearned(bool flushHeld);
   void tellLearned(const strips::LearnPlace& place);
   // A message of program `program` changed by other means than learning
   // (a dial, automation): it is no longer a learned one.
@@ -265,10 +266,13 @@ private:
   // number or kind (setParameter, any thread, with an atomic and). The
   // learning thread adds and drops slots under the strip lock.
   std::atomic<uint32_t> learnedSlots[kBankPrograms] = {};
-  // The last message heard by learning, packed (kind, channel, number,
-  // value; 0: none), written by the learning thread, reset when Learn is
+  // The last message heard by learning, packed (kind, format, channel,
+  // options, number, value; 0: none), written by the learning thread, reset when Learn is
   // switched on, read by the panel.
-  std::atomic<uint32_t> lastHeard{0};
+  std::atomic<uint64_t> lastHeard{0};
+  // Makes one learned message of several controllers (NRPN, RPN, 14-bit
+  // CC). The learning thread's alone.
+  strips::LearnRecogniser recogniser;
   // A paced send is in progress (notice 237).
   std::atomic<bool> pacedActive{false};
   // Learned messages, audio thread to learning thread.
@@ -294,7 +298,7 @@ private:
   struct PacedSend
   {
     static constexpr int32_t kMaxMessages = 2 * kStripsPerProgram;
-    uint8_t bytes[kMaxMessages][3];
+    strips::MessageBytes bytes[kMaxMessages];
     int32_t gaps[kMaxMessages]; // samples from each message to the next
     int32_t count = 0;
     int32_t next = 0;

@@ -81,41 +81,11 @@ struct RunOptions
   std::vector<Action> actions;
 };
 
+// A message in the kinds' own spelling (MessageKinds.h: cc/CH/NUM/VAL,
+// pc/CH/PROG, nrpn/CH/PARAM/VAL[/7][/null], ...).
 bool ParseMessage(const std::string& text, Message& message)
 {
-  if (text == "off") {
-    message = Message{};
-    return true;
-  }
-  std::vector<std::string> parts;
-  std::stringstream stream(text);
-  for (std::string part; std::getline(stream, part, '/');)
-    parts.push_back(part);
-  long channel = 0;
-  long number = 0;
-  long value = 0;
-  if (parts.size() == 3 && parts[0] == "pc") {
-    // A Program Change: channel and program, no value.
-    if (!ParseInt(parts[1], channel) || !ParseInt(parts[2], number) || channel < 1 ||
-        channel > 16 || number < 0 || number > 127)
-      return false;
-    message = Message{};
-    message.kind = kKindProgramChange;
-    message.format = 1;
-    message.channel = static_cast<uint8_t>(channel);
-    message.number = static_cast<uint8_t>(number + 1);
-    return true;
-  }
-  if (parts.size() != 4 || (parts[0] != "cc" && parts[0] != "note") ||
-      !ParseInt(parts[1], channel) || !ParseInt(parts[2], number) || !ParseInt(parts[3], value) ||
-      channel < 1 || channel > 16 || number < 0 || number > 127 || value < 0 || value > 127)
-    return false;
-  message = Message{};
-  message.format = parts[0] == "cc" ? 0 : 1;
-  message.channel = static_cast<uint8_t>(channel);
-  message.number = static_cast<uint8_t>(number + 1);
-  message.value = static_cast<uint8_t>(value + 1);
-  return true;
+  return strips::Parse(text.c_str(), message);
 }
 
 bool ParseStrip(const std::string& text, StripEdit& edit)
@@ -205,9 +175,8 @@ bool ParseRunOptions(const std::vector<std::string>& args, RunOptions& options)
       if (!value(text))
         return false;
       if (!ParseStrip(text, edit)) {
-        Fail("--strip wants PROGRAM:STRIP:A[:B] with cc/CH/NUM/VAL, note/CH/NUM/VAL, pc/CH/PROG "
-             "or off, not \"" +
-             text + "\"");
+        Fail(std::string("--strip wants PROGRAM:STRIP:A[:B] with ") + strips::ParseSyntax() +
+             ", not \"" + text + "\"");
         return false;
       }
       options.strips.push_back(edit);
@@ -267,8 +236,9 @@ bool ApplyStrips(PluginInstance& plugin, const std::vector<StripEdit>& edits)
   std::vector<ProgramExtension> extensions(kPrograms, ProgramExtension{});
   if (bank.size() == kExtendedBankBytes) {
     std::memcpy(&header, bank.data() + kBankBytes, sizeof header);
-    std::memcpy(extensions.data(), bank.data() + kBankBytes + sizeof header,
-                kPrograms * sizeof(ProgramExtension));
+    for (size_t p = 0; p < kPrograms; ++p)
+      std::memcpy(&extensions[p], bank.data() + kBankBytes + sizeof header + p * kProgramKindBytes,
+                  kProgramKindBytes);
   }
   bool extended = bank.size() == kExtendedBankBytes;
   for (const StripEdit& edit : edits) {
@@ -286,8 +256,9 @@ bool ApplyStrips(PluginInstance& plugin, const std::vector<StripEdit>& edits)
   std::memcpy(bank.data(), programs.data(), kBankBytes);
   if (extended) {
     std::memcpy(bank.data() + kBankBytes, &header, sizeof header);
-    std::memcpy(bank.data() + kBankBytes + sizeof header, extensions.data(),
-                kPrograms * sizeof(ProgramExtension));
+    for (size_t p = 0; p < kPrograms; ++p)
+      std::memcpy(bank.data() + kBankBytes + sizeof header + p * kProgramKindBytes, &extensions[p],
+                  kProgramKindBytes);
   }
   return plugin.SetChunk(bank, false) == 1;
 }

@@ -128,8 +128,7 @@ void VSTPluginProgramBank::ResetExtension(int first, int count)
 
 bool VSTPluginProgramBank::ReadExtension(const uint8_t* bytes, int32_t size, int first, int count)
 {
-  const int32_t needed = static_cast<int32_t>(sizeof(ExtensionHeader)) +
-                         count * static_cast<int32_t>(sizeof(ProgramExtension));
+  const int32_t needed = static_cast<int32_t>(sizeof(ExtensionHeader)) + count * kProgramKindBytes;
   // A newer version may add fields after ours; its version-1 fields are
   // still read when they are all there.
   if (size < needed || std::memcmp(bytes, kExtensionMagic, sizeof kExtensionMagic) != 0 ||
@@ -143,8 +142,10 @@ bool VSTPluginProgramBank::ReadExtension(const uint8_t* bytes, int32_t size, int
     return false;
   }
   const uint8_t* program = bytes + sizeof(ExtensionHeader);
-  for (int i = first; i < first + count; ++i, program += sizeof(ProgramExtension))
-    field::CopyBytes(&extensions[i], program, sizeof(ProgramExtension));
+  for (int i = first; i < first + count; ++i, program += kProgramKindBytes) {
+    field::CopyBytes(&extensions[i], program, kProgramKindBytes);
+    strips::ClearWide(extensions[i]);
+  }
   field::Store(settings.spacingMs, ReadInt32(bytes + offsetof(ExtensionHeader, spacingMs)));
   field::Store(settings.settleMs, ReadInt32(bytes + offsetof(ExtensionHeader, settleMs)));
   field::Store(settings.sendOnPlay, bytes[offsetof(ExtensionHeader, sendOnPlay)] ? 1 : 0);
@@ -182,7 +183,9 @@ void VSTPluginProgramBank::WriteExtendedBank(uint8_t* out) const
 {
   field::CopyBytes(out, programs, kBankBytes);
   WriteHeader(out + kBankBytes);
-  field::CopyBytes(out + kBankBytes + sizeof(ExtensionHeader), extensions, sizeof extensions);
+  for (int i = 0; i < kBankPrograms; ++i)
+    field::CopyBytes(out + kBankBytes + sizeof(ExtensionHeader) + i * kProgramKindBytes,
+                     &extensions[i], kProgramKindBytes);
 }
 
 void VSTPluginProgramBank::WriteExtendedProgram(uint8_t* out, int index) const
@@ -190,5 +193,5 @@ void VSTPluginProgramBank::WriteExtendedProgram(uint8_t* out, int index) const
   field::CopyBytes(out, &programs[index], kProgramBytes);
   WriteHeader(out + kProgramBytes);
   field::CopyBytes(out + kProgramBytes + sizeof(ExtensionHeader), &extensions[index],
-                   sizeof(ProgramExtension));
+                   kProgramKindBytes);
 }

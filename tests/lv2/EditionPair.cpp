@@ -54,8 +54,9 @@ std::vector<uint8_t> MakeBank(const std::vector<StripSpec>& specs,
   bank.assign(VSTPluginProgramBank::kExtendedBankBytes, 0);
   std::memcpy(bank.data(), programs.data(), kRecords);
   std::memcpy(bank.data() + kRecords, &header, sizeof header);
-  std::memcpy(bank.data() + kRecords + sizeof header, extensions.data(),
-              kBankPrograms * sizeof(ProgramExtension));
+  for (int p = 0; p < kBankPrograms; ++p)
+    std::memcpy(bank.data() + kRecords + sizeof header + p * kProgramKindBytes, &extensions[p],
+                kProgramKindBytes);
   EXPECT_EQ(plugin.SetChunk(bank, false), 1);
   for (const auto& [index, value] : parameters)
     plugin.SetParameter(index, value);
