@@ -373,8 +373,39 @@ def lv2():
           u8(worker | block | room) + u8(120) + u8(8) + bytes(range(48)) + u32(1000) + u8(4))
 
 
+# ------------------------------------------------------------------ sysex
+
+def sysex_message(head, size, fill=0x11):
+    body = bytes(head) + bytes([fill]) * (size - 2 - len(head))
+    return bytes([0xF0]) + body + bytes([0xF7])
+
+
+def sysex_section(request, messages):
+    out = u32(len(request)) + request + u32(len(messages))
+    for m in messages:
+        out += u32(len(m)) + m
+    return out
+
+
+def sysex():
+    # Even first byte: a section; odd: a .syx file (see SysExFuzz.cpp).
+    edit = sysex_message([0x3E, 0x13, 0x00, 0x10], 392)
+    dump = [sysex_message([0x41, 0x10, p, p], 120, p) for p in range(8)]
+    request = sysex_message([0x3E, 0x13, 0x00, 0x03], 6)
+    write("sysex", "section-empty", u8(0) + sysex_section(b"", []))
+    write("sysex", "section-request-and-dump", u8(0) + sysex_section(request, dump))
+    write("sysex", "section-cut", u8(0) + sysex_section(request, [edit])[:-3])
+    write("sysex", "section-count-too-large", u8(0) + u32(0) + u32(40000) + u32(2) + b"\xf0\xf7")
+    write("sysex", "syx-edit-buffer", u8(1) + edit)
+    write("sysex", "syx-bank-dump", u8(1) + b"".join(dump))
+    write("sysex", "syx-no-end", u8(1) + edit[:-1])
+    write("sysex", "syx-stray-byte", u8(1) + edit + b"\x41" + edit)
+    write("sysex", "syx-status-inside", u8(1) + b"\xf0\x43\x90\x01\xf7")
+
+
 if __name__ == "__main__":
     chunks()
     dispatcher()
     events()
     lv2()
+    sysex()
