@@ -803,17 +803,17 @@ int32_t VSTPlugin::getChunk(void** data, bool isPreset)
   const int32_t current = getProgram();
   if (isPreset) {
     if (bank.ExtensionInUse(current)) {
-      bank.WriteExtendedProgram(chunkBuffer, current);
-      *data = chunkBuffer;
-      return VSTPluginProgramBank::kExtendedProgramBytes;
+      chunkBuffer = bank.WriteProgram(current);
+      *data = chunkBuffer.data();
+      return static_cast<int32_t>(chunkBuffer.size());
     }
     *data = &bank[current];
     return VSTPluginProgramBank::kProgramBytes;
   }
   if (bank.ExtensionInUse()) {
-    bank.WriteExtendedBank(chunkBuffer);
-    *data = chunkBuffer;
-    return VSTPluginProgramBank::kExtendedBankBytes;
+    chunkBuffer = bank.WriteBank();
+    *data = chunkBuffer.data();
+    return static_cast<int32_t>(chunkBuffer.size());
   }
   *data = bank.Data();
   return VSTPluginProgramBank::kBankBytes;

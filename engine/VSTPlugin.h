@@ -42,6 +42,7 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <vector>
 
 class VSTPlugin : public SPlugin
 {
@@ -310,8 +311,9 @@ private:
   } paced;
   // The transport as last answered (audio thread).
   bool transportPlaying = false;
-  // The extended chunk handed to the host by getChunk (host thread).
-  uint8_t chunkBuffer[VSTPluginProgramBank::kExtendedBankBytes] = {};
+  // The extended chunk handed to the host by getChunk (host thread; valid
+  // until the next getChunk).
+  std::vector<uint8_t> chunkBuffer;
 
   // The block's output, collected by midiInProcess and handed to the host
   // once by midiPostProcess: outEventStore holds the events, outEvents
