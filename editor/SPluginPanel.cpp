@@ -209,8 +209,7 @@ SPluginPanel::Dial* SPluginPanel::MakeStripDial(const char* title, int max, int 
   dial->SetValueRange(0, max, 0);
   if (table == formatLabels) {
     dial->wrapsAround = true;
-    dial->SetTooltip(tooltip,
-                     "Control:\nMessage Format\n(cycles CC, Note, PC,\nNRPN, RPN and CC14)", 0);
+    dial->SetTooltip(tooltip, "Control:\nMessage Format\n(cycles through the\nmessage kinds)", 0);
   }
   dial->AddEventListener(this, vexo::gui::kEventDial);
   Add(dial);

@@ -32,19 +32,18 @@ int32_t RecordBytes(const MessageKind& kind, const Message& m, MessageBytes& out
   out.size = 0;
   if (!ChannelOk(m) || m.number < 1 || m.number > 128 || m.value < 1 || m.value > 128)
     return 0;
-  const uint8_t status = kind.format == 0 ? midi::kControlChange : midi::kNoteOn;
-  Put(out, static_cast<uint8_t>(status + m.channel - 1), static_cast<uint8_t>(m.number - 1),
+  Put(out, static_cast<uint8_t>(kind.status + m.channel - 1), static_cast<uint8_t>(m.number - 1),
       static_cast<uint8_t>(m.value - 1));
   return out.size;
 }
 
-int32_t ProgramBytes(const MessageKind&, const Message& m, MessageBytes& out) noexcept
+int32_t ProgramBytes(const MessageKind& kind, const Message& m, MessageBytes& out) noexcept
 {
   out.size = 0;
   if (!ChannelOk(m) || m.number < 1 || m.number > 128)
     return 0;
-  Put(out, static_cast<uint8_t>(midi::kProgramChange + m.channel - 1),
-      static_cast<uint8_t>(m.number - 1), 0);
+  Put(out, static_cast<uint8_t>(kind.status + m.channel - 1), static_cast<uint8_t>(m.number - 1),
+      0);
   return out.size;
 }
 
@@ -61,7 +60,7 @@ int32_t SelectBytes(const MessageKind& kind, const Message& m, MessageBytes& out
   out.size = 0;
   if (!ChannelOk(m) || !WideValueOk(kind, m))
     return 0;
-  const auto cc = static_cast<uint8_t>(midi::kControlChange + m.channel - 1);
+  const auto cc = static_cast<uint8_t>(kind.status + m.channel - 1);
   Put(out, cc, kind.selectMsb, static_cast<uint8_t>(m.number >> 7));
   Put(out, cc, kind.selectLsb, static_cast<uint8_t>(m.number & 0x7F));
   if (m.options & kOption14Bit) {
@@ -83,7 +82,7 @@ int32_t PairBytes(const MessageKind& kind, const Message& m, MessageBytes& out) 
   out.size = 0;
   if (!ChannelOk(m) || !WideValueOk(kind, m))
     return 0;
-  const auto cc = static_cast<uint8_t>(midi::kControlChange + m.channel - 1);
+  const auto cc = static_cast<uint8_t>(kind.status + m.channel - 1);
   Put(out, cc, static_cast<uint8_t>(m.number), static_cast<uint8_t>(m.value >> 7));
   Put(out, cc, static_cast<uint8_t>(m.number + 32), static_cast<uint8_t>(m.value & 0x7F));
   return out.size;
@@ -104,22 +103,24 @@ uint8_t OtherRank(const Message&) noexcept
   return kRankOther;
 }
 
-// The table. Fields: name, word, kind byte, format, in extension, wide,
-// has value, settles, learnable, options, select MSB/LSB, pairs, numbers,
-// bytes, rank, any number.
+// The table. Fields: name, word, kind byte, format, status, in extension,
+// wide, has value, settles, learnable, options, select MSB/LSB, pairs,
+// numbers, bytes, rank, any number. A kind of one short event with a
+// number and a value (Poly Pressure, say) is a line with RecordBytes.
+constexpr uint8_t kCc = midi::kControlChange;
 constexpr MessageKind kKinds[] = {
-    {"CC", "cc", kKindByFormat, 0, false, false, true, false, true, false, 0, 0, false, 128,
+    {"CC", "cc", kKindByFormat, 0, kCc, false, false, true, false, true, false, 0, 0, false, 128,
      RecordBytes, ControllerRank, false},
-    {"Note", "note", kKindByFormat, 1, false, false, true, false, false, false, 0, 0, false, 128,
-     RecordBytes, OtherRank, false},
-    {"PC", "pc", kKindProgramChange, 1, true, false, false, true, true, false, 0, 0, false, 128,
-     ProgramBytes, ProgramRank, true},
-    {"NRPN", "nrpn", kKindNrpn, 1, true, true, true, false, true, true, 99, 98, false, 16384,
+    {"Note", "note", kKindByFormat, 1, midi::kNoteOn, false, false, true, false, false, false, 0, 0,
+     false, 128, RecordBytes, OtherRank, false},
+    {"PC", "pc", kKindProgramChange, 1, midi::kProgramChange, true, false, false, true, true, false,
+     0, 0, false, 128, ProgramBytes, ProgramRank, true},
+    {"NRPN", "nrpn", kKindNrpn, 1, kCc, true, true, true, false, true, true, 99, 98, false, 16384,
      SelectBytes, OtherRank, false},
-    {"RPN", "rpn", kKindRpn, 1, true, true, true, false, true, true, kNullSelectMsb, kNullSelectLsb,
-     false, 16384, SelectBytes, OtherRank, false},
-    {"CC14", "cc14", kKindCc14, 1, true, true, true, false, true, false, 0, 0, true, 32, PairBytes,
-     OtherRank, false},
+    {"RPN", "rpn", kKindRpn, 1, kCc, true, true, true, false, true, true, kNullSelectMsb,
+     kNullSelectLsb, false, 16384, SelectBytes, OtherRank, false},
+    {"CC14", "cc14", kKindCc14, 1, kCc, true, true, true, false, true, false, 0, 0, true, 32,
+     PairBytes, OtherRank, false},
 };
 constexpr int32_t kKindCount = static_cast<int32_t>(sizeof kKinds / sizeof kKinds[0]);
 

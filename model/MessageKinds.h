@@ -111,6 +111,7 @@ struct MessageKind
   const char* word;  // quillet-host's --strip word: "cc"
   uint8_t kindByte;  // the stored kind byte
   uint8_t format;    // the record's format byte
+  uint8_t status;    // the status byte of its events on channel 1
   bool inExtension;  // the channel lives in the extension (the record keeps it off)
   bool wide;         // number, value and options live in the wide block
   bool hasValue;     // a value is stored and sent (the value dial is active)
