@@ -18,6 +18,7 @@
 #pragma once
 
 #include "gui/SWindow.h"
+#include "model/MessageKinds.h"
 #include "support/data/datastring.h"
 
 #include <cstdint>
@@ -52,11 +53,6 @@ public:
   // The drawer below the first view; the window grows by its height while
   // it is open.
   static constexpr int kDrawerHeight = 66;
-  // The format dial's choices, in the order it cycles through them.
-  static constexpr int kFormatCC = 0;
-  static constexpr int kFormatNote = 1;
-  static constexpr int kFormatPC = 2;
-  static constexpr int kFormatChoices = 3;
 
   struct StripControls
   {
@@ -132,7 +128,7 @@ public:
   char programName[48] = {};
   ValueText* numberLabels = nullptr;  // 129 entries, owned
   ValueText* channelLabels = nullptr; // 17 entries, owned
-  ValueText* formatLabels = nullptr;  // kFormatChoices entries, owned
+  ValueText* formatLabels = nullptr;  // one per message kind (strips::Kinds()), owned
   vexo::gui::SToolTip* tooltip = nullptr;
   int32_t columnCount = 1;
   bool stripShown[kStrips] = {};
@@ -188,7 +184,7 @@ private:
   Dial* StripDial(int strip, int group);
 
   bool drawerOpen = false;
-  char heardText[16] = {};
+  char heardText[strips::kDescriptionSize] = {};
   vexo::gui::context::SDrawMemoryDevice* panelBufferDevice = nullptr;
   vexo::gui::context::SDrawBitmap* panelBufferBitmap = nullptr;
 };
