@@ -1,8 +1,11 @@
 #include "host/SyxOptions.h"
 
+#include "model/VSTPluginProgramBank.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 namespace qhost::cli {
 
@@ -87,20 +90,93 @@ bool ParseSyxOption(const std::string& option, Arguments& words, SyxOptions& opt
   return true;
 }
 
-bool ApplySyx(PluginInstance& /*plugin*/, const SyxOptions& options)
+namespace {
+
+// The plug-in's bank as its chunk gives it, read by the model's reader.
+bool ReadBankChunk(PluginInstance& plugin, VSTPluginProgramBank& bank, LoadedSysEx& sysex)
+{
+  const std::vector<uint8_t> chunk = plugin.GetChunk(false);
+  bool newer = false;
+  if (bank.readBank(chunk.data(), static_cast<int32_t>(chunk.size()), newer, &sysex) != 1 ||
+      newer) {
+    Fail("the plug-in's bank chunk is not one this quillet-host reads");
+    return false;
+  }
+  return true;
+}
+
+bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes)
+{
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) {
+    Fail(path + ": " + std::strerror(errno));
+    return false;
+  }
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  if (std::fclose(file) != 0 || !written) {
+    Fail(path + ": cannot be written");
+    return false;
+  }
+  return true;
+}
+
+} // namespace
+
+bool ApplySyx(PluginInstance& plugin, const SyxOptions& options)
 {
   if (!options.Imports())
     return true;
-  Fail("the plug-in's bank chunk carries no SysEx in this build");
-  return false;
+  auto bank = std::make_unique<VSTPluginProgramBank>();
+  LoadedSysEx sysex;
+  if (!ReadBankChunk(plugin, *bank, sysex))
+    return false;
+  // A list replaces the program's messages and keeps its request; a
+  // request replaces the request and keeps the messages.
+  for (const SyxFileOption& list : options.lists) {
+    std::unique_ptr<const SysExSet>& slot = sysex[static_cast<size_t>(list.program)];
+    SysExSet::Builder builder;
+    for (int32_t i = 0; i < list.set->Count(); ++i)
+      builder.Append(list.set->Message(i));
+    if (slot && slot->Request().size > 0)
+      builder.SetRequest(slot->Request());
+    slot = builder.Build();
+  }
+  for (const SyxFileOption& request : options.requests) {
+    std::unique_ptr<const SysExSet>& slot = sysex[static_cast<size_t>(request.program)];
+    SysExSet::Builder builder(slot.get());
+    builder.SetRequest(request.set->Message(0));
+    slot = builder.Build();
+  }
+  const SysExSet* sets[kBankPrograms];
+  for (int p = 0; p < kBankPrograms; ++p)
+    sets[p] = sysex[static_cast<size_t>(p)].get();
+  if (plugin.SetChunk(bank->WriteBank(sets), false) != 1) {
+    Fail("the plug-in refused the bank with the SysEx");
+    return false;
+  }
+  return true;
 }
 
-bool ExportSyx(PluginInstance& /*plugin*/, const SyxOptions& options)
+bool ExportSyx(PluginInstance& plugin, const SyxOptions& options)
 {
   if (options.exports.empty())
     return true;
-  Fail("the plug-in's bank chunk carries no SysEx in this build");
-  return false;
+  auto bank = std::make_unique<VSTPluginProgramBank>();
+  LoadedSysEx sysex;
+  if (!ReadBankChunk(plugin, *bank, sysex))
+    return false;
+  bool all = true;
+  for (const SyxFileOption& file : options.exports) {
+    const SysExSet* set = sysex[static_cast<size_t>(file.program)].get();
+    if (!set || set->Count() == 0) {
+      Fail(file.path + ": program " + std::to_string(file.program) +
+           " has no SysEx messages to write");
+      all = false;
+      continue;
+    }
+    all = WriteFile(file.path, WriteSyx(*set)) && all;
+  }
+  return all;
 }
 
 } // namespace qhost::cli

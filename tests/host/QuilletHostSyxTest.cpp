@@ -90,4 +90,40 @@ TEST(QuilletHostSyx, AMissingFileOrABadProgramIsRefused)
   EXPECT_THAT(result.err, HasSubstr("--export-sysex wants PROGRAM:FILE.syx"));
 }
 
+Bytes ReadBack(const std::string& path)
+{
+  Bytes bytes;
+  if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+    for (int c; (c = std::fgetc(file)) != EOF;)
+      bytes.push_back(static_cast<uint8_t>(c));
+    std::fclose(file);
+  }
+  return bytes;
+}
+
+TEST(QuilletHostSyx, AnImportedListIsSentPrintedAndExportedByteForByte)
+{
+  Bytes dump = {0xF0, 0x43, 0x00, 0x09};
+  dump.insert(dump.end(), 100, 0x11);
+  dump.push_back(0xF7);
+  Bytes file = {0xF0, 0x7D, 0x01, 0x02, 0xF7};
+  file.insert(file.end(), dump.begin(), dump.end());
+  const std::string in = WriteTemp("import", file);
+  const std::string request = WriteTemp("request", {0xF0, 0x43, 0x20, 0x09, 0xF7});
+  const std::string out = TempPath("export");
+  const auto result = RunHost({"run", QUILLET_PLUGIN_PATH, "--seconds", "0.3", "--sysex", "0:" + in,
+                               "--sysex-request", "0:" + request, "--learn", "--resend@0.1",
+                               "--export-sysex", "0:" + out});
+  const Bytes exported = ReadBack(out);
+  for (const std::string& path : {in, request, out})
+    std::remove(path.c_str());
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_THAT(result.out, HasSubstr("0.0 ms  F0 43 20 09 F7\n")) << "the request, as Learn goes on";
+  EXPECT_THAT(result.out, HasSubstr(" ms  F0 7D 01 02 F7\n"));
+  EXPECT_THAT(
+      result.out,
+      HasSubstr(" ms  F0 43 00 09 11 11 11 11 11 11 11 11 11 11 11 11 ... F7 (105 bytes)\n"));
+  EXPECT_EQ(exported, file);
+}
+
 } // namespace
