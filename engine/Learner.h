@@ -15,8 +15,8 @@
 //   strip lock, then tells the editor after letting the lock go. It pops
 //   the SysEx messages into a buffer of its own (allocated once) and, under
 //   the strip lock too, builds the program's new set from the published one
-//   and publishes it (any other editor of the list does so under that lock
-//   as well, so no change is lost between the read and the publish). While
+//   and publishes it (an editor of the list that does the same under that
+//   lock loses no change to learning between its read and its publish). While
 //   learning is on it looks every kPollMs by itself, so that the audio
 //   thread, which hears in nearly every block then, never has to post (a
 //   post that wakes a thread costs the audio thread a system call and,
