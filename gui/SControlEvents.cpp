@@ -46,12 +46,13 @@ void FreeCursor(SControl* control)
 }
 
 // The pointer's root position translated into the control's window lies
-// within its client rectangle (edges included). With `mayBeGone` the window
-// asked about may have been destroyed meanwhile (an unmap comes from a host
-// destroying its window, and the panel's with it, before it closes the
-// editor): the query is then trapped, so that its error never reaches the
-// host's handler. (Only then: the trap waits for the server.)
-bool PointerInside(Display* display, SControl* control, bool mayBeGone = false)
+// within its client rectangle (edges included). The window asked about may
+// have been destroyed since the event was queued (a host may destroy its
+// window, and the panel's with it, before it closes the editor, even while
+// the panel's map is still on its way to us), so the query is trapped and its
+// error never reaches the host's handler. The trap waits for the server, but
+// only maps, unmaps and focus changes ask.
+bool PointerInside(Display* display, SControl* control)
 {
   if (!control || !control->window)
     return false;
@@ -59,16 +60,11 @@ bool PointerInside(Display* display, SControl* control, bool mayBeGone = false)
   Window child = 0;
   if (!PointerOnRoot(display, rootX, rootY))
     return false;
-  if (mayBeGone) {
-    XErrorTrap trap(display);
-    if (!XTranslateCoordinates(display, DefaultRootWindow(display), control->window, rootX, rootY,
-                               &x, &y, &child) ||
-        trap.Failed())
-      return false;
-  } else if (!XTranslateCoordinates(display, DefaultRootWindow(display), control->window, rootX,
-                                    rootY, &x, &y, &child)) {
+  XErrorTrap trap(display);
+  if (!XTranslateCoordinates(display, DefaultRootWindow(display), control->window, rootX, rootY, &x,
+                             &y, &child) ||
+      trap.Failed())
     return false;
-  }
   const Rect client = control->ClientRect();
   return x >= 0 && x <= client.right && y >= 0 && y <= client.bottom;
 }
@@ -491,7 +487,7 @@ struct EventDispatch
     case NoExpose:
       return 1;
     case UnmapNotify:
-      if (control->globals && control->parent && PointerInside(display, control->parent, true))
+      if (control->globals && control->parent && PointerInside(display, control->parent))
         SetCursor(control);
       control->state &= ~kStateShown;
       return 0;

@@ -22,6 +22,46 @@ std::mutex& OpeningLock()
   return lock;
 }
 
+// The handler that was in place when the toolkit's connection opened: errors
+// of every other connection (the host's) go on to it.
+std::atomic<XErrorHandler> chainedHandler{nullptr};
+
+// Errors of the toolkit's own connection end nobody's process. A host may
+// destroy its window, and the panel inside it, before it closes the editor;
+// requests already on their way for the panel (a redraw, a map, a resize)
+// then fail with BadWindow or BadDrawable, which Xlib's default handler
+// would answer by exiting the host. Errors of other connections are the
+// host's and go to the handler it had.
+int OwnConnectionError(Display* display, XErrorEvent* error)
+{
+  if (display && display == dps.load(std::memory_order_acquire))
+    return 0;
+  const XErrorHandler next = chainedHandler.load();
+  return next ? next(display, error) : 0;
+}
+
+// Once the connection exists (its lock serialises the toolkit's swaps of
+// the handler with XErrorTrap's).
+void InstallErrorHandler(Display* display)
+{
+  XLockDisplay(display);
+  const XErrorHandler previous = XSetErrorHandler(OwnConnectionError);
+  if (previous != OwnConnectionError)
+    chainedHandler.store(previous);
+  XUnlockDisplay(display);
+}
+
+// Before the library can go away: the host's handler comes back unless
+// somebody replaced ours meanwhile (then theirs stays).
+void RemoveErrorHandler(Display* display)
+{
+  XLockDisplay(display);
+  const XErrorHandler current = XSetErrorHandler(chainedHandler.load());
+  if (current != OwnConnectionError)
+    XSetErrorHandler(current);
+  XUnlockDisplay(display);
+}
+
 } // namespace
 
 void OpenToolkitConnection()
@@ -35,12 +75,17 @@ void OpenToolkitConnection()
   else
     std::fputs("Error: XOpenDisplay failed.\n", stderr);
   dps.store(display, std::memory_order_release);
+  if (display)
+    InstallErrorHandler(display);
 }
 
 void CloseToolkitConnection()
 {
-  if (Display* display = dps.exchange(nullptr))
+  if (Display* display = dps.load()) {
+    RemoveErrorHandler(display);
+    dps.store(nullptr);
     XCloseDisplay(display);
+  }
 }
 
 Display* ConnectionForHost(Display* host)
@@ -63,6 +108,7 @@ Display* ConnectionForHost(Display* host)
   }
   XFlush(display);
   dps.store(display, std::memory_order_release);
+  InstallErrorHandler(display);
   // No window existed without a connection, so nothing draws with the
   // colours or reads the layout while they are made again.
   statdata.RemakeColours();

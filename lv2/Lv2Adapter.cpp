@@ -304,7 +304,10 @@ void Lv2Adapter::ApplyControls() noexcept
   // The ports act only when they move. The first run after activation or
   // a restore takes them as they are: the state (or the editor, or MIDI)
   // decides the program and thru, not a port the host left where it was.
-  const bool unseen = controlsUnseen.exchange(false, std::memory_order_acq_rel);
+  // (Each flag is read before it is exchanged: nearly every run finds it
+  // clear, and a plain load costs less than a locked exchange.)
+  const bool unseen = controlsUnseen.load(std::memory_order_acquire) &&
+                      controlsUnseen.exchange(false, std::memory_order_acq_rel);
   float value = 0.0f;
   if (PortValue(resendPort, value)) {
     const bool on = value > 0.5f;
@@ -331,7 +334,9 @@ void Lv2Adapter::ApplyControls() noexcept
       schedule->schedule_work(schedule->handle, sizeof program, &program);
     programSeen = program;
   }
-  const int32_t asked = programAsked.exchange(-1, std::memory_order_acq_rel);
+  const int32_t asked = programAsked.load(std::memory_order_acquire) < 0
+                            ? -1
+                            : programAsked.exchange(-1, std::memory_order_acq_rel);
   if (asked >= 0 && !programPortUnusable)
     schedule->schedule_work(schedule->handle, sizeof asked, &asked);
 }
@@ -449,9 +454,10 @@ void Lv2Adapter::Run(uint32_t frames) noexcept
   auto advance = [&](const LV2_Atom_Event* event) {
     // A short message's event takes 24 bytes: taken as a branch (which the
     // processor predicts) rather than computed from the size just loaded,
-    // so that the walk does not wait for every event's size.
+    // so that the walk does not wait for every event's size. An empty body
+    // takes no word at all (0 wraps around to the long way).
     uint64_t step = sizeof(LV2_Atom_Event) + 8;
-    if (__builtin_expect(event->body.size > 8, 0))
+    if (__builtin_expect(event->body.size - 1 >= 8, 0))
       step = sizeof(LV2_Atom_Event) + lv2_atom_pad_size(event->body.size);
     cursor = static_cast<uint64_t>(limit - cursor) <= step ? nullptr : cursor + step;
   };
@@ -462,7 +468,15 @@ void Lv2Adapter::Run(uint32_t frames) noexcept
   while (start < total) {
     int64_t end = total - start > maxBlock ? start + maxBlock : total;
     bridge.BeginInput();
-    while (const LV2_Atom_Event* event = current()) {
+    for (;;) {
+      // Nearly every event is a short MIDI message inside the sub-block:
+      // the bridge takes those in a loop of its own, and the walk below
+      // sees only the others.
+      if (cursor)
+        cursor = bridge.AddShortEvents(cursor, limit, start, end, frameTimes);
+      const LV2_Atom_Event* event = current();
+      if (!event)
+        break;
       int64_t at = frameTimes ? event->time.frames : start;
       if (at < start || at >= end) {
         at = at < start ? start : (at >= total ? total - 1 : at);
@@ -470,7 +484,8 @@ void Lv2Adapter::Run(uint32_t frames) noexcept
           break;
       }
       const LV2_Atom& body = event->body;
-      // MIDI first: nearly every event is.
+      // What MIDI the bridge's loop left: System Exclusive, events out of
+      // the sub-block, what is no message.
       if (body.type == midiType) {
         bridge.AddInput(static_cast<const uint8_t*>(LV2_ATOM_BODY_CONST(&body)), body.size,
                         static_cast<int32_t>(at - start));

@@ -4,12 +4,40 @@
 
 #include <lv2/atom/util.h>
 
+#include <cstddef>
 #include <cstring>
+
+// Bytes are read and written as words, least significant first.
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__);
+// An event's header as two words: the frame, then the body's size and type.
+static_assert(sizeof(LV2_Atom_Event) == 16 && offsetof(LV2_Atom_Event, body) == 8 &&
+              offsetof(LV2_Atom, size) == 0 && offsetof(LV2_Atom, type) == 4);
 
 namespace {
 
 constexpr uint8_t kSysExStart = 0xF0;
 constexpr uint8_t kSysExEnd = 0xF7;
+
+// By status byte, for the loop over a block of short messages: the
+// message's length in the high half and the mask that cuts a word of bytes
+// to it in the low half, so that one load tells both; 0 for a byte that
+// starts no short message.
+struct ShortMessageTable
+{
+  uint64_t entry[256];
+  constexpr ShortMessageTable() : entry()
+  {
+    for (int status = 0; status < 256; ++status) {
+      const int32_t length = kMidiLengths[static_cast<uint8_t>(status)];
+      entry[status] =
+          length == 0 ? 0 : uint64_t(length) << 32 | ((uint64_t{1} << (8 * length)) - 1);
+    }
+  }
+};
+constexpr ShortMessageTable kShortMessages{};
+static_assert(kShortMessages.entry[0xC3] == (uint64_t{2} << 32 | 0xFFFF) &&
+              kShortMessages.entry[0xF8] == (uint64_t{1} << 32 | 0xFF) &&
+              kShortMessages.entry[0xF0] == 0 && kShortMessages.entry[0x40] == 0);
 
 bool DataBytesClean(const uint8_t* bytes, uint32_t from, uint32_t to) noexcept
 {
@@ -24,10 +52,18 @@ bool DataBytesClean(const uint8_t* bytes, uint32_t from, uint32_t to) noexcept
 
 Lv2EventBridge::Lv2EventBridge(uint32_t midiEventType) noexcept : midiType(midiEventType)
 {
-  for (VstMidiEvent& event : inputMidi) {
-    event.type = kVstMidiType;
-    event.byteSize = static_cast<int32_t>(sizeof(VstMidiEvent)) - 8;
+  for (int32_t i = 0; i < kInputCapacity; ++i) {
+    inputMidi[i].type = kVstMidiType;
+    inputMidi[i].byteSize = static_cast<int32_t>(sizeof(VstMidiEvent)) - 8;
+    inputBlock.events[i] = reinterpret_cast<VstEvent*>(&inputMidi[i]);
   }
+}
+
+void Lv2EventBridge::RestoreShortSlots() noexcept
+{
+  for (int32_t i = 0; i < inputCount; ++i)
+    inputBlock.events[i] = reinterpret_cast<VstEvent*>(&inputMidi[i]);
+  sysexSlots = 0;
 }
 
 bool Lv2EventBridge::AddLong(const uint8_t* bytes, uint32_t size, int32_t deltaFrames) noexcept
@@ -44,7 +80,68 @@ bool Lv2EventBridge::AddLong(const uint8_t* bytes, uint32_t size, int32_t deltaF
   // The plug-in only reads a host's events.
   event.sysexDump = const_cast<char*>(reinterpret_cast<const char*>(bytes));
   inputBlock.events[inputCount++] = reinterpret_cast<VstEvent*>(&event);
+  ++sysexSlots;
   return true;
+}
+
+namespace {
+
+// The loop of AddShortEvents, for a sequence in frames or not.
+template <bool kFrameTimes>
+const uint8_t* AddShortMidi(const uint8_t* cursor, const uint8_t* stop, int64_t start,
+                            uint64_t span, uint32_t midiType, VstMidiEvent*& next) noexcept
+{
+  constexpr ptrdiff_t kStep = sizeof(LV2_Atom_Event) + 8;
+  static constexpr uint32_t kSizeMasks[4] = {0, 0xFF, 0xFFFF, 0xFFFFFF};
+  // The high bit of the second and third byte: a data byte has none.
+  constexpr uint32_t kDataHighBits = 0x808000;
+  // The body's size and type as one word: MIDI of one to three bytes is
+  // this word plus 0 to 2.
+  const uint64_t shortMidi = uint64_t{midiType} << 32 | 1;
+  VstMidiEvent* event = next;
+  for (; cursor < stop; cursor += kStep) {
+    int64_t frames = 0;
+    uint64_t sizeAndType = 0;
+    uint32_t word = 0;
+    std::memcpy(&frames, cursor, sizeof frames);
+    std::memcpy(&sizeAndType, cursor + 8, sizeof sizeAndType);
+    std::memcpy(&word, cursor + sizeof(LV2_Atom_Event), sizeof word);
+    const uint64_t delta = kFrameTimes ? static_cast<uint64_t>(frames - start) : 0;
+    if (sizeAndType - shortMidi > 2 || delta >= span)
+      break;
+    const auto size = static_cast<uint32_t>(sizeAndType);
+    word &= kSizeMasks[size];
+    // What is no MIDI message of its size is left out, as AddInput does.
+    if (((word & kDataHighBits) |
+         (static_cast<uint32_t>(kMidiLengths[static_cast<uint8_t>(word)]) ^ size)) != 0)
+      continue;
+    event->deltaFrames = static_cast<int32_t>(delta);
+    std::memcpy(event->midiData, &word, sizeof word);
+    ++event;
+  }
+  next = event;
+  return cursor;
+}
+
+} // namespace
+
+const uint8_t* Lv2EventBridge::AddShortEvents(const uint8_t* cursor, const uint8_t* limit,
+                                              int64_t start, int64_t end, bool frameTimes) noexcept
+{
+  // A short message's event is a header and one word of bytes and padding:
+  // as many whole ones as the sequence holds and the block takes are read
+  // as three loads, the bytes cut to the event's size and checked and
+  // stored as one word.
+  constexpr ptrdiff_t kStep = sizeof(LV2_Atom_Event) + 8;
+  const int64_t whole = (limit - cursor) / kStep;
+  const int32_t room = kInputCapacity - inputCount;
+  const uint8_t* const stop = cursor + (whole < room ? whole : room) * kStep;
+  const auto span = static_cast<uint64_t>(end - start);
+  VstMidiEvent* next = &inputMidi[inputCount];
+  cursor = frameTimes ? AddShortMidi<true>(cursor, stop, start, span, midiType, next)
+                      : AddShortMidi<false>(cursor, stop, start, span, midiType, next);
+  inputCount = static_cast<int32_t>(next - inputMidi);
+  return cursor;
 }
 
 VstEvents* Lv2EventBridge::InputBlock() noexcept
@@ -144,34 +241,38 @@ bool Lv2EventBridge::AppendShortBlock(VstEvent* const* pointers, int32_t count) 
   if (lastFrame - subStart > last)
     return false;
   int32_t previous = lastFrame > subStart ? static_cast<int32_t>(lastFrame - subStart) : 0;
+  // Members the loop needs, in locals: the stores into the port could alias
+  // them, and the compiler would load them again for every event.
+  const int64_t origin = subStart;
+  const uint64_t typeWord = uint64_t{midiType} << 32;
   auto* at = reinterpret_cast<uint8_t*>(out) + used;
   uint8_t* const begin = at;
   for (int32_t i = 0; i < count; ++i) {
-    const auto* midi = reinterpret_cast<const VstMidiEvent*>(pointers[i]);
-    if (!midi || midi->type != kVstMidiType)
+    const VstEvent* record = pointers[i];
+    if (!record || record->type != kVstMidiType)
       return false;
-    const int32_t delta = midi->deltaFrames;
-    const int32_t frame = delta < 0 ? 0 : (delta > last ? last : delta);
+    int32_t frame = record->deltaFrames;
+    if (__builtin_expect(static_cast<uint32_t>(frame) > static_cast<uint32_t>(last), 0))
+      frame = frame < 0 ? 0 : last;
     if (frame < previous)
       return false;
     previous = frame;
+    uint32_t word = 0;
+    std::memcpy(&word, reinterpret_cast<const VstMidiEvent*>(record)->midiData, sizeof word);
     // A record that starts no short message (rare) goes the long way, so
     // that the cursor here moves by a constant step.
-    const int32_t length = kMidiLengths[midi->midiData[0]];
-    if (length == 0)
+    const uint64_t message = kShortMessages.entry[static_cast<uint8_t>(word)];
+    if (message == 0)
       return false;
-    // The header, then the bytes and their padding as one word.
-    LV2_Atom_Event header;
-    header.time.frames = subStart + frame;
-    header.body.size = static_cast<uint32_t>(length);
-    header.body.type = midiType;
-    std::memcpy(at, &header, sizeof header);
-    // (Built in a register: bytes stored one by one and read back as a word
-    // would stall the store buffer.)
-    const uint64_t body = uint64_t{midi->midiData[0]} |
-                          (length > 1 ? uint64_t{midi->midiData[1]} << 8 : 0) |
-                          (length > 2 ? uint64_t{midi->midiData[2]} << 16 : 0);
-    std::memcpy(at + sizeof header, &body, sizeof body);
+    // The header, then the bytes and their padding, as three words built
+    // in registers and stored one by one (stored as parts and read back as
+    // a whole, they would wait in the store buffer).
+    const uint64_t time = static_cast<uint64_t>(origin + frame);
+    const uint64_t sizeAndType = typeWord | message >> 32;
+    const uint64_t body = word & static_cast<uint32_t>(message);
+    std::memcpy(at, &time, sizeof time);
+    std::memcpy(at + 8, &sizeAndType, sizeof sizeAndType);
+    std::memcpy(at + 16, &body, sizeof body);
     at += kEventBytes;
   }
   out->atom.size += static_cast<uint32_t>(at - begin);

@@ -30,10 +30,20 @@ public:
   static constexpr int32_t kOrderCapacity = 1024;
 
   explicit Lv2EventBridge(uint32_t midiEventType = 0) noexcept;
+  // The block points into the bridge's own records.
+  Lv2EventBridge(const Lv2EventBridge&) = delete;
+  Lv2EventBridge& operator=(const Lv2EventBridge&) = delete;
   void SetMidiType(uint32_t type) noexcept { midiType = type; }
 
   // --- input (one sub-block at a time)
-  void BeginInput() noexcept { inputCount = 0; }
+  void BeginInput() noexcept
+  {
+    // The block's n-th entry points at the n-th short record, except where
+    // a SysEx record took the place: those entries are put back.
+    if (sysexSlots)
+      RestoreShortSlots();
+    inputCount = 0;
+  }
   // Adds one MIDI atom's bytes at `deltaFrames` into the sub-block. False
   // (and nothing added) for what is no MIDI message: empty, a data byte
   // first, not of its status byte's length, a data byte of 128 or more, a
@@ -57,9 +67,17 @@ public:
     event.midiData[1] = data1;
     event.midiData[2] = data2;
     event.midiData[3] = 0;
-    inputBlock.events[inputCount++] = reinterpret_cast<VstEvent*>(&event);
+    ++inputCount;
     return true;
   }
+  // The common stretch of an input sequence, from `cursor` (an event's
+  // header, before `limit`): whole MIDI events of one to three bytes at
+  // frames inside [start, end) (every one at `start` when the sequence is
+  // not in frames), each added as AddInput adds it. Returns where it
+  // stopped: the first event that is anything else, a block that is full,
+  // or `limit`; the caller's general walk takes over from there.
+  const uint8_t* AddShortEvents(const uint8_t* cursor, const uint8_t* limit, int64_t start,
+                                int64_t end, bool frameTimes) noexcept;
   int32_t InputCount() const noexcept { return inputCount; }
   VstEvents* InputBlock() noexcept;
 
@@ -82,6 +100,7 @@ public:
   int32_t Dropped() const noexcept { return dropped; }
 
 private:
+  void RestoreShortSlots() noexcept;
   // A System Exclusive message (or a refusal of anything longer).
   bool AddLong(const uint8_t* bytes, uint32_t size, int32_t deltaFrames) noexcept;
   // A block of short messages in time order that fits the port, written in
@@ -95,10 +114,15 @@ private:
 
   // Input: the records of the sub-block and the block pointing at them.
   // SysEx records point into the input atoms, which live until run returns.
+  // Entry n of the block points at inputMidi[n], set once at construction,
+  // so that a short message costs only its frame and bytes; a SysEx message
+  // at n points it at inputSysex[n] instead, and `sysexSlots` (how many
+  // entries did so since the last BeginInput) has them put back.
   VstMidiEvent inputMidi[kInputCapacity] = {};
   VstMidiSysexEvent inputSysex[kInputCapacity] = {};
   VstEventBlock<kInputCapacity> inputBlock{};
   int32_t inputCount = 0;
+  int32_t sysexSlots = 0;
 
   // Output: the port, its capacity, the last frame written (a sequence is
   // in time order) and the order of the block being written.
