@@ -131,6 +131,15 @@ void VSTPlugin::setParameter(int32_t index, float value)
     notifyEditor(index);
     return;
   }
+  if (index == param::kSysExGap) {
+    SetSysExGap(param::Encode(value, param::kSysExGapMs.scale));
+    notifyEditor(index);
+    return;
+  }
+  if (index == param::kSysExNotice) {
+    notifyEditor(index);
+    return;
+  }
   if (param::IsExtendedIndex(index)) {
     setExtendedParameter(index, value);
     return;
@@ -193,6 +202,8 @@ float VSTPlugin::getParameter(int32_t index)
                                            param::StripOf(index), group % 2, group / 2);
     return param::Decode(byte, param::kStripFields[group].encoding);
   }
+  if (index == param::kSysExGap)
+    return param::Decode(SysExGap(), param::kSysExGapMs);
   if (param::IsExtendedIndex(index))
     return getExtendedParameter(index);
 
@@ -524,6 +535,12 @@ void VSTPlugin::PublishSysEx(int32_t program, std::unique_ptr<const SysExSet> se
   const bool has = set && set->Count() > 0;
   sysexStore.Publish(program, std::move(set));
   sender.NoteSysEx(program, has);
+  notifyEditor(param::kSysExNotice);
+}
+
+void VSTPlugin::SendDumpRequest()
+{
+  // The request has no sending path of its own yet: nothing goes out.
 }
 
 void VSTPlugin::sendCCData() noexcept

@@ -8,7 +8,8 @@
 // directly; 136 to 141 are notices to the editor and store nothing.
 // 200 to 237 are the internal parameters of the message kinds, paced
 // sending, learning and send on play (editor and quillet-host only); 236
-// and 237 are notices that also read a state.
+// and 237 are notices that also read a state; 238 the SysEx gap and 239 the
+// notice of a changed SysEx list.
 //
 // Part of the chunk format's definition (with VSTPluginProgram.h): it
 // includes nothing but the record and the standard library. Constants and
@@ -66,6 +67,11 @@ constexpr int32_t kSendOnPlay = 235; // switch, stored
 constexpr int32_t kLearnNotice = 236;
 constexpr int32_t kPacedNotice = 237;
 constexpr int32_t kExtendedEnd = 238;
+// The pause after each SysEx message a send carries (ms / 2000, bank-wide),
+// and a notice to the editor that a program's SysEx list changed (it stores
+// nothing).
+constexpr int32_t kSysExGap = 238;
+constexpr int32_t kSysExNotice = 239;
 
 // ----------------------------------------------------------- encodings
 
@@ -96,6 +102,7 @@ constexpr Encoding kByte{128, 0.0078125f}; // numbers and values
 constexpr Encoding kKind{1, 1.0f};         // 0 by format, 1 Program Change
 constexpr Encoding kSpacingMs{250, 1.0f / 250.0f};
 constexpr Encoding kSettleMs{2000, 1.0f / 2000.0f};
+constexpr Encoding kSysExGapMs{2000, 1.0f / 2000.0f};
 
 // value × k taken to single precision, then rounded to the nearest integer,
 // halves upward. It saturates instead of converting a float that no int32
@@ -209,6 +216,8 @@ constexpr Encoding EncodingOf(int32_t index) noexcept
     return kSpacingMs;
   case kSettle:
     return kSettleMs;
+  case kSysExGap:
+    return kSysExGapMs;
   case kThru:
   case kSendOnInit:
   case kSendOnChange:
