@@ -131,15 +131,6 @@ void VSTPlugin::setParameter(int32_t index, float value)
     notifyEditor(index);
     return;
   }
-  if (index == param::kSysExGap) {
-    SetSysExGap(param::Encode(value, param::kSysExGapMs.scale));
-    notifyEditor(index);
-    return;
-  }
-  if (index == param::kSysExNotice) {
-    notifyEditor(index);
-    return;
-  }
   if (param::IsExtendedIndex(index)) {
     setExtendedParameter(index, value);
     return;
@@ -184,6 +175,7 @@ void VSTPlugin::setParameter(int32_t index, float value)
   case param::kCountdownState:
   case param::kCountdownTick:
   case param::kCountdownEnd:
+  case param::kSysExNotice:
     notifyEditor(index);
     return;
   default: // 2, negative and 142 and above
@@ -202,8 +194,6 @@ float VSTPlugin::getParameter(int32_t index)
                                            param::StripOf(index), group % 2, group / 2);
     return param::Decode(byte, param::kStripFields[group].encoding);
   }
-  if (index == param::kSysExGap)
-    return param::Decode(SysExGap(), param::kSysExGapMs);
   if (param::IsExtendedIndex(index))
     return getExtendedParameter(index);
 
@@ -254,6 +244,9 @@ void VSTPlugin::setExtendedParameter(int32_t index, float value)
     if (!learner.SetOn(SwitchOn(value)))
       return;
     break;
+  case param::kSysExGap:
+    SetSysExGap(param::Encode(value, param::kSysExGapMs.scale));
+    break;
   case param::kSendOnPlay: {
     const uint8_t on = SwitchOn(value) ? 1 : 0;
     if (field::Load(settings.sendOnPlay) == on)
@@ -295,6 +288,8 @@ float VSTPlugin::getExtendedParameter(int32_t index)
     // Full as long as nothing made room since a message was refused.
     return learner.Full() && !strips::LearnRoom(bank[program], bank.Extension(program)) ? 1.0f
                                                                                         : 0.0f;
+  case param::kSysExGap:
+    return param::Decode(SysExGap(), param::kSysExGapMs);
   case param::kPacedNotice:
     return sender.Active() ? 1.0f : 0.0f;
   default:
@@ -536,11 +531,6 @@ void VSTPlugin::PublishSysEx(int32_t program, std::unique_ptr<const SysExSet> se
   sysexStore.Publish(program, std::move(set));
   sender.NoteSysEx(program, has);
   notifyEditor(param::kSysExNotice);
-}
-
-void VSTPlugin::SendDumpRequest()
-{
-  // The request has no sending path of its own yet: nothing goes out.
 }
 
 void VSTPlugin::sendCCData() noexcept

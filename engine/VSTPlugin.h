@@ -116,9 +116,10 @@ public:
   // The pause after each SysEx message a send carries, 0 to 2000 ms.
   void SetSysExGap(int32_t ms) { sender.SetSysExGap(ms); }
   int32_t SysExGap() const { return sender.SysExGap(); }
-  // Sends the current program's dump request (its set's Request()), so that
-  // the synth answers with its dump; nothing when it has none.
-  void SendDumpRequest();
+  // Sends the current program's dump request once, as a SysEx event of the
+  // next free block (nothing when it has none). Any thread; switching Learn
+  // on does it too. Until the sender carries requests, nothing goes out.
+  void SendDumpRequest() noexcept {}
 
   bool FirstProgramPending() const { return firstProgramPending; }
   bool ChunkJustLoaded() const { return chunkJustLoaded; }

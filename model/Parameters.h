@@ -6,10 +6,10 @@
 //
 // The host sees only 0 and 1; the editor reads and writes the others
 // directly; 136 to 141 are notices to the editor and store nothing.
-// 200 to 237 are the internal parameters of the message kinds, paced
-// sending, learning and send on play (editor and quillet-host only); 236
-// and 237 are notices that also read a state; 238 the SysEx gap and 239 the
-// notice of a changed SysEx list.
+// 200 to 238 are the internal parameters of the message kinds, paced
+// sending, learning, send on play and the SysEx gap (editor and
+// quillet-host only); 236 and 237 are notices that also read a state, 335
+// a notice of a changed SysEx list.
 //
 // Part of the chunk format's definition (with VSTPluginProgram.h): it
 // includes nothing but the record and the standard library. Constants and
@@ -66,12 +66,12 @@ constexpr int32_t kSendOnPlay = 235; // switch, stored
 // new message refused), a paced send is in progress.
 constexpr int32_t kLearnNotice = 236;
 constexpr int32_t kPacedNotice = 237;
-constexpr int32_t kExtendedEnd = 238;
-// The pause after each SysEx message a send carries (ms / 2000, bank-wide),
-// and a notice to the editor that a program's SysEx list changed (it stores
-// nothing).
-constexpr int32_t kSysExGap = 238;
-constexpr int32_t kSysExNotice = 239;
+constexpr int32_t kSysExGap = 238; // ms / 2000, the pause after each SysEx message
+constexpr int32_t kExtendedEnd = 239;
+// Notice: the current program's SysEx list changed (learning replaced or
+// added a message). Stores nothing, reads 0. 239 to 334 are kept for the
+// wide message fields.
+constexpr int32_t kSysExNotice = 335;
 
 // ----------------------------------------------------------- encodings
 
@@ -203,7 +203,7 @@ inline uint8_t KindOf(float value) noexcept
 }
 
 // The encoding of a stored index: a switch, a delay, a strip field, a kind
-// or a pacing time. Other indices (the trigger, 2, the notices, the learn
+// or a pacing time (the SysEx gap too). Other indices (the trigger, 2, the notices, the learn
 // switch, anything outside) store nothing and get {0, 0}.
 constexpr Encoding EncodingOf(int32_t index) noexcept
 {
