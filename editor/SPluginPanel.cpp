@@ -232,7 +232,7 @@ SPluginPanel::Dial* SPluginPanel::MakeStripDial(const char* title, int max, int 
   dial->SetValueRange(0, max, 0);
   if (table == formatLabels) {
     dial->wrapsAround = true;
-    dial->SetTooltip(tooltip, "Control:\nMessage Format\n(cycles CC, Note and PC)", 0);
+    dial->SetTooltip(tooltip, "Control:\nMessage Format\n(cycles through the\nmessage kinds)", 0);
   }
   dial->AddEventListener(this, vexo::gui::kEventDial);
   Add(dial);
@@ -301,10 +301,11 @@ void SPluginPanel::CreateValueTables()
       channelLabels[j].Append('0');
     channelLabels[j].Append(8, "%i", j);
   }
-  formatLabels = new ValueText[kFormatChoices];
-  formatLabels[kFormatCC].Append("CC");
-  formatLabels[kFormatNote].Append("Note");
-  formatLabels[kFormatPC].Append("PC");
+  // The format dial cycles through the message kinds, in their table's
+  // order.
+  formatLabels = new ValueText[strips::KindCount()];
+  for (int32_t k = 0; k < strips::KindCount(); ++k)
+    formatLabels[k].Append(strips::Kinds()[k].name);
 }
 
 void SPluginPanel::CreateStripControls()
@@ -319,13 +320,13 @@ void SPluginPanel::CreateStripControls()
     int stepRight;
   };
   const Kind kinds[4] = {
-      {"(QLTX) Control: Format (Strip ", kFormatPC, Colour(255, 0, 0), 16, 40},
+      {"(QLTX) Control: Format (Strip ", strips::KindCount() - 1, Colour(255, 0, 0), 16, 40},
       {"(QLTX) Control: Channel (Strip ", 16, Colour(255, 255, 0), 5, 12},
       {"(QLTX) Control: Number (Strip ", 128, Colour(0, 255, 255), 5, 12},
       {"(QLTX) Control: Value (Strip ", 128, Colour(172, 128, 255), 5, 12},
   };
   ValueText* tables[4] = {formatLabels, channelLabels, numberLabels, numberLabels};
-  const int tableSizes[4] = {kFormatChoices, 17, 129, 129};
+  const int tableSizes[4] = {strips::KindCount(), 17, 129, 129};
 
   for (int k = 0; k < kStrips; ++k) {
     StripControls& strip = stripControls[k];
@@ -645,8 +646,9 @@ void SPluginPanel::SetValueDialActive(Dial* dial, bool active)
   if (!dial || dial->mouseInput == active)
     return;
   const Palette p;
-  // A Program Change has no value byte: its value dial is greyed and takes
-  // no input until the message is a CC or a Note again.
+  // A message without a value byte in the record (a Program Change, the
+  // wide kinds, whose value is their own parameter) has its value dial
+  // greyed; it takes no input until the message is a CC or a Note again.
   dial->mouseInput = active;
   dial->SetLabelColours(active ? Colour(172, 128, 255) : p.midGrey, p.midGrey);
   dial->SetHoverColours(p.black, active ? p.lightGrey : p.black);
@@ -657,14 +659,14 @@ void SPluginPanel::RefreshFormat(int strip, int message)
 {
   const int32_t kind = (message == 0 ? param::kKindA : param::kKindB) + strip;
   const int32_t format = (message == 0 ? param::kFormatA : param::kFormatB) + strip;
-  const bool programChange = param::SwitchOn(plugin->getParameter(kind));
-  // Any format byte but 0 is a Note On, as the engine reads it.
-  const int choice = programChange                               ? kFormatPC
-                     : Scaled(format, param::kFormat.scale) != 0 ? kFormatNote
-                                                                 : kFormatCC;
+  strips::Message m;
+  m.kind = strips::KindFromParameter(plugin->getParameter(kind));
+  m.format = static_cast<uint8_t>(Scaled(format, param::kFormat.scale));
+  const int32_t choice = strips::KindIndexOf(m);
+  const strips::MessageKind& shown = strips::Kinds()[choice];
   StripControls& s = stripControls[strip];
   (message == 0 ? s.formatADial : s.formatBDial)->SetValue(choice, false);
-  SetValueDialActive(message == 0 ? s.valueADial : s.valueBDial, !programChange);
+  SetValueDialActive(message == 0 ? s.valueADial : s.valueBDial, shown.hasValue && !shown.wide);
 }
 
 void SPluginPanel::ChooseFormat(int strip, int message, int choice)
@@ -674,13 +676,12 @@ void SPluginPanel::ChooseFormat(int strip, int message, int choice)
   {
     // Kind and format change together: learning must not see a strip
     // between the two.
+    // The format makes any message a Control Change or Note; the kind then
+    // makes it what was chosen.
     StripEditLock hold(*plugin);
-    if (choice == kFormatPC) {
-      plugin->setParameter(kind, 1.0f);
-    } else {
-      plugin->setParameter(kind, 0.0f);
-      plugin->setParameter(format, static_cast<float>(choice) * param::kFormat.factor);
-    }
+    const strips::MessageKind& chosen = strips::Kinds()[choice];
+    plugin->setParameter(format, static_cast<float>(chosen.format) * param::kFormat.factor);
+    plugin->setParameter(kind, strips::KindParameter(chosen.kindByte));
   }
   RefreshFormat(strip, message);
   const int32_t value = (message == 0 ? param::kValueA : param::kValueB) + strip;

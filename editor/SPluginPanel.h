@@ -21,6 +21,7 @@
 #pragma once
 
 #include "gui/SWindow.h"
+#include "model/MessageKinds.h"
 #include "model/SysEx.h"
 #include "support/data/datastring.h"
 
@@ -58,11 +59,6 @@ public:
   static constexpr int kDrawerHeight = 166;
   // The SysEx messages the drawer lists, one row each; "+ N more" beyond.
   static constexpr int kSysExRows = 4;
-  // The format dial's choices, in the order it cycles through them.
-  static constexpr int kFormatCC = 0;
-  static constexpr int kFormatNote = 1;
-  static constexpr int kFormatPC = 2;
-  static constexpr int kFormatChoices = 3;
 
   struct StripControls
   {
@@ -151,7 +147,7 @@ public:
   char programName[48] = {};
   ValueText* numberLabels = nullptr;  // 129 entries, owned
   ValueText* channelLabels = nullptr; // 17 entries, owned
-  ValueText* formatLabels = nullptr;  // kFormatChoices entries, owned
+  ValueText* formatLabels = nullptr;  // one per message kind (strips::Kinds()), owned
   vexo::gui::SToolTip* tooltip = nullptr;
   int32_t columnCount = 1;
   bool stripShown[kStrips] = {};
@@ -217,7 +213,7 @@ private:
   Dial* StripDial(int strip, int group);
 
   bool drawerOpen = false;
-  char heardText[16] = {};
+  char heardText[strips::kDescriptionSize] = {};
   char sysexHeading[48] = {};
   char sysexRows[kSysExRows][kSysExDescriptionSize] = {};
   char sysexMore[24] = {};

@@ -2,13 +2,21 @@
 
 #include "model/Parameters.h"
 
+#include <chrono>
+
 namespace {
 
-uint32_t Pack(const strips::Message& m) noexcept
+uint64_t Pack(const strips::Message& m) noexcept
 {
-  return static_cast<uint32_t>(m.kind) << 24 | static_cast<uint32_t>(m.channel) << 16 |
-         static_cast<uint32_t>(m.number) << 8 | m.value;
+  return static_cast<uint64_t>(m.kind) << 56 | static_cast<uint64_t>(m.format) << 48 |
+         static_cast<uint64_t>(m.channel) << 40 | static_cast<uint64_t>(m.options) << 32 |
+         static_cast<uint64_t>(m.number) << 16 | m.value;
 }
+
+// A controller the recogniser holds (it may begin an NRPN, an RPN or a
+// 14-bit pair) is learned as the controller it is when nothing follows it
+// within this time.
+constexpr auto kHeldController = std::chrono::milliseconds(50);
 
 } // namespace
 
@@ -37,13 +45,14 @@ bool Learner::SetOn(bool on)
 
 strips::Message Learner::LastHeard() const
 {
-  const uint32_t packed = lastHeard.load();
+  const uint64_t packed = lastHeard.load();
   strips::Message m;
-  m.kind = static_cast<uint8_t>(packed >> 24);
-  m.format = m.kind == kKindProgramChange ? 1 : 0;
-  m.channel = static_cast<uint8_t>(packed >> 16);
-  m.number = static_cast<uint8_t>(packed >> 8);
-  m.value = static_cast<uint8_t>(packed);
+  m.kind = static_cast<uint8_t>(packed >> 56);
+  m.format = static_cast<uint8_t>(packed >> 48);
+  m.channel = static_cast<uint8_t>(packed >> 40);
+  m.options = static_cast<uint8_t>(packed >> 32);
+  m.number = static_cast<uint16_t>(packed >> 16);
+  m.value = static_cast<uint16_t>(packed);
   return m;
 }
 
@@ -52,25 +61,34 @@ void Learner::loop()
   // Sleeps first: the thread starts in the plug-in's constructor, before
   // the object is whole, and touches it only once the audio thread has
   // woken it.
+  std::chrono::steady_clock::time_point lastFed{};
   for (;;) {
     // Says it sleeps, then looks once more: a message pushed before the
     // audio thread could see the flag is found here, any later one wakes it.
     // While learning is on it looks every kPollMs (the audio thread does
     // not post then); a switch to on wakes it.
+    // A controller the recogniser holds waits at most kHeldController.
     sleeping.exchange(true);
+    const bool holding = recogniser.Holding();
     if (learned.Empty() && !pacedNoticeDue.load() &&
-        !thread.SleepFor(learnOn.load() ? kPollMs : -1))
+        !thread.SleepFor(learnOn.load() ? kPollMs
+                         : holding      ? static_cast<int>(kHeldController.count())
+                                        : -1))
       return;
     sleeping.store(false);
     if (thread.StopRequested())
       return;
-    apply();
+    const auto now = std::chrono::steady_clock::now();
+    if (!learned.Empty())
+      lastFed = now;
+    // Nothing came after a held controller: it is learned as it is.
+    apply(holding && learned.Empty() && now - lastFed >= kHeldController);
     if (pacedNoticeDue.exchange(false))
       owner.LearnerNotice(param::kPacedNotice);
   }
 }
 
-void Learner::apply()
+void Learner::apply(bool flushHeld)
 {
   // In batches: the strip lock is taken once for a batch, and the editor is
   // told after it has been let go.
@@ -83,22 +101,33 @@ void Learner::apply()
       std::lock_guard<std::recursive_mutex> hold(stripLock);
       const int32_t current = owner.LearnerProgram();
       std::atomic<uint32_t>& marks = learnedSlots[current];
+      auto learn = [&](const strips::LearnRecogniser::Recognised* messages, int32_t n) {
+        for (int32_t i = 0; i < n; ++i) {
+          const strips::SlotSet before = marks.load();
+          const strips::LearnPlace place =
+              strips::Learn(bank[current], bank.Extension(current), before, messages[i].message,
+                            messages[i].replaces);
+          // Bit by bit, so that a hand edit meanwhile (Forget clears its
+          // slot's bit without the strip lock) is not undone.
+          marks.fetch_or(place.learned & ~before);
+          marks.fetch_and(~(before & ~place.learned));
+          places[count++] = place;
+          lastHeard.store(Pack(messages[i].message));
+        }
+      };
+      // The recogniser makes one message of an NRPN's, an RPN's or a 14-bit
+      // pair's controllers (StripLearning.h).
+      strips::LearnRecogniser::Recognised messages[strips::LearnRecogniser::kMaxOut];
+      for (int32_t channel = 1; flushHeld && channel <= 16; ++channel)
+        learn(messages, recogniser.Flush(channel, messages));
+      flushHeld = false;
       LearnedMessage message;
-      while (count < kBatch && learned.Pop(message)) {
-        const strips::SlotSet before = marks.load();
-        const strips::LearnPlace place =
-            strips::Learn(bank[current], bank.Extension(current), before, message);
-        // Bit by bit, so that a hand edit meanwhile (setParameter clears
-        // its slot's bit without the strip lock) is not undone.
-        marks.fetch_or(place.learned & ~before);
-        marks.fetch_and(~(before & ~place.learned));
-        places[count++] = place;
-        lastHeard.store(Pack(message));
-      }
+      while (count + strips::LearnRecogniser::kMaxOut <= kBatch && learned.Pop(message))
+        learn(messages, recogniser.Feed(message, messages));
     }
-    if (count == 0)
+    if (count == 0 && learned.Empty())
       break;
-    changed = true;
+    changed = changed || count > 0;
     for (int i = 0; i < count; ++i)
       tell(places[i]);
   }

@@ -106,7 +106,8 @@ public:
 private:
   // The learning thread's routine.
   void loop();
-  void apply();
+  // flushHeld: learn the controllers the recogniser holds as they are.
+  void apply(bool flushHeld);
   void tell(const strips::LearnPlace& place);
 
   VSTPluginProgramBank& bank;
@@ -125,10 +126,13 @@ private:
   // number or kind (Forget, any thread, with an atomic and). The learning
   // thread adds and drops slots under the strip lock.
   std::atomic<uint32_t> learnedSlots[kBankPrograms] = {};
-  // The last message heard, packed (kind, channel, number, value; 0: none),
-  // written by the learning thread, reset when Learn is switched on, read
-  // by the panel.
-  std::atomic<uint32_t> lastHeard{0};
+  // The last message heard, packed (kind, format, channel, options, number,
+  // value; 0: none), written by the learning thread, reset when Learn is
+  // switched on, read by the panel.
+  std::atomic<uint64_t> lastHeard{0};
+  // Makes one learned message of several controllers (NRPN, RPN, 14-bit
+  // CC). The learning thread's alone.
+  strips::LearnRecogniser recogniser;
   // Learned messages, audio thread to learning thread.
   LearnQueue learned;
   // Set by the audio thread when notice 237 is due; the learning thread

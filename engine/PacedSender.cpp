@@ -22,7 +22,7 @@ void PacedSender::Send(SendCause cause, int32_t program) noexcept
     return;
   }
   ForEachSendMessage(bank[program], bank.Extension(program),
-                     [&](const uint8_t* bytes, int32_t size) {
+                     [&](const uint8_t* bytes, int32_t size, bool) {
                        // A message of several MIDI messages goes out as consecutive events.
                        ForEachMidiMessage(bytes, size, [&](const uint8_t* midi, int32_t length) {
                          VstMidiEvent event = BlockOutput::FreshEvent();
@@ -116,16 +116,15 @@ void PacedSender::start(SendCause cause, uint32_t serial, int32_t program,
   // first of all.
   paced.count = 0;
   paced.sysexAt = -1;
-  ForEachSendMessage(
-      bank[program], bank.Extension(program), [&](const uint8_t* bytes, int32_t size) {
-        Item& item = paced.items[paced.count++];
-        std::memcpy(item.bytes, bytes, static_cast<size_t>(size));
-        item.size = static_cast<uint8_t>(size);
-        const bool programChange = (bytes[0] & midi::kStatusMask) == midi::kProgramChange;
-        item.gap = programChange ? settleGap : spacingGap;
-        if (programChange && paced.sysexAt < 0)
-          paced.sysexAt = paced.count;
-      });
+  ForEachSendMessage(bank[program], bank.Extension(program),
+                     [&](const uint8_t* bytes, int32_t size, bool settles) {
+                       Item& item = paced.items[paced.count++];
+                       std::memcpy(item.bytes, bytes, static_cast<size_t>(size));
+                       item.size = static_cast<uint8_t>(size);
+                       item.gap = settles ? settleGap : spacingGap;
+                       if (settles && paced.sysexAt < 0)
+                         paced.sysexAt = paced.count;
+                     });
   if (paced.sysexAt < 0)
     paced.sysexAt = 0;
   // A new pin replaces the old one: the host is done with the last block.
@@ -133,7 +132,7 @@ void PacedSender::start(SendCause cause, uint32_t serial, int32_t program,
   paced.pinned = paced.set != nullptr;
   paced.sysexCount = paced.set ? paced.set->Count() : 0;
   paced.sysexNext = 0;
-  paced.sysexGap = samples(ClampMs(sysexGapMs.load(), kMaxSysExGapMs));
+  paced.sysexGap = samples(ClampMs(field::Load(settings.sysexGapMs), kMaxSysExGapMs));
   paced.next = 0;
   paced.wait = 0;
   paced.serial = serial;

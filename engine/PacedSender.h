@@ -40,14 +40,15 @@ enum class SendCause : int32_t
   Play = 3
 };
 
-// The longest short message a strip sends: six Control Changes of three
-// bytes (an NRPN with a 14-bit value and the null after it).
-constexpr int32_t kMaxSendBytes = 18;
+// The longest short message a strip sends (the model's message kinds say
+// how long each is).
+constexpr int32_t kMaxSendBytes = strips::kMaxShortMessageBytes;
 
 // The messages a send of a program carries, in send order: `emit(bytes,
-// size)` for each message that is sent (1 to kMaxSendBytes bytes, one or
-// more MIDI messages that go out together). The one place where a send's
-// bytes are built from the strips.
+// size, settles)` for each message that is sent (1 to kMaxSendBytes bytes,
+// one or more MIDI messages that go out together; `settles` for a message
+// after which the synth needs the settle time, a Program Change). The one
+// place where a send's bytes are built from the strips.
 template <class Emit>
 void ForEachSendMessage(const VSTPluginProgram& program, const ProgramExtension& extension,
                         Emit&& emit) noexcept
@@ -56,10 +57,10 @@ void ForEachSendMessage(const VSTPluginProgram& program, const ProgramExtension&
     if (!field::Load(program.strips[strip].inUse))
       continue;
     for (int32_t message = 0; message < 2; ++message) {
-      uint8_t bytes[3];
-      const int32_t size = strips::Bytes(strips::Read(program, extension, strip, message), bytes);
-      if (size > 0 && size <= kMaxSendBytes)
-        emit(static_cast<const uint8_t*>(bytes), size);
+      const strips::Message m = strips::Read(program, extension, strip, message);
+      strips::MessageBytes bytes;
+      if (strips::Bytes(m, bytes) > 0 && bytes.size <= kMaxSendBytes)
+        emit(static_cast<const uint8_t*>(bytes.data), bytes.size, strips::Settles(m));
     }
   }
 }
@@ -99,9 +100,6 @@ public:
     return program >= 0 && program < kBankPrograms &&
            (withSysEx[program / 32].load() >> (program % 32) & 1) != 0;
   }
-  // The pause after each SysEx message, 0 to kMaxSysExGapMs. Any thread.
-  void SetSysExGap(int32_t ms) noexcept { sysexGapMs.store(ClampMs(ms, kMaxSysExGapMs)); }
-  int32_t SysExGap() const noexcept { return sysexGapMs.load(); }
 
   // Audio thread, once per block of `frames`: the program that is current,
   // the sample rate. Puts the paced messages that fall in the block into
@@ -118,7 +116,6 @@ private:
   SysExStore& sysex;
   // Bit p of word p / 32: program p has SysEx messages.
   std::atomic<uint32_t> withSysEx[(kBankPrograms + 31) / 32] = {};
-  std::atomic<int32_t> sysexGapMs{0};
 
   // `sendSerial` counts sends (any thread adds one for every send, paced or
   // not, which cancels a paced send in progress); `pendingRequest` holds

@@ -119,10 +119,10 @@ void VSTPlugin::setParameter(int32_t index, float value)
     // a learned one; a new value keeps it learned.
     if (group / 2 != strips::kValueField)
       learner.Forget(getProgram(), strip, group % 2);
-    if (strips::IsProgramChange(extension, strip, group % 2)) {
-      // The channel of a Program Change lives in the extension, and a format
-      // makes it a Control Change or Note again: several fields, under the
-      // strip lock that learning takes too.
+    if (strips::InExtension(extension, strip, group % 2)) {
+      // The channel of a message kept in the extension lives there, and a
+      // format makes it a Control Change or Note again: several fields,
+      // under the strip lock that learning takes too.
       std::lock_guard<std::recursive_mutex> hold(stripLock);
       strips::StoreField(current, extension, strip, group % 2, group / 2, byte);
     } else {
@@ -133,6 +133,22 @@ void VSTPlugin::setParameter(int32_t index, float value)
   }
   if (param::IsExtendedIndex(index)) {
     setExtendedParameter(index, value);
+    return;
+  }
+  if (param::IsWideIndex(index)) {
+    const int32_t program = getProgram();
+    const int32_t strip = param::WideStripOf(index);
+    const int32_t message = param::WideMessageOf(index);
+    const int32_t which = param::WideFieldOf(index);
+    if (which != strips::kWideValue)
+      learner.Forget(program, strip, message);
+    {
+      std::lock_guard<std::recursive_mutex> hold(stripLock);
+      strips::StoreWide(
+          bank.Extension(program), strip, message, which,
+          static_cast<uint16_t>(param::Encode(value, param::EncodingOf(index).scale)));
+    }
+    notifyEditor(index);
     return;
   }
 
@@ -196,6 +212,10 @@ float VSTPlugin::getParameter(int32_t index)
   }
   if (param::IsExtendedIndex(index))
     return getExtendedParameter(index);
+  if (param::IsWideIndex(index))
+    return param::Decode(strips::LoadWide(bank.Extension(getProgram()), param::WideStripOf(index),
+                                          param::WideMessageOf(index), param::WideFieldOf(index)),
+                         param::EncodingOf(index));
 
   switch (index) {
   case param::kResend:
@@ -228,7 +248,7 @@ void VSTPlugin::setExtendedParameter(int32_t index, float value)
     {
       std::lock_guard<std::recursive_mutex> hold(stripLock);
       strips::SetKind(bank[program], bank.Extension(program), param::KindStripOf(index),
-                      param::KindMessageOf(index), param::KindOf(value));
+                      param::KindMessageOf(index), strips::KindFromParameter(value));
     }
     notifyEditor(index);
     return;
@@ -270,10 +290,8 @@ float VSTPlugin::getExtendedParameter(int32_t index)
   const ExtensionSettings& settings = bank.Settings();
   const int32_t program = getProgram();
   if (param::IsKindIndex(index))
-    return strips::IsProgramChange(bank.Extension(program), param::KindStripOf(index),
-                                   param::KindMessageOf(index))
-               ? 1.0f
-               : 0.0f;
+    return strips::KindParameter(field::Load(strips::KindByte(
+        bank.Extension(program), param::KindStripOf(index), param::KindMessageOf(index))));
   switch (index) {
   case param::kSpacing:
     return param::Decode(ClampMs(field::Load(settings.spacingMs), kMaxSpacingMs),
@@ -746,19 +764,24 @@ int32_t VSTPlugin::getChunk(void** data, bool isPreset)
   // The extension follows the records only when its settings are in use;
   // otherwise the host gets the live records, as always.
   const int32_t current = getProgram();
+  // The SysEx sets as published; the reader keeps them alive meanwhile.
+  SysExStore::Reader reader(sysexStore);
+  const SysExSet* sets[kBankPrograms];
+  for (int32_t i = 0; i < kBankPrograms; ++i)
+    sets[i] = reader.Current(i);
   if (isPreset) {
-    if (bank.ExtensionInUse(current)) {
-      bank.WriteExtendedProgram(chunkBuffer, current);
-      *data = chunkBuffer;
-      return VSTPluginProgramBank::kExtendedProgramBytes;
+    if (bank.ExtensionInUse(current, sets[current])) {
+      chunkBuffer = bank.WriteProgram(current, sets[current]);
+      *data = chunkBuffer.data();
+      return static_cast<int32_t>(chunkBuffer.size());
     }
     *data = &bank[current];
     return VSTPluginProgramBank::kProgramBytes;
   }
-  if (bank.ExtensionInUse()) {
-    bank.WriteExtendedBank(chunkBuffer);
-    *data = chunkBuffer;
-    return VSTPluginProgramBank::kExtendedBankBytes;
+  if (bank.ExtensionInUse(sets)) {
+    chunkBuffer = bank.WriteBank(sets);
+    *data = chunkBuffer.data();
+    return static_cast<int32_t>(chunkBuffer.size());
   }
   *data = bank.Data();
   return VSTPluginProgramBank::kBankBytes;
@@ -769,10 +792,19 @@ int32_t VSTPlugin::setChunk(void* data, int32_t byteSize, bool isPreset)
   if (!data || byteSize < 0)
     return 0;
   bool newer = false;
-  const int32_t loaded = isPreset ? bank.readProgram(data, byteSize, getProgram(), newer)
-                                  : bank.readBank(data, byteSize, newer);
+  // The chunk's SysEx sets (none where it has none) replace the programs'
+  // once the records are loaded; a refused chunk changes nothing.
+  auto sets = std::make_unique<LoadedSysEx>();
+  const int32_t current = getProgram();
+  const int32_t loaded = isPreset
+                             ? bank.readProgram(data, byteSize, current, newer, &(*sets)[current])
+                             : bank.readBank(data, byteSize, newer, sets.get());
   if (loaded != 1)
     return loaded;
+  for (int32_t i = 0; i < kBankPrograms; ++i) {
+    if (!isPreset || i == current)
+      PublishSysEx(i, std::move((*sets)[i]));
+  }
   if (newer)
     ShowNewerVersionMessage(isPreset ? "Failed to load program" : "Failed to load bank");
   // What was loaded counts as entered by hand: learning never moves it.

@@ -49,6 +49,7 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <vector>
 
 class VSTPlugin : public SPlugin, private Countdown::Owner, private Learner::Owner
 {
@@ -114,8 +115,15 @@ public:
   // goes through the paced path, from the audio thread.
   void PublishSysEx(int32_t program, std::unique_ptr<const SysExSet> set);
   // The pause after each SysEx message a send carries, 0 to 2000 ms.
-  void SetSysExGap(int32_t ms) { sender.SetSysExGap(ms); }
-  int32_t SysExGap() const { return sender.SysExGap(); }
+  // A bank setting, stored in the chunk. Any thread.
+  void SetSysExGap(int32_t ms)
+  {
+    field::Store(bank.Settings().sysexGapMs, ClampMs(ms, kMaxSysExGapMs));
+  }
+  int32_t SysExGap() const
+  {
+    return ClampMs(field::Load(bank.Settings().sysexGapMs), kMaxSysExGapMs);
+  }
   // Sends the current program's dump request once, as a SysEx event of the
   // next free block (nothing when it has none). Any thread; switching Learn
   // on does it too. Until the sender carries requests, nothing goes out.
@@ -246,8 +254,9 @@ private:
   PacedSender sender{bank, generatedQueue, sysexStore};
   // The transport as last answered (audio thread).
   bool transportPlaying = false;
-  // The extended chunk handed to the host by getChunk (host thread).
-  uint8_t chunkBuffer[VSTPluginProgramBank::kExtendedBankBytes] = {};
+  // The extended chunk handed to the host by getChunk (host thread; valid
+  // until the next getChunk).
+  std::vector<uint8_t> chunkBuffer;
 
   // The block's output, collected by midiInProcess and handed to the host
   // once by midiPostProcess. Audio thread only.

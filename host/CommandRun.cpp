@@ -19,6 +19,7 @@
 #include "model/ProgramExtension.h"
 #include "model/StripMessages.h"
 #include "model/VSTPluginProgram.h"
+#include "model/VSTPluginProgramBank.h"
 
 #include <X11/Xlib.h>
 
@@ -27,17 +28,13 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <sstream>
 #include <thread>
 
 namespace qhost::cli {
 
 namespace {
-
-constexpr size_t kPrograms = 128;
-
-constexpr size_t kBankBytes = kPrograms * sizeof(VSTPluginProgram);
-constexpr size_t kExtendedBankBytes = kBankBytes + kBankExtensionBytes;
 
 // A message as the record and its extension hold it (see StripMessages.h).
 using Message = strips::Message;
@@ -81,41 +78,11 @@ struct RunOptions
   std::vector<Action> actions;
 };
 
+// A message in the kinds' own spelling (MessageKinds.h: cc/CH/NUM/VAL,
+// pc/CH/PROG, nrpn/CH/PARAM/VAL[/7][/null], ...).
 bool ParseMessage(const std::string& text, Message& message)
 {
-  if (text == "off") {
-    message = Message{};
-    return true;
-  }
-  std::vector<std::string> parts;
-  std::stringstream stream(text);
-  for (std::string part; std::getline(stream, part, '/');)
-    parts.push_back(part);
-  long channel = 0;
-  long number = 0;
-  long value = 0;
-  if (parts.size() == 3 && parts[0] == "pc") {
-    // A Program Change: channel and program, no value.
-    if (!ParseInt(parts[1], channel) || !ParseInt(parts[2], number) || channel < 1 ||
-        channel > 16 || number < 0 || number > 127)
-      return false;
-    message = Message{};
-    message.kind = kKindProgramChange;
-    message.format = 1;
-    message.channel = static_cast<uint8_t>(channel);
-    message.number = static_cast<uint8_t>(number + 1);
-    return true;
-  }
-  if (parts.size() != 4 || (parts[0] != "cc" && parts[0] != "note") ||
-      !ParseInt(parts[1], channel) || !ParseInt(parts[2], number) || !ParseInt(parts[3], value) ||
-      channel < 1 || channel > 16 || number < 0 || number > 127 || value < 0 || value > 127)
-    return false;
-  message = Message{};
-  message.format = parts[0] == "cc" ? 0 : 1;
-  message.channel = static_cast<uint8_t>(channel);
-  message.number = static_cast<uint8_t>(number + 1);
-  message.value = static_cast<uint8_t>(value + 1);
-  return true;
+  return strips::Parse(text.c_str(), message);
 }
 
 bool ParseStrip(const std::string& text, StripEdit& edit)
@@ -205,9 +172,8 @@ bool ParseRunOptions(const std::vector<std::string>& args, RunOptions& options)
       if (!value(text))
         return false;
       if (!ParseStrip(text, edit)) {
-        Fail("--strip wants PROGRAM:STRIP:A[:B] with cc/CH/NUM/VAL, note/CH/NUM/VAL, pc/CH/PROG "
-             "or off, not \"" +
-             text + "\"");
+        Fail(std::string("--strip wants PROGRAM:STRIP:A[:B] with ") + strips::ParseSyntax() +
+             ", not \"" + text + "\"");
         return false;
       }
       options.strips.push_back(edit);
@@ -248,48 +214,37 @@ bool ParseRunOptions(const std::vector<std::string>& args, RunOptions& options)
 
 // Stores the strips and puts them in use by the record's own rules (those of
 // the editor's "+"), through a bank chunk: the only door a host has to the
-// strip list. Program Change messages go in by the plug-in's message rules
-// (their channel in the extension), which the chunk then carries.
+// strip list. The chunk is read and written by the plug-in's own reader and
+// writer (the model), so kinds, wide messages and SysEx go in and out by
+// the plug-in's rules.
 bool ApplyStrips(PluginInstance& plugin, const std::vector<StripEdit>& edits)
 {
   if (edits.empty())
     return true;
-  std::vector<uint8_t> bank = plugin.GetChunk(false);
-  if (bank.size() != kBankBytes && bank.size() != kExtendedBankBytes) {
-    Fail("the plug-in's bank chunk has an unexpected size");
+  const std::vector<uint8_t> chunk = plugin.GetChunk(false);
+  auto bank = std::make_unique<VSTPluginProgramBank>();
+  LoadedSysEx sysex;
+  bool newer = false;
+  if (bank->readBank(chunk.data(), static_cast<int32_t>(chunk.size()), newer, &sysex) != 1 ||
+      newer) {
+    Fail("the plug-in's bank chunk is not one this quillet-host reads");
     return false;
   }
-  std::vector<VSTPluginProgram> programs(kPrograms);
-  std::memcpy(programs.data(), bank.data(), kBankBytes);
-  ExtensionHeader header{};
-  std::memcpy(header.magic, kExtensionMagic, sizeof header.magic);
-  header.version = kExtensionVersion;
-  std::vector<ProgramExtension> extensions(kPrograms, ProgramExtension{});
-  if (bank.size() == kExtendedBankBytes) {
-    std::memcpy(&header, bank.data() + kBankBytes, sizeof header);
-    std::memcpy(extensions.data(), bank.data() + kBankBytes + sizeof header,
-                kPrograms * sizeof(ProgramExtension));
-  }
-  bool extended = bank.size() == kExtendedBankBytes;
   for (const StripEdit& edit : edits) {
-    const auto p = static_cast<size_t>(edit.program);
-    if (!strips::AddStrip(programs[p], extensions[p], edit.strip)) {
+    VSTPluginProgram& program = (*bank)[edit.program];
+    ProgramExtension& extension = bank->Extension(edit.program);
+    if (!strips::AddStrip(program, extension, edit.strip)) {
       Fail("program " + std::to_string(edit.program) + " cannot list strip " +
            std::to_string(edit.strip));
       return false;
     }
-    strips::Write(programs[p], extensions[p], edit.strip, 0, edit.a);
-    strips::Write(programs[p], extensions[p], edit.strip, 1, edit.b);
-    extended = extended || strips::KindsInUse(extensions[p]);
+    strips::Write(program, extension, edit.strip, 0, edit.a);
+    strips::Write(program, extension, edit.strip, 1, edit.b);
   }
-  bank.resize(extended ? kExtendedBankBytes : kBankBytes);
-  std::memcpy(bank.data(), programs.data(), kBankBytes);
-  if (extended) {
-    std::memcpy(bank.data() + kBankBytes, &header, sizeof header);
-    std::memcpy(bank.data() + kBankBytes + sizeof header, extensions.data(),
-                kPrograms * sizeof(ProgramExtension));
-  }
-  return plugin.SetChunk(bank, false) == 1;
+  const SysExSet* sets[kBankPrograms];
+  for (int p = 0; p < kBankPrograms; ++p)
+    sets[p] = sysex[static_cast<size_t>(p)].get();
+  return plugin.SetChunk(bank->WriteBank(sets), false) == 1;
 }
 
 bool Restore(PluginInstance& plugin, const RunOptions& options)

@@ -8,8 +8,9 @@
 // directly; 136 to 141 are notices to the editor and store nothing.
 // 200 to 238 are the internal parameters of the message kinds, paced
 // sending, learning, send on play and the SysEx gap (editor and
-// quillet-host only); 236 and 237 are notices that also read a state, 335
-// a notice of a changed SysEx list.
+// quillet-host only); 236 and 237 are notices that also read a state; 239
+// to 334 the wide fields of the NRPN, RPN and 14-bit CC messages; 335 a
+// notice of a changed SysEx list.
 //
 // Part of the chunk format's definition (with VSTPluginProgram.h): it
 // includes nothing but the record and the standard library. Constants and
@@ -68,9 +69,18 @@ constexpr int32_t kLearnNotice = 236;
 constexpr int32_t kPacedNotice = 237;
 constexpr int32_t kSysExGap = 238; // ms / 2000, the pause after each SysEx message
 constexpr int32_t kExtendedEnd = 239;
+// The wide fields of NRPN, RPN and 14-bit CC messages (MessageKinds.h):
+// base + strip index. A number or value is value × 16383, the options
+// (bit 0 a 14-bit value, bit 1 the null after) value × 3.
+constexpr int32_t kWideNumberA = 239;
+constexpr int32_t kWideNumberB = 255;
+constexpr int32_t kWideValueA = 271;
+constexpr int32_t kWideValueB = 287;
+constexpr int32_t kWideOptionsA = 303;
+constexpr int32_t kWideOptionsB = 319;
+constexpr int32_t kWideEnd = 335;
 // Notice: the current program's SysEx list changed (learning replaced or
-// added a message). Stores nothing, reads 0. 239 to 334 are kept for the
-// wide message fields.
+// added a message). Stores nothing, reads 0.
 constexpr int32_t kSysExNotice = 335;
 
 // ----------------------------------------------------------- encodings
@@ -99,7 +109,9 @@ constexpr Encoding kDelay{999, 1.0f / 999.0f}; // 0.001001001 in single precisio
 constexpr Encoding kFormat{2, 0.5f};
 constexpr Encoding kChannel{16, 0.0625f};
 constexpr Encoding kByte{128, 0.0078125f}; // numbers and values
-constexpr Encoding kKind{1, 1.0f};         // 0 by format, 1 Program Change
+constexpr Encoding kKind{1, 1.0f};         // 1 Program Change, else kind / 16 (MessageKinds.h)
+constexpr Encoding kWideField{16383, 1.0f / 16383.0f};
+constexpr Encoding kWideOptions{3, 1.0f / 3.0f};
 constexpr Encoding kSpacingMs{250, 1.0f / 250.0f};
 constexpr Encoding kSettleMs{2000, 1.0f / 2000.0f};
 constexpr Encoding kSysExGapMs{2000, 1.0f / 2000.0f};
@@ -196,11 +208,29 @@ constexpr int32_t KindIndex(int32_t message, int32_t strip) noexcept
   return kKindA + kStripsPerProgram * message + strip;
 }
 
-// A kind parameter's value: a Program Change above the switch threshold.
-inline uint8_t KindOf(float value) noexcept
+constexpr bool IsWideIndex(int32_t index) noexcept
 {
-  return SwitchOn(value) ? 1 : 0;
+  return index >= kWideNumberA && index < kWideEnd;
 }
+// For a wide index: its field (0 number, 1 value, 2 options), its message
+// and its strip.
+constexpr int32_t WideFieldOf(int32_t index) noexcept
+{
+  return (index - kWideNumberA) / (2 * kStripsPerProgram);
+}
+constexpr int32_t WideMessageOf(int32_t index) noexcept
+{
+  return (index - kWideNumberA) / kStripsPerProgram % 2;
+}
+constexpr int32_t WideStripOf(int32_t index) noexcept
+{
+  return (index - kWideNumberA) % kStripsPerProgram;
+}
+constexpr int32_t WideParameter(int32_t field, int32_t message, int32_t strip) noexcept
+{
+  return kWideNumberA + 2 * kStripsPerProgram * field + kStripsPerProgram * message + strip;
+}
+static_assert(WideParameter(2, 1, 15) == kWideEnd - 1);
 
 // The encoding of a stored index: a switch, a delay, a strip field, a kind
 // or a pacing time (the SysEx gap too). Other indices (the trigger, 2, the notices, the learn
@@ -211,6 +241,8 @@ constexpr Encoding EncodingOf(int32_t index) noexcept
     return kStripFields[GroupOf(index)].encoding;
   if (IsKindIndex(index))
     return kKind;
+  if (IsWideIndex(index))
+    return WideFieldOf(index) == 2 ? kWideOptions : kWideField;
   switch (index) {
   case kSpacing:
     return kSpacingMs;

@@ -1,16 +1,20 @@
 // The extension block that follows the program records in a chunk: the kind
-// of every strip message (Control Change or Note by the format byte, or
-// Program Change), the real channel of a Program Change message, and the
-// settings of paced sending and send on play.
+// of every strip message (MessageKinds.h), the real channel of a message
+// that is not a Control Change or Note, and the settings of paced sending
+// and send on play; from version 2 on a tail with the wide kinds' fields
+// (NRPN, RPN, 14-bit CC), the SysEx gap and each program's SysEx.
 //
-// The block is written only when one of these settings is in use; without
-// it a chunk is exactly the records, as older builds read and write it. A
-// Program Change message keeps channel 0 in its record (so a reader that
-// knows only the records sees it switched off) and its channel here.
+// The block is written only when one of these settings is in use, and the
+// tail only when one of its own is: without them a chunk is exactly what
+// older builds read and write. A message kept here has channel 0 in its
+// record (so a reader that knows only the records sees it switched off).
 //
 // Layout (little-endian, fixed widths):
-//   bank chunk     35,328 bytes of records, header, 128 program extensions
-//   program chunk     276 bytes of record,  header, 1 program extension
+//   bank chunk     35,328 bytes of records, header, 128 × 64 bytes of kinds
+//                  [, ExtensionTail, 128 × WideMessages, 128 SysEx sections]
+//   program chunk     276 bytes of record,  header, 64 bytes of kinds
+//                  [, ExtensionTail, WideMessages, one SysEx section]
+// The reader and writer are VSTPluginProgramBank's (the only ones).
 //
 // Part of the chunk format's definition (with VSTPluginProgram.h): standard
 // library only. Threads: the live extensions are shared field by field
@@ -21,9 +25,12 @@
 #include <cstdint>
 #include <type_traits>
 
-// Message kinds kept in the extension.
+// Message kinds kept in the extension (their rules: MessageKinds.h).
 constexpr uint8_t kKindByFormat = 0;      // Control Change or Note On, by the format byte
 constexpr uint8_t kKindProgramChange = 1; // the number byte is the program + 1
+constexpr uint8_t kKindNrpn = 2;          // number, value, options in the wide block
+constexpr uint8_t kKindRpn = 3;
+constexpr uint8_t kKindCc14 = 4; // controllers n (0..31) and n + 32
 
 struct ExtensionHeader
 {
@@ -42,31 +49,67 @@ static_assert(offsetof(ExtensionHeader, sendOnPlay) == 16);
 static_assert(offsetof(ExtensionHeader, reserved) == 17);
 static_assert(sizeof(ExtensionHeader) == 24);
 
-// One per program, strip by strip.
+// The wide fields of a program's 32 messages (index 2 · strip + message):
+// the NRPN, RPN and 14-bit CC number, value (0..16383) and options (bit 0
+// a 14-bit value, bit 1 the null parameter after). Version 2 of the
+// extension stores it per program, after the version-1 part.
+struct WideMessages
+{
+  uint16_t number[32];
+  uint16_t value[32];
+  uint8_t options[32];
+};
+static_assert(offsetof(WideMessages, number) == 0);
+static_assert(offsetof(WideMessages, value) == 64);
+static_assert(offsetof(WideMessages, options) == 128);
+static_assert(sizeof(WideMessages) == 160);
+
+// One per program, strip by strip. The chunk's version-1 block is the
+// first kProgramKindBytes (the kinds and channels); the wide fields follow
+// in memory and go to the tail of a version-2 chunk.
 struct ProgramExtension
 {
   uint8_t kindA[16];
   uint8_t kindB[16];
-  uint8_t channelA[16]; // the channel (1..16) of a Program Change message, else 0
+  uint8_t channelA[16]; // the channel (1..16) of a message kept here, else 0
   uint8_t channelB[16];
+  WideMessages wide;
 };
 static_assert(offsetof(ProgramExtension, kindA) == 0);
 static_assert(offsetof(ProgramExtension, kindB) == 16);
 static_assert(offsetof(ProgramExtension, channelA) == 32);
 static_assert(offsetof(ProgramExtension, channelB) == 48);
-static_assert(sizeof(ProgramExtension) == 64);
+static_assert(offsetof(ProgramExtension, wide) == 64);
+static_assert(sizeof(ProgramExtension) == 224);
 static_assert(std::is_trivially_copyable_v<ProgramExtension> &&
               std::is_standard_layout_v<ProgramExtension>);
+// The per-program block of the chunk's version-1 part.
+constexpr int32_t kProgramKindBytes = 64;
+
+// The tail of a version-2 extension, after the version-1 part: this
+// header, then WideMessages per program, then the SysEx section per
+// program (SysEx.h).
+struct ExtensionTail
+{
+  int32_t tailBytes;  // the whole tail, this header included
+  int32_t sysexGapMs; // 0..2000
+  uint8_t reserved[8];
+};
+static_assert(offsetof(ExtensionTail, tailBytes) == 0);
+static_assert(offsetof(ExtensionTail, sysexGapMs) == 4);
+static_assert(offsetof(ExtensionTail, reserved) == 8);
+static_assert(sizeof(ExtensionTail) == 16);
 
 constexpr char kExtensionMagic[4] = {'Q', 'X', 'E', 'X'};
-constexpr int32_t kExtensionVersion = 1;
+constexpr int32_t kExtensionVersion = 1;     // kinds, channels, pacing, send on play
+constexpr int32_t kWideExtensionVersion = 2; // the tail: wide messages, SysEx
 constexpr int32_t kMaxSpacingMs = 250;
 constexpr int32_t kMaxSettleMs = 2000;
 
 constexpr int32_t kBankExtensionBytes =
-    static_cast<int32_t>(sizeof(ExtensionHeader) + 128 * sizeof(ProgramExtension));
+    static_cast<int32_t>(sizeof(ExtensionHeader)) + 128 * kProgramKindBytes;
 constexpr int32_t kProgramExtensionBytes =
-    static_cast<int32_t>(sizeof(ExtensionHeader) + sizeof(ProgramExtension));
+    static_cast<int32_t>(sizeof(ExtensionHeader)) + kProgramKindBytes;
 static_assert(kBankExtensionBytes == 8216);
 static_assert(kProgramExtensionBytes == 88);
 
@@ -76,6 +119,7 @@ struct ExtensionSettings
   int32_t spacingMs;
   int32_t settleMs;
   uint8_t sendOnPlay;
+  int32_t sysexGapMs; // version 2
 };
 
 constexpr int32_t ClampMs(int32_t ms, int32_t most) noexcept

@@ -15,12 +15,7 @@ struct Slot
 bool Equal(const Message& a, const Message& b) noexcept
 {
   return a.kind == b.kind && a.format == b.format && a.channel == b.channel &&
-         a.number == b.number && a.value == b.value;
-}
-
-bool IsController(const Message& m) noexcept
-{
-  return m.kind == kKindByFormat && m.format == 0;
+         a.number == b.number && a.value == b.value && a.options == b.options;
 }
 
 // The listed strips' slots in the order a send goes through them: strips by
@@ -48,13 +43,13 @@ int32_t SendOrder(const VSTPluginProgram& program, Slot (&slots)[kSlots]) noexce
 int32_t OrderedPlace(const Message (&learned)[kSlots], int32_t count, const Message& incoming,
                      int32_t wanted) noexcept
 {
-  const uint8_t rank = LearnRoleOf(incoming).rank;
+  const uint8_t rank = LearnRankOf(incoming);
   int32_t low = 0;
   int32_t high = count;
   for (int32_t i = 0; i < count; ++i) {
     if (learned[i].channel != incoming.channel || !Learnable(learned[i]))
       continue;
-    const uint8_t other = LearnRoleOf(learned[i]).rank;
+    const uint8_t other = LearnRankOf(learned[i]);
     if (other < rank)
       low = i + 1;
     else if (other > rank && rank != kRankOther && high == count)
@@ -67,62 +62,12 @@ int32_t OrderedPlace(const Message (&learned)[kSlots], int32_t count, const Mess
 
 } // namespace
 
-bool Learnable(const Message& m) noexcept
-{
-  const bool pc = m.kind == kKindProgramChange;
-  if (!pc && !IsController(m))
-    return false;
-  if (m.channel < 1 || m.channel > 16 || m.number < 1 || m.number > 128)
-    return false;
-  return pc || (m.value >= 1 && m.value <= 128);
-}
-
-LearnRole LearnRoleOf(const Message& m) noexcept
-{
-  if (m.kind == kKindProgramChange)
-    return {kRankProgram, true};
-  if (IsController(m) && m.number == 0 + 1)
-    return {kRankBankMsb, false};
-  if (IsController(m) && m.number == 32 + 1)
-    return {kRankBankLsb, false};
-  return {kRankOther, false};
-}
-
-bool SameLearned(const Message& a, const Message& b) noexcept
-{
-  const bool pc = a.kind == kKindProgramChange;
-  if (pc != (b.kind == kKindProgramChange) || (!pc && !(IsController(a) && IsController(b))))
-    return false;
-  return a.channel == b.channel && (LearnRoleOf(a).anyNumber || a.number == b.number);
-}
-
-bool FromMidi(uint8_t status, uint8_t data1, uint8_t data2, Message& m) noexcept
-{
-  const uint8_t type = status & midi::kStatusMask;
-  if (type != midi::kControlChange && type != midi::kProgramChange)
-    return false;
-  m = Message{};
-  m.channel = static_cast<uint8_t>((status & midi::kChannelMask) + 1);
-  m.number = static_cast<uint8_t>((data1 & midi::kDataMask) + 1);
-  if (type == midi::kProgramChange) {
-    m.kind = kKindProgramChange;
-    m.format = 1;
-  } else {
-    m.value = static_cast<uint8_t>((data2 & midi::kDataMask) + 1);
-  }
-  return true;
-}
-
 LearnPlace Learn(VSTPluginProgram& program, ProgramExtension& extension, SlotSet learned,
-                 const Message& incoming) noexcept
+                 const Message& incoming, const Message& replaces) noexcept
 {
   if (!Learnable(incoming))
     return {LearnResult::Full, -1, 0, 0, learned};
-  const bool pc = incoming.kind == kKindProgramChange;
-  Message message = incoming;
-  message.format = pc ? 1 : 0;
-  if (pc)
-    message.value = 0;
+  const Message message = LearnedForm(incoming);
 
   // The same message anywhere in the listed strips takes the new value (a
   // Program Change its program), in its place.
@@ -133,9 +78,18 @@ LearnPlace Learn(VSTPluginProgram& program, ProgramExtension& extension, SlotSet
     for (int32_t m = 0; m < 2; ++m) {
       if (!SameLearned(Read(program, extension, strip, m), message))
         continue;
-      const int32_t field = pc ? kNumberField : kValueField;
-      field::Store(RecordByte(program.strips[strip], field, m),
-                   pc ? message.number : message.value);
+      UpdateLearned(program, extension, strip, m, message);
+      return {LearnResult::Updated, strip, m, SlotBit(strip, m), learned};
+    }
+  }
+  // A message that completes the one learned just before takes its slot.
+  for (int32_t c = 0; replaces.channel && c < count; ++c) {
+    const int32_t strip = columns[c];
+    for (int32_t m = 0; m < 2; ++m) {
+      const Message stored = Read(program, extension, strip, m);
+      if (!SameLearned(stored, replaces) || KindIndexOf(stored) != KindIndexOf(replaces))
+        continue;
+      Write(program, extension, strip, m, message);
       return {LearnResult::Updated, strip, m, SlotBit(strip, m), learned};
     }
   }
@@ -214,6 +168,157 @@ bool LearnRoom(const VSTPluginProgram& program, const ProgramExtension& extensio
       return true;
   }
   return false;
+}
+
+} // namespace strips
+
+// ------------------------------------------------------------ recogniser
+
+namespace strips {
+
+namespace {
+
+bool IsController(const Message& m) noexcept
+{
+  return m.kind == kKindByFormat && m.format == 0 && m.channel >= 1 && m.channel <= 16 &&
+         m.number >= 1 && m.number <= 128 && m.value >= 1 && m.value <= 128;
+}
+
+const MessageKind* SelectKindOf(int32_t controller) noexcept
+{
+  for (int32_t k = 0; k < KindCount(); ++k) {
+    const MessageKind& kind = Kinds()[k];
+    if (kind.selectMsb && (controller == kind.selectMsb || controller == kind.selectLsb))
+      return &kind;
+  }
+  return nullptr;
+}
+
+const MessageKind* PairKind() noexcept
+{
+  for (int32_t k = 0; k < KindCount(); ++k) {
+    if (Kinds()[k].pairs)
+      return &Kinds()[k];
+  }
+  return nullptr;
+}
+
+Message Wide(const MessageKind& kind, uint8_t channel, int32_t number, int32_t value) noexcept
+{
+  Message m;
+  m.kind = kind.kindByte;
+  m.format = kind.format;
+  m.channel = channel;
+  m.number = static_cast<uint16_t>(number);
+  m.value = static_cast<uint16_t>(value); // a data entry's MSB alone: a 7-bit value
+  return m;
+}
+
+} // namespace
+
+int32_t LearnRecogniser::Release(Channel& channel, Recognised (&out)[kMaxOut], int32_t n) noexcept
+{
+  for (int32_t i = 0; i < channel.count && n < kMaxOut; ++i)
+    out[n++] = {channel.held[i], Message{}};
+  channel.count = 0;
+  channel.select = nullptr;
+  channel.msb = -1;
+  channel.lsb = -1;
+  return n;
+}
+
+int32_t LearnRecogniser::Feed(const Message& in, Recognised (&out)[kMaxOut]) noexcept
+{
+  if (in.channel < 1 || in.channel > 16) {
+    out[0] = {in, Message{}};
+    return 1;
+  }
+  Channel& ch = channels[in.channel - 1];
+  const Message pairMsb = ch.pairMsb;
+  ch.pairMsb = Message{};
+  if (!IsController(in)) {
+    // A Program Change (or anything else) ends what was held before it.
+    ch.entered = Message{};
+    int32_t n = Release(ch, out, 0);
+    out[n++] = {in, Message{}};
+    return n;
+  }
+  const int32_t controller = in.number - 1;
+  const int32_t value = in.value - 1;
+
+  if (const MessageKind* kind = SelectKindOf(controller)) {
+    int32_t n = 0;
+    const bool msbHalf = controller == kind->selectMsb;
+    if (ch.select != kind || (msbHalf ? ch.msb : ch.lsb) >= 0)
+      n = Release(ch, out, 0);
+    ch.select = kind;
+    (msbHalf ? ch.msb : ch.lsb) = value;
+    ch.held[ch.count++] = in;
+    if (ch.msb == kNullNumber && ch.lsb == kNullNumber && kind->selectMsb == kNullSelectMsb &&
+        ch.entered.kind != kKindByFormat) {
+      // The null parameter after a message: that message has the option.
+      ch.entered.options |= kOptionNull;
+      out[n++] = {ch.entered, Message{}};
+      ch.entered = Message{};
+      ch.count = 0;
+      ch.select = nullptr;
+      ch.msb = ch.lsb = -1;
+    }
+    return n;
+  }
+
+  if (controller == kDataEntryMsb && ch.select && ch.msb >= 0 && ch.lsb >= 0) {
+    // The selection stays: another data entry sets the same parameter.
+    ch.entered = Wide(*ch.select, in.channel, ch.msb << 7 | ch.lsb, value);
+    ch.enteredLsb = false;
+    ch.count = 0;
+    out[0] = {ch.entered, Message{}};
+    return 1;
+  }
+  if (controller == kDataEntryLsb && ch.entered.kind != kKindByFormat && !ch.enteredLsb &&
+      ch.count == 0) {
+    ch.entered.value = static_cast<uint16_t>(ch.entered.value << 7 | value);
+    ch.entered.options |= kOption14Bit;
+    ch.enteredLsb = true;
+    out[0] = {ch.entered, Message{}};
+    return 1;
+  }
+
+  // Any other controller ends a selection and a data entry.
+  ch.entered = Message{};
+  int32_t n = Release(ch, out, 0);
+  const MessageKind* pair = PairKind();
+  if (pair && pairMsb.channel && controller == pairMsb.number - 1 + 32) {
+    out[n++] = {Wide(*pair, in.channel, pairMsb.number - 1, (pairMsb.value - 1) << 7 | value),
+                pairMsb};
+    return n;
+  }
+  if (pair && controller >= 1 && controller < pair->numbers)
+    ch.pairMsb = in;
+  out[n++] = {in, Message{}};
+  return n;
+}
+
+int32_t LearnRecogniser::Flush(int32_t channel, Recognised (&out)[kMaxOut]) noexcept
+{
+  if (channel < 1 || channel > 16)
+    return 0;
+  return Release(channels[channel - 1], out, 0);
+}
+
+bool LearnRecogniser::Holding() const noexcept
+{
+  for (const Channel& channel : channels) {
+    if (channel.count > 0)
+      return true;
+  }
+  return false;
+}
+
+void LearnRecogniser::Reset() noexcept
+{
+  for (Channel& channel : channels)
+    channel = Channel{};
 }
 
 } // namespace strips

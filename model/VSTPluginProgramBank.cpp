@@ -45,7 +45,8 @@ VSTPluginProgram VSTPluginProgramBank::Incoming(int index, const uint8_t* bytes,
   return incoming;
 }
 
-int32_t VSTPluginProgramBank::readBank(const void* data, int32_t size, bool& newer)
+int32_t VSTPluginProgramBank::readBank(const void* data, int32_t size, bool& newer,
+                                       LoadedSysEx* sysex)
 {
   newer = false;
   if (!data || size < 0)
@@ -68,6 +69,9 @@ int32_t VSTPluginProgramBank::readBank(const void* data, int32_t size, bool& new
       CopyProgram(programs[i], program);
     }
     ResetExtension(0, kBankPrograms);
+    if (sysex)
+      for (auto& set : *sysex)
+        set.reset();
     return 1;
   }
 
@@ -78,14 +82,15 @@ int32_t VSTPluginProgramBank::readBank(const void* data, int32_t size, bool& new
 
   for (int i = 0; i < kBankPrograms; ++i)
     CopyProgram(programs[i], Incoming(i, bytes + i * kProgramBytes, kProgramBytes));
-  const bool extended = ReadExtension(bytes + kBankBytes, size - kBankBytes, 0, kBankPrograms);
-  if (size > kBankBytes && !(extended && size == kExtendedBankBytes &&
-                             ReadInt32(bytes + kBankBytes + 4) == kExtensionVersion))
-    newer = true;
+  LoadedSysEx loaded;
+  newer = !ReadExtension(bytes + kBankBytes, size - kBankBytes, 0, kBankPrograms, loaded.data());
+  if (sysex)
+    *sysex = std::move(loaded);
   return 1;
 }
 
-int32_t VSTPluginProgramBank::readProgram(const void* data, int32_t size, int index, bool& newer)
+int32_t VSTPluginProgramBank::readProgram(const void* data, int32_t size, int index, bool& newer,
+                                          std::unique_ptr<const SysExSet>* sysex)
 {
   newer = false;
   if (!data || size < 0 || index < 0 || index >= kBankPrograms)
@@ -96,6 +101,8 @@ int32_t VSTPluginProgramBank::readProgram(const void* data, int32_t size, int in
     // bank's settings: only the program's kinds are reset.
     CopyProgram(programs[index], Incoming(index, bytes, kOlderProgramBytes));
     ResetKinds(index, 1);
+    if (sysex)
+      sysex->reset();
     return 1;
   }
   // Sizes between the two layouts cannot be read without going past the end
@@ -103,10 +110,10 @@ int32_t VSTPluginProgramBank::readProgram(const void* data, int32_t size, int in
   if (size < kProgramBytes)
     return 0;
   CopyProgram(programs[index], Incoming(index, bytes, kProgramBytes));
-  const bool extended = ReadExtension(bytes + kProgramBytes, size - kProgramBytes, index, 1);
-  if (size > kProgramBytes && !(extended && size == kExtendedProgramBytes &&
-                                ReadInt32(bytes + kProgramBytes + 4) == kExtensionVersion))
-    newer = true;
+  std::unique_ptr<const SysExSet> loaded;
+  newer = !ReadExtension(bytes + kProgramBytes, size - kProgramBytes, index, 1, &loaded);
+  if (sysex)
+    *sysex = std::move(loaded);
   return 1;
 }
 
@@ -124,12 +131,15 @@ void VSTPluginProgramBank::ResetExtension(int first, int count)
   field::Store(settings.spacingMs, 0);
   field::Store(settings.settleMs, 0);
   field::Store(settings.sendOnPlay, 0);
+  field::Store(settings.sysexGapMs, 0);
 }
 
-bool VSTPluginProgramBank::ReadExtension(const uint8_t* bytes, int32_t size, int first, int count)
+bool VSTPluginProgramBank::ReadExtension(const uint8_t* bytes, int32_t size, int first, int count,
+                                         std::unique_ptr<const SysExSet>* sysex)
 {
-  const int32_t needed = static_cast<int32_t>(sizeof(ExtensionHeader)) +
-                         count * static_cast<int32_t>(sizeof(ProgramExtension));
+  for (int i = 0; i < count; ++i)
+    sysex[i].reset();
+  const int32_t needed = static_cast<int32_t>(sizeof(ExtensionHeader)) + count * kProgramKindBytes;
   // A newer version may add fields after ours; its version-1 fields are
   // still read when they are all there.
   if (size < needed || std::memcmp(bytes, kExtensionMagic, sizeof kExtensionMagic) != 0 ||
@@ -140,55 +150,161 @@ bool VSTPluginProgramBank::ReadExtension(const uint8_t* bytes, int32_t size, int
       ResetExtension(first, count);
     else
       ResetKinds(first, count);
-    return false;
+    return size == 0;
   }
+  const int32_t version = ReadInt32(bytes + offsetof(ExtensionHeader, version));
   const uint8_t* program = bytes + sizeof(ExtensionHeader);
-  for (int i = first; i < first + count; ++i, program += sizeof(ProgramExtension))
-    field::CopyBytes(&extensions[i], program, sizeof(ProgramExtension));
+  for (int i = first; i < first + count; ++i, program += kProgramKindBytes) {
+    field::CopyBytes(&extensions[i], program, kProgramKindBytes);
+    strips::ClearWide(extensions[i]);
+  }
   field::Store(settings.spacingMs, ReadInt32(bytes + offsetof(ExtensionHeader, spacingMs)));
   field::Store(settings.settleMs, ReadInt32(bytes + offsetof(ExtensionHeader, settleMs)));
   field::Store(settings.sendOnPlay, bytes[offsetof(ExtensionHeader, sendOnPlay)] ? 1 : 0);
+  field::Store(settings.sysexGapMs, 0);
+
+  int32_t used = 0;
+  if (version < kWideExtensionVersion ||
+      !ReadTail(bytes + needed, size - needed, first, count, sysex, used)) {
+    SwitchOffWide(first, count);
+    return version == kExtensionVersion && size == needed;
+  }
+  return version == kWideExtensionVersion && needed + used == size;
+}
+
+bool VSTPluginProgramBank::ReadTail(const uint8_t* bytes, int32_t size, int first, int count,
+                                    std::unique_ptr<const SysExSet>* sysex, int32_t& used)
+{
+  constexpr auto kTail = static_cast<int32_t>(sizeof(ExtensionTail));
+  constexpr auto kWide = static_cast<int32_t>(sizeof(WideMessages));
+  if (size < kTail)
+    return false;
+  const int32_t tailBytes = ReadInt32(bytes + offsetof(ExtensionTail, tailBytes));
+  if (tailBytes < kTail + count * (kWide + kEmptySysExSectionBytes) || tailBytes > size)
+    return false;
+  // Every section is read before anything is loaded: a broken one leaves
+  // the wide fields and the SysEx as a tail-less chunk has them.
+  std::vector<std::unique_ptr<const SysExSet>> sets(static_cast<size_t>(count));
+  int32_t at = kTail + count * kWide;
+  for (int i = 0; i < count; ++i) {
+    int32_t section = 0;
+    if (!ReadSysExSection(bytes + at, tailBytes - at, section, sets[static_cast<size_t>(i)]))
+      return false;
+    at += section;
+  }
+  for (int i = 0; i < count; ++i) {
+    field::CopyBytes(&extensions[first + i].wide, bytes + kTail + i * kWide, sizeof(WideMessages));
+    sysex[i] = std::move(sets[static_cast<size_t>(i)]);
+  }
+  field::Store(settings.sysexGapMs, ReadInt32(bytes + offsetof(ExtensionTail, sysexGapMs)));
+  // Bytes after the sections, within the tail, are a newer version's.
+  used = at == tailBytes ? tailBytes : tailBytes + 1;
   return true;
 }
 
-bool VSTPluginProgramBank::ExtensionInUse(int index) const
+void VSTPluginProgramBank::SwitchOffWide(int first, int count)
 {
-  return field::Load(settings.spacingMs) != 0 || field::Load(settings.settleMs) != 0 ||
-         field::Load(settings.sendOnPlay) != 0 || strips::KindsInUse(extensions[index]);
+  for (int i = first; i < first + count; ++i) {
+    for (int32_t strip = 0; strip < kStripsPerProgram; ++strip) {
+      for (int32_t message = 0; message < 2; ++message) {
+        const strips::MessageKind* kind =
+            strips::KindOfByte(field::Load(strips::KindByte(extensions[i], strip, message)));
+        if (!kind || !kind->wide)
+          continue;
+        // The record already has the message off (channel 0).
+        field::Store(strips::KindByte(extensions[i], strip, message), kKindByFormat);
+        field::Store(strips::ExtensionChannel(extensions[i], strip, message), 0);
+      }
+    }
+    strips::ClearWide(extensions[i]);
+  }
 }
 
-bool VSTPluginProgramBank::ExtensionInUse() const
+bool VSTPluginProgramBank::TailInUse(int first, int count, const SysExSet* const* sysex) const
 {
-  if (ExtensionInUse(0))
+  if (field::Load(settings.sysexGapMs) != 0)
     return true;
-  for (int i = 1; i < kBankPrograms; ++i) {
+  for (int i = 0; i < count; ++i) {
+    if (strips::WideInUse(extensions[first + i]) || (sysex && sysex[i] && !sysex[i]->Empty()))
+      return true;
+  }
+  return false;
+}
+
+bool VSTPluginProgramBank::InUse(int first, int count, const SysExSet* const* sysex) const
+{
+  if (field::Load(settings.spacingMs) != 0 || field::Load(settings.settleMs) != 0 ||
+      field::Load(settings.sendOnPlay) != 0 || TailInUse(first, count, sysex))
+    return true;
+  for (int i = first; i < first + count; ++i) {
     if (strips::KindsInUse(extensions[i]))
       return true;
   }
   return false;
 }
 
-void VSTPluginProgramBank::WriteHeader(uint8_t* out) const
+bool VSTPluginProgramBank::ExtensionInUse(int index, const SysExSet* sysex) const
 {
-  std::memset(out, 0, sizeof(ExtensionHeader));
-  std::memcpy(out, kExtensionMagic, sizeof kExtensionMagic);
-  WriteInt32(out + offsetof(ExtensionHeader, version), kExtensionVersion);
-  WriteInt32(out + offsetof(ExtensionHeader, spacingMs), field::Load(settings.spacingMs));
-  WriteInt32(out + offsetof(ExtensionHeader, settleMs), field::Load(settings.settleMs));
-  out[offsetof(ExtensionHeader, sendOnPlay)] = field::Load(settings.sendOnPlay);
+  return InUse(index, 1, &sysex);
 }
 
-void VSTPluginProgramBank::WriteExtendedBank(uint8_t* out) const
+bool VSTPluginProgramBank::ExtensionInUse(const SysExSet* const* sysex) const
 {
-  field::CopyBytes(out, programs, kBankBytes);
-  WriteHeader(out + kBankBytes);
-  field::CopyBytes(out + kBankBytes + sizeof(ExtensionHeader), extensions, sizeof extensions);
+  return InUse(0, kBankPrograms, sysex);
 }
 
-void VSTPluginProgramBank::WriteExtendedProgram(uint8_t* out, int index) const
+std::vector<uint8_t> VSTPluginProgramBank::WriteChunk(int first, int count,
+                                                      const SysExSet* const* sysex) const
 {
-  field::CopyBytes(out, &programs[index], kProgramBytes);
-  WriteHeader(out + kProgramBytes);
-  field::CopyBytes(out + kProgramBytes + sizeof(ExtensionHeader), &extensions[index],
-                   sizeof(ProgramExtension));
+  const int32_t records = count * kProgramBytes;
+  const bool extended = InUse(first, count, sysex);
+  const bool tail = TailInUse(first, count, sysex);
+  const int32_t part = static_cast<int32_t>(sizeof(ExtensionHeader)) + count * kProgramKindBytes;
+  int32_t tailBytes = 0;
+  if (tail) {
+    tailBytes = static_cast<int32_t>(sizeof(ExtensionTail)) +
+                count * static_cast<int32_t>(sizeof(WideMessages));
+    for (int i = 0; i < count; ++i)
+      tailBytes += SysExSectionBytes(sysex ? sysex[i] : nullptr);
+  }
+  std::vector<uint8_t> out(static_cast<size_t>(records + (extended ? part : 0) + tailBytes), 0);
+  field::CopyBytes(out.data(), &programs[first], static_cast<size_t>(records));
+  if (!extended)
+    return out;
+
+  uint8_t* header = out.data() + records;
+  std::memcpy(header, kExtensionMagic, sizeof kExtensionMagic);
+  WriteInt32(header + offsetof(ExtensionHeader, version),
+             tail ? kWideExtensionVersion : kExtensionVersion);
+  WriteInt32(header + offsetof(ExtensionHeader, spacingMs), field::Load(settings.spacingMs));
+  WriteInt32(header + offsetof(ExtensionHeader, settleMs), field::Load(settings.settleMs));
+  header[offsetof(ExtensionHeader, sendOnPlay)] = field::Load(settings.sendOnPlay);
+  for (int i = 0; i < count; ++i)
+    field::CopyBytes(header + sizeof(ExtensionHeader) + i * kProgramKindBytes,
+                     &extensions[first + i], kProgramKindBytes);
+  if (!tail)
+    return out;
+
+  uint8_t* at = header + part;
+  WriteInt32(at + offsetof(ExtensionTail, tailBytes), tailBytes);
+  WriteInt32(at + offsetof(ExtensionTail, sysexGapMs), field::Load(settings.sysexGapMs));
+  at += sizeof(ExtensionTail);
+  for (int i = 0; i < count; ++i, at += sizeof(WideMessages))
+    field::CopyBytes(at, &extensions[first + i].wide, sizeof(WideMessages));
+  for (int i = 0; i < count; ++i) {
+    const SysExSet* set = sysex ? sysex[i] : nullptr;
+    WriteSysExSection(set, at);
+    at += SysExSectionBytes(set);
+  }
+  return out;
+}
+
+std::vector<uint8_t> VSTPluginProgramBank::WriteBank(const SysExSet* const* sysex) const
+{
+  return WriteChunk(0, kBankPrograms, sysex);
+}
+
+std::vector<uint8_t> VSTPluginProgramBank::WriteProgram(int index, const SysExSet* sysex) const
+{
+  return WriteChunk(index, 1, &sysex);
 }

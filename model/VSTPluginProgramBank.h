@@ -8,12 +8,20 @@
 //      276 bytes  current program
 //      264 bytes  older program (no send-on-init and no delays)
 // Larger chunks come from a newer version: the known part is loaded and the
-// user is told that some settings are lost. The one larger size this version
-// writes itself is the current layout followed by the extension block
-// (ProgramExtension.h): 43,544 bytes for a bank, 364 for a program, which
-// load without a message when the block's magic and version are ours. The
-// block is written only when its settings are in use, so a chunk without
-// them stays byte for byte what it always was.
+// user is told that some settings are lost. The larger chunks this version
+// writes itself are the current layout followed by the extension block
+// (ProgramExtension.h): version 1, 43,544 bytes for a bank, 364 for a
+// program; version 2 with its tail after that (wide messages, the SysEx
+// gap, each program's SysEx), of the size the tail says. They load without
+// a message when the block's magic and version are ours and the tail ends
+// where the chunk does. The block is written only when its settings are in
+// use, and the tail only when its own are (a wide kind, SysEx, a SysEx
+// gap), so a chunk without them stays byte for byte what it always was.
+//
+// The bank keeps the records, the kinds (with the wide fields) and the
+// settings. Each program's SysEx is the engine's (it publishes the sets the
+// audio thread sends from): a load hands the sets it read out, a save takes
+// them in.
 //
 // Threads: records are read and written field by field from host, editor,
 // countdown and audio threads (see FieldAccess.h); a chunk load copies whole
@@ -22,9 +30,17 @@
 #pragma once
 
 #include "model/ProgramExtension.h"
+#include "model/SysEx.h"
 #include "model/VSTPluginProgram.h"
 
+#include <array>
+#include <memory>
+#include <vector>
+
 constexpr int kBankPrograms = 128;
+
+// The SysEx of every program, as a bank load hands it out (nullptr: none).
+using LoadedSysEx = std::array<std::unique_ptr<const SysExSet>, kBankPrograms>;
 
 class VSTPluginProgramBank
 {
@@ -50,22 +66,28 @@ public:
   const ExtensionSettings& Settings() const { return settings; }
 
   // True when a chunk of the bank / of program `index` needs the extension:
-  // a kind in use there, a spacing or settle time, or send on play.
-  bool ExtensionInUse() const;
-  bool ExtensionInUse(int index) const;
-  // Lays out the records followed by the extension in `out`
-  // (kExtendedBankBytes / kExtendedProgramBytes).
-  void WriteExtendedBank(uint8_t* out) const;
-  void WriteExtendedProgram(uint8_t* out, int index) const;
+  // a kind in use there, a spacing or settle time, send on play, a SysEx
+  // gap, or SysEx. `sysex`: the programs' SysEx (an array of 128 for the
+  // bank, one set for a program; nullptr: none).
+  bool ExtensionInUse(const SysExSet* const* sysex = nullptr) const;
+  bool ExtensionInUse(int index, const SysExSet* sysex = nullptr) const;
+  // The chunk of the bank / of program `index`, as it is saved: the records
+  // alone when the extension is not in use, else followed by it (version
+  // 2 with its tail when a version-2 setting is in use). `sysex` as above.
+  std::vector<uint8_t> WriteBank(const SysExSet* const* sysex = nullptr) const;
+  std::vector<uint8_t> WriteProgram(int index, const SysExSet* sysex = nullptr) const;
 
   // Load a bank chunk or a program chunk into program `index`. Both return 1
   // when something was loaded and 0 when the chunk was refused (too short,
   // or a size that cannot be read without going past its end); a refused
   // chunk changes nothing. `newer` is set when the chunk is larger than
   // this version can read whole (what it knows was loaded; the caller tells
-  // the user that some settings are lost).
-  int32_t readBank(const void* data, int32_t size, bool& newer);
-  int32_t readProgram(const void* data, int32_t size, int index, bool& newer);
+  // the user that some settings are lost). `sysex` (may be nullptr) gets
+  // the SysEx the chunk holds for each program it loaded, nullptr for none;
+  // a tail that is refused gives none, and its wide messages are off.
+  int32_t readBank(const void* data, int32_t size, bool& newer, LoadedSysEx* sysex = nullptr);
+  int32_t readProgram(const void* data, int32_t size, int index, bool& newer,
+                      std::unique_ptr<const SysExSet>* sysex = nullptr);
 
 private:
   // After a load: names terminated inside their field, alignment bytes zero.
@@ -74,15 +96,30 @@ private:
   // load stores it over the live record with CopyProgram.
   VSTPluginProgram Incoming(int index, const uint8_t* bytes, int32_t size) const;
   // Reads the extension block that starts at `bytes` (`size` bytes left of
-  // the chunk) for `count` programs from `first`: true when its magic is
-  // ours, its version at least 1 and it is complete, and then it is loaded
-  // (a program's block carries the bank's settings too). Otherwise the kinds
-  // of those programs are reset, and for a whole bank the settings as well:
-  // one program without the block leaves the bank's pacing alone.
-  bool ReadExtension(const uint8_t* bytes, int32_t size, int first, int count);
+  // the chunk) for `count` programs from `first`. Its version-1 part is
+  // loaded when its magic is ours, its version at least 1 and the part
+  // complete (a program's block carries the bank's settings too); otherwise
+  // the kinds of those programs are reset, and for a whole bank the
+  // settings as well: one program without the block leaves the bank's
+  // pacing alone. From version 2 on the tail follows (ReadTail). True when
+  // the chunk was read whole: no extension at all, or ours to its end.
+  // `sysex` gets `count` sets.
+  bool ReadExtension(const uint8_t* bytes, int32_t size, int first, int count,
+                     std::unique_ptr<const SysExSet>* sysex);
+  // The tail at `bytes`: true when it is whole and every section within
+  // its limits, and then it is loaded and `used` is its size. Otherwise
+  // nothing is loaded.
+  bool ReadTail(const uint8_t* bytes, int32_t size, int first, int count,
+                std::unique_ptr<const SysExSet>* sysex, int32_t& used);
+  // A wide kind without its tail is off, as a version-1 build sees it.
+  void SwitchOffWide(int first, int count);
   void ResetKinds(int first, int count);
   void ResetExtension(int first, int count);
-  void WriteHeader(uint8_t* out) const;
+  // The one layout of both chunks: `count` programs from `first` (128 from
+  // 0 for the bank), `sysex` one set per program written (or nullptr).
+  bool TailInUse(int first, int count, const SysExSet* const* sysex) const;
+  bool InUse(int first, int count, const SysExSet* const* sysex) const;
+  std::vector<uint8_t> WriteChunk(int first, int count, const SysExSet* const* sysex) const;
 
   VSTPluginProgram programs[kBankPrograms];
   ProgramExtension extensions[kBankPrograms] = {};

@@ -93,7 +93,7 @@ protected:
 
 } // namespace
 
-TEST_P(Drawer, FormatDialCyclesCcNoteProgramChangeAndBackToCc)
+TEST_P(Drawer, FormatDialCyclesThroughTheKindsAndBackToCc)
 {
   Start();
   const int32_t formatA = param::kFormatA;
@@ -110,9 +110,15 @@ TEST_P(Drawer, FormatDialCyclesCcNoteProgramChangeAndBackToCc)
   ASSERT_TRUE(host->PumpUntil([&] { return Plugin().GetParameter(kindA) == 1.0f; }))
       << "Note to PC makes the message a Program Change";
 
+  // Then NRPN, RPN and CC14 (kind bytes 2, 3, 4 as kind / 16).
+  for (const float kind : {0.125f, 0.1875f, 0.25f}) {
+    StepUp(kDialRightHalfX, kFormatAY);
+    ASSERT_TRUE(host->PumpUntil([&] { return Plugin().GetParameter(kindA) == kind; })) << kind;
+  }
+
   StepUp(kDialRightHalfX, kFormatAY);
   ASSERT_TRUE(host->PumpUntil([&] { return Plugin().GetParameter(kindA) == 0.0f; }))
-      << "PC wraps round to CC";
+      << "CC14 wraps round to CC";
   EXPECT_EQ(Plugin().GetParameter(formatA), 0.0f) << "and CC is written as format 0";
 
   // Message B has its own kind.
@@ -132,9 +138,12 @@ TEST_P(Drawer, ProgramChangeGreysTheValueDialAndIgnoresItsDrags)
   host->Pump(60);
   EXPECT_EQ(Plugin().GetParameter(param::kValueA), 0.0f) << "a PC has no value to drag";
 
-  // Back to CC through the dial (PC wraps to CC): the value dial works again.
-  StepUp(kDialRightHalfX, kFormatAY);
-  ASSERT_TRUE(host->PumpUntil([&] { return Plugin().GetParameter(param::kKindA) == 0.0f; }));
+  // Back to CC through the dial (PC, NRPN, RPN, CC14 wrap to CC): the value
+  // dial works again.
+  for (const float kind : {0.125f, 0.1875f, 0.25f, 0.0f}) {
+    StepUp(kDialRightHalfX, kFormatAY);
+    ASSERT_TRUE(host->PumpUntil([&] { return Plugin().GetParameter(param::kKindA) == kind; }));
+  }
   EXPECT_TRUE(host->PumpUntil([&] { return AnyPixel(102, 88, 124, 100, kValuePurple); }));
   host->Drag(kDialX, kValueAY, -40);
   EXPECT_TRUE(host->PumpUntil([&] { return Plugin().GetParameter(param::kValueA) > 0.0f; }));

@@ -127,10 +127,10 @@ TEST_F(ExtensionChunks, AReaderOfTheRecordsAloneNeverSendsTheProgramChange)
   const auto& record = *reinterpret_cast<const VSTPluginProgram*>(chunk.data());
   EXPECT_EQ(record.strips[0].channelA, 0);
   ProgramExtension none{};
-  uint8_t bytes[3];
+  strips::MessageBytes bytes;
   EXPECT_EQ(strips::Bytes(strips::Read(record, none, 0, 0), bytes), 0);
   ASSERT_EQ(strips::Bytes(strips::Read(record, none, 0, 1), bytes), 3);
-  EXPECT_EQ(bytes[0], 0xB0);
+  EXPECT_EQ(bytes.data[0], 0xB0);
 
   // And this build, given only the records, sends the controller alone.
   Fresh();

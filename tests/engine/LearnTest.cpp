@@ -1,9 +1,9 @@
 // Learning the synth's settings from its own Control Changes and Program
 // Changes: through the host layer, and against edits of the strip list made
 // at the same time on another thread, as the editor makes them.
+#include "engine/VSTPlugin.h"
 #include "model/Parameters.h"
 #include "model/StripMessages.h"
-#include "engine/VSTPlugin.h"
 #include "tests/testsupport/DirectHost.h"
 #include "tests/testsupport/PluginFixture.h"
 #include "tests/testsupport/RecordStress.h"
@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <set>
@@ -66,6 +67,26 @@ TEST_F(Learning, ControllersFillAThenBThenANewStrip)
   EXPECT_TRUE(Stored(param::kChannelA + 1, 4));
   EXPECT_TRUE(Stored(param::kNumberA + 1, 13));
   EXPECT_THAT(Resend(), ElementsAre("B0 07 64", "B0 0A 40", "C3 0C 00"));
+}
+
+// Through the learning thread: an NRPN's controllers (each in a block of
+// its own) become one message, sent as they came; a select that nothing
+// follows is learned as the controller it is after a short pause.
+TEST_F(Learning, AnNrpnIsLearnedAsOneMessageAndSentAsItCame)
+{
+  In(0xB0, 99, 8);
+  In(0xB0, 98, 0);
+  In(0xB0, 6, 63);
+  In(0xB0, 38, 127);
+  ASSERT_TRUE(WaitFor([&] { return Get(param::kKindA) == 0.125f; }, 2000)) << "an NRPN";
+  auto wide = [&](int32_t index) { return std::lround(Get(index) * 16383.0f); };
+  EXPECT_TRUE(WaitFor([&] { return wide(param::kWideValueA) == 8191; }, 2000));
+  EXPECT_EQ(wide(param::kWideNumberA), 1024);
+  EXPECT_THAT(Resend(), ElementsAre("B0 63 08", "B0 62 00", "B0 06 3F", "B0 26 7F"));
+
+  In(0xB1, 101, 0);
+  ASSERT_TRUE(Stored(param::kChannelB, 2)) << "held, then learned as CC 101";
+  EXPECT_TRUE(Stored(param::kNumberB, 102));
 }
 
 TEST_F(Learning, TheSameControllerOnlyTakesTheNewValue)

@@ -7,7 +7,8 @@
 //               one that writes a 63-character product string);
 //               bits 3-5: how the chunk is made (below)
 //   byte 1..    a few set-up steps (current program, options, delays,
-//               strips, a name) applied before the load
+//               strips, a name, kinds and wide fields) applied before the
+//               load
 //   then        the chunk, made in one of these ways:
 //     0, 1  the rest of the input is the chunk, as it stands
 //     2     a size from the table of sizes the plug-in tells apart, filled
@@ -50,16 +51,58 @@ constexpr int32_t kOlderBankBytes = 33808;
 // The records followed by the extension block (kinds, pacing settings).
 constexpr int32_t kExtendedBankBytes = kBankBytes + 8216;
 constexpr int32_t kExtendedProgramBytes = kRecordBytes + 88;
+// Version 2 adds a tail: a 16-byte header, 160 bytes of wide messages and
+// a SysEx section (8 bytes when empty) per program.
+constexpr int32_t kWideBankBytes = kExtendedBankBytes + 16 + 128 * (160 + 8);
+constexpr int32_t kWideProgramBytes = kExtendedProgramBytes + 16 + 160 + 8;
 // Offsets inside a record that the plug-in rewrites on load: the last
 // character of the name (always the terminator) and the alignment bytes.
 constexpr int32_t kNameEnd = 47;
 constexpr int32_t kAlignment = 265;
 constexpr int32_t kAlignmentBytes = 3;
 
-const int32_t kSizes[] = {0,   1,   2,     4,     100,   263,   264,   265,   266,   267,
-                          268, 269, 270,   271,   272,   273,   274,   275,   276,   277,
-                          280, 552, 33807, 33808, 33809, 35327, 35328, 35329, 40000, 70656,
-                          299, 363, 364,   365,   35352, 43543, 43544, 43545};
+const int32_t kSizes[] = {0,
+                          1,
+                          2,
+                          4,
+                          100,
+                          263,
+                          264,
+                          265,
+                          266,
+                          267,
+                          268,
+                          269,
+                          270,
+                          271,
+                          272,
+                          273,
+                          274,
+                          275,
+                          276,
+                          277,
+                          280,
+                          552,
+                          33807,
+                          33808,
+                          33809,
+                          35327,
+                          35328,
+                          35329,
+                          40000,
+                          70656,
+                          299,
+                          363,
+                          364,
+                          365,
+                          35352,
+                          43543,
+                          43544,
+                          43545,
+                          kWideProgramBytes - 1,
+                          kWideProgramBytes,
+                          kWideBankBytes - 1,
+                          kWideBankBytes};
 
 int32_t TableSize(fuzz::Bytes& in)
 {
@@ -91,7 +134,7 @@ void SetUp(qhost::PluginInstance& plugin, fuzz::Bytes& in)
 {
   const int steps = in.U8() % 8;
   for (int step = 0; step < steps; ++step) {
-    switch (in.U8() % 6) {
+    switch (in.U8() % 7) {
     case 0:
       plugin.SelectProgram(in.U8() % 128);
       break;
@@ -119,11 +162,36 @@ void SetUp(qhost::PluginInstance& plugin, fuzz::Bytes& in)
       plugin.Dispatch(effSetProgramName, 0, 0, name);
       break;
     }
+    case 6: // a kind (the wide ones too) and a wide field, as the panel sets them
+    {
+      static constexpr float kKinds[] = {0.0f, 1.0f, 0.125f, 0.1875f, 0.25f};
+      const int32_t kind = 200 + in.U8() % 32;
+      plugin.SetParameter(kind, kKinds[in.U8() % 5]);
+      const int32_t wide = 239 + in.U8() % 96;
+      plugin.SetParameter(wide, static_cast<float>(in.U8()) / 255.0f);
+      break;
+    }
     default:
       plugin.RunBlock(64);
       break;
     }
   }
+}
+
+// The sizes this build saves: the records, with the version-1 extension,
+// or with version 2 and its tail (which has the size its header says).
+bool SavedSize(const std::vector<uint8_t>& chunk, int32_t records, int32_t extended, int32_t wide)
+{
+  const auto size = static_cast<int32_t>(chunk.size());
+  if (size == records || size == extended)
+    return true;
+  int32_t version = 0;
+  int32_t tail = 0;
+  if (size < wide)
+    return false;
+  std::memcpy(&version, chunk.data() + records + 4, sizeof version);
+  std::memcpy(&tail, chunk.data() + extended, sizeof tail);
+  return version == 2 && tail == size - extended;
 }
 
 void Mutate(std::vector<uint8_t>& chunk, fuzz::Bytes& in)
@@ -281,7 +349,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   const int32_t chunkSize = static_cast<int32_t>(chunk.size());
   const int32_t current = plugin->CurrentProgram();
   const std::vector<uint8_t> before = plugin->GetChunk(false);
-  fuzz::Require(static_cast<int32_t>(before.size()) == kBankBytes, "a bank chunk is 35,328 bytes");
+  fuzz::Require(SavedSize(before, kBankBytes, kExtendedBankBytes, kWideBankBytes),
+                "the set-up's bank chunk has a size this build saves");
 
   VstIntPtr result;
   if (nullData)
@@ -294,12 +363,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
   const std::vector<uint8_t> after = plugin->GetChunk(false);
   // A loaded extension that uses its settings is saved again.
-  fuzz::Require(static_cast<int32_t>(after.size()) == kBankBytes ||
-                    static_cast<int32_t>(after.size()) == kExtendedBankBytes,
-                "a bank chunk is 35,328 bytes, or 43,544 with the extension");
-  const auto programSize = static_cast<int32_t>(plugin->GetChunk(true).size());
-  fuzz::Require(programSize == kRecordBytes || programSize == kExtendedProgramBytes,
-                "a program chunk is 276 bytes, or 364 with the extension");
+  fuzz::Require(SavedSize(after, kBankBytes, kExtendedBankBytes, kWideBankBytes),
+                "a bank chunk is 35,328 bytes, 43,544 with the extension, or its tail's size more");
+  fuzz::Require(
+      SavedSize(plugin->GetChunk(true), kRecordBytes, kExtendedProgramBytes, kWideProgramBytes),
+      "a program chunk is 276 bytes, 364 with the extension, or its tail's size more");
   if (result == 0) {
     fuzz::Require(before == after, "a refused chunk leaves the bank as it was");
   } else {
@@ -353,9 +421,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     fuzz::Require(std::memchr(name, 0, 48) != nullptr, "a program name ends within 48 bytes");
   }
   const std::vector<uint8_t> program = plugin->GetChunk(true);
-  fuzz::Require(static_cast<int32_t>(program.size()) == kRecordBytes ||
-                    static_cast<int32_t>(program.size()) == kExtendedProgramBytes,
-                "a program chunk is 276 bytes, or 364 with the extension");
+  fuzz::Require(SavedSize(program, kRecordBytes, kExtendedProgramBytes, kWideProgramBytes),
+                "a program chunk is 276 bytes, 364 with the extension, or its tail's size more");
   plugin->Suspend();
   plugin->Resume();
   plugin->RunBlock(64);

@@ -23,7 +23,8 @@ FLOATS = ["0", "1", "0.5", "0.5-", "0.5+", "-0", "-1", "2", "1e-10", "1e-11", "1
           "3/999", "1/16", "1/128", "127.5/128", "1e10", "-1e10", "3e9", "max", "lowest",
           "denorm", "inf", "-inf", "nan", "-nan"]
 SIZES = [0, 1, 2, 4, 100, 263, 264, 265, 266, 267, 268, 269, 270, 271, 272, 273, 274,
-         275, 276, 277, 280, 552, 33807, 33808, 33809, 35327, 35328, 35329, 40000, 70656]
+         275, 276, 277, 280, 552, 33807, 33808, 33809, 35327, 35328, 35329, 40000, 70656,
+         299, 363, 364, 365, 35352, 43543, 43544, 43545, 547, 548, 65063, 65064]
 
 
 def u8(v):
@@ -82,6 +83,12 @@ def set_strip_field(index, byte):
     return u8(2) + u8(index - 8) + u8(byte)
 
 
+def set_wide(kind_index, kind_choice, wide_index, byte):
+    # SetUp step 6: kind parameter 200 + n to one of 0, 1, 2/16, 3/16, 4/16,
+    # then wide parameter 239 + n to byte / 255.
+    return u8(6) + u8(kind_index - 200) + u8(kind_choice) + u8(wide_index - 239) + u8(byte)
+
+
 def mutation_int(offset, value):
     return u32(offset) + u8(2) + odd_value(value)
 
@@ -137,6 +144,15 @@ def chunks():
     write("chunks", "live-bank-user-state", live(False, steps, []))
     write("chunks", "live-bank-loaded-twice",
           chunk_mode(False, 0, 7) + setup(*steps) + u8(1) + u8(0))
+    # Version 2 of the extension: an NRPN, an RPN and a 14-bit CC with
+    # their wide fields, saved with the tail and mutated in it.
+    wide = [set_strip_field(40, 16), set_wide(200, 2, 239, 128), set_wide(216, 3, 287, 255),
+            set_wide(201, 4, 240, 3), set_wide(201, 4, 304, 255)]
+    write("chunks", "live-bank-wide-kinds", live(False, wide, []))
+    write("chunks", "live-program-wide-kinds", live(True, wide, []))
+    write("chunks", "live-bank-wide-tail-size",
+          live(False, wide, [mutation_int(43544, 16), mutation_byte(43544 + 16, 0xFF)]))
+    write("chunks", "live-program-wide-version-3", live(True, wide, [mutation_byte(276 + 4, 3)]))
     # Delays at the edges the dials cannot reach (the plain build only
     # replays these; the fuzz build checks the conversions).
     write("chunks", "live-program-negative-delays",

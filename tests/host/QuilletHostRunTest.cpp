@@ -81,6 +81,19 @@ TEST(QuilletHostRun, MidiInputResendAndParameters)
   EXPECT_NEAR(lines[1].ms, 150.0, 0.1);
 }
 
+TEST(QuilletHostRun, WideKindsGoOutAsTheirControllersAtOneFrame)
+{
+  const auto result =
+      RunHost({"run", QUILLET_PLUGIN_PATH, "--seconds", "0.3", "--spacing", "100", "--strip",
+               "0:0:nrpn/1/1024/100/7/null:cc14/2/7/12000", "--resend@0.05"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  const auto lines = EventLines(result.out);
+  ASSERT_THAT(Bytes(lines), ElementsAre("B0 63 08", "B0 62 00", "B0 06 64", "B0 65 7F", "B0 64 7F",
+                                        "B1 07 5D", "B1 27 60"));
+  EXPECT_EQ(lines[0].ms, lines[4].ms) << "one message, one frame";
+  EXPECT_NEAR(lines[5].ms - lines[0].ms, 100.0, 0.1) << "the spacing is between messages";
+}
+
 TEST(QuilletHostRun, SavedBankRestoresTheSameState)
 {
   const std::string path = TempPath("saved.fxb");

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 namespace lv2test {
 
@@ -37,25 +38,19 @@ std::vector<uint8_t> MakeBank(const std::vector<StripSpec>& specs,
 {
   qhost::PluginInstance plugin(testsupport::Library());
   plugin.StartUp();
-  std::vector<uint8_t> bank = plugin.GetChunk(false);
-  constexpr int32_t kRecords = VSTPluginProgramBank::kBankBytes;
-  std::vector<VSTPluginProgram> programs(kBankPrograms);
-  std::memcpy(programs.data(), bank.data(), kRecords);
-  std::vector<ProgramExtension> extensions(kBankPrograms, ProgramExtension{});
+  // The model's own reader and writer, as quillet-host uses them.
+  const std::vector<uint8_t> chunk = plugin.GetChunk(false);
+  auto model = std::make_unique<VSTPluginProgramBank>();
+  bool newer = false;
+  EXPECT_EQ(model->readBank(chunk.data(), static_cast<int32_t>(chunk.size()), newer), 1);
   for (const StripSpec& wanted : specs) {
-    const auto p = static_cast<size_t>(wanted.program);
-    strips::AddStrip(programs[p], extensions[p], wanted.strip);
-    strips::Write(programs[p], extensions[p], wanted.strip, 0, wanted.a);
-    strips::Write(programs[p], extensions[p], wanted.strip, 1, wanted.b);
+    VSTPluginProgram& program = (*model)[wanted.program];
+    ProgramExtension& extension = model->Extension(wanted.program);
+    strips::AddStrip(program, extension, wanted.strip);
+    strips::Write(program, extension, wanted.strip, 0, wanted.a);
+    strips::Write(program, extension, wanted.strip, 1, wanted.b);
   }
-  ExtensionHeader header{};
-  std::memcpy(header.magic, kExtensionMagic, sizeof header.magic);
-  header.version = kExtensionVersion;
-  bank.assign(VSTPluginProgramBank::kExtendedBankBytes, 0);
-  std::memcpy(bank.data(), programs.data(), kRecords);
-  std::memcpy(bank.data() + kRecords, &header, sizeof header);
-  std::memcpy(bank.data() + kRecords + sizeof header, extensions.data(),
-              kBankPrograms * sizeof(ProgramExtension));
+  const std::vector<uint8_t> bank = model->WriteBank();
   EXPECT_EQ(plugin.SetChunk(bank, false), 1);
   for (const auto& [index, value] : parameters)
     plugin.SetParameter(index, value);

@@ -41,7 +41,7 @@ protected:
     learned = place.learned;
     return place;
   }
-  int Sent(int strip, int message, uint8_t (&bytes)[3])
+  int Sent(int strip, int message, strips::MessageBytes& bytes)
   {
     return strips::Bytes(strips::Read(program, extension, strip, message), bytes);
   }
@@ -58,10 +58,10 @@ TEST_F(StripMessages, ProgramChangeKeepsItsChannelOutOfTheRecord)
   EXPECT_EQ(program.strips[0].formatB, 1);
   EXPECT_EQ(extension.channelB[0], 3);
   EXPECT_EQ(extension.kindB[0], kKindProgramChange);
-  uint8_t bytes[3];
+  strips::MessageBytes bytes;
   ASSERT_EQ(Sent(0, 1, bytes), 2);
-  EXPECT_EQ(bytes[0], 0xC2);
-  EXPECT_EQ(bytes[1], 9);
+  EXPECT_EQ(bytes.data[0], 0xC2);
+  EXPECT_EQ(bytes.data[1], 9);
 
   // Back to a controller: the channel returns to the record.
   strips::SetKind(program, extension, 0, 1, kKindByFormat);
@@ -73,7 +73,7 @@ TEST_F(StripMessages, ProgramChangeKeepsItsChannelOutOfTheRecord)
 TEST_F(StripMessages, ProgramChangeNeedsOnlyChannelAndNumber)
 {
   strips::Write(program, extension, 0, 0, Pc(1, 0));
-  uint8_t bytes[3];
+  strips::MessageBytes bytes;
   EXPECT_EQ(Sent(0, 0, bytes), 2);
   strips::StoreField(program, extension, 0, 0, strips::kChannelField, 0);
   EXPECT_EQ(Sent(0, 0, bytes), 0);
