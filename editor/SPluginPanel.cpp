@@ -666,7 +666,55 @@ void SPluginPanel::RefreshFormat(int strip, int message)
   const strips::MessageKind& shown = strips::Kinds()[choice];
   StripControls& s = stripControls[strip];
   (message == 0 ? s.formatADial : s.formatBDial)->SetValue(choice, false);
-  SetValueDialActive(message == 0 ? s.valueADial : s.valueBDial, shown.hasValue && !shown.wide);
+  SetValueDialActive(message == 0 ? s.valueADial : s.valueBDial, shown.hasValue);
+  RefreshNumberValue(strip, message);
+}
+
+const strips::MessageKind& SPluginPanel::ShownKind(int strip, int message)
+{
+  strips::Message m;
+  m.kind = strips::KindFromParameter(plugin->getParameter(param::KindIndex(message, strip)));
+  m.format = static_cast<uint8_t>(
+      Scaled(param::StripIndex(2 * strips::kFormatField + message, strip), param::kFormat.scale));
+  return strips::KindOf(m);
+}
+
+void SPluginPanel::SetDialRange(Dial* dial, bool wide, int max, int value)
+{
+  // A record byte shows through the table ("- - -" for off, then the
+  // number sent); a wide field is the number sent, over thousands of
+  // values: a left drag moves it a value per pixel.
+  bool changed = false;
+  if (dial->useLabelTable == wide || dial->valueMax != max) {
+    dial->useLabelTable = !wide;
+    dial->leftDragStepped = !wide;
+    dial->SetValueRange(0, max, 0);
+    changed = true;
+  }
+  if (!dial->SetValue(value, false) && changed)
+    dial->Refresh();
+}
+
+void SPluginPanel::RefreshNumberValue(int strip, int message)
+{
+  const strips::MessageKind& kind = ShownKind(strip, message);
+  Dial* number = StripDial(strip, 2 * strips::kNumberField + message);
+  Dial* value = StripDial(strip, 2 * strips::kValueField + message);
+  if (!kind.wide) {
+    const int32_t n = param::StripIndex(2 * strips::kNumberField + message, strip);
+    const int32_t v = param::StripIndex(2 * strips::kValueField + message, strip);
+    SetDialRange(number, false, 128, Scaled(n, param::kByte.scale));
+    SetDialRange(value, false, 128, Scaled(v, param::kByte.scale));
+    return;
+  }
+  auto wide = [&](int32_t field) {
+    return Scaled(param::WideParameter(field, message, strip),
+                  param::EncodingOf(param::WideParameter(field, message, strip)).scale);
+  };
+  // A 7-bit value (an NRPN or RPN without the 14-bit option) goes to 127.
+  const bool sevenBit = kind.options && (wide(strips::kWideOptions) & strips::kOption14Bit) == 0;
+  SetDialRange(number, true, kind.numbers - 1, wide(strips::kWideNumber));
+  SetDialRange(value, true, sevenBit ? 127 : 16383, wide(strips::kWideValue));
 }
 
 void SPluginPanel::ChooseFormat(int strip, int message, int choice)
@@ -682,10 +730,15 @@ void SPluginPanel::ChooseFormat(int strip, int message, int choice)
     const strips::MessageKind& chosen = strips::Kinds()[choice];
     plugin->setParameter(format, static_cast<float>(chosen.format) * param::kFormat.factor);
     plugin->setParameter(kind, strips::KindParameter(chosen.kindByte));
+    // An NRPN or RPN chosen on the dial has a 14-bit value, so that its
+    // value dial covers the whole range.
+    if (chosen.options) {
+      const int32_t options = param::WideParameter(strips::kWideOptions, message, strip);
+      plugin->setParameter(options, static_cast<float>(strips::kOption14Bit) *
+                                        param::EncodingOf(options).factor);
+    }
   }
   RefreshFormat(strip, message);
-  const int32_t value = (message == 0 ? param::kValueA : param::kValueB) + strip;
-  StripDial(strip, param::GroupOf(value))->SetValue(Scaled(value, param::kByte.scale), false);
 }
 
 void SPluginPanel::RefreshLearnState()
@@ -871,8 +924,14 @@ void SPluginPanel::RefreshControls(long index)
     const int group = param::GroupOf(i);
     if (group < 2)
       RefreshFormat(param::StripOf(i), group);
-    else
+    else if (group / 2 == strips::kChannelField)
       StripDial(param::StripOf(i), group)->SetValue(Scaled(i, k), false);
+    else
+      RefreshNumberValue(param::StripOf(i), group % 2);
+    return;
+  }
+  if (param::IsWideIndex(i)) {
+    RefreshNumberValue(param::WideStripOf(i), param::WideMessageOf(i));
     return;
   }
   if (i >= param::kKindA && i < param::kKindA + kStrips) {
@@ -1227,6 +1286,13 @@ void SPluginPanel::ParseEvent(vexo::gui::SEvent* event)
           continue;
         if (group < 2) {
           ChooseFormat(k, group, dial->GetValue());
+        } else if (group / 2 != strips::kChannelField && ShownKind(k, group % 2).wide) {
+          // A wide kind's number and value are its own parameters.
+          StripEditLock hold(*plugin);
+          const int32_t which =
+              group / 2 == strips::kNumberField ? strips::kWideNumber : strips::kWideValue;
+          const int32_t index = param::WideParameter(which, group % 2, k);
+          send(dial, index, param::EncodingOf(index).factor);
         } else {
           StripEditLock hold(*plugin);
           send(dial, param::StripIndex(group, k), param::kStripFields[group].encoding.factor);

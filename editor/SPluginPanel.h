@@ -187,6 +187,14 @@ private:
   // A, 1 is B); the value dial of a Program Change takes no input.
   void RefreshFormat(int strip, int message);
   void SetValueDialActive(Dial* dial, bool active);
+  // The kind a message's format dial shows (from its kind and format
+  // parameters).
+  const strips::MessageKind& ShownKind(int strip, int message);
+  // A message's number and value dials: the record's bytes through the
+  // tables, or for a wide kind (NRPN, RPN, 14-bit CC) its wide number and
+  // value as plain numbers over the kind's range.
+  void RefreshNumberValue(int strip, int message);
+  void SetDialRange(Dial* dial, bool wide, int max, int value);
   // The user's choice on a format dial: the kind, then (for CC and Note)
   // the format byte as before.
   void ChooseFormat(int strip, int message, int choice);

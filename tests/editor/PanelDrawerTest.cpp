@@ -36,6 +36,7 @@ constexpr int kDialX = 113;
 constexpr int kDialRightHalfX = 120;
 constexpr int kFormatAY = 31;
 constexpr int kFormatBY = 125;
+constexpr int kNumberAY = 73;
 constexpr int kValueAY = 94;
 constexpr int kTabX = 50;
 constexpr int kTabY = 231;
@@ -147,6 +148,28 @@ TEST_P(Drawer, ProgramChangeGreysTheValueDialAndIgnoresItsDrags)
   EXPECT_TRUE(host->PumpUntil([&] { return AnyPixel(102, 88, 124, 100, kValuePurple); }));
   host->Drag(kDialX, kValueAY, -40);
   EXPECT_TRUE(host->PumpUntil([&] { return Plugin().GetParameter(param::kValueA) > 0.0f; }));
+}
+
+TEST_F(DrawerInOneHost, NrpnNumberAndValueDialsSetTheWideFields)
+{
+  Start();
+  // CC, Note, PC, then NRPN (kind byte 2 as 2 / 16).
+  for (int k = 0; k < 3; ++k)
+    StepUp(kDialRightHalfX, kFormatAY);
+  ASSERT_TRUE(host->PumpUntil([&] { return Plugin().GetParameter(param::kKindA) == 0.125f; }));
+  EXPECT_EQ(Plugin().GetParameter(param::kWideOptionsA), 1.0f / 3.0f)
+      << "chosen on the dial, its value has 14 bits";
+  Plugin().SetParameter(param::kWideValueA, 100.0f / 16383.0f);
+  host->Pump(100);
+  // A value a pixel: 40 up from 100.
+  host->Drag(kDialX, kValueAY, -40);
+  EXPECT_TRUE(host->PumpUntil([&] {
+    return Plugin().GetParameter(param::kWideValueA) * 16383.0f > 127.5f;
+  })) << "the wide value, beyond a byte";
+  host->Drag(kDialX, kNumberAY, -30);
+  EXPECT_TRUE(host->PumpUntil([&] { return Plugin().GetParameter(param::kWideNumberA) > 0.0f; }));
+  EXPECT_EQ(Plugin().GetParameter(param::kValueA), 0.0f) << "the record's bytes stay";
+  EXPECT_EQ(Plugin().GetParameter(param::kNumberA), 0.0f);
 }
 
 TEST_P(Drawer, TabOpensAndClosesTheDrawerWithTheSizeOnTheHostsThread)
