@@ -665,7 +665,10 @@ void SPluginPanel::RefreshFormat(int strip, int message)
   const int32_t choice = strips::KindIndexOf(m);
   const strips::MessageKind& shown = strips::Kinds()[choice];
   StripControls& s = stripControls[strip];
-  (message == 0 ? s.formatADial : s.formatBDial)->SetValue(choice, false);
+  Dial* dial = message == 0 ? s.formatADial : s.formatBDial;
+  const bool restyled = SetDialFont(dial, shown.wide);
+  if (!dial->SetValue(choice, false) && restyled)
+    dial->Refresh();
   SetValueDialActive(message == 0 ? s.valueADial : s.valueBDial, shown.hasValue);
   RefreshNumberValue(strip, message);
 }
@@ -679,12 +682,22 @@ const strips::MessageKind& SPluginPanel::ShownKind(int strip, int message)
   return strips::KindOf(m);
 }
 
+bool SPluginPanel::SetDialFont(Dial* dial, bool small)
+{
+  // Five digits and the wide kinds' names fit a column in the small font.
+  vexo::gui::context::SDrawFont* font = statdata.FindFont(small ? 6 : 8);
+  if (dial->valueFont == font)
+    return false;
+  dial->SetValueFont(font);
+  return true;
+}
+
 void SPluginPanel::SetDialRange(Dial* dial, bool wide, int max, int value)
 {
   // A record byte shows through the table ("- - -" for off, then the
   // number sent); a wide field is the number sent, over thousands of
   // values: a left drag moves it a value per pixel.
-  bool changed = false;
+  bool changed = SetDialFont(dial, wide);
   if (dial->useLabelTable == wide || dial->valueMax != max) {
     dial->useLabelTable = !wide;
     dial->leftDragStepped = !wide;

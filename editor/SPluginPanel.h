@@ -195,6 +195,8 @@ private:
   // value as plain numbers over the kind's range.
   void RefreshNumberValue(int strip, int message);
   void SetDialRange(Dial* dial, bool wide, int max, int value);
+  // The small value font (wide kinds) or the usual one; true when it changed.
+  bool SetDialFont(Dial* dial, bool small);
   // The user's choice on a format dial: the kind, then (for CC and Note)
   // the format byte as before.
   void ChooseFormat(int strip, int message, int choice);
