@@ -8,6 +8,7 @@
 #include "gui/SGlobals.h"
 #include "gui/XDisplay.h"
 #include "gui/XErrorTrap.h"
+#include "model/Parameters.h"
 #include "plugin/PluginInfo.h"
 #include "support/data/datastring.h"
 
@@ -333,8 +334,9 @@ void SPluginEditor::updateIndexed()
 
 void SPluginEditor::postUpdateIndexed(int32_t index)
 {
-  // The engine sends 0 to 141 and its internal 200 to 237; anything outside
-  // the array is dropped.
+  // The engine sends 0 to 141, its internal 200 to 334 and the SysEx
+  // list's notice 335; anything outside the array is dropped.
+  static_assert(param::kSysExNotice < kPendingIndices, "every notice is queued");
   if (index < 0 || index >= kPendingIndices)
     return;
   pendingIndices[index] = 1;

@@ -38,7 +38,7 @@ class SPluginEditor : public SIPluginEditor
 {
 public:
   // Number of parameter indices the refresh protocol can queue.
-  static constexpr int kPendingIndices = 256;
+  static constexpr int kPendingIndices = 336;
   // The panel's size with one strip column; 25 pixels more per column. The
   // height is the first view's: an open drawer adds to it.
   static constexpr int kBaseWidth = 120;

@@ -43,6 +43,15 @@ constexpr int kTabHeight = 9;
 constexpr int kDrawerSwitchRow = 6;
 constexpr int kDrawerDialRow = 30;
 constexpr int kDrawerHeardRow = 51;
+// The SysEx part: its heading, the request button and the gap dial, the
+// listed messages (a row each) and the line that counts the rest.
+constexpr int kDrawerSysExHeadRow = 68;
+constexpr int kDrawerSysExControlRow = 82;
+constexpr int kDrawerSysExListRow = 100;
+constexpr int kSysExRowHeight = 13;
+constexpr int kDrawerSysExMoreRow =
+    kDrawerSysExListRow + kSysExRowHeight * SPluginPanel::kSysExRows;
+static_assert(kDrawerSysExMoreRow + 12 < SPluginPanel::kDrawerHeight, "the list fits the drawer");
 
 int Colour(int r, int g, int b)
 {
@@ -67,6 +76,20 @@ constexpr int kRowY[param::kStripGroups] = {24, 118, 45, 139, 66, 160, 87, 181};
 bool IsPress(int code)
 {
   return (code >= 3 && code <= 5) || (code >= 7 && code <= 9);
+}
+
+// 4267 as "4,267".
+void WithThousands(int32_t n, char (&text)[16])
+{
+  char digits[16];
+  const int length = std::snprintf(digits, sizeof digits, "%d", n < 0 ? 0 : n);
+  int out = 0;
+  for (int i = 0; i < length; ++i) {
+    if (i > 0 && (length - i) % 3 == 0)
+      text[out++] = ',';
+    text[out++] = digits[i];
+  }
+  text[out] = '\0';
 }
 
 bool InsideInclusive(const Rect& rect, int x, int y)
@@ -368,11 +391,12 @@ void SPluginPanel::CreateDrawerControls()
       MakeButton("(QLTX) Button: Drawer", kTabX, kTabY, kTabWidth, kTabHeight,
                  "\xBB Learn  Play  Timing", 7, vexo::gui::kButtonToggle, p.lightGrey, p.black,
                  "Option:\nMore Options\n(learn values, send on play,\n"
-                 "spacing and settle)");
+                 "spacing, settle and SysEx)");
   const int row = SPluginEditor::kHeight + kDrawerSwitchRow;
-  learnButton = MakeButton("(QLTX) Button: Learn", 10, row, 40, 16, "Learn", 8,
-                           vexo::gui::kButtonToggle, Colour(255, 204, 0), p.black,
-                           "Option:\nLearn Values\n(from incoming CCs and\nProgram Changes)");
+  learnButton =
+      MakeButton("(QLTX) Button: Learn", 10, row, 40, 16, "Learn", 8, vexo::gui::kButtonToggle,
+                 Colour(255, 204, 0), p.black,
+                 "Option:\nLearn Values\n(from incoming CCs,\nProgram Changes and SysEx)");
   sendOnPlayButton = MakeButton("(QLTX) Button: Send on Play", 55, row, 40, 16, "Play", 8,
                                 vexo::gui::kButtonToggle, Colour(0, 200, 255), p.black,
                                 "Option:\nSend Values\n(when the host starts playing)");
@@ -385,6 +409,23 @@ void SPluginPanel::CreateDrawerControls()
                           "Option:\nSpacing (ms)\n(between the messages\nof one send, 0 to 250)");
   settleDial = MakeMillisecondDial("(QLTX) Control: Settle", 108, dials, 30, kMaxSettleMs,
                                    "Option:\nSettle (ms)\n(after a Program Change,\n0 to 2000)");
+  const int sysex = SPluginEditor::kHeight + kDrawerSysExControlRow;
+  sysexRequestButton = MakeButton("(QLTX) Button: Dump Request", 8, sysex, 44, 14, "Request", 7,
+                                  vexo::gui::kButtonPush, Colour(0, 200, 255), p.black,
+                                  "Action:\nDump Request\n(send the program's dump\n"
+                                  "request, so the synth\nanswers with its dump)");
+  sysexGapDial = MakeMillisecondDial("(QLTX) Control: SysEx Gap", 80, sysex, 30, kMaxSysExGapMs,
+                                     "Option:\nSysEx Gap (ms)\n(the pause after each\n"
+                                     "SysEx message, 0 to 2000)");
+  for (int row = 0; row < kSysExRows; ++row) {
+    vexo::data::datastring<32, char> title;
+    title.Append("(QLTX) Button: Remove SysEx ");
+    title.Append(32, "%i", row + 1);
+    sysexRemoveButtons[row] = MakeButton(
+        title.Text(), 8, SPluginEditor::kHeight + kDrawerSysExListRow + kSysExRowHeight * row, 12,
+        12, "x", 7, vexo::gui::kButtonPush, p.lightGrey, -1,
+        "Action:\nRemove SysEx\n(remove this SysEx\nmessage from the program)");
+  }
   ShowDrawerControls();
 }
 
@@ -523,8 +564,8 @@ int SPluginPanel::PanelHeight() const
 
 void SPluginPanel::ShowDrawerControls()
 {
-  Button* buttons[3] = {learnButton, sendOnPlayButton, pacedLight};
-  Dial* dials[2] = {spacingDial, settleDial};
+  Button* buttons[4] = {learnButton, sendOnPlayButton, pacedLight, sysexRequestButton};
+  Dial* dials[3] = {spacingDial, settleDial, sysexGapDial};
   for (Button* button : buttons) {
     if (!button)
       continue;
@@ -541,6 +582,7 @@ void SPluginPanel::ShowDrawerControls()
     else
       dial->Hide();
   }
+  ShowSysExControls();
 }
 
 void SPluginPanel::OpenDrawer(bool open)
@@ -550,6 +592,9 @@ void SPluginPanel::OpenDrawer(bool open)
   if (open == drawerOpen)
     return;
   drawerOpen = open;
+  // The list as it is now: it may have changed while the drawer was closed.
+  if (open)
+    ReadSysEx();
   ShowDrawerControls();
   // The new height goes to the host like a new column's width.
   RecalculateSize(columnCount);
@@ -620,8 +665,69 @@ void SPluginPanel::RefreshFormat(int strip, int message)
   const int32_t choice = strips::KindIndexOf(m);
   const strips::MessageKind& shown = strips::Kinds()[choice];
   StripControls& s = stripControls[strip];
-  (message == 0 ? s.formatADial : s.formatBDial)->SetValue(choice, false);
-  SetValueDialActive(message == 0 ? s.valueADial : s.valueBDial, shown.hasValue && !shown.wide);
+  Dial* dial = message == 0 ? s.formatADial : s.formatBDial;
+  const bool restyled = SetDialFont(dial, shown.wide);
+  if (!dial->SetValue(choice, false) && restyled)
+    dial->Refresh();
+  SetValueDialActive(message == 0 ? s.valueADial : s.valueBDial, shown.hasValue);
+  RefreshNumberValue(strip, message);
+}
+
+const strips::MessageKind& SPluginPanel::ShownKind(int strip, int message)
+{
+  strips::Message m;
+  m.kind = strips::KindFromParameter(plugin->getParameter(param::KindIndex(message, strip)));
+  m.format = static_cast<uint8_t>(
+      Scaled(param::StripIndex(2 * strips::kFormatField + message, strip), param::kFormat.scale));
+  return strips::KindOf(m);
+}
+
+bool SPluginPanel::SetDialFont(Dial* dial, bool small)
+{
+  // Five digits and the wide kinds' names fit a column in the small font.
+  vexo::gui::context::SDrawFont* font = statdata.FindFont(small ? 6 : 8);
+  if (dial->valueFont == font)
+    return false;
+  dial->SetValueFont(font);
+  return true;
+}
+
+void SPluginPanel::SetDialRange(Dial* dial, bool wide, int max, int value)
+{
+  // A record byte shows through the table ("- - -" for off, then the
+  // number sent); a wide field is the number sent, over thousands of
+  // values: a left drag moves it a value per pixel.
+  bool changed = SetDialFont(dial, wide);
+  if (dial->useLabelTable == wide || dial->valueMax != max) {
+    dial->useLabelTable = !wide;
+    dial->leftDragStepped = !wide;
+    dial->SetValueRange(0, max, 0);
+    changed = true;
+  }
+  if (!dial->SetValue(value, false) && changed)
+    dial->Refresh();
+}
+
+void SPluginPanel::RefreshNumberValue(int strip, int message)
+{
+  const strips::MessageKind& kind = ShownKind(strip, message);
+  Dial* number = StripDial(strip, 2 * strips::kNumberField + message);
+  Dial* value = StripDial(strip, 2 * strips::kValueField + message);
+  if (!kind.wide) {
+    const int32_t n = param::StripIndex(2 * strips::kNumberField + message, strip);
+    const int32_t v = param::StripIndex(2 * strips::kValueField + message, strip);
+    SetDialRange(number, false, 128, Scaled(n, param::kByte.scale));
+    SetDialRange(value, false, 128, Scaled(v, param::kByte.scale));
+    return;
+  }
+  auto wide = [&](int32_t field) {
+    return Scaled(param::WideParameter(field, message, strip),
+                  param::EncodingOf(param::WideParameter(field, message, strip)).scale);
+  };
+  // A 7-bit value (an NRPN or RPN without the 14-bit option) goes to 127.
+  const bool sevenBit = kind.options && (wide(strips::kWideOptions) & strips::kOption14Bit) == 0;
+  SetDialRange(number, true, kind.numbers - 1, wide(strips::kWideNumber));
+  SetDialRange(value, true, sevenBit ? 127 : 16383, wide(strips::kWideValue));
 }
 
 void SPluginPanel::ChooseFormat(int strip, int message, int choice)
@@ -637,10 +743,15 @@ void SPluginPanel::ChooseFormat(int strip, int message, int choice)
     const strips::MessageKind& chosen = strips::Kinds()[choice];
     plugin->setParameter(format, static_cast<float>(chosen.format) * param::kFormat.factor);
     plugin->setParameter(kind, strips::KindParameter(chosen.kindByte));
+    // An NRPN or RPN chosen on the dial has a 14-bit value, so that its
+    // value dial covers the whole range.
+    if (chosen.options) {
+      const int32_t options = param::WideParameter(strips::kWideOptions, message, strip);
+      plugin->setParameter(options, static_cast<float>(strips::kOption14Bit) *
+                                        param::EncodingOf(options).factor);
+    }
   }
   RefreshFormat(strip, message);
-  const int32_t value = (message == 0 ? param::kValueA : param::kValueB) + strip;
-  StripDial(strip, param::GroupOf(value))->SetValue(Scaled(value, param::kByte.scale), false);
 }
 
 void SPluginPanel::RefreshLearnState()
@@ -659,7 +770,7 @@ void SPluginPanel::RefreshLearnState()
   learnButton->SetTooltip(
       tooltip,
       full ? "Option:\nLearn Values\n(full: 16 strips, new\nmessages are ignored)"
-           : "Option:\nLearn Values\n(from incoming CCs and\nProgram Changes)",
+           : "Option:\nLearn Values\n(from incoming CCs,\nProgram Changes and SysEx)",
       0);
   learnButton->Refresh();
 }
@@ -675,8 +786,133 @@ void SPluginPanel::RefreshDrawer()
   sendOnPlayButton->SetValue(Scaled(param::kSendOnPlay, 1), false);
   spacingDial->SetValue(Scaled(param::kSpacing, kMaxSpacingMs), false);
   settleDial->SetValue(Scaled(param::kSettle, kMaxSettleMs), false);
+  sysexGapDial->SetValue(Scaled(param::kSysExGap, kMaxSysExGapMs), false);
   RefreshLearnState();
   RefreshPaced();
+  RefreshSysEx();
+}
+
+void SPluginPanel::SetButtonActive(Button* button, bool active)
+{
+  if (!button || button->mouseInput == active)
+    return;
+  // Greyed (the disabled label colour) and deaf to the mouse.
+  button->mouseInput = active;
+  button->Enable(active);
+}
+
+void SPluginPanel::ReadSysEx()
+{
+  int32_t count = 0;
+  int32_t total = 0;
+  sysexShown = 0;
+  sysexRequest = false;
+  {
+    SysExStore::Reader reader(plugin->SysEx());
+    if (const SysExSet* set = reader.Current(plugin->getProgram())) {
+      count = set->Count();
+      total = set->TotalBytes();
+      sysexRequest = set->Request().size > 0;
+      sysexShown = count < kSysExRows ? count : kSysExRows;
+      for (int row = 0; row < sysexShown; ++row)
+        Describe(set->Message(row), sysexRows[row]);
+    }
+  }
+  if (count == 0) {
+    std::snprintf(sysexHeading, sizeof sysexHeading, "SysEx: none");
+  } else {
+    char bytes[16];
+    WithThousands(total, bytes);
+    std::snprintf(sysexHeading, sizeof sysexHeading, "SysEx: %d message%s, %s bytes", count,
+                  count == 1 ? "" : "s", bytes);
+  }
+  if (count > sysexShown)
+    std::snprintf(sysexMore, sizeof sysexMore, "+ %d more", count - sysexShown);
+  else
+    sysexMore[0] = '\0';
+}
+
+void SPluginPanel::ShowSysExControls()
+{
+  for (int row = 0; row < kSysExRows; ++row) {
+    Button* button = sysexRemoveButtons[row];
+    if (!button)
+      continue;
+    if (drawerOpen && row < sysexShown)
+      button->Show();
+    else
+      button->Hide();
+  }
+  SetButtonActive(sysexRequestButton, sysexRequest);
+}
+
+void SPluginPanel::DrawSysEx()
+{
+  if (!drawerOpen || !plugin)
+    return;
+  const Palette p;
+  const int top = SPluginEditor::kHeight;
+  const int w = Width();
+  const vexo::gui::Point origin{0, 0};
+  drawing->SetBrush(statdata.FindBrush(p.grey));
+  drawing->FillRect(2, top + kDrawerSysExHeadRow - 2, w - 2, top + kDrawerSysExMoreRow + 12);
+  drawing->SetPen(statdata.FindPen(p.midGrey));
+  drawing->DrawLine(6, top + kDrawerSysExHeadRow - 2, w - 6, top + kDrawerSysExHeadRow - 2);
+  drawing->SetFont(statdata.FindFont(7));
+  drawing->SetTextColour(p.white, false);
+  int y = top + kDrawerSysExHeadRow;
+  drawing->DrawLabel(sysexHeading, Rect{8, y, w - 4, y + 12}, vexo::gui::context::kAlignLeft,
+                     origin);
+  drawing->SetTextColour(p.lightGrey, false);
+  y = top + kDrawerSysExControlRow;
+  drawing->DrawLabel("Gap", Rect{56, y, 78, y + 14}, 0, origin);
+  drawing->SetTextColour(Colour(255, 204, 0), false);
+  for (int row = 0; row < sysexShown; ++row) {
+    y = top + kDrawerSysExListRow + kSysExRowHeight * row;
+    drawing->DrawLabel(sysexRows[row], Rect{24, y, w - 4, y + 12}, vexo::gui::context::kAlignLeft,
+                       origin);
+  }
+  drawing->SetTextColour(p.lightGrey, false);
+  y = top + kDrawerSysExMoreRow;
+  drawing->DrawLabel(sysexMore, Rect{24, y, w - 4, y + 12}, vexo::gui::context::kAlignLeft, origin);
+}
+
+void SPluginPanel::RefreshSysEx()
+{
+  if (!plugin)
+    return;
+  ReadSysEx();
+  ShowSysExControls();
+  if (!drawing || !panelBufferDevice)
+    return;
+  vexo::gui::context::SDrawDevice* own = drawing->GetDevice();
+  drawing->SetDevice(panelBufferDevice);
+  DrawSysEx();
+  drawing->SetDevice(own);
+  Refresh();
+}
+
+void SPluginPanel::RemoveSysEx(int index)
+{
+  if (index < 0 || index >= sysexShown)
+    return;
+  const int32_t program = plugin->getProgram();
+  std::unique_ptr<const SysExSet> next;
+  {
+    // Read, change and publish under the strip lock, which every editing
+    // thread holds around its change of a program, so that no change made
+    // meanwhile is lost; the store's reader goes before the publishing.
+    StripEditLock hold(*plugin);
+    {
+      SysExStore::Reader reader(plugin->SysEx());
+      SysExSet::Builder builder(reader.Current(program));
+      if (builder.Remove(index) != SysExChange::Removed)
+        return;
+      next = builder.Build();
+    }
+    plugin->PublishSysEx(program, std::move(next));
+  }
+  RefreshSysEx();
 }
 
 void SPluginPanel::RefreshControls(long index)
@@ -701,8 +937,14 @@ void SPluginPanel::RefreshControls(long index)
     const int group = param::GroupOf(i);
     if (group < 2)
       RefreshFormat(param::StripOf(i), group);
-    else
+    else if (group / 2 == strips::kChannelField)
       StripDial(param::StripOf(i), group)->SetValue(Scaled(i, k), false);
+    else
+      RefreshNumberValue(param::StripOf(i), group % 2);
+    return;
+  }
+  if (param::IsWideIndex(i)) {
+    RefreshNumberValue(param::WideStripOf(i), param::WideMessageOf(i));
     return;
   }
   if (i >= param::kKindA && i < param::kKindA + kStrips) {
@@ -764,6 +1006,12 @@ void SPluginPanel::RefreshControls(long index)
     break;
   case param::kPacedNotice:
     RefreshPaced();
+    break;
+  case param::kSysExGap:
+    sysexGapDial->SetValue(Scaled(i, k), false);
+    break;
+  case param::kSysExNotice:
+    RefreshSysEx();
     break;
   default: // 0, 2, 138 (the spare notice) and everything else
     break;
@@ -851,6 +1099,7 @@ void SPluginPanel::DrawDrawer()
   drawing->SetPen(statdata.FindPen(Colour(0, 0, 255)));
   drawing->DrawRect(0, top - 1, w, bottom);
   DrawHeard();
+  DrawSysEx();
 }
 
 void SPluginPanel::DrawHeard()
@@ -993,6 +1242,8 @@ void SPluginPanel::ParseEvent(vexo::gui::SEvent* event)
       RefreshLearnState();
     } else if (sender == sendOnPlayButton) {
       plugin->setParameter(param::kSendOnPlay, value(sendOnPlayButton));
+    } else if (sender == sysexRequestButton) {
+      plugin->SendDumpRequest();
     } else if (sender == stripControls[0].stripButton) {
       AddStrip();
     } else if (sender == resendButton) {
@@ -1000,6 +1251,12 @@ void SPluginPanel::ParseEvent(vexo::gui::SEvent* event)
       Automate(param::kResend, 1.0f);
       Automate(param::kResend, 0.0f);
     } else {
+      for (int row = 0; row < kSysExRows; ++row) {
+        if (sender == sysexRemoveButtons[row]) {
+          RemoveSysEx(row);
+          return;
+        }
+      }
       for (int k = 1; k < kStrips; ++k) {
         if (sender == stripControls[k].stripButton) {
           RemoveStrip(k);
@@ -1031,6 +1288,10 @@ void SPluginPanel::ParseEvent(vexo::gui::SEvent* event)
       send(settleDial, param::kSettle, param::kSettleMs.factor);
       return;
     }
+    if (sender == sysexGapDial) {
+      send(sysexGapDial, param::kSysExGap, param::kSysExGapMs.factor);
+      return;
+    }
     for (int k = 0; k < kStrips; ++k) {
       for (int group = 0; group < param::kStripGroups; ++group) {
         Dial* dial = StripDial(k, group);
@@ -1038,6 +1299,13 @@ void SPluginPanel::ParseEvent(vexo::gui::SEvent* event)
           continue;
         if (group < 2) {
           ChooseFormat(k, group, dial->GetValue());
+        } else if (group / 2 != strips::kChannelField && ShownKind(k, group % 2).wide) {
+          // A wide kind's number and value are its own parameters.
+          StripEditLock hold(*plugin);
+          const int32_t which =
+              group / 2 == strips::kNumberField ? strips::kWideNumber : strips::kWideValue;
+          const int32_t index = param::WideParameter(which, group % 2, k);
+          send(dial, index, param::EncodingOf(index).factor);
         } else {
           StripEditLock hold(*plugin);
           send(dial, param::StripIndex(group, k), param::kStripFields[group].encoding.factor);

@@ -2,8 +2,9 @@
 // the option and action buttons, the two delay dials and up to 16 strip
 // columns of eight dials and a button; below them, behind the tab of the
 // bottom band, a drawer with the learn and send-on-play switches, the
-// spacing and settle dials, the paced-send light and, while learning, the
-// last message heard), mirrors the engine's state when the
+// spacing and settle dials, the paced-send light, while learning the last
+// message heard, and the current program's SysEx list with its dump request
+// and gap), mirrors the engine's state when the
 // editor asks (RefreshControls), and turns its controls' events into calls
 // on the plug-in (ParseEvent). It never keeps a copy of the engine's state.
 //
@@ -14,11 +15,14 @@
 // delivering thread. All drawing goes through the toolkit under the display
 // lock. Strip edits write the program record a byte or a word at a time,
 // holding the engine's strip lock (which its learning thread takes too)
-// where an edit writes several fields or the strip list.
+// where an edit writes several fields or the strip list. A SysEx list is
+// changed by publishing a new set (the engine's SysExStore) from the
+// delivering thread; the list is read back under the store's reader.
 #pragma once
 
 #include "gui/SWindow.h"
 #include "model/MessageKinds.h"
+#include "model/SysEx.h"
 #include "support/data/datastring.h"
 
 #include <cstdint>
@@ -52,7 +56,9 @@ public:
   static constexpr int32_t kNoColumn = 16;
   // The drawer below the first view; the window grows by its height while
   // it is open.
-  static constexpr int kDrawerHeight = 66;
+  static constexpr int kDrawerHeight = 166;
+  // The SysEx messages the drawer lists, one row each; "+ N more" beyond.
+  static constexpr int kSysExRows = 4;
 
   struct StripControls
   {
@@ -103,6 +109,14 @@ public:
   // 1"), "nothing yet", or empty while Learn is off or the drawer closed.
   // Read under the display lock.
   const char* HeardText() const { return heardText; }
+  // The drawer's SysEx list as last read from the current program: the
+  // heading ("SysEx: 2 messages, 4,267 bytes", "SysEx: none"), the rows
+  // shown (Describe of each message) and the line below them ("+ 3 more"
+  // or empty). Read under the display lock.
+  const char* SysExHeading() const { return sysexHeading; }
+  int SysExRowsShown() const { return sysexShown; }
+  const char* SysExRow(int row) const { return row >= 0 && row < sysexShown ? sysexRows[row] : ""; }
+  const char* SysExMore() const { return sysexMore; }
 
   StripControls stripControls[kStrips];
   Button* initSendButton = nullptr;
@@ -121,6 +135,11 @@ public:
   Button* pacedLight = nullptr;
   Dial* spacingDial = nullptr;
   Dial* settleDial = nullptr;
+  // The SysEx part of the drawer: the dump request, the gap, and a remove
+  // button per listed message.
+  Button* sysexRequestButton = nullptr;
+  Dial* sysexGapDial = nullptr;
+  Button* sysexRemoveButtons[kSysExRows] = {};
   // The learn switch shows "Full" while learning found no free slot.
   bool learnFullShown = false;
   vexo::gui::SImageLabel* logo = nullptr;
@@ -154,10 +173,30 @@ private:
   void DrawHeard();
   void RefreshHeard();
   void RefreshPaced();
+  // The SysEx list: read from the current program's set, drawn into the
+  // back buffer (the caller has set it as the device), and both with the
+  // row buttons shown as the list needs and the window refreshed.
+  void ReadSysEx();
+  void DrawSysEx();
+  void RefreshSysEx();
+  void ShowSysExControls();
+  // Publishes the current program's set without message `index`.
+  void RemoveSysEx(int index);
+  void SetButtonActive(Button* button, bool active);
   // A message's format dial from its kind and format fields (message 0 is
   // A, 1 is B); the value dial of a Program Change takes no input.
   void RefreshFormat(int strip, int message);
   void SetValueDialActive(Dial* dial, bool active);
+  // The kind a message's format dial shows (from its kind and format
+  // parameters).
+  const strips::MessageKind& ShownKind(int strip, int message);
+  // A message's number and value dials: the record's bytes through the
+  // tables, or for a wide kind (NRPN, RPN, 14-bit CC) its wide number and
+  // value as plain numbers over the kind's range.
+  void RefreshNumberValue(int strip, int message);
+  void SetDialRange(Dial* dial, bool wide, int max, int value);
+  // The small value font (wide kinds) or the usual one; true when it changed.
+  bool SetDialFont(Dial* dial, bool small);
   // The user's choice on a format dial: the kind, then (for CC and Note)
   // the format byte as before.
   void ChooseFormat(int strip, int message, int choice);
@@ -185,6 +224,11 @@ private:
 
   bool drawerOpen = false;
   char heardText[strips::kDescriptionSize] = {};
+  char sysexHeading[48] = {};
+  char sysexRows[kSysExRows][kSysExDescriptionSize] = {};
+  char sysexMore[24] = {};
+  int sysexShown = 0;
+  bool sysexRequest = false;
   vexo::gui::context::SDrawMemoryDevice* panelBufferDevice = nullptr;
   vexo::gui::context::SDrawBitmap* panelBufferBitmap = nullptr;
 };

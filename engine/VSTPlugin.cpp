@@ -564,6 +564,7 @@ void VSTPlugin::PublishSysEx(int32_t program, std::unique_ptr<const SysExSet> se
   const bool has = set && set->Count() > 0;
   sysexStore.Publish(program, std::move(set));
   sender.NoteSysEx(program, has);
+  notifyEditor(param::kSysExNotice);
 }
 
 void VSTPlugin::sendCCData() noexcept

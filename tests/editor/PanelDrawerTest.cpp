@@ -1,9 +1,8 @@
 // The panel's controls for hardware synths, as a musician uses them: the
 // format dial that cycles through CC, Note and Program Change, and the drawer
 // behind the bottom band's tab (learn, send on play, spacing, settle, the
-// paced-send light). Real pointer input (XTest) in every host model; what
-// the controls do is seen where a host sees it (parameters, window size,
-// pixels).
+// paced-send light, the program's SysEx list and gap). Real pointer input (XTest) in every host
+// model; what the controls do is seen where a host sees it (parameters, window size, pixels).
 #include "tests/editor/EditorFixture.h"
 
 #include "editor/SPluginEditor.h"
@@ -18,11 +17,14 @@
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <string>
 #include <thread>
+#include <vector>
 
 using edittest::EditorHost;
 using edittest::Options;
@@ -34,11 +36,12 @@ constexpr int kDialX = 113;
 constexpr int kDialRightHalfX = 120;
 constexpr int kFormatAY = 31;
 constexpr int kFormatBY = 125;
+constexpr int kNumberAY = 73;
 constexpr int kValueAY = 94;
 constexpr int kTabX = 50;
 constexpr int kTabY = 231;
 constexpr int kFirstViewHeight = 238;
-constexpr int kOpenHeight = 304; // the drawer has a row for the message heard while learning
+constexpr int kOpenHeight = 404; // the heard row, then the SysEx list
 constexpr int kSwitchY = 252;
 constexpr int kLearnX = 30;
 constexpr int kPlayX = 75;
@@ -145,6 +148,28 @@ TEST_P(Drawer, ProgramChangeGreysTheValueDialAndIgnoresItsDrags)
   EXPECT_TRUE(host->PumpUntil([&] { return AnyPixel(102, 88, 124, 100, kValuePurple); }));
   host->Drag(kDialX, kValueAY, -40);
   EXPECT_TRUE(host->PumpUntil([&] { return Plugin().GetParameter(param::kValueA) > 0.0f; }));
+}
+
+TEST_F(DrawerInOneHost, NrpnNumberAndValueDialsSetTheWideFields)
+{
+  Start();
+  // CC, Note, PC, then NRPN (kind byte 2 as 2 / 16).
+  for (int k = 0; k < 3; ++k)
+    StepUp(kDialRightHalfX, kFormatAY);
+  ASSERT_TRUE(host->PumpUntil([&] { return Plugin().GetParameter(param::kKindA) == 0.125f; }));
+  EXPECT_EQ(Plugin().GetParameter(param::kWideOptionsA), 1.0f / 3.0f)
+      << "chosen on the dial, its value has 14 bits";
+  Plugin().SetParameter(param::kWideValueA, 100.0f / 16383.0f);
+  host->Pump(100);
+  // A value a pixel: 40 up from 100.
+  host->Drag(kDialX, kValueAY, -40);
+  EXPECT_TRUE(host->PumpUntil([&] {
+    return Plugin().GetParameter(param::kWideValueA) * 16383.0f > 127.5f;
+  })) << "the wide value, beyond a byte";
+  host->Drag(kDialX, kNumberAY, -30);
+  EXPECT_TRUE(host->PumpUntil([&] { return Plugin().GetParameter(param::kWideNumberA) > 0.0f; }));
+  EXPECT_EQ(Plugin().GetParameter(param::kValueA), 0.0f) << "the record's bytes stay";
+  EXPECT_EQ(Plugin().GetParameter(param::kNumberA), 0.0f);
 }
 
 TEST_P(Drawer, TabOpensAndClosesTheDrawerWithTheSizeOnTheHostsThread)
@@ -278,7 +303,7 @@ struct DirectEditor
       return;
     testsupport::DirectHost::Reset();
     plugin = std::make_unique<VSTPlugin>(testsupport::DirectHost::Callback, status);
-    window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 520, 290, 0, 0, 0);
+    window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 520, 420, 0, 0, 0);
     XMapWindow(display, window);
     XSync(display, False);
     editor = EditorOf(*plugin);
@@ -322,6 +347,57 @@ struct DirectEditor
     float* ins[2] = {in, in};
     float* outs[2] = {out, out};
     plugin->processReplacing(ins, outs, 64);
+  }
+  // A left click (XTest, on a connection of the test's own) at a position
+  // of the window, which sits at the root's origin.
+  void Click(int x, int y)
+  {
+    Display* own = XOpenDisplay(nullptr);
+    if (!own)
+      return;
+    XTestFakeMotionEvent(own, -1, x, y, CurrentTime);
+    XSync(own, False);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    XTestFakeButtonEvent(own, 1, True, CurrentTime);
+    XSync(own, False);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    XTestFakeButtonEvent(own, 1, False, CurrentTime);
+    XCloseDisplay(own);
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+  }
+  // A left drag of dy pixels from (x, y).
+  void Drag(int x, int y, int dy)
+  {
+    Display* own = XOpenDisplay(nullptr);
+    if (!own)
+      return;
+    XTestFakeMotionEvent(own, -1, x, y, CurrentTime);
+    XSync(own, False);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    XTestFakeButtonEvent(own, 1, True, CurrentTime);
+    XSync(own, False);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    for (int i = 1; i <= (dy < 0 ? -dy : dy); ++i) {
+      XTestFakeMotionEvent(own, -1, x, y + (dy < 0 ? -i : i), CurrentTime);
+      XSync(own, False);
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    XTestFakeButtonEvent(own, 1, False, CurrentTime);
+    XCloseDisplay(own);
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+  }
+  // Whether `holds` comes true within a second (under the display lock).
+  template <class Holds> bool Within(Holds&& holds)
+  {
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(1000);
+    for (;;) {
+      XLockDisplay(display);
+      const bool done = holds(*editor->Panel());
+      XUnlockDisplay(display);
+      if (done || std::chrono::steady_clock::now() >= limit)
+        return done;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
   }
   int ValueADial()
   {
@@ -419,4 +495,122 @@ TEST(PanelLearning, TheDrawerShowsTheLastMessageHeard)
   EXPECT_TRUE(shows("CC 74 ch 4"));
   direct.plugin->setParameter(param::kLearn, 0.0f);
   EXPECT_TRUE(shows(""));
+}
+
+// The drawer's SysEx list: messages published to the current program as a
+// learned dump would be, then changed with the mouse.
+namespace {
+
+// A message of `size` bytes: F0, the id, the device, the command, data.
+std::vector<uint8_t> Message(int32_t size, uint8_t id)
+{
+  std::vector<uint8_t> bytes(static_cast<size_t>(size), 0x11);
+  bytes[0] = kSysExStart;
+  bytes[1] = id;
+  bytes[2] = 0x13;
+  bytes.back() = kSysExEnd;
+  return bytes;
+}
+
+void Publish(VSTPlugin& plugin, const std::vector<std::vector<uint8_t>>& messages)
+{
+  SysExSet::Builder builder;
+  for (const auto& m : messages)
+    builder.Append(SysExView{m.data(), static_cast<int32_t>(m.size())});
+  plugin.PublishSysEx(plugin.getProgram(), builder.Build());
+}
+
+int32_t StoredCount(VSTPlugin& plugin)
+{
+  SysExStore::Reader reader(plugin.SysEx());
+  const SysExSet* set = reader.Current(plugin.getProgram());
+  return set ? set->Count() : 0;
+}
+
+// In the drawer (the first view is 238 high): the first row's "x", the gap
+// dial.
+constexpr int kRemoveFirstX = 14;
+constexpr int kRemoveFirstY = 238 + 100 + 6;
+constexpr int kGapX = 95;
+constexpr int kGapY = 238 + 82 + 7;
+
+class SysExList : public ::testing::Test
+{
+protected:
+  void SetUp() override
+  {
+    ASSERT_NE(direct.display, nullptr);
+    ASSERT_TRUE(direct.opened);
+    direct.Click(kTabX, kTabY);
+    ASSERT_TRUE(direct.Within([](SPluginPanel& panel) { return panel.DrawerOpen(); }));
+    // The size the editor asked for, as a host gives it.
+    XLockDisplay(direct.display);
+    XResizeWindow(direct.display, direct.window, 145, kOpenHeight);
+    XSync(direct.display, False);
+    XUnlockDisplay(direct.display);
+  }
+  DirectEditor direct;
+};
+
+} // namespace
+
+TEST_F(SysExList, ShowsTheCountTheBytesAndEachMessagesSize)
+{
+  EXPECT_TRUE(direct.Within(
+      [](SPluginPanel& panel) { return std::string(panel.SysExHeading()) == "SysEx: none"; }));
+  Publish(*direct.plugin, {Message(392, 0x3E), Message(3875, 0x43)});
+  EXPECT_TRUE(direct.Within([](SPluginPanel& panel) {
+    return std::string(panel.SysExHeading()) == "SysEx: 2 messages, 4,267 bytes";
+  })) << "the notice of the new set refreshes the list";
+  XLockDisplay(direct.display);
+  SPluginPanel& panel = *direct.editor->Panel();
+  EXPECT_EQ(panel.SysExRowsShown(), 2);
+  EXPECT_EQ(std::string(panel.SysExRow(0)), "392 B  F0 3E 13 11");
+  EXPECT_EQ(std::string(panel.SysExRow(1)).substr(0, 6), "3875 B");
+  EXPECT_STREQ(panel.SysExMore(), "");
+  XUnlockDisplay(direct.display);
+
+  // More than the drawer has rows for.
+  Publish(*direct.plugin, std::vector<std::vector<uint8_t>>(7, Message(10, 0x41)));
+  EXPECT_TRUE(direct.Within([](SPluginPanel& panel) {
+    return std::string(panel.SysExMore()) == "+ 3 more" &&
+           panel.SysExRowsShown() == SPluginPanel::kSysExRows;
+  }));
+}
+
+TEST_F(SysExList, ClickOnARowsCrossRemovesThatMessage)
+{
+  Publish(*direct.plugin, {Message(392, 0x3E), Message(20, 0x43)});
+  ASSERT_TRUE(direct.Within([](SPluginPanel& panel) { return panel.SysExRowsShown() == 2; }));
+  direct.Click(kRemoveFirstX, kRemoveFirstY);
+  ASSERT_TRUE(direct.Within([](SPluginPanel& panel) { return panel.SysExRowsShown() == 1; }));
+  EXPECT_EQ(StoredCount(*direct.plugin), 1) << "the engine's set has one message fewer";
+  {
+    SysExStore::Reader reader(direct.plugin->SysEx());
+    EXPECT_EQ(reader.Current(direct.plugin->getProgram())->Message(0).size, 20)
+        << "the other one stays";
+  }
+  XLockDisplay(direct.display);
+  EXPECT_EQ(std::string(direct.editor->Panel()->SysExHeading()), "SysEx: 1 message, 20 bytes");
+  XUnlockDisplay(direct.display);
+}
+
+TEST_F(SysExList, GapDialSetsTheSysExGap)
+{
+  ASSERT_EQ(direct.plugin->SysExGap(), 0);
+  direct.Drag(kGapX, kGapY, -30);
+  // Until the drag's last motion has arrived: the gap stays as it is.
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(1000);
+  int32_t last = -1;
+  while (std::chrono::steady_clock::now() < limit) {
+    const int32_t now = direct.plugin->SysExGap();
+    if (now > 0 && now == last)
+      break;
+    last = now;
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+  }
+  EXPECT_GT(direct.plugin->SysExGap(), 0);
+  EXPECT_LE(direct.plugin->SysExGap(), 31) << "a millisecond a pixel";
+  EXPECT_FLOAT_EQ(direct.plugin->getParameter(param::kSysExGap) * 2000.0f,
+                  static_cast<float>(direct.plugin->SysExGap()));
 }
