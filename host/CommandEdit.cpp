@@ -187,7 +187,9 @@ bool ParseEditOptions(const std::vector<std::string>& args, EditOptions& options
       if (!value(text))
         return false;
       if (!ParseMidiIn(text, midi.seconds, midi.bytes)) {
-        Fail("--midi-in wants \"MS BYTES...\" with one to three hex bytes, not \"" + text + "\"");
+        Fail("--midi-in wants \"MS BYTES...\" with one to three hex bytes or a SysEx message (F0 "
+             "... F7), not \"" +
+             text + "\"");
         return false;
       }
       options.midi.push_back(midi);
@@ -366,8 +368,11 @@ int Edit(int argc, char** argv)
     }
     for (MidiIn& midi : options.midi) {
       if (!midi.done && now >= midi.seconds) {
-        plugin.QueueMidi(midi.bytes[0], midi.bytes.size() > 1 ? midi.bytes[1] : 0,
-                         midi.bytes.size() > 2 ? midi.bytes[2] : 0);
+        if (midi.bytes[0] == 0xF0)
+          plugin.QueueSysEx(midi.bytes);
+        else
+          plugin.QueueMidi(midi.bytes[0], midi.bytes.size() > 1 ? midi.bytes[1] : 0,
+                           midi.bytes.size() > 2 ? midi.bytes[2] : 0);
         midi.done = true;
       }
     }

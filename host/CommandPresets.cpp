@@ -1,6 +1,8 @@
 // Preset files and MIDI texts as both quillet-host commands take them.
 #include "host/CommandLine.h"
+
 #include "host/PresetFile.h"
+#include "model/SysEx.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -74,7 +76,12 @@ bool ParseMidiIn(const std::string& text, double& seconds, std::vector<uint8_t>&
       return false;
     bytes.push_back(static_cast<uint8_t>(byte));
   }
-  return !bytes.empty() && bytes.size() <= 3 && (bytes[0] & 0x80);
+  if (bytes.empty() || !(bytes[0] & 0x80))
+    return false;
+  // A SysEx message (what a synth sends as its dump) is given whole.
+  if (bytes[0] == 0xF0)
+    return ValidSysEx(SysExView{bytes.data(), static_cast<int32_t>(bytes.size())});
+  return bytes.size() <= 3;
 }
 
 } // namespace qhost::cli

@@ -200,7 +200,9 @@ bool ParseRunOptions(const std::vector<std::string>& args, RunOptions& options)
         return false;
       Action action(ActionKind::Midi);
       if (!ParseMidiIn(text, action.seconds, action.bytes)) {
-        Fail("--midi-in wants \"MS BYTES...\" with one to three hex bytes, not \"" + text + "\"");
+        Fail("--midi-in wants \"MS BYTES...\" with one to three hex bytes or a SysEx message (F0 "
+             "... F7), not \"" +
+             text + "\"");
         return false;
       }
       options.actions.push_back(action);
@@ -351,6 +353,10 @@ int Run(int argc, char** argv)
           continue;
         const auto delta =
             static_cast<int32_t>(std::max(0.0, (action.seconds - blockStart) * options.rate));
+        if (action.bytes[0] == 0xF0) {
+          plugin.QueueSysEx(action.bytes, std::min(delta, frames - 1));
+          break;
+        }
         const uint8_t d1 = action.bytes.size() > 1 ? action.bytes[1] : 0;
         const uint8_t d2 = action.bytes.size() > 2 ? action.bytes[2] : 0;
         plugin.QueueMidi(action.bytes[0], d1, d2, std::min(delta, frames - 1));

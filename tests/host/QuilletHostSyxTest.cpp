@@ -126,4 +126,19 @@ TEST(QuilletHostSyx, AnImportedListIsSentPrintedAndExportedByteForByte)
   EXPECT_EQ(exported, file);
 }
 
+TEST(QuilletHostSyx, DumpsHeardWhileLearningAreExported)
+{
+  // An edit-buffer dump sent twice keeps the second; a bank dump is added.
+  const std::string out = TempPath("learned");
+  const auto result =
+      RunHost({"run", QUILLET_PLUGIN_PATH, "--seconds", "0.3", "--learn", "--midi-in",
+               "50 F0 43 00 00 01 1B 10 F7", "--midi-in", "100 F0 43 00 00 01 1B 15 F7",
+               "--midi-in", "150 F0 43 00 09 20 00 F7", "--export-sysex", "0:" + out});
+  const Bytes exported = ReadBack(out);
+  std::remove(out.c_str());
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(exported, (Bytes{0xF0, 0x43, 0x00, 0x00, 0x01, 0x1B, 0x15, 0xF7, 0xF0, 0x43, 0x00, 0x09,
+                             0x20, 0x00, 0xF7}));
+}
+
 } // namespace
