@@ -17,7 +17,7 @@ void Put(MessageBytes& out, uint8_t status, uint8_t data1, uint8_t data2) noexce
 {
   out.data[out.size++] = status;
   out.data[out.size++] = data1;
-  if (EventBytes(status) == 3)
+  if (MidiMessageLength(status) == 3)
     out.data[out.size++] = data2;
 }
 

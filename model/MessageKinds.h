@@ -27,6 +27,7 @@
 #include "model/Parameters.h"
 #include "model/ProgramExtension.h"
 #include "model/VSTPluginProgram.h"
+#include "plugin/MidiLength.h"
 
 #include <cstdint>
 
@@ -70,18 +71,13 @@ struct MessageBytes
   int32_t size = 0; // 0: the message is not sent
 };
 
-// The length of the short MIDI event that starts with `status`.
-constexpr int32_t EventBytes(uint8_t status) noexcept
-{
-  const uint8_t type = status & 0xF0;
-  return type == 0xC0 || type == 0xD0 ? 2 : 3;
-}
-
 // Calls f(const uint8_t* event, int32_t size) for each event of `bytes`.
 template <typename F> void ForEachEvent(const MessageBytes& bytes, F&& f) noexcept
 {
   for (int32_t at = 0; at < bytes.size;) {
-    const int32_t size = EventBytes(bytes.data[at]);
+    const int32_t size = MidiMessageLength(bytes.data[at]);
+    if (size == 0 || at + size > bytes.size)
+      return; // the kinds make only whole channel messages
     f(bytes.data + at, size);
     at += size;
   }
