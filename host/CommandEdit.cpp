@@ -24,7 +24,7 @@
 #include "host/CommandLine.h"
 #include "host/HostStyle.h"
 #include "host/HostWindow.h"
-#include "host/PresetFile.h"
+#include "files/PresetFile.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>

@@ -1,7 +1,7 @@
 // Preset files and MIDI texts as both quillet-host commands take them.
 #include "host/CommandLine.h"
 
-#include "host/PresetFile.h"
+#include "files/PresetFile.h"
 #include "model/SysEx.h"
 
 #include <algorithm>
@@ -10,6 +10,10 @@
 #include <sstream>
 
 namespace qhost::cli {
+
+using files::PresetFile;
+using files::ReadPresetFile;
+using files::WritePresetFile;
 
 bool RestorePresetFile(PluginInstance& plugin, const std::string& path, bool bank)
 {

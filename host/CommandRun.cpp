@@ -14,7 +14,7 @@
 // program into the current program, as a host does when a user loads a
 // preset file into a project.
 #include "host/CommandLine.h"
-#include "host/PresetFile.h"
+#include "files/PresetFile.h"
 #include "host/SyxOptions.h"
 
 // The chunk format's definition: the record, its strip-list rules and the

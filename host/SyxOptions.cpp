@@ -1,10 +1,8 @@
 #include "host/SyxOptions.h"
 
+#include "files/SyxFile.h"
 #include "model/VSTPluginProgramBank.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <memory>
 
 namespace qhost::cli {
@@ -24,43 +22,22 @@ bool ParseProgramFile(const std::string& text, SyxFileOption& option)
   return true;
 }
 
-bool ReadFile(const std::string& path, std::vector<uint8_t>& bytes)
-{
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) {
-    Fail(path + ": " + std::strerror(errno));
-    return false;
-  }
-  uint8_t buffer[4096];
-  for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
-    bytes.insert(bytes.end(), buffer, buffer + got);
-  const bool failed = std::ferror(file) != 0;
-  std::fclose(file);
-  if (failed) {
-    Fail(path + ": cannot be read");
-    return false;
-  }
-  return true;
-}
-
 // Reads and checks an import's file by the .syx rules; a request must be
 // one message.
 bool ReadSyx(SyxFileOption& option, bool request)
 {
-  std::vector<uint8_t> bytes;
-  if (!ReadFile(option.path, bytes))
-    return false;
-  SyxResult result = ParseSyx(bytes.data(), bytes.size());
-  if (!result.Ok()) {
-    Fail(option.path + ": " + result.reason);
+  std::unique_ptr<const SysExSet> set;
+  std::string error;
+  if (!files::ReadSyxFile(option.path, set, error)) {
+    Fail(error);
     return false;
   }
-  if (request && result.set->Count() != 1) {
+  if (request && set->Count() != 1) {
     Fail(option.path + ": a dump request is one message, the file holds " +
-         std::to_string(result.set->Count()));
+         std::to_string(set->Count()));
     return false;
   }
-  option.set = std::move(result.set);
+  option.set = std::move(set);
   return true;
 }
 
@@ -100,21 +77,6 @@ bool ReadBankChunk(PluginInstance& plugin, VSTPluginProgramBank& bank, LoadedSys
   if (bank.readBank(chunk.data(), static_cast<int32_t>(chunk.size()), newer, &sysex) != 1 ||
       newer) {
     Fail("the plug-in's bank chunk is not one this quillet-host reads");
-    return false;
-  }
-  return true;
-}
-
-bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes)
-{
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) {
-    Fail(path + ": " + std::strerror(errno));
-    return false;
-  }
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  if (std::fclose(file) != 0 || !written) {
-    Fail(path + ": cannot be written");
     return false;
   }
   return true;
@@ -174,7 +136,11 @@ bool ExportSyx(PluginInstance& plugin, const SyxOptions& options)
       all = false;
       continue;
     }
-    all = WriteFile(file.path, WriteSyx(*set)) && all;
+    std::string error;
+    if (!files::WriteSyxFile(file.path, *set, error)) {
+      Fail(error);
+      all = false;
+    }
   }
   return all;
 }

@@ -2,7 +2,7 @@
 // editor opens, a screenshot shows it drawn, and the run ends cleanly.
 #include "model/VSTPluginProgram.h"
 #include "host/HostStyle.h"
-#include "host/PresetFile.h"
+#include "files/PresetFile.h"
 #include "tests/editor/EditorHost.h"
 #include "tests/testsupport/Subprocess.h"
 
@@ -65,9 +65,9 @@ TEST(QuilletHostEditOptions, ClicksLearnFromMidiInAndTheBankIsSaved)
       {"edit", QUILLET_PLUGIN_PATH, "--set", "232=0.4", "--click", "50,231@0.3", "--click",
        "30,252@0.7", "--midi-in", "1100 B2 4A 28", "--seconds", "1.6", "--save-bank", bank});
   ASSERT_EQ(result.exitCode, 0) << result.err;
-  qhost::PresetFile preset;
+  files::PresetFile preset;
   std::string error;
-  ASSERT_TRUE(qhost::ReadPresetFile(bank, preset, error)) << error;
+  ASSERT_TRUE(files::ReadPresetFile(bank, preset, error)) << error;
   ASSERT_EQ(preset.chunk.size(), 43544u) << "the spacing needs the extension";
   int32_t spacing = 0;
   std::memcpy(&spacing, preset.chunk.data() + 35328 + 8, sizeof spacing);

@@ -1,5 +1,5 @@
 // quillet-host run: the main job, as a user runs it.
-#include "host/PresetFile.h"
+#include "files/PresetFile.h"
 #include "tests/testsupport/Subprocess.h"
 
 #include <gmock/gmock.h>
@@ -100,9 +100,9 @@ TEST(QuilletHostRun, SavedBankRestoresTheSameState)
   auto made = RunHost({"run", QUILLET_PLUGIN_PATH, "--seconds", "0", "--strip", "4:3:note/10/36/90",
                        "--set", "5=1", "--save-bank", path});
   ASSERT_EQ(made.exitCode, 0) << made.err;
-  qhost::PresetFile preset;
+  files::PresetFile preset;
   std::string error;
-  ASSERT_TRUE(qhost::ReadPresetFile(path, preset, error)) << error;
+  ASSERT_TRUE(files::ReadPresetFile(path, preset, error)) << error;
   EXPECT_EQ(preset.chunk.size(), 35328u);
   EXPECT_EQ(preset.uniqueId, 0x514C5458);
 
@@ -159,9 +159,9 @@ TEST(QuilletHostRun, StripsAreListedByTheEditorsRules)
                                    "--strip", "7:5:cc/1/1/1",      "--strip",     "7:2:cc/1/2/2",
                                    "--strip", "7:5:cc/1/3/3",      "--save-bank", path};
   ASSERT_EQ(RunHost(args).exitCode, 0);
-  qhost::PresetFile preset;
+  files::PresetFile preset;
   std::string error;
-  ASSERT_TRUE(qhost::ReadPresetFile(path, preset, error)) << error;
+  ASSERT_TRUE(files::ReadPresetFile(path, preset, error)) << error;
   const uint8_t* program = preset.chunk.data() + 7 * 276;
   int32_t order[4];
   int32_t count = 0;
@@ -180,10 +180,10 @@ TEST(QuilletHostRun, ProgramFileLoadsIntoTheCurrentProgram)
                      "--set", "5=1", "--save-bank", bank})
                 .exitCode,
             0);
-  qhost::PresetFile preset;
+  files::PresetFile preset;
   std::string error;
-  ASSERT_TRUE(qhost::ReadPresetFile(bank, preset, error));
-  qhost::PresetFile program;
+  ASSERT_TRUE(files::ReadPresetFile(bank, preset, error));
+  files::PresetFile program;
   program.bank = false;
   program.uniqueId = preset.uniqueId;
   program.pluginVersion = 1;
@@ -191,7 +191,7 @@ TEST(QuilletHostRun, ProgramFileLoadsIntoTheCurrentProgram)
   program.name = "first";
   program.chunk.assign(preset.chunk.begin(), preset.chunk.begin() + 276);
   const std::string path = TempPath("one.fxp");
-  ASSERT_TRUE(qhost::WritePresetFile(path, program, error));
+  ASSERT_TRUE(files::WritePresetFile(path, program, error));
   // Send on change is on in the loaded program: the load sends it at once.
   const auto result = RunHost({"run", QUILLET_PLUGIN_PATH, "--program", path, "--seconds", "0.1"});
   ASSERT_EQ(result.exitCode, 0) << result.err;
@@ -202,18 +202,18 @@ TEST(QuilletHostRun, ProgramFileLoadsIntoTheCurrentProgram)
 
 TEST(QuilletHostRun, ForeignAndDamagedPresetsAreRefused)
 {
-  qhost::PresetFile foreign;
+  files::PresetFile foreign;
   foreign.uniqueId = 0x41424344;
   foreign.numPrograms = 128;
   foreign.chunk.assign(35328, 0);
   const std::string path = TempPath("foreign.fxb");
   std::string error;
-  ASSERT_TRUE(qhost::WritePresetFile(path, foreign, error));
+  ASSERT_TRUE(files::WritePresetFile(path, foreign, error));
   auto result = RunHost({"run", QUILLET_PLUGIN_PATH, "--bank", path, "--seconds", "0"});
   EXPECT_NE(result.exitCode, 0);
   EXPECT_THAT(result.err, HasSubstr("belongs to another plug-in"));
 
-  auto bytes = qhost::EncodePreset(foreign);
+  auto bytes = files::EncodePreset(foreign);
   bytes.resize(bytes.size() / 2);
   FILE* file = std::fopen(path.c_str(), "wb");
   ASSERT_NE(file, nullptr);
@@ -226,7 +226,7 @@ TEST(QuilletHostRun, ForeignAndDamagedPresetsAreRefused)
   result = RunHost({"run", QUILLET_PLUGIN_PATH, "--program", path, "--seconds", "0"});
   EXPECT_NE(result.exitCode, 0);
   result = RunHost({"run", QUILLET_PLUGIN_PATH, "--bank", "/nonexistent.fxb"});
-  EXPECT_THAT(result.err, HasSubstr("cannot open"));
+  EXPECT_THAT(result.err, HasSubstr("/nonexistent.fxb: No such file or directory"));
   std::remove(path.c_str());
 }
 
@@ -295,9 +295,9 @@ TEST(QuilletHostRunSynth, LearnedMessagesAreSavedInTheExtendedBank)
   auto result = RunHost({"run", QUILLET_PLUGIN_PATH, "--seconds", "0.3", "--learn", "--midi-in",
                          "10 B3 4A 20", "--midi-in", "20 C3 09", "--save-bank", bank});
   ASSERT_EQ(result.exitCode, 0) << result.err;
-  qhost::PresetFile preset;
+  files::PresetFile preset;
   std::string error;
-  ASSERT_TRUE(qhost::ReadPresetFile(bank, preset, error)) << error;
+  ASSERT_TRUE(files::ReadPresetFile(bank, preset, error)) << error;
   EXPECT_EQ(preset.chunk.size(), 43544u);
   result = RunHost({"run", QUILLET_PLUGIN_PATH, "--bank", bank, "--seconds", "0.1", "--resend@0"});
   std::remove(bank.c_str());
@@ -336,10 +336,10 @@ TEST(QuilletHostRunSynth, AnOldProgramLoadedIntoAPacedBankKeepsThePacing)
                      "0:0:cc/2/74/10:cc/2/71/20", "--save-bank", other})
                 .exitCode,
             0);
-  qhost::PresetFile preset;
+  files::PresetFile preset;
   std::string error;
-  ASSERT_TRUE(qhost::ReadPresetFile(other, preset, error)) << error;
-  qhost::PresetFile program;
+  ASSERT_TRUE(files::ReadPresetFile(other, preset, error)) << error;
+  files::PresetFile program;
   program.bank = false;
   program.uniqueId = preset.uniqueId;
   program.pluginVersion = 1;
@@ -347,7 +347,7 @@ TEST(QuilletHostRunSynth, AnOldProgramLoadedIntoAPacedBankKeepsThePacing)
   program.name = "old";
   program.chunk.assign(preset.chunk.begin(), preset.chunk.begin() + 276);
   const std::string path = TempPath("old.fxp");
-  ASSERT_TRUE(qhost::WritePresetFile(path, program, error));
+  ASSERT_TRUE(files::WritePresetFile(path, program, error));
 
   const auto result = RunHost({"run", QUILLET_PLUGIN_PATH, "--bank", bank, "--program", path,
                                "--seconds", "0.3", "--resend@0.05"});

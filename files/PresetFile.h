@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-namespace qhost {
+namespace files {
 
 struct PresetFile
 {
@@ -32,7 +32,9 @@ std::vector<uint8_t> EncodePreset(const PresetFile& preset);
 // preset file of the opaque-chunk kind.
 bool DecodePreset(const std::vector<uint8_t>& bytes, PresetFile& preset, std::string& error);
 
+// Reads and decodes a preset file: false with one line "PATH: reason" for a
+// file that cannot be read (files/FileBytes.h) or is no preset file.
 bool ReadPresetFile(const std::string& path, PresetFile& preset, std::string& error);
 bool WritePresetFile(const std::string& path, const PresetFile& preset, std::string& error);
 
-} // namespace qhost
+} // namespace files

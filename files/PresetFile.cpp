@@ -1,10 +1,10 @@
-#include "host/PresetFile.h"
+#include "files/PresetFile.h"
+
+#include "files/FileBytes.h"
 
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
-namespace qhost {
+namespace files {
 
 namespace {
 
@@ -105,13 +105,9 @@ bool DecodePreset(const std::vector<uint8_t>& bytes, PresetFile& preset, std::st
 
 bool ReadPresetFile(const std::string& path, PresetFile& preset, std::string& error)
 {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    error = "cannot open " + path;
+  std::vector<uint8_t> bytes;
+  if (!ReadFileBytes(path, bytes, error))
     return false;
-  }
-  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                   std::istreambuf_iterator<char>());
   if (!DecodePreset(bytes, preset, error)) {
     error = path + ": " + error;
     return false;
@@ -121,14 +117,7 @@ bool ReadPresetFile(const std::string& path, PresetFile& preset, std::string& er
 
 bool WritePresetFile(const std::string& path, const PresetFile& preset, std::string& error)
 {
-  const std::vector<uint8_t> bytes = EncodePreset(preset);
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out.write(reinterpret_cast<const char*>(bytes.data()),
-                 static_cast<std::streamsize>(bytes.size()))) {
-    error = "cannot write " + path;
-    return false;
-  }
-  return true;
+  return WriteFileBytes(path, EncodePreset(preset), error);
 }
 
-} // namespace qhost
+} // namespace files

@@ -1,10 +1,10 @@
-#include "host/PresetFile.h"
+#include "files/PresetFile.h"
 
 #include <gtest/gtest.h>
 
-using qhost::DecodePreset;
-using qhost::EncodePreset;
-using qhost::PresetFile;
+using files::DecodePreset;
+using files::EncodePreset;
+using files::PresetFile;
 
 namespace {
 
