@@ -2,6 +2,7 @@
 
 #include "files/FileBytes.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace files {
@@ -112,6 +113,23 @@ bool ReadPresetFile(const std::string& path, PresetFile& preset, std::string& er
     error = path + ": " + error;
     return false;
   }
+  return true;
+}
+
+bool ReadPresetFileFor(const std::string& path, int32_t uniqueId, PresetFile& preset,
+                       std::string& error)
+{
+  PresetFile read;
+  if (!ReadPresetFile(path, read, error))
+    return false;
+  if (read.uniqueId != uniqueId) {
+    char ids[64];
+    std::snprintf(ids, sizeof ids, "0x%08X, the plug-in is 0x%08X",
+                  static_cast<uint32_t>(read.uniqueId), static_cast<uint32_t>(uniqueId));
+    error = path + " belongs to another plug-in (unique id " + ids + ")";
+    return false;
+  }
+  preset = std::move(read);
   return true;
 }
 

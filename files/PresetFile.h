@@ -35,6 +35,12 @@ bool DecodePreset(const std::vector<uint8_t>& bytes, PresetFile& preset, std::st
 // Reads and decodes a preset file: false with one line "PATH: reason" for a
 // file that cannot be read (files/FileBytes.h) or is no preset file.
 bool ReadPresetFile(const std::string& path, PresetFile& preset, std::string& error);
+// Reads a preset file meant for the plug-in with `uniqueId`: as
+// ReadPresetFile, and also false ("PATH belongs to another plug-in (unique
+// id 0x..., the plug-in is 0x...)") for a file of another plug-in. The
+// caller tells a bank from a program by `preset.bank`.
+bool ReadPresetFileFor(const std::string& path, int32_t uniqueId, PresetFile& preset,
+                       std::string& error);
 bool WritePresetFile(const std::string& path, const PresetFile& preset, std::string& error);
 
 } // namespace files

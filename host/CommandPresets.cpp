@@ -12,28 +12,19 @@
 namespace qhost::cli {
 
 using files::PresetFile;
-using files::ReadPresetFile;
 using files::WritePresetFile;
 
 bool RestorePresetFile(PluginInstance& plugin, const std::string& path, bool bank)
 {
   PresetFile preset;
   std::string error;
-  if (!ReadPresetFile(path, preset, error)) {
+  if (!files::ReadPresetFileFor(path, plugin.Effect()->uniqueID, preset, error)) {
     Fail(error);
     return false;
   }
   if (preset.bank != bank) {
     Fail(path + " is a " + (preset.bank ? "bank" : "program") + " file, not a " +
          (bank ? "bank" : "program") + " file");
-    return false;
-  }
-  if (preset.uniqueId != plugin.Effect()->uniqueID) {
-    char ids[64];
-    std::snprintf(ids, sizeof ids, "0x%08X, the plug-in is 0x%08X",
-                  static_cast<uint32_t>(preset.uniqueId),
-                  static_cast<uint32_t>(plugin.Effect()->uniqueID));
-    Fail(path + " belongs to another plug-in (unique id " + ids + ")");
     return false;
   }
   if (plugin.SetChunk(preset.chunk, !bank) != 1) {
