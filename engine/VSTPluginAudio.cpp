@@ -30,35 +30,56 @@ int32_t VSTPlugin::processEvents(VstEvents* events) noexcept
   const int32_t count = events->numEvents;
   // While learning, SysEx messages are copied to the learning thread (into
   // its inbox: no allocation, no wait); they are not passed on.
-  if (learner.OnForAudio()) {
-    for (int32_t i = 0; i < count; ++i) {
-      if (!source[i] || source[i]->type != kVstSysExType)
-        continue;
-      const auto* sysex = reinterpret_cast<const VstMidiSysexEvent*>(source[i]);
-      learner.HearSysEx(reinterpret_cast<const uint8_t*>(sysex->sysexDump), sysex->dumpBytes);
+  const bool learning = learner.OnForAudio();
+  auto hearSysEx = [this](const VstEvent* event) {
+    const auto* sysex = reinterpret_cast<const VstMidiSysexEvent*>(event);
+    learner.HearSysEx(reinterpret_cast<const uint8_t*>(sysex->sysexDump), sysex->dumpBytes);
+  };
+  auto hearAllSysEx = [&](int32_t from) {
+    for (int32_t i = from; i < count; ++i) {
+      if (source[i] && source[i]->type == kVstSysExType)
+        hearSysEx(source[i]);
     }
-  }
+  };
   if (pthread_equal(pthread_self(), audioThread.load(std::memory_order_relaxed)) && !Suspended() &&
       !outputBusy.exchange(true, std::memory_order_acquire)) {
     // On the thread that runs the blocks, between two of them.
     int32_t i = 0;
     const bool direct = inputQueue.Count() == 0;
     if (direct) {
-      int32_t n = directCount;
-      for (; i < count && n < BlockOutput::kCapacity; ++i) {
-        if (source[i] && source[i]->type == kVstMidiType)
-          std::memcpy(&output.store[n++], source[i], sizeof(VstMidiEvent));
+      VstMidiEvent* next = output.store + directCount;
+      auto take = [&](const VstEvent* event) {
+        if (event && event->type == kVstMidiType)
+          std::memcpy(next++, event, sizeof(VstMidiEvent));
+        else if (learning && event && event->type == kVstSysExType)
+          hearSysEx(event);
+      };
+      // As many as the store surely has room for, with one test a round;
+      // those past it one by one, while there is room.
+      // In rounds of as many as the store surely has room for, so that an
+      // event costs one test of the bounds.
+      VstMidiEvent* const full = output.store + BlockOutput::kCapacity;
+      while (i < count && next != full) {
+        const auto room = static_cast<int32_t>(full - next);
+        const int32_t stop = count - i < room ? count : i + room;
+        for (; i < stop; ++i)
+          take(source[i]);
       }
-      directCount = n;
+      directCount = static_cast<int32_t>(next - output.store);
     }
     outputBusy.store(false, std::memory_order_release);
     if (direct) {
       // What the store has no room for waits in the ring, after them.
-      if (i < count)
+      if (i < count) {
+        if (learning)
+          hearAllSysEx(i);
         inputQueue.PushMidi(source + i, count - i);
+      }
       return 0;
     }
   }
+  if (learning)
+    hearAllSysEx(0);
   inputQueue.PushMidi(source, count);
   return 0;
 }
@@ -88,11 +109,58 @@ void VSTPlugin::sendMessages(SendCause cause) noexcept
   sender.Send(cause, getProgram());
 }
 
+namespace {
+
+// What a block does with an incoming event, by the high nibble of its
+// status byte: one nibble of a 64-bit word per status, worked out once for
+// the block from thru, preset switching, a release and learning, so that
+// an event costs one shift instead of a test of each. The low two bits are
+// its way, kHear that learning sees it too.
+constexpr uint32_t kDrop = 0;
+constexpr uint32_t kKeep = 1;
+constexpr uint32_t kNote = 2;
+constexpr uint32_t kSelect = 3;
+constexpr uint32_t kWayMask = 3;
+constexpr uint32_t kHear = 4;
+
+// The nibble of status `status` (0x80, 0x90, ...) holding `action`.
+constexpr uint64_t WayOf(uint8_t status, uint32_t action) noexcept
+{
+  return uint64_t{action} << (status >> 2);
+}
+
+uint64_t InputWays(bool thru, bool switching, bool release, bool learning) noexcept
+{
+  // With thru, notes go through the held-note table and everything else
+  // is kept: Program Changes without preset switching, controllers,
+  // pressure, pitch bend and system messages.
+  constexpr uint64_t kThruWays = kKeep * 0x1111111111111111u ^
+                                 WayOf(midi::kNoteOff, kKeep ^ kNote) ^
+                                 WayOf(midi::kNoteOn, kKeep ^ kNote);
+  uint64_t ways = 0;
+  if (!release) {
+    if (thru)
+      ways = kThruWays;
+    // A Program Change selects a program whatever the channel (and thru);
+    // it is not passed on.
+    if (switching)
+      ways = (ways & ~WayOf(midi::kProgramChange, 0xF)) | WayOf(midi::kProgramChange, kSelect);
+  }
+  // Learning sees the input whatever thru does with it. A Program Change
+  // that selects a program is an order to the plug-in, not a setting of
+  // the synth: it is not learned.
+  if (learning) {
+    ways |= WayOf(midi::kControlChange, kHear);
+    if (!switching)
+      ways |= WayOf(midi::kProgramChange, kHear);
+  }
+  return ways;
+}
+
+} // namespace
+
 void VSTPlugin::midiInProcess(int32_t frames) noexcept
 {
-  // The host's events are copied into the block's output in one go and
-  // sorted there: an event passed on stays where it is or moves down over
-  // the dropped ones, and is rewritten only in its final place.
   VstMidiEvent* const store = output.store;
   const int32_t first = output.count;
   // The events handed over on this thread lie there already (the output is
@@ -100,85 +168,11 @@ void VSTPlugin::midiInProcess(int32_t frames) noexcept
   int32_t taken = directCount;
   directCount = 0;
   taken += inputQueue.PopInto(store + first + taken, MidiEventQueue::kCapacity - first - taken);
-  int32_t kept = first;
-  auto keep = [&](int32_t i) -> VstMidiEvent& {
-    VstMidiEvent& out = store[kept++];
-    if (&out != &store[i])
-      out = store[i];
-    // Only the 32 bytes of the record travel on, whatever size the host's
-    // event claimed.
-    out.byteSize = static_cast<int32_t>(sizeof(VstMidiEvent)) - 8;
-    return out;
-  };
-  auto rewrite = [](VstMidiEvent& event, int32_t status, int32_t data1, int32_t data2) {
-    event.midiData[0] = static_cast<uint8_t>(status);
-    event.midiData[1] = static_cast<uint8_t>(data1);
-    event.midiData[2] = static_cast<uint8_t>(data2);
-  };
-
-  // What decides an event's way is read once for the block, and again
-  // after a Program Change selected another program (which may also have
-  // asked for a release): the program record shares its cache lines with
-  // the strips the learning thread writes meanwhile. A change from another
-  // thread counts from the next block, as if it had come a moment later.
-  const VSTPluginProgram* program = nullptr;
-  bool thru = false;
-  bool switching = false;
-  bool release = false;
-  auto readProgram = [&] {
-    program = &bank[field::Load(curProgram)];
-    thru = field::Load(program->midiThru) != 0;
-    switching = field::Load(program->presetSwitching) != 0;
-    release = releaseRequested.load(std::memory_order_relaxed);
-  };
-  readProgram();
-  const bool learning = learner.OnForAudio();
   bool learnedAny = false;
-  HeldNoteTable::Batch notes(heldNotes);
-  for (int32_t i = first; i < first + taken; ++i) {
-    const uint8_t* data = store[i].midiData;
-    const uint8_t status = data[0] & midi::kStatusMask;
-    const int32_t channel = data[0] & midi::kChannelMask;
-    const int32_t data1 = data[1] & midi::kDataMask;
-    // Learning sees the input whatever thru does with it. A Program Change
-    // that selects a program is an order to the plug-in, not a setting of
-    // the synth: it is not learned.
-    if (learning &&
-        (status == midi::kControlChange || (status == midi::kProgramChange && !switching))) {
-      learner.Hear(data);
-      learnedAny = true;
-    }
-    if (release)
-      continue;
-
-    if (status == midi::kNoteOn || status == midi::kNoteOff) {
-      if (!thru)
-        continue;
-      const int32_t key = HeldNoteTable::Key(channel, data1);
-      const int32_t velocity = data[2] & midi::kDataMask;
-      const int32_t held = notes.Find(key);
-      if (status == midi::kNoteOn && velocity > 0) {
-        if (held >= 0) {
-          notes.SetVelocity(held, velocity);
-          rewrite(keep(i), midi::kNoteOn + channel, data1, velocity);
-        } else if (notes.Add(key, velocity)) {
-          keep(i);
-        }
-      } else if (held >= 0) {
-        // A release of a note never passed through is dropped.
-        notes.Remove(key);
-        rewrite(keep(i), midi::kNoteOff + channel, data1, 0);
-      }
-    } else if (status == midi::kProgramChange && switching) {
-      selectFromInput(data1); // whatever the channel; not passed on
-      readProgram();
-    } else if (thru) {
-      // Program Changes without preset switching, controllers, pressure,
-      // pitch bend and system messages.
-      keep(i);
-    }
-  }
-  output.count = kept;
+  VstMidiEvent* kept = store + first;
+  if (taken > 0)
+    kept = passInput(kept, kept + taken, learnedAny);
+  output.count = static_cast<int32_t>(kept - store);
   output.count +=
       generatedQueue.PopInto(store + output.count, BlockOutput::kCapacity - output.count);
   if (sender.Run(frames, getProgram(), sampleRate, output))
@@ -186,6 +180,105 @@ void VSTPlugin::midiInProcess(int32_t frames) noexcept
   // The learning thread applies what was learned and carries the notices;
   // its semaphore is posted only when it has gone to sleep on it.
   learner.WakeIfDue(learnedAny);
+}
+
+VstMidiEvent* VSTPlugin::passInput(VstMidiEvent* const begin, VstMidiEvent* const end,
+                                   bool& learnedAny) noexcept
+{
+  // The host's events lie in the block's output and are sorted there: an
+  // event passed on stays where it is or moves down over the dropped ones,
+  // and is rewritten only in its final place.
+  VstMidiEvent* kept = begin;
+  auto keep = [&kept](const VstMidiEvent* event) -> VstMidiEvent& {
+    VstMidiEvent& out = *kept++;
+    if (&out != event)
+      out = *event;
+    // Only the 32 bytes of the record travel on, whatever size the host's
+    // event claimed.
+    out.byteSize = static_cast<int32_t>(sizeof(VstMidiEvent)) - 8;
+    return out;
+  };
+  // The four bytes of an event's message as one word, first byte lowest.
+  auto bytesOf = [](const VstMidiEvent* event) {
+    uint32_t word = 0;
+    std::memcpy(&word, event->midiData, sizeof word);
+    return word;
+  };
+  auto rewrite = [](VstMidiEvent& event, uint32_t word) {
+    std::memcpy(event.midiData, &word, sizeof word);
+  };
+
+  // What decides an event's way is read once for the block, and again
+  // after a Program Change selected another program (which may also have
+  // asked for a release): the program record shares its cache lines with
+  // the strips the learning thread writes meanwhile. A change from another
+  // thread counts from the next block, as if it had come a moment later.
+  const bool learning = learner.OnForAudio();
+  auto readWays = [&] {
+    const VSTPluginProgram& program = bank[field::Load(curProgram)];
+    return InputWays(field::Load(program.midiThru) != 0, field::Load(program.presetSwitching) != 0,
+                     releaseRequested.load(std::memory_order_relaxed), learning);
+  };
+  uint64_t ways = readWays();
+  bool heard = false;
+  for (VstMidiEvent* event = begin; event != end; ++event) {
+    // A run of events that call nothing (notes, events kept or dropped)
+    // goes through a batch of the held-note table, which keeps its free map
+    // in a register; the loop stops at one that learning hears or that
+    // selects a program.
+    uint32_t action = 0;
+    {
+      HeldNoteTable::Batch notes(heldNotes);
+      for (; event != end; ++event) {
+        const uint32_t word = bytesOf(event);
+        // Bits 4 to 7 of the word select the status's nibble of `ways`.
+        action = static_cast<uint32_t>(ways >> (word >> 2 & 0x3C)) & 0xF;
+        if (action != kNote) {
+          if (action > kKeep)
+            break;
+          if (action == kKeep)
+            keep(event);
+          continue;
+        }
+        const auto channel = static_cast<int32_t>(word & midi::kChannelMask);
+        const auto data1 = static_cast<int32_t>(word >> 8 & midi::kDataMask);
+        const auto velocity = static_cast<int32_t>(word >> 16 & midi::kDataMask);
+        const int32_t key = HeldNoteTable::Key(channel, data1);
+        const int32_t held = notes.Find(key);
+        // Bit 4 of the status: a Note On (0x9n), not a Note Off (0x8n).
+        if ((word & 0x10) != 0 && velocity > 0) {
+          if (held >= 0) {
+            // Sent again with the clean data bytes and the new velocity.
+            notes.SetVelocity(held, velocity);
+            rewrite(keep(event), word & 0xFF7F7FFFu);
+          } else if (notes.Add(key, velocity)) {
+            keep(event);
+          }
+        } else if (held >= 0) {
+          // A release of a note never passed through is dropped; the one of
+          // a held note goes out as a Note Off of velocity 0, the fourth
+          // byte as it came.
+          notes.Remove(key);
+          rewrite(keep(event), (word & 0xFF00000Fu) | midi::kNoteOff | (word & 0x7F00u));
+        }
+      }
+    }
+    if (event == end)
+      break;
+    // The event the run stopped at: one learning hears, or a selection.
+    if (action & kHear) {
+      learner.Hear(event->midiData);
+      heard = true;
+    }
+    if ((action & kWayMask) == kKeep) {
+      keep(event);
+    } else if ((action & kWayMask) == kSelect) {
+      selectFromInput(static_cast<int32_t>(bytesOf(event) >> 8 & midi::kDataMask));
+      ways = readWays();
+    }
+  }
+  learnedAny = heard;
+  return kept;
 }
 
 void VSTPlugin::midiPostProcess() noexcept
