@@ -31,55 +31,52 @@ int32_t VSTPlugin::processEvents(VstEvents* events) noexcept
   // While learning, SysEx messages are copied to the learning thread (into
   // its inbox: no allocation, no wait); they are not passed on.
   const bool learning = learner.OnForAudio();
-  auto hearSysEx = [this](const VstEvent* event) {
-    const auto* sysex = reinterpret_cast<const VstMidiSysexEvent*>(event);
-    learner.HearSysEx(reinterpret_cast<const uint8_t*>(sysex->sysexDump), sysex->dumpBytes);
-  };
-  auto hearAllSysEx = [&](int32_t from) {
-    for (int32_t i = from; i < count; ++i) {
-      if (source[i] && source[i]->type == kVstSysExType)
-        hearSysEx(source[i]);
+  auto hearSysEx = [&] {
+    for (int32_t i = 0; i < count; ++i) {
+      if (!source[i] || source[i]->type != kVstSysExType)
+        continue;
+      const auto* sysex = reinterpret_cast<const VstMidiSysexEvent*>(source[i]);
+      learner.HearSysEx(reinterpret_cast<const uint8_t*>(sysex->sysexDump), sysex->dumpBytes);
     }
   };
   if (pthread_equal(pthread_self(), audioThread.load(std::memory_order_relaxed)) && !Suspended() &&
       !outputBusy.exchange(true, std::memory_order_acquire)) {
     // On the thread that runs the blocks, between two of them.
     int32_t i = 0;
+    bool sysex = false;
     const bool direct = inputQueue.Count() == 0;
     if (direct) {
       VstMidiEvent* next = output.store + directCount;
-      auto take = [&](const VstEvent* event) {
-        if (event && event->type == kVstMidiType)
-          std::memcpy(next++, event, sizeof(VstMidiEvent));
-        else if (learning && event && event->type == kVstSysExType)
-          hearSysEx(event);
-      };
-      // As many as the store surely has room for, with one test a round;
-      // those past it one by one, while there is room.
       // In rounds of as many as the store surely has room for, so that an
-      // event costs one test of the bounds.
+      // event costs one test of the bounds. The copy calls nothing: SysEx
+      // messages are only noted, for the walk that hears them.
       VstMidiEvent* const full = output.store + BlockOutput::kCapacity;
       while (i < count && next != full) {
         const auto room = static_cast<int32_t>(full - next);
         const int32_t stop = count - i < room ? count : i + room;
-        for (; i < stop; ++i)
-          take(source[i]);
+        for (; i < stop; ++i) {
+          const VstEvent* event = source[i];
+          if (__builtin_expect(event && event->type == kVstMidiType, 1))
+            std::memcpy(next++, event, sizeof(VstMidiEvent));
+          else if (event && event->type == kVstSysExType)
+            sysex = true;
+        }
       }
       directCount = static_cast<int32_t>(next - output.store);
     }
     outputBusy.store(false, std::memory_order_release);
     if (direct) {
-      // What the store has no room for waits in the ring, after them.
-      if (i < count) {
-        if (learning)
-          hearAllSysEx(i);
+      // What the store has no room for waits in the ring, after them (and
+      // is walked for SysEx with the rest).
+      if (learning && (sysex || i < count))
+        hearSysEx();
+      if (i < count)
         inputQueue.PushMidi(source + i, count - i);
-      }
       return 0;
     }
   }
   if (learning)
-    hearAllSysEx(0);
+    hearSysEx();
   inputQueue.PushMidi(source, count);
   return 0;
 }
@@ -112,47 +109,49 @@ void VSTPlugin::sendMessages(SendCause cause) noexcept
 namespace {
 
 // What a block does with an incoming event, by the high nibble of its
-// status byte: one nibble of a 64-bit word per status, worked out once for
-// the block from thru, preset switching, a release and learning, so that
-// an event costs one shift instead of a test of each. The low two bits are
-// its way, kHear that learning sees it too.
-constexpr uint32_t kDrop = 0;
-constexpr uint32_t kKeep = 1;
-constexpr uint32_t kNote = 2;
-constexpr uint32_t kSelect = 3;
-constexpr uint32_t kWayMask = 3;
-constexpr uint32_t kHear = 4;
+// status byte, worked out once for the block from thru, preset switching,
+// a release and learning, so that an event costs one load instead of a
+// test of each. The low two bits are its way, kHear that learning sees it
+// too.
+constexpr uint8_t kDrop = 0;
+constexpr uint8_t kKeep = 1;
+constexpr uint8_t kNote = 2;
+constexpr uint8_t kSelect = 3;
+constexpr uint8_t kWayMask = 3;
+constexpr uint8_t kHear = 4;
 
-// The nibble of status `status` (0x80, 0x90, ...) holding `action`.
-constexpr uint64_t WayOf(uint8_t status, uint32_t action) noexcept
+struct InputWays
 {
-  return uint64_t{action} << (status >> 2);
-}
+  uint8_t of[16]; // by status byte / 16
 
-uint64_t InputWays(bool thru, bool switching, bool release, bool learning) noexcept
+  uint8_t& For(uint8_t status) noexcept { return of[status >> 4]; }
+};
+
+InputWays WaysFor(bool thru, bool switching, bool release, bool learning) noexcept
 {
-  // With thru, notes go through the held-note table and everything else
-  // is kept: Program Changes without preset switching, controllers,
-  // pressure, pitch bend and system messages.
-  constexpr uint64_t kThruWays = kKeep * 0x1111111111111111u ^
-                                 WayOf(midi::kNoteOff, kKeep ^ kNote) ^
-                                 WayOf(midi::kNoteOn, kKeep ^ kNote);
-  uint64_t ways = 0;
+  InputWays ways{};
   if (!release) {
-    if (thru)
-      ways = kThruWays;
+    // With thru, notes go through the held-note table and everything else
+    // is kept: Program Changes without preset switching, controllers,
+    // pressure, pitch bend and system messages.
+    if (thru) {
+      for (uint8_t& way : ways.of)
+        way = kKeep;
+      ways.For(midi::kNoteOff) = kNote;
+      ways.For(midi::kNoteOn) = kNote;
+    }
     // A Program Change selects a program whatever the channel (and thru);
     // it is not passed on.
     if (switching)
-      ways = (ways & ~WayOf(midi::kProgramChange, 0xF)) | WayOf(midi::kProgramChange, kSelect);
+      ways.For(midi::kProgramChange) = kSelect;
   }
   // Learning sees the input whatever thru does with it. A Program Change
   // that selects a program is an order to the plug-in, not a setting of
   // the synth: it is not learned.
   if (learning) {
-    ways |= WayOf(midi::kControlChange, kHear);
+    ways.For(midi::kControlChange) |= kHear;
     if (!switching)
-      ways |= WayOf(midi::kProgramChange, kHear);
+      ways.For(midi::kProgramChange) |= kHear;
   }
   return ways;
 }
@@ -216,23 +215,22 @@ VstMidiEvent* VSTPlugin::passInput(VstMidiEvent* const begin, VstMidiEvent* cons
   const bool learning = learner.OnForAudio();
   auto readWays = [&] {
     const VSTPluginProgram& program = bank[field::Load(curProgram)];
-    return InputWays(field::Load(program.midiThru) != 0, field::Load(program.presetSwitching) != 0,
-                     releaseRequested.load(std::memory_order_relaxed), learning);
+    return WaysFor(field::Load(program.midiThru) != 0, field::Load(program.presetSwitching) != 0,
+                   releaseRequested.load(std::memory_order_relaxed), learning);
   };
-  uint64_t ways = readWays();
+  InputWays ways = readWays();
   bool heard = false;
   for (VstMidiEvent* event = begin; event != end; ++event) {
     // A run of events that call nothing (notes, events kept or dropped)
     // goes through a batch of the held-note table, which keeps its free map
     // in a register; the loop stops at one that learning hears or that
     // selects a program.
-    uint32_t action = 0;
+    uint8_t action = 0;
     {
       HeldNoteTable::Batch notes(heldNotes);
       for (; event != end; ++event) {
         const uint32_t word = bytesOf(event);
-        // Bits 4 to 7 of the word select the status's nibble of `ways`.
-        action = static_cast<uint32_t>(ways >> (word >> 2 & 0x3C)) & 0xF;
+        action = ways.For(static_cast<uint8_t>(word));
         if (action != kNote) {
           if (action > kKeep)
             break;
@@ -242,11 +240,12 @@ VstMidiEvent* VSTPlugin::passInput(VstMidiEvent* const begin, VstMidiEvent* cons
         }
         const auto channel = static_cast<int32_t>(word & midi::kChannelMask);
         const auto data1 = static_cast<int32_t>(word >> 8 & midi::kDataMask);
-        const auto velocity = static_cast<int32_t>(word >> 16 & midi::kDataMask);
         const int32_t key = HeldNoteTable::Key(channel, data1);
         const int32_t held = notes.Find(key);
-        // Bit 4 of the status: a Note On (0x9n), not a Note Off (0x8n).
-        if ((word & 0x10) != 0 && velocity > 0) {
+        // Bit 4 of the status: a Note On (0x9n), not a Note Off (0x8n); the
+        // third byte's low seven bits: its velocity.
+        if ((word & 0x10) != 0 && (word & 0x7F0000) != 0) {
+          const auto velocity = static_cast<int32_t>(word >> 16 & midi::kDataMask);
           if (held >= 0) {
             // Sent again with the clean data bytes and the new velocity.
             notes.SetVelocity(held, velocity);
