@@ -120,6 +120,15 @@ constexpr uint8_t kSelect = 3;
 constexpr uint8_t kWayMask = 3;
 constexpr uint8_t kHear = 4;
 
+// An event's four message bytes as one word, the status byte lowest: the
+// parts the note path tests and rewrites.
+constexpr uint32_t kStatusByte = 0xFF;
+constexpr uint32_t kChannelBits = midi::kChannelMask;
+constexpr uint32_t kNoteOnBit = midi::kNoteOn ^ midi::kNoteOff; // of the status
+constexpr uint32_t kData1Bits = uint32_t{midi::kDataMask} << 8;
+constexpr uint32_t kData2Bits = uint32_t{midi::kDataMask} << 16;
+constexpr uint32_t kFourthByte = 0xFF000000;
+
 struct InputWays
 {
   uint8_t of[16]; // by status byte / 16
@@ -242,14 +251,13 @@ VstMidiEvent* VSTPlugin::passInput(VstMidiEvent* const begin, VstMidiEvent* cons
         const auto data1 = static_cast<int32_t>(word >> 8 & midi::kDataMask);
         const int32_t key = HeldNoteTable::Key(channel, data1);
         const int32_t held = notes.Find(key);
-        // Bit 4 of the status: a Note On (0x9n), not a Note Off (0x8n); the
-        // third byte's low seven bits: its velocity.
-        if ((word & 0x10) != 0 && (word & 0x7F0000) != 0) {
+        // A Note On (not a Note Off) with a velocity.
+        if ((word & kNoteOnBit) != 0 && (word & kData2Bits) != 0) {
           const auto velocity = static_cast<int32_t>(word >> 16 & midi::kDataMask);
           if (held >= 0) {
             // Sent again with the clean data bytes and the new velocity.
             notes.SetVelocity(held, velocity);
-            rewrite(keep(event), word & 0xFF7F7FFFu);
+            rewrite(keep(event), word & (kStatusByte | kData1Bits | kData2Bits | kFourthByte));
           } else if (notes.Add(key, velocity)) {
             keep(event);
           }
@@ -258,7 +266,7 @@ VstMidiEvent* VSTPlugin::passInput(VstMidiEvent* const begin, VstMidiEvent* cons
           // a held note goes out as a Note Off of velocity 0, the fourth
           // byte as it came.
           notes.Remove(key);
-          rewrite(keep(event), (word & 0xFF00000Fu) | midi::kNoteOff | (word & 0x7F00u));
+          rewrite(keep(event), midi::kNoteOff | (word & (kChannelBits | kData1Bits | kFourthByte)));
         }
       }
     }
