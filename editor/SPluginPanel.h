@@ -92,7 +92,6 @@ public:
   // The fixed decoration, drawn into the back buffer.
   void RefreshPanel();
   void RefreshLabels();
-  void RefreshTimer(long) {}
   // The column layout from the current program's strip order.
   void RecalculatePositions();
   // Resizes the editor to n columns and shows or hides the strip controls.

@@ -209,13 +209,6 @@ void VSTPlugin::CountdownDone(int32_t mode)
     sendMessages(mode == 0 ? SendCause::Init : SendCause::Change);
 }
 
-void* VSTPlugin::timerfunction(void* plugin)
-{
-  if (plugin)
-    static_cast<VSTPlugin*>(plugin)->countdown.Loop();
-  return nullptr;
-}
-
 // ------------------------------------------------------------------ SysEx
 
 void VSTPlugin::PublishSysEx(int32_t program, std::unique_ptr<const SysExSet> set)

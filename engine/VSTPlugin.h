@@ -89,8 +89,6 @@ public:
   // the current program (names are never copied).
   void copySelProgram();
   void pasteSelProgram();
-  // The routine of the countdown thread.
-  static void* timerfunction(void* plugin);
 
   // The current program's record (the editor edits its strip list through
   // the record's operations).
@@ -137,11 +135,7 @@ public:
   bool FirstProgramPending() const { return firstProgramPending; }
   bool ChunkJustLoaded() const { return chunkJustLoaded; }
   bool InitSendDone() const { return initSendDone; }
-  bool SkipChangeSend() const { return skipChangeSend; }
   bool ReleaseRequested() const { return releaseRequested; }
-  bool ReleasePhase() const { return releasePhase; }
-  // Audio thread only: the held-note table has no lock.
-  int32_t HeldNoteCount() const { return heldNotes.Count(); }
   // The countdown as the panel shows it.
   bool TimerRunning() const { return countdown.Running(); }
   int32_t TimerMode() const { return countdown.Mode(); }

@@ -120,7 +120,7 @@ void VSTPlugin::setParameter(int32_t index, float value)
     // Only the rise sends; the fall only stores the state.
     const bool on = SwitchOn(value);
     if (resendState.exchange(on) != on && on)
-      sendMessages(SendCause::Other);
+      sendCCData();
     return;
   }
   case param::kThru: {

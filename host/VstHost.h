@@ -180,7 +180,6 @@ public:
 
   // The transport the host reports in its time info (any thread).
   void SetPlaying(bool playing) { transportPlaying = playing; }
-  bool Playing() const { return transportPlaying; }
 
   HostConfig& Config() { return config; }
   double MillisecondsSinceStart() const;

@@ -152,8 +152,6 @@ VstEvents* Lv2EventBridge::InputBlock() noexcept
 void Lv2EventBridge::BeginOutput(LV2_Atom_Sequence* port, uint32_t sequenceType) noexcept
 {
   out = port;
-  written = 0;
-  dropped = 0;
   lastFrame = 0;
   subStart = 0;
   subFrames = 1;
@@ -196,19 +194,15 @@ uint32_t Lv2EventBridge::WireBytes(const VstEvent* event, const uint8_t** bytes)
 
 bool Lv2EventBridge::Append(int64_t frames, const uint8_t* bytes, uint32_t size) noexcept
 {
-  if (!out) {
-    ++dropped;
+  if (!out)
     return false;
-  }
   // A sequence is in time order: an event never goes before the last one.
   if (frames < lastFrame)
     frames = lastFrame;
   const uint32_t used = static_cast<uint32_t>(sizeof(LV2_Atom)) + out->atom.size;
   const uint64_t need = sizeof(LV2_Atom_Event) + lv2_atom_pad_size(size);
-  if (static_cast<uint64_t>(used) + need > capacity) {
-    ++dropped;
+  if (static_cast<uint64_t>(used) + need > capacity)
     return false;
-  }
   auto* event = reinterpret_cast<LV2_Atom_Event*>(reinterpret_cast<uint8_t*>(out) + used);
   event->time.frames = frames;
   event->body.size = size;
@@ -219,7 +213,6 @@ bool Lv2EventBridge::Append(int64_t frames, const uint8_t* bytes, uint32_t size)
   std::memset(body + size, 0, lv2_atom_pad_size(size) - size);
   out->atom.size += static_cast<uint32_t>(need);
   lastFrame = frames;
-  ++written;
   return true;
 }
 
@@ -274,7 +267,6 @@ bool Lv2EventBridge::AppendShortBlock(VstEvent* const* pointers, int32_t count) 
     at += kEventBytes;
   }
   out->atom.size += static_cast<uint32_t>(at - begin);
-  written += count;
   lastFrame = subStart + previous;
   return true;
 }

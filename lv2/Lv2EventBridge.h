@@ -95,9 +95,6 @@ public:
   // A block the plug-in hands to its host; true when it was taken (the
   // answer a host gives), even if the port had room for only part of it.
   bool TakeOutput(const VstEvents* events) noexcept;
-  // Events written to / dropped for want of room since BeginOutput.
-  int32_t Written() const noexcept { return written; }
-  int32_t Dropped() const noexcept { return dropped; }
 
 private:
   void RestoreShortSlots() noexcept;
@@ -131,8 +128,6 @@ private:
   int64_t lastFrame = 0;
   int64_t subStart = 0;
   int32_t subFrames = 1;
-  int32_t written = 0;
-  int32_t dropped = 0;
   struct Slot
   {
     int32_t frame;

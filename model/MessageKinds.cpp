@@ -1,5 +1,7 @@
 #include "model/MessageKinds.h"
 
+#include "midi/MidiBytes.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

@@ -14,8 +14,8 @@
 // kinds keep their number, value and options in the extension's wide block
 // (the chunk extension's version 2).
 //
-// Part of the chunk format's definition: standard library, support/, midi/
-// and the record. Threads: every call reads and writes single fields with
+// Part of the chunk format's definition: standard library, support/ and
+// the record. Threads: every call reads and writes single fields with
 // field::Load/Store, so the audio thread may read (Read, Bytes) while
 // another thread writes; the writers that touch several fields (SetKind,
 // Write, StoreField on a message kept in the extension, UpdateLearned)
@@ -24,7 +24,6 @@
 // the audio thread only because nobody needs them there.
 #pragma once
 
-#include "midi/MidiBytes.h"
 #include "model/Parameters.h"
 #include "model/ProgramExtension.h"
 #include "model/VSTPluginProgram.h"
@@ -70,25 +69,6 @@ struct MessageBytes
   uint8_t data[kMaxShortMessageBytes] = {};
   int32_t size = 0; // 0: the message is not sent
 };
-
-// Calls f(const uint8_t* event, int32_t size) for each event of `bytes`.
-template <typename F> void ForEachEvent(const MessageBytes& bytes, F&& f) noexcept
-{
-  for (int32_t at = 0; at < bytes.size;) {
-    const int32_t size = midi::MessageLength(bytes.data[at]);
-    if (size == 0 || at + size > bytes.size)
-      return; // the kinds make only whole channel messages
-    f(bytes.data + at, size);
-    at += size;
-  }
-}
-
-inline int32_t EventCount(const MessageBytes& bytes) noexcept
-{
-  int32_t count = 0;
-  ForEachEvent(bytes, [&count](const uint8_t*, int32_t) { ++count; });
-  return count;
-}
 
 // The order of a channel's learned messages in a send: lower ranks first.
 enum LearnRank : uint8_t

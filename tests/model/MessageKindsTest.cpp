@@ -3,6 +3,7 @@
 // that makes one message of an NRPN's, an RPN's or a 14-bit pair's
 // controllers.
 #include "model/MessageKinds.h"
+#include "midi/MidiBytes.h"
 #include "model/StripLearning.h"
 
 #include <gtest/gtest.h>
@@ -17,7 +18,7 @@ std::string Hex(const strips::MessageBytes& bytes)
 {
   std::string text;
   char byte[4];
-  strips::ForEachEvent(bytes, [&](const uint8_t* event, int32_t size) {
+  midi::ForEachMessage(bytes.data, bytes.size, [&](const uint8_t* event, int32_t size) {
     if (!text.empty())
       text += "|";
     for (int32_t i = 0; i < size; ++i) {
