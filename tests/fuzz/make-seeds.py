@@ -317,6 +317,12 @@ def events():
     write("events", "delta-frames-odd",
           u8(thru) + event_list(64, [2, 0, 0x90, 1, 0x90, 0, 0x40, 0]) +
           event_list(64, [2, 0, 0x7F, 1, 0x80, 0, 0x40, 0], frames_index=0))
+    # Template byte 0 bit 5: delta frames INT32_MIN, INT32_MAX and near them.
+    write("events", "delta-frames-extreme",
+          u8(thru | strip) + u8(0) + bytes([0, 0, 7, 99, 0]) +
+          event_list(20, [0x22, 0, 0, 0, 0x90, 0, 0x40, 0]) +
+          event_list(20, [0x22, 0, 0, 0, 0xB0, 0, 0x40, 0], frames_index=7) + u8(200) + u8(160) +
+          u8(3))
 
     # Fault: a thru event whose byte size claims 1000 bytes goes back to the
     # host with that claim, though the plug-in holds only its 32 bytes.
