@@ -31,6 +31,9 @@
 // handed to the holder, which makes it as it lets the lock go. Nothing the
 // audio thread runs allocates, waits, takes a system lock or enters the
 // kernel except to post the countdown's semaphore.
+// The code is in one file per thread: VSTPluginAudio.cpp (the audio path),
+// VSTPlugin.cpp (the dispatcher's programs and chunks, with the countdown's
+// wiring) and VSTPluginParameters.cpp (the parameters, any thread).
 #pragma once
 
 #include "engine/BlockOutput.h"
