@@ -15,7 +15,7 @@
 // enters the kernel except to post a semaphore.
 #include "engine/VSTPlugin.h"
 
-#include "model/Parameters.h"
+#include "midi/MidiBytes.h"
 #include "support/threading/FieldAccess.h"
 
 #include <cstring>

@@ -17,7 +17,7 @@ void Put(MessageBytes& out, uint8_t status, uint8_t data1, uint8_t data2) noexce
 {
   out.data[out.size++] = status;
   out.data[out.size++] = data1;
-  if (MidiMessageLength(status) == 3)
+  if (midi::MessageLength(status) == 3)
     out.data[out.size++] = data2;
 }
 
@@ -62,10 +62,10 @@ int32_t SelectBytes(const MessageKind& kind, const Message& m, MessageBytes& out
     return 0;
   const auto cc = static_cast<uint8_t>(kind.status + m.channel - 1);
   Put(out, cc, kind.selectMsb, static_cast<uint8_t>(m.number >> 7));
-  Put(out, cc, kind.selectLsb, static_cast<uint8_t>(m.number & 0x7F));
+  Put(out, cc, kind.selectLsb, static_cast<uint8_t>(m.number & midi::kDataMask));
   if (m.options & kOption14Bit) {
     Put(out, cc, kDataEntryMsb, static_cast<uint8_t>(m.value >> 7));
-    Put(out, cc, kDataEntryLsb, static_cast<uint8_t>(m.value & 0x7F));
+    Put(out, cc, kDataEntryLsb, static_cast<uint8_t>(m.value & midi::kDataMask));
   } else {
     Put(out, cc, kDataEntryMsb, static_cast<uint8_t>(m.value));
   }
@@ -84,7 +84,8 @@ int32_t PairBytes(const MessageKind& kind, const Message& m, MessageBytes& out) 
     return 0;
   const auto cc = static_cast<uint8_t>(kind.status + m.channel - 1);
   Put(out, cc, static_cast<uint8_t>(m.number), static_cast<uint8_t>(m.value >> 7));
-  Put(out, cc, static_cast<uint8_t>(m.number + 32), static_cast<uint8_t>(m.value & 0x7F));
+  Put(out, cc, static_cast<uint8_t>(m.number + 32),
+      static_cast<uint8_t>(m.value & midi::kDataMask));
   return out.size;
 }
 
@@ -415,7 +416,7 @@ void UpdateLearned(VSTPluginProgram& program, ProgramExtension& extension, int32
   const MessageKind& kind = KindOf(m);
   if (StoredKind(extension, program, strip, message).pairs && !kind.wide) {
     // The MSB of a 14-bit CC (SameLearned): its LSB stays.
-    const uint16_t lsb = LoadWide(extension, strip, message, kWideValue) & 0x7F;
+    const uint16_t lsb = LoadWide(extension, strip, message, kWideValue) & midi::kDataMask;
     StoreWide(extension, strip, message, kWideValue,
               static_cast<uint16_t>((m.value - 1) << 7 | lsb));
     return;
