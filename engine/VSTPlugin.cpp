@@ -244,30 +244,24 @@ int32_t VSTPlugin::getChunk(void** data, bool isPreset)
 {
   if (!data)
     return 0;
-  // The extension follows the records only when its settings are in use;
-  // otherwise the host gets the live records, as always.
+  // The host copies what it gets while the other threads go on writing the
+  // records (the audio thread's automation of thru among them), so it gets
+  // a snapshot of its own: every field read once, at its own width, without
+  // a lock (the bank's WriteBank), so that it holds each field as it was or
+  // as written and no writer waits for a save. Without the extension's
+  // settings it is the records alone, byte for byte the chunk it always was.
   const int32_t current = getProgram();
   // The SysEx sets as published; the reader keeps them alive meanwhile.
   SysExStore::Reader reader(sysexStore);
   const SysExSet* sets[kBankPrograms];
   for (int32_t i = 0; i < kBankPrograms; ++i)
     sets[i] = reader.Current(i);
-  if (isPreset) {
-    if (bank.ExtensionInUse(current, sets[current])) {
-      chunkBuffer = bank.WriteProgram(current, sets[current]);
-      *data = chunkBuffer.data();
-      return static_cast<int32_t>(chunkBuffer.size());
-    }
-    *data = &bank[current];
-    return VSTPluginProgramBank::kProgramBytes;
-  }
-  if (bank.ExtensionInUse(sets)) {
-    chunkBuffer = bank.WriteBank(sets);
-    *data = chunkBuffer.data();
-    return static_cast<int32_t>(chunkBuffer.size());
-  }
-  *data = bank.Data();
-  return VSTPluginProgramBank::kBankBytes;
+  std::lock_guard<std::mutex> hold(chunkLock);
+  std::vector<uint8_t>& chunk = chunkBuffers[chunkTurn];
+  chunkTurn ^= 1;
+  chunk = isPreset ? bank.WriteProgram(current, sets[current]) : bank.WriteBank(sets);
+  *data = chunk.data();
+  return static_cast<int32_t>(chunk.size());
 }
 
 int32_t VSTPlugin::setChunk(void* data, int32_t byteSize, bool isPreset)
@@ -330,7 +324,7 @@ void VSTPlugin::copySelProgram()
     // The kinds go with the strips they belong to.
     std::lock_guard<std::recursive_mutex> hold(stripLock);
     copyBuffer.CopyContentsFrom(bank[current]);
-    field::CopyBytes(&copyExtension, &bank.Extension(current), sizeof copyExtension);
+    strips::CopyExtension(copyExtension, bank.Extension(current));
   }
   copyValid = true;
 }
@@ -343,7 +337,7 @@ void VSTPlugin::pasteSelProgram()
   {
     std::lock_guard<std::recursive_mutex> hold(stripLock);
     current.CopyStripListFrom(copyBuffer);
-    field::CopyBytes(&bank.Extension(getProgram()), &copyExtension, sizeof copyExtension);
+    strips::CopyExtension(bank.Extension(getProgram()), copyExtension);
   }
   learner.Forget(getProgram());
   field::Store(current.reserved, field::Load(copyBuffer.reserved));

@@ -23,14 +23,14 @@
 // and wires the units together.
 // Program fields are single bytes or words accessed through field::Load and
 // field::Store, bulk copies (chunk loads, copy and paste, names) field by
-// field as well; getChunk hands the host the live records. The flags are
-// atomics. setProgram, startTimer and the
-// countdown's start and end are serialised by `timerLock`, a spin lock held
-// only for a handful of stores (never across a sleep). The audio thread only
-// tries it: when it is busy, the selection asked for by a Program Change is
-// handed to the holder, which makes it as it lets the lock go. Nothing the
-// audio thread runs allocates, waits, takes a system lock or enters the
-// kernel except to post the countdown's semaphore.
+// field as well; getChunk hands the host a snapshot taken the same way,
+// never the live records. The flags are atomics. setProgram, startTimer and
+// the countdown's start and end are serialised by `timerLock`, a spin lock
+// held only for a handful of stores (never across a sleep). The audio
+// thread only tries it: when it is busy, the selection asked for by a
+// Program Change is handed to the holder, which makes it as it lets the
+// lock go. Nothing the audio thread runs allocates, waits, takes a system
+// lock or enters the kernel except to post the countdown's semaphore.
 // The code is in one file per thread: VSTPluginAudio.cpp (the audio path),
 // VSTPlugin.cpp (the dispatcher's programs and chunks, with the countdown's
 // wiring) and VSTPluginParameters.cpp (the parameters, any thread).
@@ -257,9 +257,14 @@ private:
   PacedSender sender{bank, generatedQueue, sysexStore};
   // The transport as last answered (audio thread).
   bool transportPlaying = false;
-  // The extended chunk handed to the host by getChunk (host thread; valid
-  // until the next getChunk).
-  std::vector<uint8_t> chunkBuffer;
+  // The chunks getChunk hands to the host: snapshots, filled in turn under
+  // `chunkLock` (host threads only, never the audio thread), so that two
+  // threads saving at once (a host's autosave beside its own save) never
+  // rewrite the chunk the other one is still copying. Each stays valid
+  // until the next getChunk but one.
+  std::mutex chunkLock;
+  std::vector<uint8_t> chunkBuffers[2];
+  int32_t chunkTurn = 0;
 
   // The block's output, collected by midiInProcess and handed to the host
   // once by midiPostProcess. Audio thread only.

@@ -370,7 +370,7 @@ int Run(int argc, char** argv)
     const auto received = plugin.Received();
     for (; printed < received.size(); ++printed) {
       const ReceivedEvent& event = received[printed];
-      const double ms = (blockStart + event.deltaFrames / options.rate) * 1000.0;
+      const double ms = static_cast<double>(event.frame) / options.rate * 1000.0;
       const std::string text = event.sysex.empty()
                                    ? FormatMidi(event.bytes, MessageLength(event.bytes[0]))
                                    : FormatSysEx(event.sysex);

@@ -550,6 +550,9 @@ LV2_State_Status Lv2Adapter::Save(LV2_State_Store_Function store, LV2_State_Hand
 {
   if (!store)
     return LV2_STATE_ERR_UNKNOWN;
+  // LV2 lets save() run beside run(), whose ports write the plug-in's
+  // records (thru): the plug-in hands a snapshot of its own, which store()
+  // copies while run() goes on and which no other thread writes.
   void* data = nullptr;
   const VstIntPtr size = Dispatch(effGetChunk, 0, 0, &data);
   if (size <= 0 || !data) {

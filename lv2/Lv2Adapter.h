@@ -16,7 +16,8 @@
 //   allocates, waits or locks;
 // - the host's worker thread: Work, which makes the program selections the
 //   program port asks for (a selection takes locks, so run() hands it over);
-// - any thread: Save (the plug-in's chunk is made for concurrent hosts);
+// - any thread: Save, beside run() too (the plug-in's chunk is a snapshot,
+//   taken without making run() wait);
 // - the host's GUI thread: everything Lv2Ui calls, and the callbacks the
 //   editor makes inside the editor opcodes (size, automation).
 // The plug-in's own threads (countdown, learning, the toolkit's) call back

@@ -104,7 +104,12 @@ const uint8_t* AddShortMidi(const uint8_t* cursor, const uint8_t* stop, int64_t 
     std::memcpy(&frames, cursor, sizeof frames);
     std::memcpy(&sizeAndType, cursor + 8, sizeof sizeAndType);
     std::memcpy(&word, cursor + sizeof(LV2_Atom_Event), sizeof word);
-    const uint64_t delta = kFrameTimes ? static_cast<uint64_t>(frames - start) : 0;
+    // The distance from the sub-block's start, in unsigned arithmetic: a
+    // frame before the start (INT64_MIN included) wraps to a distance past
+    // the span, with no signed overflow, and is left to the caller's walk
+    // like any frame outside the sub-block.
+    const uint64_t delta =
+        kFrameTimes ? static_cast<uint64_t>(frames) - static_cast<uint64_t>(start) : 0;
     if (sizeAndType - shortMidi > 2 || delta >= span)
       break;
     const auto size = static_cast<uint32_t>(sizeAndType);

@@ -75,7 +75,9 @@ public:
   // frames inside [start, end) (every one at `start` when the sequence is
   // not in frames), each added as AddInput adds it. Returns where it
   // stopped: the first event that is anything else, a block that is full,
-  // or `limit`; the caller's general walk takes over from there.
+  // or `limit`; the caller's general walk takes over from there. `start`
+  // and `end` are frames of the run (0 <= start <= end < 2^32); an event's
+  // frame may be anything.
   const uint8_t* AddShortEvents(const uint8_t* cursor, const uint8_t* limit, int64_t start,
                                 int64_t end, bool frameTimes) noexcept;
   int32_t InputCount() const noexcept { return inputCount; }

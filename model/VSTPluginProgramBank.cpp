@@ -193,7 +193,9 @@ bool VSTPluginProgramBank::ReadTail(const uint8_t* bytes, int32_t size, int firs
     at += section;
   }
   for (int i = 0; i < count; ++i) {
-    field::CopyBytes(&extensions[first + i].wide, bytes + kTail + i * kWide, sizeof(WideMessages));
+    WideMessages wide;
+    std::memcpy(&wide, bytes + kTail + i * kWide, sizeof wide);
+    strips::CopyWide(extensions[first + i].wide, wide);
     sysex[i] = std::move(sets[static_cast<size_t>(i)]);
   }
   field::Store(settings.sysexGapMs, ReadInt32(bytes + offsetof(ExtensionTail, sysexGapMs)));
@@ -268,7 +270,15 @@ std::vector<uint8_t> VSTPluginProgramBank::WriteChunk(int first, int count,
       tailBytes += SysExSectionBytes(sysex ? sysex[i] : nullptr);
   }
   std::vector<uint8_t> out(static_cast<size_t>(records + (extended ? part : 0) + tailBytes), 0);
-  field::CopyBytes(out.data(), &programs[first], static_cast<size_t>(records));
+  // A snapshot of the live records, each field in one load of its own
+  // width, so that the chunk holds every field as it was or as another
+  // thread (the audio thread's automation among them) wrote it, never a
+  // mix of the two; no lock, so no writer ever waits for a save.
+  for (int i = 0; i < count; ++i) {
+    VSTPluginProgram record;
+    CopyProgram(record, programs[first + i]);
+    std::memcpy(out.data() + i * kProgramBytes, &record, sizeof record);
+  }
   if (!extended)
     return out;
 
@@ -289,8 +299,11 @@ std::vector<uint8_t> VSTPluginProgramBank::WriteChunk(int first, int count,
   WriteInt32(at + offsetof(ExtensionTail, tailBytes), tailBytes);
   WriteInt32(at + offsetof(ExtensionTail, sysexGapMs), field::Load(settings.sysexGapMs));
   at += sizeof(ExtensionTail);
-  for (int i = 0; i < count; ++i, at += sizeof(WideMessages))
-    field::CopyBytes(at, &extensions[first + i].wide, sizeof(WideMessages));
+  for (int i = 0; i < count; ++i, at += sizeof(WideMessages)) {
+    WideMessages wide;
+    strips::CopyWide(wide, extensions[first + i].wide);
+    std::memcpy(at, &wide, sizeof wide);
+  }
   for (int i = 0; i < count; ++i) {
     const SysExSet* set = sysex ? sysex[i] : nullptr;
     WriteSysExSection(set, at);

@@ -26,7 +26,9 @@
 // Threads: records are read and written field by field from host, editor,
 // countdown and audio threads (see FieldAccess.h); a chunk load copies whole
 // records on the thread that calls setChunk, field by field as well, so that
-// the other threads see every field either as it was or as loaded.
+// the other threads see every field either as it was or as loaded, and a
+// chunk save copies them field by field into a chunk of its own (a
+// snapshot, never the live records).
 #pragma once
 
 #include "model/ProgramExtension.h"
@@ -74,6 +76,9 @@ public:
   // The chunk of the bank / of program `index`, as it is saved: the records
   // alone when the extension is not in use, else followed by it (version
   // 2 with its tail when a version-2 setting is in use). `sysex` as above.
+  // A snapshot: every field read once with field::Load at its own width,
+  // without a lock, so that any thread may write fields meanwhile and the
+  // chunk holds each as it was or as written, never part of both.
   std::vector<uint8_t> WriteBank(const SysExSet* const* sysex = nullptr) const;
   std::vector<uint8_t> WriteProgram(int index, const SysExSet* sysex = nullptr) const;
 

@@ -5,6 +5,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 using testing::ElementsAre;
 using testing::IsEmpty;
 
@@ -171,6 +173,31 @@ TEST_F(MidiPath, ProgramChangeInputSelectsWhenSwitchingIsOn)
   Plugin().QueueMidi(0xC0, 0x02, 0x00);
   Plugin().RunBlock();
   EXPECT_THAT(Midi(), ElementsAre("C0 02 00"));
+}
+
+// Thru events keep their delta frames whatever they are (the block's order
+// only compares them), and the host places each at its block's start plus
+// its delta in 64 bits: no value overflows on either side.
+TEST_F(MidiPath, ThruKeepsDeltaFramesAtTheEndsOfTheirRange)
+{
+  Set(param::kThru, 1.0f);
+  Store(0, false, 0, 1, 7, 100);
+  const int32_t deltas[] = {INT32_MAX, INT32_MIN, -1, INT32_MAX - 1};
+  for (const int32_t delta : deltas)
+    Plugin().QueueMidi(0xB0, 0x01, 0x02, delta);
+  Resend();
+  Plugin().RunBlock(512);
+  const auto received = Plugin().Received();
+  ASSERT_EQ(received.size(), 5u);
+  // The resend's message, generated, comes last, at the block's start.
+  EXPECT_EQ(received[4].deltaFrames, 0);
+  EXPECT_EQ(received[4].bytes[1], 0x07);
+  const int64_t start = received[4].frame;
+  EXPECT_GT(start, 0) << "blocks ran before";
+  for (size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(received[i].deltaFrames, deltas[i]);
+    EXPECT_EQ(received[i].frame, start + deltas[i]);
+  }
 }
 
 TEST_F(MidiPath, OtherMessagesPassOnlyWithThru)

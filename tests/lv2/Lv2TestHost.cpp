@@ -277,8 +277,9 @@ void Lv2TestHost::BuildInput()
   if (useRawInput) {
     bytes = rawInput;
   } else {
-    std::stable_sort(pending.begin(), pending.end(),
-                     [](const Pending& a, const Pending& b) { return a.frame < b.frame; });
+    if (sortQueued)
+      std::stable_sort(pending.begin(), pending.end(),
+                       [](const Pending& a, const Pending& b) { return a.frame < b.frame; });
     LV2_Atom_Sequence head{};
     head.atom.type = sequenceType;
     AppendBytes(bytes, &head, sizeof head);

@@ -84,7 +84,10 @@ public:
   void Activate();
   void Deactivate();
 
-  // Queued for the next block, at its frame within it.
+  // Queued for the next block, at its frame within it; the sequence holds
+  // them in time order, or with false in the order queued (as a careless
+  // or hostile host may hand them).
+  void SortQueued(bool sort) { sortQueued = sort; }
   void QueueMidi(std::vector<uint8_t> bytes, int64_t frame = 0);
   void QueueAtom(uint32_t type, std::vector<uint8_t> body, int64_t frame = 0);
   void QueuePosition(float speed, int64_t frame = 0);
@@ -180,6 +183,7 @@ private:
   std::vector<uint64_t> output;
   std::vector<uint8_t> rawInput;
   bool useRawInput = false;
+  bool sortQueued = true;
   float controls[5] = {0, 0, 0, 0, 0};
   int64_t framesRun = 0;
   std::vector<Wire> received;
