@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -91,8 +92,7 @@ TEST(MessageKinds, StoredFieldsOutOfRangeSendNothing)
   EXPECT_EQ(strips::Bytes(m, bytes), 0);
 }
 
-// The wide kinds live in the extension: the record alone sees them off,
-// and the kind parameter names each kind (a Program Change 1.0 as ever).
+// The wide kinds live in the extension: the record alone sees them off.
 TEST(MessageKinds, AWideMessageKeepsTheRecordOffAndItsParameterNamesItsKind)
 {
   VSTPluginProgram program;
@@ -110,17 +110,91 @@ TEST(MessageKinds, AWideMessageKeepsTheRecordOffAndItsParameterNamesItsKind)
   EXPECT_EQ(read.value, 8191);
   EXPECT_TRUE(strips::WideInUse(extension));
 
-  for (int32_t k = 0; k < strips::KindCount(); ++k) {
-    const uint8_t kindByte = strips::Kinds()[k].kindByte;
-    EXPECT_EQ(strips::KindFromParameter(strips::KindParameter(kindByte)), kindByte);
-  }
-  EXPECT_EQ(strips::KindFromParameter(0.7f), kKindProgramChange);
-
   // Back to a controller: the channel returns, the wide fields go.
   strips::SetKind(program, extension, 0, 1, kKindByFormat);
   EXPECT_EQ(program.strips[0].channelB, 4);
   EXPECT_EQ(extension.wide.number[1], 0);
   EXPECT_FALSE(strips::WideInUse(extension));
+}
+
+// Room for kinds: every kind's byte is within the kind parameter's room
+// and its parameter names it alone; the values the parameter always had
+// read as they did.
+TEST(MessageKinds, TheKindParameterNamesEveryKindWithinItsRoom)
+{
+  std::vector<float> seen;
+  for (const strips::MessageKind& kind : strips::AllKinds()) {
+    EXPECT_LE(kind.kindByte, kMaxKindByte) << kind.name << ": past the kind parameter's room";
+    const float value = strips::KindParameter(kind.kindByte);
+    EXPECT_EQ(strips::KindFromParameter(value), kind.kindByte) << kind.name;
+    if (kind.kindByte != kKindByFormat) {
+      EXPECT_EQ(std::count(seen.begin(), seen.end(), value), 0) << kind.name;
+      seen.push_back(value);
+    }
+  }
+  EXPECT_GE(kMaxKindByte + 2, 16) << "room for 16 kinds, the two by format included";
+  const std::pair<float, uint8_t> kept[] = {
+      {0.0f, kKindByFormat},     {0.125f, 2}, {0.1875f, 3}, {0.25f, 4}, {0.7f, kKindProgramChange},
+      {1.0f, kKindProgramChange}};
+  for (const auto& [value, kindByte] : kept)
+    EXPECT_EQ(strips::KindFromParameter(value), kindByte) << value;
+}
+
+// Every kind's spelling, as the help prints it, is what Parse takes.
+TEST(MessageKinds, EachKindsSyntaxIsWhatParseTakes)
+{
+  const std::string all = strips::ParseSyntax();
+  for (const strips::MessageKind& kind : strips::AllKinds()) {
+    char syntax[64];
+    strips::Syntax(kind, syntax, sizeof syntax);
+    EXPECT_NE(all.find(syntax), std::string::npos) << syntax;
+    // The fields at the top of their ranges, the options left out.
+    std::string text = std::string(kind.word) + "/16";
+    if (strips::HasNumber(kind))
+      text += "/" + std::to_string(kind.numbers - 1);
+    if (strips::HasValue(kind))
+      text += "/" + std::to_string(kind.values - 1);
+    strips::Message m;
+    ASSERT_TRUE(strips::Parse(text.c_str(), m)) << text << " for " << syntax;
+    EXPECT_EQ(&strips::KindOf(m), &kind) << text;
+    strips::MessageBytes bytes;
+    EXPECT_GT(strips::Bytes(m, bytes), 0) << text;
+  }
+}
+
+TEST(MessageKinds, AListOfKindsBreaksItsLinesAtTheWidth)
+{
+  strips::KindList list;
+  list.lead = "learn";
+  list.which = strips::Learned;
+  list.more = "SysEx";
+  list.width = 12;
+  list.indent = "  ";
+  char text[256];
+  const int32_t length = strips::ListKinds(list, text, sizeof text);
+  ASSERT_EQ(length, static_cast<int32_t>(std::strlen(text)));
+  // Each line within the width; joined again, the learned kinds' names.
+  std::string joined;
+  std::string line;
+  for (const char* c = text;; ++c) {
+    if (*c != '\n' && *c != '\0') {
+      line += *c;
+      continue;
+    }
+    EXPECT_LE(line.size(), 12u) << line;
+    joined += (joined.empty() ? "" : " ") + line.substr(joined.empty() ? 0 : 2);
+    line.clear();
+    if (!*c)
+      break;
+  }
+  std::string expected = "learn";
+  for (const strips::MessageKind& kind : strips::AllKinds()) {
+    if (strips::Learned(kind))
+      expected += (expected == "learn" ? " " : ", ") + std::string(kind.name);
+  }
+  EXPECT_EQ(joined, expected + " and SysEx");
+  char small[8];
+  EXPECT_EQ(strips::ListKinds(list, small, sizeof small), 7) << "cut, terminated";
 }
 
 // ------------------------------------------------------------- learning
