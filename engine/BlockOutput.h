@@ -15,7 +15,7 @@
 #pragma once
 
 #include "engine/MidiEventQueue.h"
-#include "plugin/MidiLength.h"
+#include "midi/MidiBytes.h"
 #include "plugin/VstInterface.h"
 
 #include <cstdint>
@@ -29,7 +29,7 @@ int32_t ForEachMidiMessage(const uint8_t* bytes, int32_t size, Visit&& visit) no
 {
   int32_t messages = 0;
   for (int32_t at = 0; at < size;) {
-    const int32_t length = MidiMessageLength(bytes[at]);
+    const int32_t length = midi::MessageLength(bytes[at]);
     if (length == 0 || at + length > size)
       break;
     visit(bytes + at, length);

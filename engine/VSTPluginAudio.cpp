@@ -15,8 +15,8 @@
 // enters the kernel except to post a semaphore.
 #include "engine/VSTPlugin.h"
 
+#include "midi/MidiBytes.h"
 #include "model/MessageKinds.h"
-#include "model/Parameters.h"
 #include "support/threading/FieldAccess.h"
 
 #include <cstring>

@@ -25,6 +25,7 @@
 #include "host/HostStyle.h"
 #include "host/HostWindow.h"
 #include "files/PresetFile.h"
+#include "midi/MidiBytes.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -368,7 +369,7 @@ int Edit(int argc, char** argv)
     }
     for (MidiIn& midi : options.midi) {
       if (!midi.done && now >= midi.seconds) {
-        if (midi.bytes[0] == 0xF0)
+        if (midi.bytes[0] == midi::kSysExStart)
           plugin.QueueSysEx(midi.bytes);
         else
           plugin.QueueMidi(midi.bytes[0], midi.bytes.size() > 1 ? midi.bytes[1] : 0,

@@ -2,6 +2,7 @@
 #include "host/CommandLine.h"
 
 #include "files/PresetFile.h"
+#include "midi/MidiBytes.h"
 #include "model/SysEx.h"
 
 #include <algorithm>
@@ -71,10 +72,10 @@ bool ParseMidiIn(const std::string& text, double& seconds, std::vector<uint8_t>&
       return false;
     bytes.push_back(static_cast<uint8_t>(byte));
   }
-  if (bytes.empty() || !(bytes[0] & 0x80))
+  if (bytes.empty() || !midi::IsStatus(bytes[0]))
     return false;
   // A SysEx message (what a synth sends as its dump) is given whole.
-  if (bytes[0] == 0xF0)
+  if (bytes[0] == midi::kSysExStart)
     return ValidSysEx(SysExView{bytes.data(), static_cast<int32_t>(bytes.size())});
   return bytes.size() <= 3;
 }

@@ -16,6 +16,7 @@
 #include "host/CommandLine.h"
 #include "files/PresetFile.h"
 #include "host/SyxOptions.h"
+#include "midi/MidiBytes.h"
 
 // The chunk format's definition: the record, its strip-list rules and the
 // parameter encodings (nothing else of the plug-in).
@@ -353,7 +354,7 @@ int Run(int argc, char** argv)
           continue;
         const auto delta =
             static_cast<int32_t>(std::max(0.0, (action.seconds - blockStart) * options.rate));
-        if (action.bytes[0] == 0xF0) {
+        if (action.bytes[0] == midi::kSysExStart) {
           plugin.QueueSysEx(action.bytes, std::min(delta, frames - 1));
           break;
         }

@@ -1,6 +1,6 @@
 #include "host/VstHost.h"
 
-#include "plugin/MidiLength.h"
+#include "midi/MidiBytes.h"
 
 #include <dlfcn.h>
 
@@ -69,7 +69,7 @@ int MessageLength(uint8_t status)
 {
   // A record that starts no short message (a SysEx byte, a data byte) is
   // printed by its first byte alone.
-  const int32_t length = MidiMessageLength(status);
+  const int32_t length = midi::MessageLength(status);
   return length > 0 ? length : 1;
 }
 

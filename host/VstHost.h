@@ -234,7 +234,7 @@ std::string FormatMidi(const uint8_t* bytes, int count);
 // (4104 bytes)").
 std::string FormatSysEx(const std::vector<uint8_t>& bytes);
 // The bytes a MIDI message of this status byte takes (1 to 3, by the rule of
-// plugin/MidiLength.h; 1 for a byte that starts no short message).
+// midi/MidiBytes.h; 1 for a byte that starts no short message).
 int MessageLength(uint8_t status);
 
 } // namespace qhost

@@ -1,6 +1,6 @@
 #include "lv2/Lv2EventBridge.h"
 
-#include "plugin/MidiLength.h"
+#include "midi/MidiBytes.h"
 
 #include <lv2/atom/util.h>
 
@@ -15,9 +15,6 @@ static_assert(sizeof(LV2_Atom_Event) == 16 && offsetof(LV2_Atom_Event, body) == 
 
 namespace {
 
-constexpr uint8_t kSysExStart = 0xF0;
-constexpr uint8_t kSysExEnd = 0xF7;
-
 // By status byte, for the loop over a block of short messages: the
 // message's length in the high half and the mask that cuts a word of bytes
 // to it in the low half, so that one load tells both; 0 for a byte that
@@ -28,7 +25,7 @@ struct ShortMessageTable
   constexpr ShortMessageTable() : entry()
   {
     for (int status = 0; status < 256; ++status) {
-      const int32_t length = kMidiLengths[static_cast<uint8_t>(status)];
+      const int32_t length = midi::kLengths[static_cast<uint8_t>(status)];
       entry[status] =
           length == 0 ? 0 : uint64_t(length) << 32 | ((uint64_t{1} << (8 * length)) - 1);
     }
@@ -42,7 +39,7 @@ static_assert(kShortMessages.entry[0xC3] == (uint64_t{2} << 32 | 0xFFFF) &&
 bool DataBytesClean(const uint8_t* bytes, uint32_t from, uint32_t to) noexcept
 {
   for (uint32_t i = from; i < to; ++i) {
-    if (bytes[i] >= 0x80)
+    if (midi::IsStatus(bytes[i]))
       return false;
   }
   return true;
@@ -68,8 +65,9 @@ void Lv2EventBridge::RestoreShortSlots() noexcept
 
 bool Lv2EventBridge::AddLong(const uint8_t* bytes, uint32_t size, int32_t deltaFrames) noexcept
 {
-  if (!bytes || size < 2 || inputCount >= kInputCapacity || bytes[0] != kSysExStart ||
-      size > 0x7FFFFFFFu || bytes[size - 1] != kSysExEnd || !DataBytesClean(bytes, 1, size - 1))
+  if (!bytes || size < 2 || inputCount >= kInputCapacity || bytes[0] != midi::kSysExStart ||
+      size > 0x7FFFFFFFu || bytes[size - 1] != midi::kSysExEnd ||
+      !DataBytesClean(bytes, 1, size - 1))
     return false;
   VstMidiSysexEvent& event = inputSysex[inputCount];
   event = VstMidiSysexEvent{};
@@ -94,7 +92,7 @@ const uint8_t* AddShortMidi(const uint8_t* cursor, const uint8_t* stop, int64_t 
   constexpr ptrdiff_t kStep = sizeof(LV2_Atom_Event) + 8;
   static constexpr uint32_t kSizeMasks[4] = {0, 0xFF, 0xFFFF, 0xFFFFFF};
   // The high bit of the second and third byte: a data byte has none.
-  constexpr uint32_t kDataHighBits = 0x808000;
+  constexpr uint32_t kDataHighBits = uint32_t{midi::kStatusBit} << 16 | midi::kStatusBit << 8;
   // The body's size and type as one word: MIDI of one to three bytes is
   // this word plus 0 to 2.
   const uint64_t shortMidi = uint64_t{midiType} << 32 | 1;
@@ -113,7 +111,7 @@ const uint8_t* AddShortMidi(const uint8_t* cursor, const uint8_t* stop, int64_t 
     word &= kSizeMasks[size];
     // What is no MIDI message of its size is left out, as AddInput does.
     if (((word & kDataHighBits) |
-         (static_cast<uint32_t>(kMidiLengths[static_cast<uint8_t>(word)]) ^ size)) != 0)
+         (static_cast<uint32_t>(midi::kLengths[static_cast<uint8_t>(word)]) ^ size)) != 0)
       continue;
     event->deltaFrames = static_cast<int32_t>(delta);
     std::memcpy(event->midiData, &word, sizeof word);
@@ -184,7 +182,7 @@ uint32_t Lv2EventBridge::WireBytes(const VstEvent* event, const uint8_t** bytes)
   if (event->type == kVstMidiType) {
     const auto* midi = reinterpret_cast<const VstMidiEvent*>(event);
     *bytes = midi->midiData;
-    return static_cast<uint32_t>(kMidiLengths[midi->midiData[0]]);
+    return static_cast<uint32_t>(midi::kLengths[midi->midiData[0]]);
   }
   if (event->type == kVstSysExType) {
     const auto* sysex = reinterpret_cast<const VstMidiSysexEvent*>(event);

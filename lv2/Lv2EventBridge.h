@@ -2,7 +2,7 @@
 // event blocks. Incoming MIDI atoms become the records of the block handed
 // to the plug-in's processEvents; every block the plug-in hands back to its
 // host (audioMasterProcessEvents) becomes MIDI atoms in the output port's
-// sequence, each of its own size (by the status byte, MidiLength.h; a
+// sequence, each of its own size (by the status byte, midi/MidiBytes.h; a
 // System Exclusive record by its own length) at its own frame.
 //
 // Threads: the audio thread alone (the adapter's run and the host callback
@@ -10,7 +10,7 @@
 // made with the bridge: nothing here allocates, waits or locks.
 #pragma once
 
-#include "plugin/MidiLength.h"
+#include "midi/MidiBytes.h"
 #include "plugin/VstInterface.h"
 
 #include <lv2/atom/atom.h>
@@ -55,11 +55,11 @@ public:
     if (size - 1 > 2 || inputCount >= kInputCapacity) // 0 wraps around
       return AddLong(bytes, size, deltaFrames);
     const uint8_t status = bytes[0];
-    if (static_cast<uint32_t>(kMidiLengths[status]) != size)
+    if (static_cast<uint32_t>(midi::kLengths[status]) != size)
       return false;
     const uint8_t data1 = size > 1 ? bytes[1] : 0;
     const uint8_t data2 = size > 2 ? bytes[2] : 0;
-    if ((data1 | data2) & 0x80)
+    if (midi::IsStatus(data1 | data2))
       return false;
     VstMidiEvent& event = inputMidi[inputCount];
     event.deltaFrames = deltaFrames;

@@ -17,7 +17,7 @@ void Put(MessageBytes& out, uint8_t status, uint8_t data1, uint8_t data2) noexce
 {
   out.data[out.size++] = status;
   out.data[out.size++] = data1;
-  if (MidiMessageLength(status) == 3)
+  if (midi::MessageLength(status) == 3)
     out.data[out.size++] = data2;
 }
 
@@ -58,7 +58,7 @@ int32_t EventBytes(const MessageKind& kind, const Message& m, MessageBytes& out)
   if (HasNumber(kind))
     data[n++] = static_cast<uint8_t>(m.number - plus);
   if (HasValue(kind) && kind.values > 128) {
-    data[n++] = static_cast<uint8_t>(m.value & 0x7F);
+    data[n++] = static_cast<uint8_t>(m.value & midi::kDataMask);
     data[n++] = static_cast<uint8_t>(m.value >> 7);
   } else if (HasValue(kind)) {
     data[n++] = static_cast<uint8_t>(m.value - plus);
@@ -76,10 +76,10 @@ int32_t SelectBytes(const MessageKind& kind, const Message& m, MessageBytes& out
     return 0;
   const auto cc = static_cast<uint8_t>(kind.status + m.channel - 1);
   Put(out, cc, kind.selectMsb, static_cast<uint8_t>(m.number >> 7));
-  Put(out, cc, kind.selectLsb, static_cast<uint8_t>(m.number & 0x7F));
+  Put(out, cc, kind.selectLsb, static_cast<uint8_t>(m.number & midi::kDataMask));
   if (m.options & kOption14Bit) {
     Put(out, cc, kDataEntryMsb, static_cast<uint8_t>(m.value >> 7));
-    Put(out, cc, kDataEntryLsb, static_cast<uint8_t>(m.value & 0x7F));
+    Put(out, cc, kDataEntryLsb, static_cast<uint8_t>(m.value & midi::kDataMask));
   } else {
     Put(out, cc, kDataEntryMsb, static_cast<uint8_t>(m.value));
   }
@@ -98,7 +98,8 @@ int32_t PairBytes(const MessageKind& kind, const Message& m, MessageBytes& out) 
     return 0;
   const auto cc = static_cast<uint8_t>(kind.status + m.channel - 1);
   Put(out, cc, static_cast<uint8_t>(m.number), static_cast<uint8_t>(m.value >> 7));
-  Put(out, cc, static_cast<uint8_t>(m.number + 32), static_cast<uint8_t>(m.value & 0x7F));
+  Put(out, cc, static_cast<uint8_t>(m.number + 32),
+      static_cast<uint8_t>(m.value & midi::kDataMask));
   return out.size;
 }
 
@@ -268,7 +269,7 @@ constexpr bool TableIsWhole()
 {
   for (int32_t i = 0; i < kKindCount; ++i) {
     const MessageKind& kind = kKinds[i];
-    if (kind.kindByte > kMaxKindByte || MidiMessageLength(kind.status) < 2 ||
+    if (kind.kindByte > kMaxKindByte || midi::MessageLength(kind.status) < 2 ||
         (kind.numberWord == nullptr) == HasNumber(kind) ||
         (HasValue(kind) && kind.defaultValue >= kind.values) ||
         (kind.kindByte == kKindByFormat) != (i < 2) || kind.format != (i == 0 ? 0 : 1))
@@ -644,7 +645,7 @@ void UpdateLearned(VSTPluginProgram& program, ProgramExtension& extension, int32
   const MessageKind& kind = KindOf(m);
   if (StoredKind(extension, program, strip, message).pairs && !kind.wide) {
     // The MSB of a 14-bit CC (SameLearned): its LSB stays.
-    const uint16_t lsb = LoadWide(extension, strip, message, kWideValue) & 0x7F;
+    const uint16_t lsb = LoadWide(extension, strip, message, kWideValue) & midi::kDataMask;
     StoreWide(extension, strip, message, kWideValue,
               static_cast<uint16_t>((m.value - 1) << 7 | lsb));
     return;
@@ -662,7 +663,7 @@ void UpdateLearned(VSTPluginProgram& program, ProgramExtension& extension, int32
 
 bool LearnsStatus(uint8_t status) noexcept
 {
-  return status >= 0x80 && (kLearnedStatuses >> (status >> 4) & 1) != 0;
+  return midi::IsStatus(status) && (kLearnedStatuses >> (status >> 4) & 1) != 0;
 }
 
 bool FromMidi(uint8_t status, uint8_t data1, uint8_t data2, Message& m) noexcept

@@ -17,8 +17,8 @@
 // bytes, the wide kinds theirs and their options in the extension's wide
 // block (the chunk extension's version 2).
 //
-// Part of the chunk format's definition: standard library, support/ and the
-// record. Threads: every call reads and writes single fields with
+// Part of the chunk format's definition: standard library, support/, midi/
+// and the record. Threads: every call reads and writes single fields with
 // field::Load/Store, so the audio thread may read (Read, Bytes) while
 // another thread writes; the writers that touch several fields (SetKind,
 // Write, StoreField on a message kept in the extension, UpdateLearned)
@@ -27,10 +27,10 @@
 // the audio thread only because nobody needs them there.
 #pragma once
 
+#include "midi/MidiBytes.h"
 #include "model/Parameters.h"
 #include "model/ProgramExtension.h"
 #include "model/VSTPluginProgram.h"
-#include "plugin/MidiLength.h"
 
 #include <cstdint>
 
@@ -78,7 +78,7 @@ struct MessageBytes
 template <typename F> void ForEachEvent(const MessageBytes& bytes, F&& f) noexcept
 {
   for (int32_t at = 0; at < bytes.size;) {
-    const int32_t size = MidiMessageLength(bytes.data[at]);
+    const int32_t size = midi::MessageLength(bytes.data[at]);
     if (size == 0 || at + size > bytes.size)
       return; // the kinds make only whole channel messages
     f(bytes.data + at, size);

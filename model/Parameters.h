@@ -265,17 +265,3 @@ constexpr Encoding EncodingOf(int32_t index) noexcept
 }
 
 } // namespace param
-
-// The MIDI status bytes the plug-in reads and writes (channel 1; the low
-// nibble carries the channel).
-namespace midi {
-
-constexpr uint8_t kNoteOff = 0x80;
-constexpr uint8_t kNoteOn = 0x90;
-constexpr uint8_t kControlChange = 0xB0;
-constexpr uint8_t kProgramChange = 0xC0;
-constexpr uint8_t kStatusMask = 0xF0;
-constexpr uint8_t kChannelMask = 0x0F;
-constexpr uint8_t kDataMask = 0x7F;
-
-} // namespace midi

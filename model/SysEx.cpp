@@ -10,10 +10,10 @@ bool ValidSysEx(SysExView message) noexcept
 {
   if (!message.data || message.size < 2 || message.size > kMaxSysExBytes)
     return false;
-  if (message.data[0] != kSysExStart || message.data[message.size - 1] != kSysExEnd)
+  if (message.data[0] != midi::kSysExStart || message.data[message.size - 1] != midi::kSysExEnd)
     return false;
   for (int32_t i = 1; i < message.size - 1; ++i) {
-    if (message.data[i] >= 0x80)
+    if (midi::IsStatus(message.data[i]))
       return false;
   }
   return true;
@@ -181,7 +181,7 @@ SyxResult ParseSyx(const uint8_t* bytes, size_t size)
   SysExSet::Builder builder;
   size_t at = 0;
   while (at < size) {
-    if (bytes[at] != kSysExStart)
+    if (bytes[at] != midi::kSysExStart)
       return Refused(at, "byte 0x%02X at offset %zu is outside an F0...F7 message", bytes[at], at);
     const size_t start = at++;
     for (;;) {
@@ -191,9 +191,9 @@ SyxResult ParseSyx(const uint8_t* bytes, size_t size)
       if (at - start + 1 > static_cast<size_t>(kMaxSysExBytes))
         return Refused(start, "the message at offset %zu is longer than %d bytes", start,
                        kMaxSysExBytes);
-      if (bytes[at] == kSysExEnd)
+      if (bytes[at] == midi::kSysExEnd)
         break;
-      if (bytes[at] >= 0x80)
+      if (midi::IsStatus(bytes[at]))
         return Refused(at,
                        "byte 0x%02X at offset %zu is not a data byte (in the message at "
                        "offset %zu)",

@@ -14,8 +14,11 @@
 // allocate: they belong to the threads that edit (the editor, a chunk load,
 // the learning thread).
 //
-// Part of the chunk format's definition: standard library only.
+// Part of the chunk format's definition: the MIDI byte rules and the
+// standard library only.
 #pragma once
+
+#include "midi/MidiBytes.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -29,9 +32,6 @@ constexpr int32_t kMaxSysExBytes = 65536;
 constexpr int32_t kMaxSysExListBytes = 65536;
 // The pause after each SysEx message that is sent, a bank-wide setting.
 constexpr int32_t kMaxSysExGapMs = 2000;
-
-constexpr uint8_t kSysExStart = 0xF0;
-constexpr uint8_t kSysExEnd = 0xF7;
 
 // A borrowed run of bytes: a message inside a SysExSet, an incoming
 // message, a file's bytes. {nullptr, 0} is the neutral "none".

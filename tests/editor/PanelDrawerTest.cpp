@@ -520,10 +520,10 @@ namespace {
 std::vector<uint8_t> Message(int32_t size, uint8_t id)
 {
   std::vector<uint8_t> bytes(static_cast<size_t>(size), 0x11);
-  bytes[0] = kSysExStart;
+  bytes[0] = midi::kSysExStart;
   bytes[1] = id;
   bytes[2] = 0x13;
-  bytes.back() = kSysExEnd;
+  bytes.back() = midi::kSysExEnd;
   return bytes;
 }
 

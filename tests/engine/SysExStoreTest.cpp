@@ -17,8 +17,8 @@ std::unique_ptr<const SysExSet> Filled(uint8_t fill, int32_t count = 3, int32_t 
 {
   SysExSet::Builder builder;
   std::vector<uint8_t> m(static_cast<size_t>(size), fill);
-  m.front() = kSysExStart;
-  m.back() = kSysExEnd;
+  m.front() = midi::kSysExStart;
+  m.back() = midi::kSysExEnd;
   for (int32_t i = 0; i < count; ++i)
     builder.Append({m.data(), size});
   return builder.Build();

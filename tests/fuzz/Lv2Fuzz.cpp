@@ -27,7 +27,7 @@
 //     190..229  a state restored (kind, type, size, program from the input)
 //     230..239  the state saved, restored and saved again
 //     240..255  deactivated and activated again, then a run
-#include "plugin/MidiLength.h"
+#include "midi/MidiBytes.h"
 #include "tests/fuzz/FuzzSupport.h"
 #include "tests/lv2/Lv2TestHost.h"
 
@@ -136,7 +136,7 @@ void CheckOutput(lv2test::Lv2TestHost& host, uint32_t run)
       fuzz::Require(size >= 2 && bytes[size - 1] == 0xF7, "a SysEx message without its end");
       continue;
     }
-    fuzz::Require(MidiMessageLength(bytes[0]) == static_cast<int32_t>(size),
+    fuzz::Require(midi::MessageLength(bytes[0]) == static_cast<int32_t>(size),
                   "a MIDI event not of its status byte's length");
     for (uint32_t i = 1; i < size; ++i)
       fuzz::Require(bytes[i] < 0x80, "a data byte of 128 or more");

@@ -1,8 +1,8 @@
 #include "tests/lv2/EditionPair.h"
 
+#include "midi/MidiBytes.h"
 #include "model/ProgramExtension.h"
 #include "model/VSTPluginProgramBank.h"
-#include "plugin/MidiLength.h"
 #include "tests/testsupport/PluginFixture.h"
 
 #include <lv2/atom/atom.h>
@@ -61,7 +61,7 @@ std::vector<Wire> VstWires(qhost::PluginInstance& plugin, int32_t blockFrames)
 {
   std::vector<Wire> wires;
   for (const qhost::ReceivedEvent& event : plugin.Received()) {
-    const int32_t length = MidiMessageLength(event.bytes[0]);
+    const int32_t length = midi::MessageLength(event.bytes[0]);
     wires.push_back({event.block * blockFrames + event.deltaFrames,
                      std::vector<uint8_t>(event.bytes, event.bytes + (length ? length : 1))});
   }

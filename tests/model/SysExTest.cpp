@@ -27,9 +27,9 @@ Bytes Of(SysExView view)
 Bytes Message(const Bytes& head, int32_t size, uint8_t fill = 0x11)
 {
   Bytes m(static_cast<size_t>(size), fill);
-  m.front() = kSysExStart;
+  m.front() = midi::kSysExStart;
   std::copy(head.begin(), head.end(), m.begin() + 1);
-  m.back() = kSysExEnd;
+  m.back() = midi::kSysExEnd;
   return m;
 }
 

@@ -38,7 +38,7 @@
 //   gui         the LV2 editor open in a window, idled every 20 ms
 #include "host/HostWindow.h"
 #include "host/VstHost.h"
-#include "plugin/MidiLength.h"
+#include "midi/MidiBytes.h"
 #include "tests/lv2/Lv2TestHost.h"
 #include "tests/testsupport/XvfbServer.h"
 
@@ -373,7 +373,7 @@ void CheckLv2Output(lv2test::Lv2TestHost& host)
   {
     const auto* bytes = static_cast<const uint8_t*>(LV2_ATOM_BODY_CONST(&event->body));
     if (event->time.frames < last || event->body.size == 0 ||
-        MidiMessageLength(bytes[0]) != static_cast<int32_t>(event->body.size))
+        midi::MessageLength(bytes[0]) != static_cast<int32_t>(event->body.size))
       Fail("the LV2 output holds an event out of order or not of its status byte's length");
     last = event->time.frames;
   }
@@ -390,7 +390,7 @@ void Lv2Audio(lv2test::Lv2TestHost& host, std::mutex& processing, Progress& prog
       const auto status = static_cast<uint8_t>(statuses[random() % 7] | (random() % 2));
       std::vector<uint8_t> bytes = {status, static_cast<uint8_t>(random() % 128),
                                     static_cast<uint8_t>(random() % 128)};
-      bytes.resize(static_cast<size_t>(MidiMessageLength(status)));
+      bytes.resize(static_cast<size_t>(midi::MessageLength(status)));
       host.QueueMidi(bytes, static_cast<int64_t>(random() % 128));
     }
     if (n % 16 == 0)
