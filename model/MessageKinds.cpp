@@ -258,6 +258,9 @@ constexpr MessageKind kKinds[] = {
         .Value(16384)
         .Pairs()
         .LearnedFrom(kCc, false),
+    Kind("CP", "Channel Pressure", "cp", 5, 1, midi::kChannelPressure)
+        .Value(128)
+        .LearnedFrom(midi::kChannelPressure),
 };
 constexpr int32_t kKindCount = static_cast<int32_t>(sizeof kKinds / sizeof kKinds[0]);
 

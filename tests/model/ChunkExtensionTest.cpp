@@ -56,6 +56,7 @@ TEST_F(ChunkExtension, VersionOneSettingsKeepTheVersionOneChunkByteForByte)
   EXPECT_EQ(bank->WriteBank().size(), static_cast<size_t>(VSTPluginProgramBank::kBankBytes))
       << "nothing in use: the records alone";
   Store(3, 0, 1, "pc/2/9");
+  Store(4, 0, 0, "cp/3/64");
   bank->Settings().spacingMs = 20;
   const std::vector<uint8_t> chunk = bank->WriteBank();
   ASSERT_EQ(chunk.size(), static_cast<size_t>(VSTPluginProgramBank::kExtendedBankBytes));
@@ -70,6 +71,7 @@ TEST_F(ChunkExtension, VersionOneSettingsKeepTheVersionOneChunkByteForByte)
   ASSERT_EQ(loaded->readBank(chunk.data(), static_cast<int32_t>(chunk.size()), newer), 1);
   EXPECT_FALSE(newer);
   EXPECT_EQ(loaded->WriteBank(), chunk);
+  EXPECT_EQ(Stored(*loaded, 4, 0, 0), "CP ch 3 = 64");
 }
 
 TEST_F(ChunkExtension, VersionTwoRoundTripsWideMessagesTheGapAndSysEx)

@@ -49,6 +49,8 @@ const SpellingCase kSpellings[] = {
     {"rpn/1/2/64/7/null", "B0 65 00|B0 64 02|B0 06 40|B0 65 7F|B0 64 7F", "RPN 2 ch 1 = 64 null"},
     {"cc14/1/7/12000", "B0 07 5D|B0 27 60", "CC14 7 ch 1 = 12000"},
     {"cc14/1/31/0", "B0 1F 00|B0 3F 00", "CC14 31 ch 1 = 0"},
+    {"cp/1/64", "D0 40", "CP ch 1 = 64"},
+    {"cp/16/0", "DF 00", "CP ch 16 = 0"},
 };
 
 TEST(MessageKinds, EachSpellingSendsItsBytesAndReadsBackAsItsText)
@@ -71,9 +73,57 @@ TEST(MessageKinds, SpellingsOutOfRangeAreRefused)
   for (const char* text :
        {"cc/0/1/1", "cc/17/1/1", "cc/1/128/1", "cc/1/1/128", "cc/1/1/1/7", "pc/1/128", "pc/1/1/1",
         "nrpn/1/16384/0", "nrpn/1/0/16384", "nrpn/1/0/128/7", "nrpn/1/0/1/8", "nrpn/1/0/1/7/7",
-        "cc14/1/32/0", "cc14/1/0/0/null", "sysex/1/1/1", "cc/1/x/1", ""}) {
+        "cc14/1/32/0", "cc14/1/0/0/null", "cp/1/128", "cp/1/1/1", "sysex/1/1/1", "cc/1/x/1", ""}) {
     strips::Message m;
     EXPECT_FALSE(strips::Parse(text, m)) << text;
+  }
+}
+
+// A kind learned from one event takes it back as it is sent; the
+// statuses of no learned kind are not learned.
+TEST(MessageKinds, EachKindOfOneEventIsLearnedAsItIsSent)
+{
+  for (const SpellingCase& c : kSpellings) {
+    strips::Message m;
+    ASSERT_TRUE(strips::Parse(c.text, m)) << c.text;
+    if (!strips::KindOf(m).fromMidi)
+      continue;
+    strips::MessageBytes bytes;
+    ASSERT_GT(strips::Bytes(m, bytes), 0) << c.text;
+    EXPECT_TRUE(strips::LearnsStatus(bytes.data[0])) << c.text;
+    strips::Message learned;
+    ASSERT_TRUE(strips::FromMidi(bytes.data[0], bytes.data[1], bytes.data[2], learned)) << c.text;
+    char text[strips::kDescriptionSize];
+    strips::Describe(learned, text);
+    EXPECT_STREQ(text, c.described) << c.text;
+    EXPECT_TRUE(strips::SameLearned(m, learned)) << c.text;
+  }
+  for (const uint8_t status : {0x80, 0x93, 0xF0, 0xF8, 0x40}) {
+    strips::Message m;
+    EXPECT_FALSE(strips::LearnsStatus(status)) << int{status};
+    EXPECT_FALSE(strips::FromMidi(status, 1, 2, m)) << int{status};
+  }
+}
+
+// A message made a kind with a default value starts at it (a Pitch Bend at
+// its centre), whatever value it had.
+TEST(MessageKinds, AKindWithADefaultValueStartsAtIt)
+{
+  for (const strips::MessageKind& kind : strips::AllKinds()) {
+    if (kind.defaultValue == 0)
+      continue;
+    VSTPluginProgram program;
+    InitProgram(program, "test");
+    ProgramExtension extension{};
+    strips::Message cc;
+    ASSERT_TRUE(strips::Parse("cc/2/1/127", cc));
+    strips::Write(program, extension, 0, 0, cc);
+    strips::SetKind(program, extension, 0, 0, kind.kindByte);
+    const strips::Message m = strips::Read(program, extension, 0, 0);
+    EXPECT_EQ(m.value, kind.defaultValue + (kind.wide ? 0 : 1)) << kind.name;
+    EXPECT_EQ(m.channel, 2) << kind.name;
+    strips::MessageBytes bytes;
+    EXPECT_GT(strips::Bytes(m, bytes), 0) << kind.name;
   }
 }
 
