@@ -261,6 +261,10 @@ constexpr MessageKind kKinds[] = {
     Kind("CP", "Channel Pressure", "cp", 5, 1, midi::kChannelPressure)
         .Value(128)
         .LearnedFrom(midi::kChannelPressure),
+    Kind("Poly", "Poly Pressure", "poly", 6, 1, midi::kPolyPressure)
+        .Number("KEY", 128)
+        .Value(128)
+        .LearnedFrom(midi::kPolyPressure),
 };
 constexpr int32_t kKindCount = static_cast<int32_t>(sizeof kKinds / sizeof kKinds[0]);
 

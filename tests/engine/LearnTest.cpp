@@ -153,8 +153,9 @@ TEST_F(Learning, TheOtherKindsOfOneEventAreLearnedAndSentAsTheyCame)
   const Row rows[] = {
       {0xD1, 0x40, 0},
       {0xD1, 0x41, 0},
+      {0xA0, 60, 100},
   };
-  const std::vector<std::string> sent = {"D1 41 00"};
+  const std::vector<std::string> sent = {"D1 41 00", "A0 3C 64"};
   for (const Row& row : rows)
     In(row.status, row.data1, row.data2);
   ASSERT_TRUE(WaitFor([&] { return Resend() == sent; }, 2000)) << "in order, each once";

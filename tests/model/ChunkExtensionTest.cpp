@@ -57,6 +57,7 @@ TEST_F(ChunkExtension, VersionOneSettingsKeepTheVersionOneChunkByteForByte)
       << "nothing in use: the records alone";
   Store(3, 0, 1, "pc/2/9");
   Store(4, 0, 0, "cp/3/64");
+  Store(4, 0, 1, "poly/1/60/9");
   bank->Settings().spacingMs = 20;
   const std::vector<uint8_t> chunk = bank->WriteBank();
   ASSERT_EQ(chunk.size(), static_cast<size_t>(VSTPluginProgramBank::kExtendedBankBytes));
@@ -72,6 +73,7 @@ TEST_F(ChunkExtension, VersionOneSettingsKeepTheVersionOneChunkByteForByte)
   EXPECT_FALSE(newer);
   EXPECT_EQ(loaded->WriteBank(), chunk);
   EXPECT_EQ(Stored(*loaded, 4, 0, 0), "CP ch 3 = 64");
+  EXPECT_EQ(Stored(*loaded, 4, 0, 1), "Poly 60 ch 1");
 }
 
 TEST_F(ChunkExtension, VersionTwoRoundTripsWideMessagesTheGapAndSysEx)
