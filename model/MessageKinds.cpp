@@ -265,6 +265,10 @@ constexpr MessageKind kKinds[] = {
         .Number("KEY", 128)
         .Value(128)
         .LearnedFrom(midi::kPolyPressure),
+    Kind("PB", "Pitch Bend", "pb", 7, 1, midi::kPitchBend)
+        .Value(16384, 8192)
+        .Wide()
+        .LearnedFrom(midi::kPitchBend),
 };
 constexpr int32_t kKindCount = static_cast<int32_t>(sizeof kKinds / sizeof kKinds[0]);
 

@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -115,6 +116,11 @@ TEST_P(Drawer, FormatDialCyclesThroughTheKindsAndBackToCc)
       return Plugin().GetParameter(kindA) == strips::KindParameter(kind.kindByte) &&
              Plugin().GetParameter(formatA) == kind.format * param::kFormat.factor;
     })) << kind.name;
+    if (kind.wide && kind.defaultValue != 0) {
+      EXPECT_EQ(std::lround(Plugin().GetParameter(param::kWideValueA) * 16383.0f),
+                kind.defaultValue)
+          << kind.name << " starts at its default value";
+    }
   }
 
   // Message B has its own kind.

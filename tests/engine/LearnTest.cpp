@@ -151,11 +151,9 @@ TEST_F(Learning, TheOtherKindsOfOneEventAreLearnedAndSentAsTheyCame)
     uint8_t status, data1, data2;
   };
   const Row rows[] = {
-      {0xD1, 0x40, 0},
-      {0xD1, 0x41, 0},
-      {0xA0, 60, 100},
+      {0xD1, 0x40, 0}, {0xD1, 0x41, 0}, {0xA0, 60, 100}, {0xE2, 0x00, 0x40}, {0xE2, 0x7F, 0x7F},
   };
-  const std::vector<std::string> sent = {"D1 41 00", "A0 3C 64"};
+  const std::vector<std::string> sent = {"D1 41 00", "A0 3C 64", "E2 7F 7F"};
   for (const Row& row : rows)
     In(row.status, row.data1, row.data2);
   ASSERT_TRUE(WaitFor([&] { return Resend() == sent; }, 2000)) << "in order, each once";

@@ -52,6 +52,8 @@ const SpellingCase kSpellings[] = {
     {"cp/1/64", "D0 40", "CP ch 1 = 64"},
     {"cp/16/0", "DF 00", "CP ch 16 = 0"},
     {"poly/2/60/100", "A1 3C 64", "Poly 60 ch 2"},
+    {"pb/1/8192", "E0 00 40", "PB ch 1 = 8192"},
+    {"pb/16/16383", "EF 7F 7F", "PB ch 16 = 16383"},
 };
 
 TEST(MessageKinds, EachSpellingSendsItsBytesAndReadsBackAsItsText)
@@ -71,13 +73,12 @@ TEST(MessageKinds, EachSpellingSendsItsBytesAndReadsBackAsItsText)
 
 TEST(MessageKinds, SpellingsOutOfRangeAreRefused)
 {
-  for (const char* text : {"cc/0/1/1",       "cc/17/1/1",       "cc/1/128/1",
-                           "cc/1/1/128",     "cc/1/1/1/7",      "pc/1/128",
-                           "pc/1/1/1",       "nrpn/1/16384/0",  "nrpn/1/0/16384",
-                           "nrpn/1/0/128/7", "nrpn/1/0/1/8",    "nrpn/1/0/1/7/7",
-                           "cc14/1/32/0",    "cc14/1/0/0/null", "cp/1/128",
-                           "cp/1/1/1",       "poly/1/128/0",    "poly/1/60",
-                           "sysex/1/1/1",    "cc/1/x/1",        ""}) {
+  for (const char* text : {"cc/0/1/1",       "cc/17/1/1",       "cc/1/128/1",   "cc/1/1/128",
+                           "cc/1/1/1/7",     "pc/1/128",        "pc/1/1/1",     "nrpn/1/16384/0",
+                           "nrpn/1/0/16384", "nrpn/1/0/128/7",  "nrpn/1/0/1/8", "nrpn/1/0/1/7/7",
+                           "cc14/1/32/0",    "cc14/1/0/0/null", "cp/1/128",     "cp/1/1/1",
+                           "poly/1/128/0",   "poly/1/60",       "pb/1/16384",   "pb/1/0/8192",
+                           "pb/1/0/7",       "sysex/1/1/1",     "cc/1/x/1",     ""}) {
     strips::Message m;
     EXPECT_FALSE(strips::Parse(text, m)) << text;
   }
