@@ -150,65 +150,47 @@ struct Line
 {
   MessageKind kind;
 
-  constexpr Line Number(const char* word, uint16_t count) const
+  // This line with one field set.
+  template <typename T, typename V> constexpr Line With(T MessageKind::*field, V value) const
   {
     Line line = *this;
-    line.kind.numberWord = word;
-    line.kind.numbers = count;
+    line.kind.*field = value;
     return line;
+  }
+  constexpr Line Number(const char* word, uint16_t count) const
+  {
+    return With(&MessageKind::numberWord, word).With(&MessageKind::numbers, count);
   }
   constexpr Line Value(uint16_t count, uint16_t initial = 0) const
   {
-    Line line = *this;
-    line.kind.values = count;
-    line.kind.defaultValue = initial;
-    return line;
+    return With(&MessageKind::values, count).With(&MessageKind::defaultValue, initial);
   }
   // Number, value and options in the wide block.
-  constexpr Line Wide() const
-  {
-    Line line = *this;
-    line.kind.wide = true;
-    return line;
-  }
+  constexpr Line Wide() const { return With(&MessageKind::wide, true); }
   // The parameter-select controllers of an NRPN or RPN, with the options.
   constexpr Line Select(uint8_t msb, uint8_t lsb) const
   {
-    Line line = Wide();
-    line.kind.bytes = SelectBytes;
-    line.kind.selectMsb = msb;
-    line.kind.selectLsb = lsb;
-    line.kind.options = true;
-    return line;
+    return Wide()
+        .With(&MessageKind::bytes, SelectBytes)
+        .With(&MessageKind::selectMsb, msb)
+        .With(&MessageKind::selectLsb, lsb)
+        .With(&MessageKind::options, true);
   }
   constexpr Line Pairs() const
   {
-    Line line = Wide();
-    line.kind.bytes = PairBytes;
-    line.kind.pairs = true;
-    return line;
+    return Wide().With(&MessageKind::bytes, PairBytes).With(&MessageKind::pairs, true);
   }
-  constexpr Line Settles() const
-  {
-    Line line = *this;
-    line.kind.settles = true;
-    return line;
-  }
+  constexpr Line Settles() const { return With(&MessageKind::settles, true); }
   // Learned from events of `status`: each one is a message (FromEvent), or,
   // without `one`, the recogniser makes it of several.
   constexpr Line LearnedFrom(uint8_t status, bool one = true) const
   {
-    Line line = *this;
-    line.kind.learnStatus = status;
-    line.kind.fromMidi = one ? FromEvent : nullptr;
-    return line;
+    return With(&MessageKind::learnStatus, status)
+        .With(&MessageKind::fromMidi, one ? FromEvent : nullptr);
   }
   constexpr Line Ranked(uint8_t (*rank)(const Message&) noexcept, bool anyNumber = false) const
   {
-    Line line = *this;
-    line.kind.rank = rank;
-    line.kind.anyNumber = anyNumber;
-    return line;
+    return With(&MessageKind::rank, rank).With(&MessageKind::anyNumber, anyNumber);
   }
   constexpr operator MessageKind() const { return kind; }
 };

@@ -243,7 +243,10 @@ void Write(VSTPluginProgram& program, ProgramExtension& extension, int32_t strip
            const Message& m) noexcept;
 // Makes a message of the kind with this kind byte (0: Control Change or
 // Note by the format byte). The channel moves with it between the record
-// and the extension; leaving a wide kind clears the wide fields.
+// and the extension; leaving a wide kind clears the wide fields. A message
+// made of another kind loses a number its new kind does not have, and
+// starts at the kind's default value when it has one (a Pitch Bend at its
+// centre).
 void SetKind(VSTPluginProgram& program, ProgramExtension& extension, int32_t strip, int32_t message,
              uint8_t kind) noexcept;
 // Writes one record field as the dials do (a stored byte). A channel of a
