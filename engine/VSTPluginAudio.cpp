@@ -16,6 +16,7 @@
 #include "engine/VSTPlugin.h"
 
 #include "midi/MidiBytes.h"
+#include "model/MessageKinds.h"
 #include "support/threading/FieldAccess.h"
 
 #include <cstring>
@@ -140,11 +141,12 @@ void VSTPlugin::midiInProcess(int32_t frames) noexcept
     const uint8_t status = data[0] & midi::kStatusMask;
     const int32_t channel = data[0] & midi::kChannelMask;
     const int32_t data1 = data[1] & midi::kDataMask;
-    // Learning sees the input whatever thru does with it. A Program Change
-    // that selects a program is an order to the plug-in, not a setting of
-    // the synth: it is not learned.
-    if (learning &&
-        (status == midi::kControlChange || (status == midi::kProgramChange && !switching))) {
+    // Learning sees the input whatever thru does with it: the statuses of
+    // the kinds it takes (the model's). A Program Change that selects a
+    // program is an order to the plug-in, not a setting of the synth: it is
+    // not learned.
+    if (learning && strips::LearnsStatus(status) &&
+        !(status == midi::kProgramChange && switching)) {
       learner.Hear(data);
       learnedAny = true;
     }
