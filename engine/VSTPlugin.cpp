@@ -21,6 +21,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <utility>
 
@@ -219,6 +220,34 @@ void VSTPlugin::PublishSysEx(int32_t program, std::unique_ptr<const SysExSet> se
   sysexStore.Publish(program, std::move(set));
   sender.NoteSysEx(program, has);
   notifyEditor(param::kSysExNotice);
+}
+
+void VSTPlugin::ImportSysEx(int32_t program, const SysExSet& messages)
+{
+  if (program < 0 || program >= kBankPrograms)
+    return;
+  std::unique_ptr<const SysExSet> replaced;
+  {
+    SysExStore::Reader reader(sysexStore);
+    replaced = ReplaceMessages(reader.Current(program), messages);
+  }
+  // Published once the reader has let the store's mutex go.
+  PublishSysEx(program, std::move(replaced));
+}
+
+VstIntPtr VSTPlugin::vendorSpecific(int32_t index, VstIntPtr value, void* ptr, float /*opt*/)
+{
+  if (index != kQuilletReplaceSysEx || !ptr || value <= 0 ||
+      value > std::numeric_limits<int32_t>::max())
+    return 0;
+  const auto size = static_cast<int32_t>(value);
+  int32_t used = 0;
+  std::unique_ptr<const SysExSet> messages;
+  if (!ReadSysExSection(static_cast<const uint8_t*>(ptr), size, used, messages) || used != size ||
+      !messages || messages->Count() == 0 || messages->Request().size > 0)
+    return 0;
+  ImportSysEx(getProgram(), *messages);
+  return 1;
 }
 
 // ------------------------------------------------------------------ chunks

@@ -81,6 +81,9 @@ public:
   void resume() override;
   int32_t processEvents(VstEvents* events) noexcept override;
   bool getProgramNameIndexed(int32_t category, int32_t index, char* text) override;
+  // kQuilletReplaceSysEx (VstInterface.h): a .syx file's messages for the
+  // current program, as a SysEx section; every other call answers 0.
+  VstIntPtr vendorSpecific(int32_t index, VstIntPtr value, void* ptr, float opt) override;
 
   // Queues the current program's stored messages for the next block: all
   // at once, or paced when a spacing or settle time is set.
@@ -117,6 +120,10 @@ public:
   // Any thread but the audio thread. A send of a program with SysEx always
   // goes through the paced path, from the audio thread.
   void PublishSysEx(int32_t program, std::unique_ptr<const SysExSet> set);
+  // A .syx file's messages for program `program`: they replace its
+  // messages and its dump request stays (ReplaceMessages). Nothing is sent.
+  // Any thread but the audio thread.
+  void ImportSysEx(int32_t program, const SysExSet& messages);
   // The pause after each SysEx message a send carries, 0 to 2000 ms.
   // A bank setting, stored in the chunk. Any thread.
   void SetSysExGap(int32_t ms)

@@ -331,3 +331,24 @@ bool Lv2EventBridge::TakeOutput(const VstEvents* events) noexcept
   }
   return true;
 }
+
+bool Lv2EventBridge::AppendAtom(int64_t frames, const LV2_Atom* atom) noexcept
+{
+  if (!out || !atom)
+    return false;
+  const uint32_t used = static_cast<uint32_t>(sizeof(LV2_Atom)) + out->atom.size;
+  const uint64_t need = sizeof(LV2_Atom_Event) + lv2_atom_pad_size(atom->size);
+  if (static_cast<uint64_t>(used) + need > capacity)
+    return false;
+  if (frames < lastFrame)
+    frames = lastFrame;
+  auto* event = reinterpret_cast<LV2_Atom_Event*>(reinterpret_cast<uint8_t*>(out) + used);
+  event->time.frames = frames;
+  event->body = *atom;
+  auto* body = reinterpret_cast<uint8_t*>(event + 1);
+  std::memcpy(body, atom + 1, atom->size);
+  std::memset(body + atom->size, 0, lv2_atom_pad_size(atom->size) - atom->size);
+  out->atom.size += static_cast<uint32_t>(need);
+  lastFrame = frames;
+  return true;
+}

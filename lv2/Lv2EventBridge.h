@@ -97,6 +97,13 @@ public:
   // A block the plug-in hands to its host; true when it was taken (the
   // answer a host gives), even if the port had room for only part of it.
   bool TakeOutput(const VstEvents* events) noexcept;
+  // An atom that is no MIDI (a patch message to the host), after what the
+  // sequence holds so far (it goes at the last event's frame when `frames`
+  // is earlier). False, and nothing written, without room for it.
+  bool AppendAtom(int64_t frames, const LV2_Atom* atom) noexcept;
+  // Events written to / dropped for want of room since BeginOutput.
+  int32_t Written() const noexcept { return written; }
+  int32_t Dropped() const noexcept { return dropped; }
 
 private:
   void RestoreShortSlots() noexcept;

@@ -158,10 +158,16 @@ bool VSTPluginProgramBank::ReadExtension(const uint8_t* bytes, int32_t size, int
     field::CopyBytes(&extensions[i], program, kProgramKindBytes);
     strips::ClearWide(extensions[i]);
   }
-  field::Store(settings.spacingMs, ReadInt32(bytes + offsetof(ExtensionHeader, spacingMs)));
-  field::Store(settings.settleMs, ReadInt32(bytes + offsetof(ExtensionHeader, settleMs)));
-  field::Store(settings.sendOnPlay, bytes[offsetof(ExtensionHeader, sendOnPlay)] ? 1 : 0);
-  field::Store(settings.sysexGapMs, 0);
+  // The settings are the bank's: a bank brings its own, a program (which
+  // carries those of the bank it was saved from) goes into this bank as
+  // this bank paces it.
+  const bool bank = count == kBankPrograms;
+  if (bank) {
+    field::Store(settings.spacingMs, ReadInt32(bytes + offsetof(ExtensionHeader, spacingMs)));
+    field::Store(settings.settleMs, ReadInt32(bytes + offsetof(ExtensionHeader, settleMs)));
+    field::Store(settings.sendOnPlay, bytes[offsetof(ExtensionHeader, sendOnPlay)] ? 1 : 0);
+    field::Store(settings.sysexGapMs, 0);
+  }
 
   int32_t used = 0;
   if (version < kWideExtensionVersion ||
@@ -198,7 +204,8 @@ bool VSTPluginProgramBank::ReadTail(const uint8_t* bytes, int32_t size, int firs
     strips::CopyWide(extensions[first + i].wide, wide);
     sysex[i] = std::move(sets[static_cast<size_t>(i)]);
   }
-  field::Store(settings.sysexGapMs, ReadInt32(bytes + offsetof(ExtensionTail, sysexGapMs)));
+  if (count == kBankPrograms)
+    field::Store(settings.sysexGapMs, ReadInt32(bytes + offsetof(ExtensionTail, sysexGapMs)));
   // Bytes after the sections, within the tail, are a newer version's.
   used = at == tailBytes ? tailBytes : tailBytes + 1;
   return true;

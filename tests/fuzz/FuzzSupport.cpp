@@ -285,8 +285,18 @@ void CheckOutputEvents(const VstEvents& events, bool generatedOnly)
     Require(event != nullptr, "every event pointer of a block is set");
     if (!event)
       continue;
+    if (event->type == kVstSysExType) {
+      // A program's SysEx messages (a chunk's, or imported by the plug-in's
+      // own vendor call).
+      const auto* sysex = reinterpret_cast<const VstMidiSysexEvent*>(event);
+      const auto* bytes = reinterpret_cast<const uint8_t*>(sysex->sysexDump);
+      Require(bytes && sysex->dumpBytes >= 2 && bytes[0] == 0xF0 &&
+                  bytes[sysex->dumpBytes - 1] == 0xF7,
+              "a sent SysEx event holds a whole message, F0 to F7");
+      continue;
+    }
     const auto* midi = reinterpret_cast<const VstMidiEvent*>(event);
-    Require(midi->type == kVstMidiType, "the plug-in sends MIDI events only");
+    Require(midi->type == kVstMidiType, "the plug-in sends MIDI and SysEx events only");
     Require(midi->byteSize == 24, "a sent MIDI event's byte size is 24");
     if (!generatedOnly)
       continue;

@@ -265,6 +265,16 @@ def dispatcher():
     write("dispatcher", "host-closes-display-then-opens-anew",
           call(14, ptr=1, value=1) + pump() + call(15) + reconnect + call(14, ptr=1, value=1) +
           pump() + call(15), faults=True)
+    # The plug-in's own vendor call (50, value odd: the call, its size the
+    # value halved): a one-message SysEx section whole, one byte short, and
+    # the same bytes with a dump request in the section.
+    section = u32(0) + u32(1) + u32(4) + bytes([0xF0, 0x7D, 0x01, 0xF7])
+    requested = u32(2) + bytes([0xF0, 0xF7]) + u32(1) + u32(4) + bytes([0xF0, 0x7D, 0x01, 0xF7])
+    write("dispatcher", "own-vendor-call-sysex",
+          call(50, ptr=3, raw=section, value=2 * len(section) + 1) +
+          call(50, ptr=3, raw=section, value=2 * len(section) - 1) +
+          call(50, ptr=3, raw=requested, value=2 * len(requested) + 1) +
+          set_parameter(0, "1") + block())
     # Faults: a NaN modifier for the key opcodes.
     write("dispatcher", "key-down-nan-modifier", call(59, index=65, value=1, opt="nan"),
           faults=True)

@@ -156,4 +156,33 @@ TEST_F(ChunkExtension, ABrokenTailLoadsTheRestAndSaysNewer)
   }
 }
 
+// A program carries the pacing of the bank it was saved from; loaded into
+// another bank it is paced as that bank is, with its block's version 1
+// (a Program Change strip) or version 2 (SysEx).
+TEST_F(ChunkExtension, AProgramKeepsTheBanksPacing)
+{
+  Store(0, 0, 0, "pc/1/9");
+  bank->Settings() = {20, 300, 1, 0};
+  const std::unique_ptr<const SysExSet> dump = Dump();
+  for (const SysExSet* sysex : {static_cast<const SysExSet*>(nullptr), dump.get()}) {
+    const std::vector<uint8_t> program = bank->WriteProgram(0, sysex);
+    EXPECT_EQ(Version(program, VSTPluginProgramBank::kProgramBytes), sysex ? 2 : 1);
+    auto paced = std::make_unique<VSTPluginProgramBank>();
+    paced->Settings() = {5, 0, 0, 40};
+    std::unique_ptr<const SysExSet> loaded;
+    bool newer = true;
+    ASSERT_EQ(
+        paced->readProgram(program.data(), static_cast<int32_t>(program.size()), 4, newer, &loaded),
+        1);
+    EXPECT_FALSE(newer);
+    EXPECT_EQ(Stored(*paced, 4, 0, 0), "PC 9 ch 1") << "the program was loaded";
+    EXPECT_EQ(loaded != nullptr, sysex != nullptr) << "with its SysEx";
+    const ExtensionSettings& kept = paced->Settings();
+    EXPECT_EQ(
+        std::vector<int32_t>({kept.spacingMs, kept.settleMs, kept.sendOnPlay, kept.sysexGapMs}),
+        std::vector<int32_t>({5, 0, 0, 40}))
+        << "and the bank's pacing stayed";
+  }
+}
+
 } // namespace
