@@ -101,9 +101,6 @@ public:
   // sequence holds so far (it goes at the last event's frame when `frames`
   // is earlier). False, and nothing written, without room for it.
   bool AppendAtom(int64_t frames, const LV2_Atom* atom) noexcept;
-  // Events written to / dropped for want of room since BeginOutput.
-  int32_t Written() const noexcept { return written; }
-  int32_t Dropped() const noexcept { return dropped; }
 
 private:
   void RestoreShortSlots() noexcept;
