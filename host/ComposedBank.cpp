@@ -287,16 +287,22 @@ bool RestoreComposed(PluginInstance& plugin, const HostOptions& options)
   return true;
 }
 
-bool SaveBank(PluginInstance& plugin, const std::string& path)
+namespace {
+
+// Writes the plug-in's bank or current program as a preset file.
+bool SavePreset(PluginInstance& plugin, const std::string& path, bool bank)
 {
   PresetFile preset;
-  preset.bank = true;
+  preset.bank = bank;
   preset.uniqueId = plugin.Effect()->uniqueID;
   preset.pluginVersion = plugin.Effect()->version;
   preset.numPrograms = plugin.Effect()->numPrograms;
-  preset.currentProgram = plugin.CurrentProgram();
+  if (bank)
+    preset.currentProgram = plugin.CurrentProgram();
+  else
+    preset.name = plugin.ProgramName();
   // Whatever the plug-in's chunk holds, its extension included.
-  preset.chunk = plugin.GetChunk(false);
+  preset.chunk = plugin.GetChunk(!bank);
   std::string error;
   if (!files::WritePresetFile(path, preset, error)) {
     Fail(error);
@@ -305,21 +311,16 @@ bool SaveBank(PluginInstance& plugin, const std::string& path)
   return true;
 }
 
+} // namespace
+
+bool SaveBank(PluginInstance& plugin, const std::string& path)
+{
+  return SavePreset(plugin, path, true);
+}
+
 bool SaveProgram(PluginInstance& plugin, const std::string& path)
 {
-  PresetFile preset;
-  preset.bank = false;
-  preset.uniqueId = plugin.Effect()->uniqueID;
-  preset.pluginVersion = plugin.Effect()->version;
-  preset.numPrograms = plugin.Effect()->numPrograms;
-  preset.name = plugin.ProgramName();
-  preset.chunk = plugin.GetChunk(true);
-  std::string error;
-  if (!files::WritePresetFile(path, preset, error)) {
-    Fail(error);
-    return false;
-  }
-  return true;
+  return SavePreset(plugin, path, false);
 }
 
 } // namespace qhost::cli

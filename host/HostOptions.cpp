@@ -324,9 +324,12 @@ bool StoreSet(const Option& option, const std::string& text, HostOptions& option
                       "there is no parameter " + left + " to set (" + SettableIndices() + ")");
   if (!(value >= 0.0 && value <= 1.0))
     return FieldFault(option, text, "the value is 0 to 1, not \"" + right + "\"");
-  if (set.program >= 0 && (scope == ParameterScope::Bank || scope == ParameterScope::Live))
+  if (set.program >= 0 && scope == ParameterScope::Bank)
     return FieldFault(option, text,
                       "parameter " + left + " belongs to the bank, not to one program");
+  if (set.program >= 0 && scope == ParameterScope::Live)
+    return FieldFault(option, text,
+                      "parameter " + left + " is no setting of a program (it acts when it is set)");
   if (set.program >= 0 && set.seconds >= 0)
     return FieldFault(option, text,
                       "a parameter of one program is stored before the restore, at no time");
