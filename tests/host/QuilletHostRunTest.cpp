@@ -201,7 +201,7 @@ TEST(QuilletHostRun, ProgramFileLoadsIntoTheCurrentProgram)
 {
   const std::string bank = TempPath("one.fxb");
   ASSERT_EQ(RunHost({"run", QUILLET_PLUGIN_PATH, "--seconds", "0", "--strip", "0:0:cc/1/1/1",
-                     "--set", "5=1", "--save-bank", bank})
+                     "--send-on-init", "--save-bank", bank})
                 .exitCode,
             0);
   files::PresetFile preset;
@@ -216,7 +216,8 @@ TEST(QuilletHostRun, ProgramFileLoadsIntoTheCurrentProgram)
   program.chunk.assign(preset.chunk.begin(), preset.chunk.begin() + 276);
   const std::string path = TempPath("one.fxp");
   ASSERT_TRUE(files::WritePresetFile(path, program, error));
-  // Send on change is on in the loaded program: the load sends it at once.
+  // Send on init is on in the loaded program: the program goes into the
+  // bank before the one restore, which sends it at once.
   const auto result = RunHost({"run", QUILLET_PLUGIN_PATH, "--program", path, "--seconds", "0.1"});
   ASSERT_EQ(result.exitCode, 0) << result.err;
   EXPECT_THAT(Bytes(EventLines(result.out)), ElementsAre("B0 01 01"));
