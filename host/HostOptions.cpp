@@ -6,7 +6,7 @@
 #include "model/ProgramExtension.h"
 #include "model/SysEx.h"
 #include "model/VSTPluginProgramBank.h"
-#include "plugin/MidiLength.h"
+#include "midi/MidiBytes.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -193,14 +193,14 @@ bool ParseMidiBytes(const std::string& text, double& seconds, std::vector<uint8_
     return false;
   }
   const uint8_t status = bytes[0];
-  if (status == kSysExStart) {
+  if (status == midi::kSysExStart) {
     if (ValidSysEx(SysExView{bytes.data(), static_cast<int32_t>(bytes.size())}))
       return true;
     why =
         "a SysEx message is F0, data bytes below 80 and F7, " + Range(2, kMaxSysExBytes) + " bytes";
     return false;
   }
-  const int32_t length = MidiMessageLength(status);
+  const int32_t length = midi::MessageLength(status);
   if (length == 0) {
     why = "the first byte is a status byte (80 to EF, F1 to F6, F8 to FF), not " + Hex(status);
     return false;

@@ -26,7 +26,7 @@ Range Numbers(const MessageKind& kind)
 // A wide kind's value is 14 bits (7 with the /7 option), a record kind's 7.
 Range Values(const MessageKind& kind, bool sevenBit)
 {
-  return {0, kind.wide && !sevenBit ? 16383 : 127};
+  return {0, sevenBit ? 127 : static_cast<long>(kind.values) - 1};
 }
 
 std::string Text(Range range)
@@ -36,8 +36,10 @@ std::string Text(Range range)
 
 std::string Form(const MessageKind& kind)
 {
-  std::string form = std::string(kind.word) + "/CH/NUM";
-  if (kind.hasValue)
+  std::string form = std::string(kind.word) + "/CH";
+  if (strips::HasNumber(kind))
+    form += "/NUM";
+  if (strips::HasValue(kind))
     form += "/VAL";
   if (kind.options)
     form += "[/7][/null]";
@@ -76,7 +78,7 @@ std::string WhyNot(const std::string& text)
   }
   if (!kind)
     return "\"" + (parts.empty() ? text : parts[0]) + "\" is no message kind (" + KindWords() + ")";
-  const size_t fields = kind->hasValue ? 4 : 3;
+  const size_t fields = 2 + (strips::HasNumber(*kind) ? 1 : 0) + (strips::HasValue(*kind) ? 1 : 0);
   const size_t most = fields + (kind->options ? 2 : 0);
   if (parts.size() < fields || parts.size() > most)
     return "a " + std::string(kind->word) + " message is " + Form(*kind);
@@ -89,10 +91,11 @@ std::string WhyNot(const std::string& text)
   }
   const std::string word = std::string(kind->word) + ": ";
   std::string why = CheckField(parts[1], kChannels, word + "the channel");
-  if (why.empty())
-    why = CheckField(parts[2], Numbers(*kind), word + "the number");
-  if (why.empty() && kind->hasValue)
-    why = CheckField(parts[3], Values(*kind, sevenBit),
+  size_t field = 2;
+  if (why.empty() && strips::HasNumber(*kind))
+    why = CheckField(parts[field++], Numbers(*kind), word + "the number");
+  if (why.empty() && strips::HasValue(*kind))
+    why = CheckField(parts[field], Values(*kind, sevenBit),
                      word + "the value" + (sevenBit ? " (/7)" : ""));
   return why.empty() ? "a " + std::string(kind->word) + " message is " + Form(*kind) : why;
 }
@@ -104,8 +107,10 @@ std::vector<std::string> KindSpellings()
   std::vector<std::string> lines;
   for (int32_t i = 0; i < strips::KindCount(); ++i) {
     const MessageKind& kind = strips::Kinds()[i];
-    std::string line = Form(kind) + ": " + kind.name + ", NUM " + Text(Numbers(kind));
-    if (kind.hasValue)
+    std::string line = Form(kind) + ": " + kind.name;
+    if (strips::HasNumber(kind))
+      line += ", NUM " + Text(Numbers(kind));
+    if (strips::HasValue(kind))
       line += ", VAL " + Text(Values(kind, false));
     if (kind.options)
       line +=
