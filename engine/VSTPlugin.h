@@ -212,6 +212,9 @@ private:
   void applyDelay(int32_t VSTPluginProgram::*delay, int32_t index, float value);
   bool optionOn(int32_t index);
 
+  // One block of either kind: the transport poll and the MIDI part around
+  // `audio`, the part that differs.
+  template <typename Audio> void runBlock(int32_t frames, Audio&& audio) noexcept;
   void midiInProcess(int32_t frames) noexcept;
   void midiPostProcess() noexcept;
   // Queues a note-off for every held note and empties the table.

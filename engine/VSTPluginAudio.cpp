@@ -220,7 +220,7 @@ void VSTPlugin::edit() noexcept
   heldNotes.Clear();
 }
 
-void VSTPlugin::processReplacing(float** inputs, float** outputs, int32_t sampleFrames) noexcept
+template <typename Audio> void VSTPlugin::runBlock(int32_t frames, Audio&& audio) noexcept
 {
   if (!startBlock())
     return;
@@ -228,30 +228,32 @@ void VSTPlugin::processReplacing(float** inputs, float** outputs, int32_t sample
   const bool midi = !outputBusy.exchange(true, std::memory_order_acquire);
   pollTransport();
   if (midi)
-    midiInProcess(sampleFrames);
-  if (inputs && outputs && sampleFrames > 0) {
-    for (int channel = 0; channel < 2; ++channel) {
-      if (inputs[channel] && outputs[channel] && inputs[channel] != outputs[channel])
-        std::memmove(outputs[channel], inputs[channel],
-                     sizeof(float) * static_cast<size_t>(sampleFrames));
-    }
-  }
+    midiInProcess(frames);
+  audio();
   if (midi) {
     midiPostProcess();
     outputBusy.store(false, std::memory_order_release);
   }
 }
 
+void VSTPlugin::processReplacing(float** inputs, float** outputs, int32_t sampleFrames) noexcept
+{
+  runBlock(sampleFrames, [&] {
+    if (!inputs || !outputs || sampleFrames <= 0)
+      return;
+    for (int channel = 0; channel < 2; ++channel) {
+      if (inputs[channel] && outputs[channel] && inputs[channel] != outputs[channel])
+        std::memmove(outputs[channel], inputs[channel],
+                     sizeof(float) * static_cast<size_t>(sampleFrames));
+    }
+  });
+}
+
 void VSTPlugin::process(float** inputs, float** outputs, int32_t sampleFrames) noexcept
 {
-  if (!startBlock())
-    return;
-  // The MIDI part only while this block holds the output (see outputBusy).
-  const bool midi = !outputBusy.exchange(true, std::memory_order_acquire);
-  pollTransport();
-  if (midi)
-    midiInProcess(sampleFrames);
-  if (inputs && outputs && sampleFrames > 0) {
+  runBlock(sampleFrames, [&] {
+    if (!inputs || !outputs || sampleFrames <= 0)
+      return;
     for (int channel = 0; channel < 2; ++channel) {
       const float* in = inputs[channel];
       float* out = outputs[channel];
@@ -260,11 +262,7 @@ void VSTPlugin::process(float** inputs, float** outputs, int32_t sampleFrames) n
       for (int32_t i = 0; i < sampleFrames; ++i)
         out[i] += in[i];
     }
-  }
-  if (midi) {
-    midiPostProcess();
-    outputBusy.store(false, std::memory_order_release);
-  }
+  });
 }
 
 // ----------------------------------------------------- program selection
