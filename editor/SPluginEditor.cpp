@@ -201,8 +201,6 @@ int32_t SPluginEditor::open(void* parent)
     globals->currentCursor = cursor;
 
     panel->Show();
-    neverOpened = false;
-    editorId = globals->NextId();
   }
 
   // Outside the display lock: starting the idle thread may wait for the
@@ -387,13 +385,4 @@ void SPluginEditor::SetSize(int width, int height)
   hostCalls.RequestSize(width, height);
   if (panel)
     panel->SetSize(width, height);
-}
-
-ERect* SPluginEditor::GetRect()
-{
-  rect.top = 0;
-  rect.left = 0;
-  rect.right = static_cast<int16_t>(panel ? panel->Width() : kBaseWidth);
-  rect.bottom = static_cast<int16_t>(panel ? panel->Height() : kHeight);
-  return &rect;
 }

@@ -64,7 +64,6 @@ public:
   // size (the host window is resized by the editor when the host cannot do
   // it). What concerns the host is made on its GUI thread.
   void SetSize(int width, int height);
-  ERect* GetRect();
 
   // A parameter the user changed in the editor: the engine takes it at
   // once, the host learns of it (audioMasterAutomate) on its GUI thread.
@@ -80,12 +79,8 @@ public:
   // The display name of a host code: "(unknown)" for 0 and unknown codes.
   static const char* HostName(int32_t hostApp);
 
-  bool IsOpen() const { return isOpen; }
-  bool NeverOpened() const { return neverOpened; }
   SPluginPanel* Panel() const { return panel; }
   unsigned long HostWindow() const { return hostWindow; }
-  unsigned long HolderWindow() const { return holderWindow; }
-  int32_t EditorId() const { return editorId; }
   bool IndexPending(int32_t index) const
   {
     return index >= 0 && index < kPendingIndices && pendingIndices[index].load() != 0;
@@ -105,15 +100,12 @@ private:
   bool PanelWindowAlive() const;
 
   void (*idleEntry)(void*) = nullptr;
-  int32_t editorId = 0;
   SGlobals* globals;
   SPluginPanel* panel = nullptr;
   AudioEffect* plugin;
   int32_t hostApp = 0;
   std::atomic<int32_t> indexedUpdatePending{0};
-  bool neverOpened = true;
   std::atomic<bool> isOpen{false};
-  ERect rect{};
   vexo::gui::SCursor* cursor = nullptr;
   // X window ids (XID); kept as integers so that this header does not pull
   // the X headers' macros into its users.

@@ -67,11 +67,44 @@ struct Palette
   int white = Colour(255, 255, 255);
   int black = Colour(0, 0, 0);
   int orange = Colour(255, 128, 0);
+  // The strip dials' label colours while they take input.
+  int number = Colour(0, 255, 255);
+  int value = Colour(172, 128, 255);
 };
 
 // The row of each strip dial, per parameter group (index 8 + 16·group +
 // strip): format, channel, number and value of message A and of message B.
 constexpr int kRowY[param::kStripGroups] = {24, 118, 45, 139, 66, 160, 87, 181};
+
+// The tooltips that list the message kinds, from the model's table: the
+// format dial's, and the Learn button's (the kinds learning takes).
+struct KindTips
+{
+  char format[192] = {};
+  char learn[192] = {};
+  KindTips()
+  {
+    constexpr int kWidth = 22; // the widest line of the other tips
+    char list[160];
+    strips::KindList kinds;
+    kinds.lead = "(cycles through";
+    kinds.tail = ")";
+    kinds.width = kWidth;
+    strips::ListKinds(kinds, list, sizeof list);
+    std::snprintf(format, sizeof format, "Control:\nMessage Format\n%s", list);
+    kinds.lead = "(from incoming";
+    kinds.which = strips::Learned;
+    kinds.more = "SysEx";
+    strips::ListKinds(kinds, list, sizeof list);
+    std::snprintf(learn, sizeof learn, "Option:\nLearn Values\n%s", list);
+  }
+};
+
+const KindTips& Tips()
+{
+  static const KindTips tips;
+  return tips;
+}
 
 bool IsPress(int code)
 {
@@ -232,7 +265,7 @@ SPluginPanel::Dial* SPluginPanel::MakeStripDial(const char* title, int max, int 
   dial->SetValueRange(0, max, 0);
   if (table == formatLabels) {
     dial->wrapsAround = true;
-    dial->SetTooltip(tooltip, "Control:\nMessage Format\n(cycles through the\nmessage kinds)", 0);
+    dial->SetTooltip(tooltip, Tips().format, 0);
   }
   dial->AddEventListener(this, vexo::gui::kEventDial);
   Add(dial);
@@ -322,8 +355,8 @@ void SPluginPanel::CreateStripControls()
   const Kind kinds[4] = {
       {"(QLTX) Control: Format (Strip ", strips::KindCount() - 1, Colour(255, 0, 0), 16, 40},
       {"(QLTX) Control: Channel (Strip ", 16, Colour(255, 255, 0), 5, 12},
-      {"(QLTX) Control: Number (Strip ", 128, Colour(0, 255, 255), 5, 12},
-      {"(QLTX) Control: Value (Strip ", 128, Colour(172, 128, 255), 5, 12},
+      {"(QLTX) Control: Number (Strip ", 128, p.number, 5, 12},
+      {"(QLTX) Control: Value (Strip ", 128, p.value, 5, 12},
   };
   ValueText* tables[4] = {formatLabels, channelLabels, numberLabels, numberLabels};
   const int tableSizes[4] = {strips::KindCount(), 17, 129, 129};
@@ -393,10 +426,8 @@ void SPluginPanel::CreateDrawerControls()
                  "Option:\nMore Options\n(learn values, send on play,\n"
                  "spacing, settle and SysEx)");
   const int row = SPluginEditor::kHeight + kDrawerSwitchRow;
-  learnButton =
-      MakeButton("(QLTX) Button: Learn", 10, row, 40, 16, "Learn", 8, vexo::gui::kButtonToggle,
-                 Colour(255, 204, 0), p.black,
-                 "Option:\nLearn Values\n(from incoming CCs,\nProgram Changes and SysEx)");
+  learnButton = MakeButton("(QLTX) Button: Learn", 10, row, 40, 16, "Learn", 8,
+                           vexo::gui::kButtonToggle, Colour(255, 204, 0), p.black, Tips().learn);
   sendOnPlayButton = MakeButton("(QLTX) Button: Send on Play", 55, row, 40, 16, "Play", 8,
                                 vexo::gui::kButtonToggle, Colour(0, 200, 255), p.black,
                                 "Option:\nSend Values\n(when the host starts playing)");
@@ -641,16 +672,16 @@ void SPluginPanel::RefreshCountdown()
   }
 }
 
-void SPluginPanel::SetValueDialActive(Dial* dial, bool active)
+void SPluginPanel::SetFieldDialActive(Dial* dial, bool active, int colour)
 {
   if (!dial || dial->mouseInput == active)
     return;
   const Palette p;
-  // A message without a value byte in the record (a Program Change, the
-  // wide kinds, whose value is their own parameter) has its value dial
-  // greyed; it takes no input until the message is a CC or a Note again.
+  // A message of a kind without a number or a value (a Program Change has
+  // no value, a Pitch Bend no number) has that dial greyed; it takes no
+  // input until the message is of a kind that has the field again.
   dial->mouseInput = active;
-  dial->SetLabelColours(active ? Colour(172, 128, 255) : p.midGrey, p.midGrey);
+  dial->SetLabelColours(active ? colour : p.midGrey, p.midGrey);
   dial->SetHoverColours(p.black, active ? p.lightGrey : p.black);
   dial->Refresh();
 }
@@ -669,7 +700,10 @@ void SPluginPanel::RefreshFormat(int strip, int message)
   const bool restyled = SetDialFont(dial, shown.wide);
   if (!dial->SetValue(choice, false) && restyled)
     dial->Refresh();
-  SetValueDialActive(message == 0 ? s.valueADial : s.valueBDial, shown.hasValue);
+  const Palette p;
+  SetFieldDialActive(message == 0 ? s.numberADial : s.numberBDial, strips::HasNumber(shown),
+                     p.number);
+  SetFieldDialActive(message == 0 ? s.valueADial : s.valueBDial, strips::HasValue(shown), p.value);
   RefreshNumberValue(strip, message);
 }
 
@@ -726,7 +760,8 @@ void SPluginPanel::RefreshNumberValue(int strip, int message)
   };
   // A 7-bit value (an NRPN or RPN without the 14-bit option) goes to 127.
   const bool sevenBit = kind.options && (wide(strips::kWideOptions) & strips::kOption14Bit) == 0;
-  SetDialRange(number, true, kind.numbers - 1, wide(strips::kWideNumber));
+  SetDialRange(number, true, strips::HasNumber(kind) ? kind.numbers - 1 : 0,
+               wide(strips::kWideNumber));
   SetDialRange(value, true, sevenBit ? 127 : 16383, wide(strips::kWideValue));
 }
 
@@ -769,8 +804,7 @@ void SPluginPanel::RefreshLearnState()
   learnButton->SetLabelColourActive(full ? Colour(255, 0, 0) : p.black);
   learnButton->SetTooltip(
       tooltip,
-      full ? "Option:\nLearn Values\n(full: 16 strips, new\nmessages are ignored)"
-           : "Option:\nLearn Values\n(from incoming CCs,\nProgram Changes and SysEx)",
+      full ? "Option:\nLearn Values\n(full: 16 strips, new\nmessages are ignored)" : Tips().learn,
       0);
   learnButton->Refresh();
 }

@@ -92,7 +92,6 @@ public:
   // The fixed decoration, drawn into the back buffer.
   void RefreshPanel();
   void RefreshLabels();
-  void RefreshTimer(long) {}
   // The column layout from the current program's strip order.
   void RecalculatePositions();
   // Resizes the editor to n columns and shows or hides the strip controls.
@@ -184,9 +183,11 @@ private:
   void RemoveSysEx(int index);
   void SetButtonActive(Button* button, bool active);
   // A message's format dial from its kind and format fields (message 0 is
-  // A, 1 is B); the value dial of a Program Change takes no input.
+  // A, 1 is B); the number or value dial of a kind without one (a Program
+  // Change's value, a Pitch Bend's number) takes no input.
   void RefreshFormat(int strip, int message);
-  void SetValueDialActive(Dial* dial, bool active);
+  // `colour` is the dial's label colour while it takes input.
+  void SetFieldDialActive(Dial* dial, bool active, int colour);
   // The kind a message's format dial shows (from its kind and format
   // parameters).
   const strips::MessageKind& ShownKind(int strip, int message);

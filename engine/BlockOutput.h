@@ -21,24 +21,6 @@
 #include <cstdint>
 #include <cstring>
 
-// Calls `visit(bytes, length)` for each whole MIDI message of `size` bytes
-// at `bytes`, in order (messages of 1 to 3 bytes, by their status); stops at
-// a byte that starts none. Returns how many it visited.
-template <typename Visit>
-int32_t ForEachMidiMessage(const uint8_t* bytes, int32_t size, Visit&& visit) noexcept
-{
-  int32_t messages = 0;
-  for (int32_t at = 0; at < size;) {
-    const int32_t length = midi::MessageLength(bytes[at]);
-    if (length == 0 || at + length > size)
-      break;
-    visit(bytes + at, length);
-    at += length;
-    ++messages;
-  }
-  return messages;
-}
-
 struct BlockOutput
 {
   static constexpr int32_t kCapacity = MidiEventQueue::kCapacity;
@@ -81,7 +63,7 @@ struct BlockOutput
   // False, and nothing inserted, when the output has no room for all.
   bool InsertAt(const uint8_t* bytes, int32_t size, int32_t deltaFrames) noexcept
   {
-    const int32_t messages = ForEachMidiMessage(bytes, size, [](const uint8_t*, int32_t) {});
+    const int32_t messages = midi::ForEachMessage(bytes, size, [](const uint8_t*, int32_t) {});
     if (messages == 0)
       return true;
     if (messages > Room())
@@ -91,7 +73,7 @@ struct BlockOutput
       store[at - 1 + messages] = store[at - 1];
       --at;
     }
-    ForEachMidiMessage(bytes, size, [&](const uint8_t* message, int32_t length) {
+    midi::ForEachMessage(bytes, size, [&](const uint8_t* message, int32_t length) {
       VstMidiEvent& event = store[at++];
       event = FreshEvent();
       event.deltaFrames = deltaFrames;

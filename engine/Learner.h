@@ -96,7 +96,8 @@ public:
 
   // Audio thread. Learning is on (a relaxed read, once per block).
   bool OnForAudio() const noexcept { return learnOn.load(std::memory_order_relaxed); }
-  // Audio thread: hands an incoming Control Change or Program Change over.
+  // Audio thread: hands an incoming message over (one of a status that
+  // learning takes, strips::LearnsStatus).
   void Hear(const uint8_t* midiData) noexcept
   {
     LearnedMessage message;

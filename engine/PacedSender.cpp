@@ -1,5 +1,7 @@
 #include "engine/PacedSender.h"
 
+#include "midi/MidiBytes.h"
+
 #include "model/Parameters.h"
 #include "support/threading/FieldAccess.h"
 
@@ -24,7 +26,7 @@ void PacedSender::Send(SendCause cause, int32_t program) noexcept
   ForEachSendMessage(bank[program], bank.Extension(program),
                      [&](const uint8_t* bytes, int32_t size, bool) {
                        // A message of several MIDI messages goes out as consecutive events.
-                       ForEachMidiMessage(bytes, size, [&](const uint8_t* midi, int32_t length) {
+                       midi::ForEachMessage(bytes, size, [&](const uint8_t* midi, int32_t length) {
                          VstMidiEvent event = BlockOutput::FreshEvent();
                          std::memcpy(event.midiData, midi, static_cast<size_t>(length));
                          generated.Push(event);

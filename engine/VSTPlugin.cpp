@@ -21,6 +21,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <utility>
 
@@ -209,13 +210,6 @@ void VSTPlugin::CountdownDone(int32_t mode)
     sendMessages(mode == 0 ? SendCause::Init : SendCause::Change);
 }
 
-void* VSTPlugin::timerfunction(void* plugin)
-{
-  if (plugin)
-    static_cast<VSTPlugin*>(plugin)->countdown.Loop();
-  return nullptr;
-}
-
 // ------------------------------------------------------------------ SysEx
 
 void VSTPlugin::PublishSysEx(int32_t program, std::unique_ptr<const SysExSet> set)
@@ -226,6 +220,34 @@ void VSTPlugin::PublishSysEx(int32_t program, std::unique_ptr<const SysExSet> se
   sysexStore.Publish(program, std::move(set));
   sender.NoteSysEx(program, has);
   notifyEditor(param::kSysExNotice);
+}
+
+void VSTPlugin::ImportSysEx(int32_t program, const SysExSet& messages)
+{
+  if (program < 0 || program >= kBankPrograms)
+    return;
+  std::unique_ptr<const SysExSet> replaced;
+  {
+    SysExStore::Reader reader(sysexStore);
+    replaced = ReplaceMessages(reader.Current(program), messages);
+  }
+  // Published once the reader has let the store's mutex go.
+  PublishSysEx(program, std::move(replaced));
+}
+
+VstIntPtr VSTPlugin::vendorSpecific(int32_t index, VstIntPtr value, void* ptr, float /*opt*/)
+{
+  if (index != kQuilletReplaceSysEx || !ptr || value <= 0 ||
+      value > std::numeric_limits<int32_t>::max())
+    return 0;
+  const auto size = static_cast<int32_t>(value);
+  int32_t used = 0;
+  std::unique_ptr<const SysExSet> messages;
+  if (!ReadSysExSection(static_cast<const uint8_t*>(ptr), size, used, messages) || used != size ||
+      !messages || messages->Count() == 0 || messages->Request().size > 0)
+    return 0;
+  ImportSysEx(getProgram(), *messages);
+  return 1;
 }
 
 // ------------------------------------------------------------------ chunks
@@ -251,30 +273,24 @@ int32_t VSTPlugin::getChunk(void** data, bool isPreset)
 {
   if (!data)
     return 0;
-  // The extension follows the records only when its settings are in use;
-  // otherwise the host gets the live records, as always.
+  // The host copies what it gets while the other threads go on writing the
+  // records (the audio thread's automation of thru among them), so it gets
+  // a snapshot of its own: every field read once, at its own width, without
+  // a lock (the bank's WriteBank), so that it holds each field as it was or
+  // as written and no writer waits for a save. Without the extension's
+  // settings it is the records alone, byte for byte the chunk it always was.
   const int32_t current = getProgram();
   // The SysEx sets as published; the reader keeps them alive meanwhile.
   SysExStore::Reader reader(sysexStore);
   const SysExSet* sets[kBankPrograms];
   for (int32_t i = 0; i < kBankPrograms; ++i)
     sets[i] = reader.Current(i);
-  if (isPreset) {
-    if (bank.ExtensionInUse(current, sets[current])) {
-      chunkBuffer = bank.WriteProgram(current, sets[current]);
-      *data = chunkBuffer.data();
-      return static_cast<int32_t>(chunkBuffer.size());
-    }
-    *data = &bank[current];
-    return VSTPluginProgramBank::kProgramBytes;
-  }
-  if (bank.ExtensionInUse(sets)) {
-    chunkBuffer = bank.WriteBank(sets);
-    *data = chunkBuffer.data();
-    return static_cast<int32_t>(chunkBuffer.size());
-  }
-  *data = bank.Data();
-  return VSTPluginProgramBank::kBankBytes;
+  std::lock_guard<std::mutex> hold(chunkLock);
+  std::vector<uint8_t>& chunk = chunkBuffers[chunkTurn];
+  chunkTurn ^= 1;
+  chunk = isPreset ? bank.WriteProgram(current, sets[current]) : bank.WriteBank(sets);
+  *data = chunk.data();
+  return static_cast<int32_t>(chunk.size());
 }
 
 int32_t VSTPlugin::setChunk(void* data, int32_t byteSize, bool isPreset)
@@ -337,7 +353,7 @@ void VSTPlugin::copySelProgram()
     // The kinds go with the strips they belong to.
     std::lock_guard<std::recursive_mutex> hold(stripLock);
     copyBuffer.CopyContentsFrom(bank[current]);
-    field::CopyBytes(&copyExtension, &bank.Extension(current), sizeof copyExtension);
+    strips::CopyExtension(copyExtension, bank.Extension(current));
   }
   copyValid = true;
 }
@@ -350,7 +366,7 @@ void VSTPlugin::pasteSelProgram()
   {
     std::lock_guard<std::recursive_mutex> hold(stripLock);
     current.CopyStripListFrom(copyBuffer);
-    field::CopyBytes(&bank.Extension(getProgram()), &copyExtension, sizeof copyExtension);
+    strips::CopyExtension(bank.Extension(getProgram()), copyExtension);
   }
   learner.Forget(getProgram());
   field::Store(current.reserved, field::Load(copyBuffer.reserved));

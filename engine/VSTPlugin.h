@@ -23,14 +23,14 @@
 // and wires the units together.
 // Program fields are single bytes or words accessed through field::Load and
 // field::Store, bulk copies (chunk loads, copy and paste, names) field by
-// field as well; getChunk hands the host the live records. The flags are
-// atomics. setProgram, startTimer and the
-// countdown's start and end are serialised by `timerLock`, a spin lock held
-// only for a handful of stores (never across a sleep). The audio thread only
-// tries it: when it is busy, the selection asked for by a Program Change is
-// handed to the holder, which makes it as it lets the lock go. Nothing the
-// audio thread runs allocates, waits, takes a system lock or enters the
-// kernel except to post the countdown's semaphore.
+// field as well; getChunk hands the host a snapshot taken the same way,
+// never the live records. The flags are atomics. setProgram, startTimer and
+// the countdown's start and end are serialised by `timerLock`, a spin lock
+// held only for a handful of stores (never across a sleep). The audio
+// thread only tries it: when it is busy, the selection asked for by a
+// Program Change is handed to the holder, which makes it as it lets the
+// lock go. Nothing the audio thread runs allocates, waits, takes a system
+// lock or enters the kernel except to post the countdown's semaphore.
 // The code is in one file per thread: VSTPluginAudio.cpp (the audio path),
 // VSTPlugin.cpp (the dispatcher's programs and chunks, with the countdown's
 // wiring) and VSTPluginParameters.cpp (the parameters, any thread).
@@ -81,6 +81,9 @@ public:
   void resume() override;
   int32_t processEvents(VstEvents* events) noexcept override;
   bool getProgramNameIndexed(int32_t category, int32_t index, char* text) override;
+  // kQuilletReplaceSysEx (VstInterface.h): a .syx file's messages for the
+  // current program, as a SysEx section; every other call answers 0.
+  VstIntPtr vendorSpecific(int32_t index, VstIntPtr value, void* ptr, float opt) override;
 
   // Queues the current program's stored messages for the next block: all
   // at once, or paced when a spacing or settle time is set.
@@ -89,8 +92,6 @@ public:
   // the current program (names are never copied).
   void copySelProgram();
   void pasteSelProgram();
-  // The routine of the countdown thread.
-  static void* timerfunction(void* plugin);
 
   // The current program's record (the editor edits its strip list through
   // the record's operations).
@@ -119,6 +120,10 @@ public:
   // Any thread but the audio thread. A send of a program with SysEx always
   // goes through the paced path, from the audio thread.
   void PublishSysEx(int32_t program, std::unique_ptr<const SysExSet> set);
+  // A .syx file's messages for program `program`: they replace its
+  // messages and its dump request stays (ReplaceMessages). Nothing is sent.
+  // Any thread but the audio thread.
+  void ImportSysEx(int32_t program, const SysExSet& messages);
   // The pause after each SysEx message a send carries, 0 to 2000 ms.
   // A bank setting, stored in the chunk. Any thread.
   void SetSysExGap(int32_t ms)
@@ -137,11 +142,7 @@ public:
   bool FirstProgramPending() const { return firstProgramPending; }
   bool ChunkJustLoaded() const { return chunkJustLoaded; }
   bool InitSendDone() const { return initSendDone; }
-  bool SkipChangeSend() const { return skipChangeSend; }
   bool ReleaseRequested() const { return releaseRequested; }
-  bool ReleasePhase() const { return releasePhase; }
-  // Audio thread only: the held-note table has no lock.
-  int32_t HeldNoteCount() const { return heldNotes.Count(); }
   // The countdown as the panel shows it.
   bool TimerRunning() const { return countdown.Running(); }
   int32_t TimerMode() const { return countdown.Mode(); }
@@ -211,6 +212,9 @@ private:
   void applyDelay(int32_t VSTPluginProgram::*delay, int32_t index, float value);
   bool optionOn(int32_t index);
 
+  // One block of either kind: the transport poll and the MIDI part around
+  // `audio`, the part that differs.
+  template <typename Audio> void runBlock(int32_t frames, Audio&& audio) noexcept;
   void midiInProcess(int32_t frames) noexcept;
   // The block's pass over the host's events in [begin, end) of the output's
   // store: what goes on is moved down to the front, rewritten where it
@@ -268,9 +272,14 @@ private:
   PacedSender sender{bank, generatedQueue, sysexStore};
   // The transport as last answered (audio thread).
   bool transportPlaying = false;
-  // The extended chunk handed to the host by getChunk (host thread; valid
-  // until the next getChunk).
-  std::vector<uint8_t> chunkBuffer;
+  // The chunks getChunk hands to the host: snapshots, filled in turn under
+  // `chunkLock` (host threads only, never the audio thread), so that two
+  // threads saving at once (a host's autosave beside its own save) never
+  // rewrite the chunk the other one is still copying. Each stays valid
+  // until the next getChunk but one.
+  std::mutex chunkLock;
+  std::vector<uint8_t> chunkBuffers[2];
+  int32_t chunkTurn = 0;
 
   // The block's output, collected by midiInProcess and handed to the host
   // once by midiPostProcess. Audio thread only.

@@ -16,6 +16,7 @@
 #include "engine/VSTPlugin.h"
 
 #include "midi/MidiBytes.h"
+#include "model/MessageKinds.h"
 #include "support/threading/FieldAccess.h"
 
 #include <cstring>
@@ -157,10 +158,17 @@ InputWays WaysFor(bool thru, bool switching, bool release, bool learning) noexce
   // Learning sees the input whatever thru does with it. A Program Change
   // that selects a program is an order to the plug-in, not a setting of
   // the synth: it is not learned.
+  // Its statuses are those of the kinds it takes (the model's); no kind is
+  // a note, so the note path never hands anything over.
   if (learning) {
-    ways.For(midi::kControlChange) |= kHear;
-    if (!switching)
-      ways.For(midi::kProgramChange) |= kHear;
+    for (uint32_t nibble = 0; nibble < 16; ++nibble) {
+      const auto status = static_cast<uint8_t>(nibble << 4);
+      if (status == midi::kNoteOff || status == midi::kNoteOn ||
+          (status == midi::kProgramChange && switching))
+        continue;
+      if (strips::LearnsStatus(status))
+        ways.of[nibble] |= kHear;
+    }
   }
   return ways;
 }
@@ -318,7 +326,7 @@ void VSTPlugin::edit() noexcept
   heldNotes.Clear();
 }
 
-void VSTPlugin::processReplacing(float** inputs, float** outputs, int32_t sampleFrames) noexcept
+template <typename Audio> void VSTPlugin::runBlock(int32_t frames, Audio&& audio) noexcept
 {
   if (!startBlock())
     return;
@@ -326,30 +334,32 @@ void VSTPlugin::processReplacing(float** inputs, float** outputs, int32_t sample
   const bool midi = !outputBusy.exchange(true, std::memory_order_acquire);
   pollTransport();
   if (midi)
-    midiInProcess(sampleFrames);
-  if (inputs && outputs && sampleFrames > 0) {
-    for (int channel = 0; channel < 2; ++channel) {
-      if (inputs[channel] && outputs[channel] && inputs[channel] != outputs[channel])
-        std::memmove(outputs[channel], inputs[channel],
-                     sizeof(float) * static_cast<size_t>(sampleFrames));
-    }
-  }
+    midiInProcess(frames);
+  audio();
   if (midi) {
     midiPostProcess();
     outputBusy.store(false, std::memory_order_release);
   }
 }
 
+void VSTPlugin::processReplacing(float** inputs, float** outputs, int32_t sampleFrames) noexcept
+{
+  runBlock(sampleFrames, [&] {
+    if (!inputs || !outputs || sampleFrames <= 0)
+      return;
+    for (int channel = 0; channel < 2; ++channel) {
+      if (inputs[channel] && outputs[channel] && inputs[channel] != outputs[channel])
+        std::memmove(outputs[channel], inputs[channel],
+                     sizeof(float) * static_cast<size_t>(sampleFrames));
+    }
+  });
+}
+
 void VSTPlugin::process(float** inputs, float** outputs, int32_t sampleFrames) noexcept
 {
-  if (!startBlock())
-    return;
-  // The MIDI part only while this block holds the output (see outputBusy).
-  const bool midi = !outputBusy.exchange(true, std::memory_order_acquire);
-  pollTransport();
-  if (midi)
-    midiInProcess(sampleFrames);
-  if (inputs && outputs && sampleFrames > 0) {
+  runBlock(sampleFrames, [&] {
+    if (!inputs || !outputs || sampleFrames <= 0)
+      return;
     for (int channel = 0; channel < 2; ++channel) {
       const float* in = inputs[channel];
       float* out = outputs[channel];
@@ -358,11 +368,7 @@ void VSTPlugin::process(float** inputs, float** outputs, int32_t sampleFrames) n
       for (int32_t i = 0; i < sampleFrames; ++i)
         out[i] += in[i];
     }
-  }
-  if (midi) {
-    midiPostProcess();
-    outputBusy.store(false, std::memory_order_release);
-  }
+  });
 }
 
 // ----------------------------------------------------- program selection

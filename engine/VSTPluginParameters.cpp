@@ -10,8 +10,12 @@
 // that spans several fields of a strip (a message kept in the extension)
 // holds the strip lock, which learning takes for the same fields; a switch
 // that stops a countdown goes through startTimer, which takes the timer
-// lock. The audio thread reaches only optionOn and getParameter, through a
-// selection it makes (setProgramLocked): plain loads.
+// lock. The audio thread reaches optionOn and getParameter through a
+// selection it makes (setProgramLocked), plain loads, and setParameter for
+// the resend and thru: the LV2 edition's ports move them from run(), and a
+// VST 2 host may play its automation on its audio thread. Those two write
+// one field (the current program's midiThru) and atomics, and take no lock;
+// a save reads midiThru once, into a snapshot (getChunk).
 #include "engine/VSTPlugin.h"
 
 #include "model/Parameters.h"
@@ -120,7 +124,7 @@ void VSTPlugin::setParameter(int32_t index, float value)
     // Only the rise sends; the fall only stores the state.
     const bool on = SwitchOn(value);
     if (resendState.exchange(on) != on && on)
-      sendMessages(SendCause::Other);
+      sendCCData();
     return;
   }
   case param::kThru: {

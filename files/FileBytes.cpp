@@ -33,7 +33,10 @@ struct Descriptor
 bool ReadFileBytes(const std::string& path, std::vector<uint8_t>& bytes, std::string& error,
                    size_t limit)
 {
-  Descriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+  // Without waiting: opening a named pipe for reading would wait for a
+  // writer (a worker thread or the editor stuck for good); opened at once,
+  // it is refused below as no regular file. Regular files ignore the flag.
+  Descriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
   if (file.fd < 0) {
     error = Reason(path, std::strerror(errno));
     return false;

@@ -876,12 +876,6 @@ void SControl::EnableEventHandler(int code)
     handler->enabled = true;
 }
 
-void SControl::DisableEventHandler(int code)
-{
-  if (SEventHandler* handler = eventManager.Handler(code))
-    handler->enabled = false;
-}
-
 void SControl::PrepareEvent(SEvent& record, int code, int kind, int value, float realValue,
                             void* data, SControl* sender, vexo::threading::SMutexID* lock)
 {

@@ -237,7 +237,6 @@ public:
   void AddEventListener(SControl* listener, int code);
   void RemoveEventListener(SControl* listener, int code);
   void EnableEventHandler(int code);
-  void DisableEventHandler(int code);
   // Refills the event record and calls ParseEvent on every listener of the
   // code, in registration order; returns the number of listeners.
   unsigned SendEvent(int code, int kind, int value, float realValue, void* data, SControl* sender,

@@ -31,7 +31,6 @@ public:
   int32_t TopLevelId() { return idCounter.exchange(0); }
   // A child control (or a timer) takes the counter's value after an increment.
   int32_t NextId() { return idCounter.fetch_add(1) + 1; }
-  int32_t CurrentId() const { return idCounter.load(); }
 
   std::atomic<int32_t> idCounter{0};
   unsigned long hostWindow = 0; // an X window id (XID)

@@ -30,7 +30,6 @@ public:
   virtual void LoadBackground(const void* xpm, int width, int height);
 
   context::SDrawBitmap* Image() const { return image; }
-  context::SDrawMemoryDevice* Device() const { return device; }
 
 private:
   context::SDrawBitmap* image = nullptr;

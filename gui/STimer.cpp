@@ -85,12 +85,6 @@ void STimerObject::Stop()
   id = 0;
 }
 
-void STimerObject::Notification()
-{
-  if (job)
-    job->Tick();
-}
-
 bool STimerObject::Active() const
 {
   return job && job->active;

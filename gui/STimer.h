@@ -36,13 +36,8 @@ public:
   // Ends the loop and waits for a tick in progress; the id becomes 0.
   virtual void Stop();
 
-  // One tick: stamps the event and sends it, unless the control is being
-  // destroyed.
-  void Notification();
-
   bool Active() const;
   int Id() const { return id; }
-  unsigned Interval() const { return interval; }
   vexo::gui::SControl* Control() const { return control; }
 
   struct Job;
@@ -67,7 +62,6 @@ public:
 
   bool Running() const { return running; }
   unsigned Id() const { return id; }
-  unsigned Interval() const { return interval; }
   STimerObject* Object() const { return object; }
 
 private:

@@ -183,11 +183,6 @@ int SWindow::Loop()
   std::exit(0);
 }
 
-const char* SWindowEventType(int type)
-{
-  return type == CreateNotify ? "Eventtype: CreateNotify" : "Eventtype: (unknown)";
-}
-
 void SWindow::SetMenu(SControl* menu_)
 {
   if (menu)

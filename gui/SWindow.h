@@ -83,9 +83,4 @@ private:
   void DeleteChildren();
 };
 
-// Debug text of an X event type: "Eventtype: CreateNotify" for 16,
-// "Eventtype: (unknown)" for any other. Kept for the toolkit's interface; the
-// plug-in does not use it.
-const char* SWindowEventType(int type);
-
 } // namespace vexo::gui

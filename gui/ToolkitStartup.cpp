@@ -5,7 +5,8 @@
 // it is one unit.
 //
 // 1. The toolkit's own X connection `dps` (null when no server answers: the
-//    plug-in still loads and processes MIDI without any display).
+//    plug-in still loads and processes MIDI without any display; null too in
+//    a library that connects with its first editor, gui/XDisplay.h).
 #include "gui/SDisplay.h"
 #include "gui/XDisplay.h"
 #include "support/system/SSystemData.h"

@@ -64,10 +64,18 @@ void RemoveErrorHandler(Display* display)
 
 } // namespace
 
+// The default of every library but the LV2 edition's, which links its own.
+__attribute__((weak)) bool ConnectsAtLoad()
+{
+  return true;
+}
+
 void OpenToolkitConnection()
 {
   // Before any other Xlib call, so that all threads may share connections.
   XInitThreads();
+  if (!ConnectsAtLoad())
+    return;
   const char* name = std::getenv("DISPLAY");
   Display* display = XOpenDisplay(name ? name : ":0.0");
   if (display)

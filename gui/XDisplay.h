@@ -2,10 +2,11 @@
 //
 // The toolkit keeps all its windows, drawing, resources and event selection
 // on one connection of its own, `dps`. It is opened when the library is
-// loaded, from the DISPLAY environment variable (":0.0" when unset); when
-// that fails and a host later hands its display with an editor-open request,
-// a connection of the toolkit's own to that display's server is opened then
-// and kept until unload. No X call is ever made on a host's connection:
+// loaded, from the DISPLAY environment variable (":0.0" when unset), unless
+// the library starts the toolkit with its first editor (ConnectsAtLoad);
+// when there is none at load and a host later hands its display with an
+// editor-open request, a connection of the toolkit's own to that display's
+// server is opened then and kept until unload. No X call is ever made on a host's connection:
 // window ids are server-wide, so the panel is still a child of the host's
 // window, but no event of the toolkit's windows lands in a host's queue,
 // there is one display lock to take, and a host may close its connection
@@ -30,8 +31,16 @@ inline Display* ActiveDisplay()
 
 namespace vexo::gui {
 
-// Load time: XInitThreads, then opens `dps` from DISPLAY; on failure writes
-// "Error: XOpenDisplay failed.\n" to standard error and leaves it null.
+// Whether the library opens `dps` when it is loaded: true, unless the
+// library links a definition of its own. The LV2 edition's does
+// (module/Lv2Toolkit.cpp): its hosts load it where there is no display at
+// all (headless hosts, a host without its GUI), so it tries no connection
+// and prints nothing at load, and its first editor opens the connection.
+bool ConnectsAtLoad();
+
+// Load time: XInitThreads, then, when the library connects at load, opens
+// `dps` from DISPLAY; on failure writes "Error: XOpenDisplay failed.\n" to
+// standard error and leaves it null.
 void OpenToolkitConnection();
 // Unload: closes `dps` after everything made on it has gone.
 void CloseToolkitConnection();

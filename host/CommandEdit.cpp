@@ -7,25 +7,14 @@
 // window publishes in "_XEventProc"). It runs the audio loop at the same
 // time.
 //
-//   --host-style NAME  the host model
-//   --no-display       the same as --host-style no-display-eventproc
-//   --no-eventproc     the same as --host-style selective (only the host
-//                      window's own events are taken from the queue)
-//   --set INDEX=VALUE[@SECONDS]
-//                      sets a parameter (internal ones included) before the
-//                      editor opens, or at the time given
-//   --midi-in "MS BYTES..."
-//                      feeds MIDI to the plug-in at MS milliseconds, while the
-//                      editor is open (what a synth sends when learning)
-//   --click X,Y@SECONDS
-//                      a left click at a point of the host window (XTest),
-//                      as a user's
-//   --save-bank FILE   writes the bank as an .fxb file after the editor closed
+// The options (host/HostOptions.cpp) compose the state restored before the
+// editor opens, as `run` does; --set ...@SECONDS, --select, --midi-in,
+// --click and --screenshot act at their times while it is open.
 #include "host/CommandLine.h"
+#include "host/ComposedBank.h"
+#include "host/HostOptions.h"
 #include "host/HostStyle.h"
 #include "host/HostWindow.h"
-#include "files/PresetFile.h"
-#include "midi/MidiBytes.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -44,175 +33,6 @@
 namespace qhost::cli {
 
 namespace {
-
-struct Screenshot
-{
-  std::string path;
-  double seconds = 0;
-  bool done = false;
-};
-
-// A parameter to set, before the editor opens (seconds < 0) or at a time.
-struct ParameterSet
-{
-  long index = 0;
-  double value = 0;
-  double seconds = -1;
-  bool done = false;
-};
-
-struct MidiIn
-{
-  double seconds = 0;
-  std::vector<uint8_t> bytes;
-  bool done = false;
-};
-
-// A left click at a point of the host window: the pointer moves there, then
-// the button goes down and up, a few loop passes apart as a hand does it.
-struct Click
-{
-  int x = 0;
-  int y = 0;
-  double seconds = 0;
-  int phase = 0; // 0 waiting, 1 moved, 2 pressed, 3 done
-  double next = 0;
-};
-
-struct EditOptions
-{
-  HostStyle style = HostStyle::EventProc;
-  std::string bankFile;
-  std::string saveBank;
-  std::vector<std::pair<long, double>> selects; // program, seconds
-  double seconds = -1;                          // run until the window is closed
-  std::vector<Screenshot> screenshots;
-  std::vector<ParameterSet> sets;
-  std::vector<MidiIn> midi;
-  std::vector<Click> clicks;
-};
-
-// "INDEX=VALUE" or "INDEX=VALUE@SECONDS".
-bool ParseSet(const std::string& text, ParameterSet& set)
-{
-  const size_t equals = text.find('=');
-  if (equals == std::string::npos || !ParseInt(text.substr(0, equals), set.index))
-    return false;
-  std::string value = text.substr(equals + 1);
-  const size_t at = value.find('@');
-  if (at != std::string::npos) {
-    if (!ParseDouble(value.substr(at + 1), set.seconds) || set.seconds < 0)
-      return false;
-    value = value.substr(0, at);
-  }
-  return ParseDouble(value, set.value);
-}
-
-// "X,Y@SECONDS".
-bool ParseClick(const std::string& text, Click& click)
-{
-  const size_t comma = text.find(',');
-  const size_t at = text.find('@');
-  long x = 0;
-  long y = 0;
-  if (comma == std::string::npos || at == std::string::npos || at < comma ||
-      !ParseInt(text.substr(0, comma), x) || !ParseInt(text.substr(comma + 1, at - comma - 1), y) ||
-      !ParseDouble(text.substr(at + 1), click.seconds) || click.seconds < 0 || x < 0 || y < 0 ||
-      x > 32767 || y > 32767)
-    return false;
-  click.x = static_cast<int>(x);
-  click.y = static_cast<int>(y);
-  return true;
-}
-
-bool ParseEditOptions(const std::vector<std::string>& args, EditOptions& options)
-{
-  Arguments words(args);
-  for (std::string arg; words.Next(arg);) {
-    auto value = [&](std::string& out) { return words.Value(out); };
-    std::string text;
-    if (arg == "--host-style") {
-      if (!value(text))
-        return false;
-      if (!ParseHostStyle(text, options.style)) {
-        Fail("--host-style wants " + HostStyleNames() + ", not \"" + text + "\"");
-        return false;
-      }
-    } else if (arg == "--no-display") {
-      options.style = HostStyle::NoDisplayEventProc;
-    } else if (arg == "--no-eventproc") {
-      options.style = HostStyle::Selective;
-    } else if (arg == "--bank") {
-      if (!value(options.bankFile))
-        return false;
-    } else if (arg == "--select") {
-      long program = 0;
-      double seconds = 0;
-      if (!value(text))
-        return false;
-      if (!ParseAt(text, program, seconds)) {
-        Fail("--select wants PROGRAM@SECONDS, not \"" + text + "\"");
-        return false;
-      }
-      options.selects.emplace_back(program, seconds);
-    } else if (arg == "--seconds") {
-      if (!value(text))
-        return false;
-      if (!ParseDouble(text, options.seconds) || options.seconds < 0) {
-        Fail("--seconds wants a positive number, not \"" + text + "\"");
-        return false;
-      }
-    } else if (arg == "--screenshot") {
-      if (!value(text))
-        return false;
-      const size_t at = text.rfind('@');
-      Screenshot shot;
-      if (at == std::string::npos || at == 0 || !ParseDouble(text.substr(at + 1), shot.seconds) ||
-          shot.seconds < 0) {
-        Fail("--screenshot wants FILE.png@SECONDS, not \"" + text + "\"");
-        return false;
-      }
-      shot.path = text.substr(0, at);
-      options.screenshots.push_back(shot);
-    } else if (arg == "--set") {
-      ParameterSet set;
-      if (!value(text))
-        return false;
-      if (!ParseSet(text, set)) {
-        Fail("--set wants INDEX=VALUE or INDEX=VALUE@SECONDS, not \"" + text + "\"");
-        return false;
-      }
-      options.sets.push_back(set);
-    } else if (arg == "--midi-in") {
-      MidiIn midi;
-      if (!value(text))
-        return false;
-      if (!ParseMidiIn(text, midi.seconds, midi.bytes)) {
-        Fail("--midi-in wants \"MS BYTES...\" with one to three hex bytes or a SysEx message (F0 "
-             "... F7), not \"" +
-             text + "\"");
-        return false;
-      }
-      options.midi.push_back(midi);
-    } else if (arg == "--click") {
-      Click click;
-      if (!value(text))
-        return false;
-      if (!ParseClick(text, click)) {
-        Fail("--click wants X,Y@SECONDS, not \"" + text + "\"");
-        return false;
-      }
-      options.clicks.push_back(click);
-    } else if (arg == "--save-bank") {
-      if (!value(options.saveBank))
-        return false;
-    } else {
-      Fail("edit does not know the option " + arg);
-      return false;
-    }
-  }
-  return true;
-}
 
 int IgnoreErrors(Display*, XErrorEvent*)
 {
@@ -242,16 +62,9 @@ void StepClick(Display* display, Window window, Click& click, double now)
 
 } // namespace
 
-int Edit(int argc, char** argv)
+int Edit(const HostOptions& givenOptions)
 {
-  CommonOptions common;
-  std::vector<std::string> rest;
-  if (!ParseCommon(argc, argv, common, rest))
-    return 2;
-  EditOptions options;
-  if (!ParseEditOptions(rest, options))
-    return 2;
-
+  HostOptions options = givenOptions;
   XInitThreads();
   Display* display = XOpenDisplay(nullptr);
   if (!display)
@@ -262,11 +75,12 @@ int Edit(int argc, char** argv)
   // sizeWindow may arrive on any thread of the plug-in; the loop applies it.
   std::atomic<int> wantedWidth{0};
   std::atomic<int> wantedHeight{0};
-  HostConfig& config = common.config;
-  PluginLibrary library(common.path);
-  if (!library.Loaded()) {
+  HostConfig config = options.config;
+  config.answersTime = options.timeInfo;
+  PluginLibrary library(options.positional[0]);
+  if (!LoadLibrary(library)) {
     XCloseDisplay(display);
-    return Fail("cannot load " + common.path + ": " + library.Error());
+    return 2;
   }
   config.onSizeWindow = [&](int32_t width, int32_t height) {
     wantedWidth = width;
@@ -281,15 +95,9 @@ int Edit(int argc, char** argv)
   const int32_t frames = 512;
   const double rate = 44100.0;
   plugin.StartUp(static_cast<float>(rate), frames);
-  if (!options.bankFile.empty() && !RestorePresetFile(plugin, options.bankFile, true)) {
+  if (!RestoreComposed(plugin, options)) {
     XCloseDisplay(display);
     return 2;
-  }
-  for (ParameterSet& set : options.sets) {
-    if (set.seconds < 0) {
-      plugin.SetParameter(static_cast<int32_t>(set.index), static_cast<float>(set.value));
-      set.done = true;
-    }
   }
 
   ERect* rect = nullptr;
@@ -322,7 +130,6 @@ int Edit(int argc, char** argv)
   auto elapsed = [&] { return std::chrono::duration<double>(Clock::now() - start).count(); };
   double nextIdle = 0;
   int64_t blocks = 0;
-  std::vector<bool> selected(options.selects.size(), false);
   bool running = true;
   while (running) {
     const double now = elapsed();
@@ -355,26 +162,19 @@ int Edit(int argc, char** argv)
       plugin.Dispatch(effEditIdle);
       nextIdle = now + traits.idleMs / 1000.0;
     }
-    for (size_t i = 0; i < options.selects.size(); ++i) {
-      if (!selected[i] && now >= options.selects[i].second) {
-        plugin.SelectProgram(static_cast<int32_t>(options.selects[i].first));
-        selected[i] = true;
-      }
+    for (Action& action : options.actions) {
+      if (action.done || now < action.seconds)
+        continue;
+      if (action.kind == ActionKind::Midi)
+        QueueMidi(plugin, action.bytes, 0);
+      else
+        HostCall(plugin, action);
+      action.done = true;
     }
-    for (ParameterSet& set : options.sets) {
-      if (!set.done && now >= set.seconds) {
-        plugin.SetParameter(static_cast<int32_t>(set.index), static_cast<float>(set.value));
+    for (ParameterSet& set : options.live) {
+      if (!set.done && set.seconds >= 0 && now >= set.seconds) {
+        plugin.SetParameter(set.index, set.value);
         set.done = true;
-      }
-    }
-    for (MidiIn& midi : options.midi) {
-      if (!midi.done && now >= midi.seconds) {
-        if (midi.bytes[0] == midi::kSysExStart)
-          plugin.QueueSysEx(midi.bytes);
-        else
-          plugin.QueueMidi(midi.bytes[0], midi.bytes.size() > 1 ? midi.bytes[1] : 0,
-                           midi.bytes.size() > 2 ? midi.bytes[2] : 0);
-        midi.done = true;
       }
     }
     for (Click& click : options.clicks)
@@ -397,11 +197,13 @@ int Edit(int argc, char** argv)
 
   plugin.Dispatch(effEditClose);
   plugin.Suspend();
-  const bool saved = options.saveBank.empty() || SaveBank(plugin, options.saveBank);
+  const bool exported = ExportSyx(plugin, options.sysex);
+  const bool savedBank = options.saveBank.empty() || SaveBank(plugin, options.saveBank);
+  const bool savedProgram = options.saveProgram.empty() || SaveProgram(plugin, options.saveProgram);
   plugin.Close();
   XDestroyWindow(display, window);
   XCloseDisplay(display);
-  return saved ? 0 : 2;
+  return exported && savedBank && savedProgram ? 0 : 2;
 }
 
 } // namespace qhost::cli

@@ -1,5 +1,6 @@
 // quillet-host info: what a host learns when it loads the plug-in.
 #include "host/CommandLine.h"
+#include "host/HostOptions.h"
 
 #include <cstdio>
 
@@ -23,11 +24,16 @@ std::string FlagNames(int32_t flags)
   {
     int32_t bit;
     const char* name;
-  } names[] = {{effFlagsHasEditor, "editor"},       {effFlagsHasClip, "clip"},
-               {effFlagsHasVu, "vu"},               {effFlagsCanMono, "mono"},
-               {effFlagsCanReplacing, "replacing"}, {effFlagsProgramChunks, "chunks"},
-               {effFlagsIsSynth, "synth"},          {effFlagsNoSoundInStop, "no-tail"},
-               {effFlagsExtIsAsync, "async"},       {effFlagsExtHasBuffer, "external-buffer"}};
+  } names[] = {{effFlagsHasEditor, "editor"},
+               {effFlagsHasClip, "clip"},
+               {effFlagsHasVu, "vu"},
+               {effFlagsCanMono, "mono"},
+               {effFlagsCanReplacing, "replacing"},
+               {effFlagsProgramChunks, "chunks"},
+               {effFlagsIsSynth, "synth"},
+               {effFlagsNoSoundInStop, "no-tail"},
+               {effFlagsExtIsAsync, "async"},
+               {effFlagsExtHasBuffer, "external-buffer"}};
   std::string text;
   for (const auto& entry : names) {
     if (flags & entry.bit) {
@@ -41,28 +47,20 @@ std::string FlagNames(int32_t flags)
 
 } // namespace
 
-int Info(int argc, char** argv)
+int Info(const HostOptions& options)
 {
-  CommonOptions options;
-  std::vector<std::string> rest;
-  if (!ParseCommon(argc, argv, options, rest))
+  const std::string& path = options.positional[0];
+  PluginLibrary library(path);
+  if (!LoadLibrary(library))
     return 2;
-  if (!rest.empty())
-    return Fail("info does not know the option " + rest.front());
-  PluginLibrary library(options.path);
-  if (!library.Loaded()) {
-    std::fprintf(stderr, "quillet-host: cannot load %s: %s\n", options.path.c_str(),
-                 library.Error().c_str());
-    return 1;
-  }
   PluginInstance plugin(library, options.config);
   if (!plugin.Loaded()) {
-    std::printf("Load refused: %s returned no effect record (host product \"%s\").\n",
-                options.path.c_str(), options.config.product.c_str());
+    std::printf("Load refused: %s returned no effect record (host product \"%s\").\n", path.c_str(),
+                options.config.product.c_str());
     return 3;
   }
   AEffect* e = plugin.Effect();
-  std::printf("Plug-in        %s\n", options.path.c_str());
+  std::printf("Plug-in        %s\n", path.c_str());
   std::printf("magic          0x%08X '%s'\n", static_cast<uint32_t>(e->magic),
               FourChars(e->magic).c_str());
   std::printf("programs       %d\n", e->numPrograms);
@@ -87,10 +85,15 @@ int Info(int argc, char** argv)
   std::printf("vst version    %ld\n", static_cast<long>(plugin.Dispatch(effGetVstVersion)));
 
   std::puts("canDo");
-  static const char* const capabilities[] = {
-      "sendVstEvents",   "sendVstMidiEvent", "receiveVstEvents",   "receiveVstMidiEvent",
-      "receiveVstTimeInfo", "sendVstTimeInfo", "offline",         "midiProgramNames",
-      "bypass"};
+  static const char* const capabilities[] = {"sendVstEvents",
+                                             "sendVstMidiEvent",
+                                             "receiveVstEvents",
+                                             "receiveVstMidiEvent",
+                                             "receiveVstTimeInfo",
+                                             "sendVstTimeInfo",
+                                             "offline",
+                                             "midiProgramNames",
+                                             "bypass"};
   for (const char* capability : capabilities)
     std::printf("  %-20s %ld\n", capability, static_cast<long>(plugin.CanDo(capability)));
 
@@ -107,6 +110,5 @@ int Info(int argc, char** argv)
   plugin.Close();
   return 0;
 }
-
 
 } // namespace qhost::cli

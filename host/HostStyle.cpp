@@ -88,11 +88,6 @@ void HostEvents::AddOwnWindow(unsigned long window)
   XSelectInput(display, window, mask);
 }
 
-void HostEvents::RemoveOwnWindow(unsigned long window)
-{
-  ownWindows.erase(std::remove(ownWindows.begin(), ownWindows.end(), window), ownWindows.end());
-}
-
 bool HostEvents::Own(unsigned long window) const
 {
   return std::find(ownWindows.begin(), ownWindows.end(), window) != ownWindows.end();
@@ -115,17 +110,13 @@ int HostEvents::Drain(const std::function<void(XEvent&)>& own)
   if (style == HostStyle::Selective) {
     while (
         XCheckIfEvent(display, &event, OwnWindowEvent, reinterpret_cast<XPointer>(&ownWindows))) {
-      ++taken;
       own(event);
     }
     return 0;
   }
   while (XPending(display) > 0) {
     XNextEvent(display, &event);
-    ++taken;
     const bool mine = Own(event.xany.window);
-    if (!mine)
-      ++foreign;
     switch (style) {
     case HostStyle::Ardour:
       Learn(event);

@@ -75,7 +75,6 @@ public:
   // the style's toolkit selects on it. Its events go to the `own` handler of
   // Drain.
   void AddOwnWindow(unsigned long window);
-  void RemoveOwnWindow(unsigned long window);
 
   // Takes what the style takes off the queue. Events of the host's own
   // windows go to `own` (after the procedure, for a style that passes every
@@ -85,9 +84,6 @@ public:
   // The procedure an ardour-style host learned from a reparented window,
   // else null.
   EventProc Learned() const { return learned; }
-  // Events the host took off its queue, and those of windows not its own.
-  long Taken() const { return taken; }
-  long Foreign() const { return foreign; }
 
 private:
   bool Own(unsigned long window) const;
@@ -97,8 +93,6 @@ private:
   HostStyle style;
   std::vector<unsigned long> ownWindows;
   EventProc learned = nullptr;
-  long taken = 0;
-  long foreign = 0;
 };
 
 } // namespace qhost

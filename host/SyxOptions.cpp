@@ -3,6 +3,7 @@
 #include "files/SyxFile.h"
 #include "model/VSTPluginProgramBank.h"
 
+#include <cstdlib>
 #include <memory>
 
 namespace qhost::cli {
@@ -13,9 +14,11 @@ namespace {
 bool ParseProgramFile(const std::string& text, SyxFileOption& option)
 {
   const size_t colon = text.find(':');
-  long program = 0;
-  if (colon == std::string::npos || colon + 1 >= text.size() ||
-      !ParseInt(text.substr(0, colon), program) || program < 0 || program > 127)
+  if (colon == std::string::npos || colon == 0 || colon + 1 >= text.size())
+    return false;
+  char* end = nullptr;
+  const long program = std::strtol(text.c_str(), &end, 10);
+  if (end != text.c_str() + colon || program < 0 || program >= kBankPrograms)
     return false;
   option.program = static_cast<int>(program);
   option.path = text.substr(colon + 1);
@@ -43,27 +46,52 @@ bool ReadSyx(SyxFileOption& option, bool request)
 
 } // namespace
 
-bool ParseSyxOption(const std::string& option, Arguments& words, SyxOptions& options, bool& ok)
+bool AddSyxOption(SyxUse use, const std::string& option, const std::string& text,
+                  SyxOptions& options)
 {
-  std::vector<SyxFileOption>* list = option == "--sysex"           ? &options.lists
-                                     : option == "--sysex-request" ? &options.requests
-                                     : option == "--export-sysex"  ? &options.exports
-                                                                   : nullptr;
-  if (!list)
-    return false;
-  ok = false;
-  std::string text;
-  if (!words.Value(text))
-    return true;
+  std::vector<SyxFileOption>& list = use == SyxUse::List      ? options.lists
+                                     : use == SyxUse::Request ? options.requests
+                                                              : options.exports;
   SyxFileOption file;
   if (!ParseProgramFile(text, file)) {
     Fail(option + " wants PROGRAM:FILE.syx with a program 0 to 127, not \"" + text + "\"");
-    return true;
+    return false;
   }
-  if (list != &options.exports && !ReadSyx(file, list == &options.requests))
-    return true;
-  list->push_back(std::move(file));
-  ok = true;
+  if (use != SyxUse::Export && !ReadSyx(file, use == SyxUse::Request))
+    return false;
+  list.push_back(std::move(file));
+  return true;
+}
+
+bool ApplySyx(const SyxOptions& options, LoadedSysEx& sysex)
+{
+  // A list replaces the program's messages and keeps its request; the next
+  // list of the same program appends. A request replaces the request and
+  // keeps the messages.
+  bool replaced[kBankPrograms] = {};
+  for (const SyxFileOption& list : options.lists) {
+    std::unique_ptr<const SysExSet>& slot = sysex[static_cast<size_t>(list.program)];
+    SysExSet::Builder builder(replaced[list.program] ? slot.get() : nullptr);
+    if (!replaced[list.program] && slot && slot->Request().size > 0)
+      builder.SetRequest(slot->Request());
+    replaced[list.program] = true;
+    for (int32_t i = 0; i < list.set->Count(); ++i) {
+      if (builder.Append(list.set->Message(i)) == SysExChange::Full) {
+        Fail("--sysex " + std::to_string(list.program) + ":" + list.path + ": program " +
+             std::to_string(list.program) + "'s SysEx messages would take more than " +
+             std::to_string(kMaxSysExListBytes) + " bytes with this file's " +
+             std::to_string(list.set->TotalBytes()));
+        return false;
+      }
+    }
+    slot = builder.Build();
+  }
+  for (const SyxFileOption& request : options.requests) {
+    std::unique_ptr<const SysExSet>& slot = sysex[static_cast<size_t>(request.program)];
+    SysExSet::Builder builder(slot.get());
+    builder.SetRequest(request.set->Message(0));
+    slot = builder.Build();
+  }
   return true;
 }
 
@@ -83,41 +111,6 @@ bool ReadBankChunk(PluginInstance& plugin, VSTPluginProgramBank& bank, LoadedSys
 }
 
 } // namespace
-
-bool ApplySyx(PluginInstance& plugin, const SyxOptions& options)
-{
-  if (!options.Imports())
-    return true;
-  auto bank = std::make_unique<VSTPluginProgramBank>();
-  LoadedSysEx sysex;
-  if (!ReadBankChunk(plugin, *bank, sysex))
-    return false;
-  // A list replaces the program's messages and keeps its request; a
-  // request replaces the request and keeps the messages.
-  for (const SyxFileOption& list : options.lists) {
-    std::unique_ptr<const SysExSet>& slot = sysex[static_cast<size_t>(list.program)];
-    SysExSet::Builder builder;
-    for (int32_t i = 0; i < list.set->Count(); ++i)
-      builder.Append(list.set->Message(i));
-    if (slot && slot->Request().size > 0)
-      builder.SetRequest(slot->Request());
-    slot = builder.Build();
-  }
-  for (const SyxFileOption& request : options.requests) {
-    std::unique_ptr<const SysExSet>& slot = sysex[static_cast<size_t>(request.program)];
-    SysExSet::Builder builder(slot.get());
-    builder.SetRequest(request.set->Message(0));
-    slot = builder.Build();
-  }
-  const SysExSet* sets[kBankPrograms];
-  for (int p = 0; p < kBankPrograms; ++p)
-    sets[p] = sysex[static_cast<size_t>(p)].get();
-  if (plugin.SetChunk(bank->WriteBank(sets), false) != 1) {
-    Fail("the plug-in refused the bank with the SysEx");
-    return false;
-  }
-  return true;
-}
 
 bool ExportSyx(PluginInstance& plugin, const SyxOptions& options)
 {

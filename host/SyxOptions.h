@@ -18,6 +18,7 @@
 
 #include "host/CommandLine.h"
 #include "model/SysEx.h"
+#include "model/VSTPluginProgramBank.h"
 
 #include <memory>
 #include <string>
@@ -42,15 +43,24 @@ struct SyxOptions
   bool Imports() const { return !lists.empty() || !requests.empty(); }
 };
 
-// True when `option` is one of the SysEx options: then its value has been
-// taken from `words` and, for an import, its file read and checked; `ok`
-// says whether all went well (false with one line on stderr). False, and
-// nothing taken, for any other option.
-bool ParseSyxOption(const std::string& option, Arguments& words, SyxOptions& options, bool& ok);
+enum class SyxUse
+{
+  List,    // --sysex
+  Request, // --sysex-request
+  Export   // --export-sysex
+};
 
-// Gives the programs the imported lists and requests, through the bank
-// chunk. False with the reason on stderr when the plug-in refuses it.
-bool ApplySyx(PluginInstance& plugin, const SyxOptions& options);
+// Takes the value "P:FILE.syx" of one of the options and, for an import,
+// reads and checks its file. False with one line on stderr when the value
+// or the file is refused.
+bool AddSyxOption(SyxUse use, const std::string& option, const std::string& text,
+                  SyxOptions& options);
+
+// Gives the programs of a composed bank (ComposedBank.h) the imported lists
+// and requests: the first --sysex of a program replaces its messages, the
+// next ones append theirs, in order; a request replaces the request. False
+// with the reason on stderr when a list would grow past its limit.
+bool ApplySyx(const SyxOptions& options, LoadedSysEx& sysex);
 
 // Writes each exported program's messages (read from the bank chunk) to
 // its file. False with the reason on stderr when one cannot be written.

@@ -182,6 +182,7 @@ VstIntPtr PluginInstance::Answer(int32_t opcode, int32_t index, VstIntPtr value,
       config.onEvents(*events);
     const int call = ++sendEventCalls;
     const double now = MillisecondsSinceStart();
+    const int64_t blockStart = framesRun.load();
     std::lock_guard<std::mutex> hold(recordLock);
     // The block is longer than its declared two entries: index through a
     // pointer, not the array.
@@ -190,7 +191,8 @@ VstIntPtr PluginInstance::Answer(int32_t opcode, int32_t index, VstIntPtr value,
       const VstEvent* event = pointers[i];
       if (event && event->type == kVstSysExType) {
         const auto* sysex = reinterpret_cast<const VstMidiSysexEvent*>(event);
-        ReceivedEvent got{now, sysex->deltaFrames, {}, blocks.load(), call};
+        ReceivedEvent got{
+            now, sysex->deltaFrames, {}, blocks.load(), call, blockStart + sysex->deltaFrames};
         if (sysex->sysexDump && sysex->dumpBytes > 0) {
           const auto* bytes = reinterpret_cast<const uint8_t*>(sysex->sysexDump);
           got.sysex.assign(bytes, bytes + sysex->dumpBytes);
@@ -202,7 +204,8 @@ VstIntPtr PluginInstance::Answer(int32_t opcode, int32_t index, VstIntPtr value,
       if (!event || event->type != kVstMidiType)
         continue;
       const auto* midi = reinterpret_cast<const VstMidiEvent*>(event);
-      ReceivedEvent got{now, midi->deltaFrames, {}, blocks.load(), call};
+      ReceivedEvent got{
+          now, midi->deltaFrames, {}, blocks.load(), call, blockStart + midi->deltaFrames};
       std::memcpy(got.bytes, midi->midiData, 4);
       received.push_back(got);
     }

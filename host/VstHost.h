@@ -108,6 +108,10 @@ struct ReceivedEvent
   uint8_t bytes[4]; // a SysEx event: its first four bytes
   int64_t block;    // the block (of RunBlock) during which the host received it
   int call;         // which sendVstEventsToHost call brought it (from 1)
+  // Its frame in the run: the frames run before its block plus deltaFrames,
+  // in 64 bits, so that no delta a plug-in hands over overflows it (one
+  // outside the block gives a frame outside it, as it came).
+  int64_t frame;
   // A SysEx event (VstMidiSysexEvent): its bytes, copied during the call;
   // empty for every other event.
   std::vector<uint8_t> sysex = {};
@@ -180,7 +184,6 @@ public:
 
   // The transport the host reports in its time info (any thread).
   void SetPlaying(bool playing) { transportPlaying = playing; }
-  bool Playing() const { return transportPlaying; }
 
   HostConfig& Config() { return config; }
   double MillisecondsSinceStart() const;

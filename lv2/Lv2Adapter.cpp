@@ -1,5 +1,6 @@
 #include "lv2/Lv2Adapter.h"
 
+#include "lv2/Lv2Objects.h"
 #include "lv2/Lv2Ui.h"
 #include "module/Entry.h"
 
@@ -47,6 +48,13 @@ void CopyText(void* ptr, const char* text)
   if (!ptr)
     return;
   std::snprintf(static_cast<char*>(ptr), kVstMaxVendorStrLen, "%s", text);
+}
+
+Lv2Uris MappedUris(const LV2_URID_Map& map)
+{
+  Lv2Uris uris;
+  uris.Map(map);
+  return uris;
 }
 
 // A number of any of the atom types a host may use for a time:Position
@@ -105,9 +113,8 @@ Lv2Adapter* Lv2Adapter::Create(double sampleRate, const char* bundlePath,
 
 Lv2Adapter::Lv2Adapter(double sampleRate, const char* bundlePath, const LV2_URID_Map& map,
                        const LV2_Feature* const* features)
-    : bundle(bundlePath ? bundlePath : "")
+    : uris(MappedUris(map)), bundle(bundlePath ? bundlePath : ""), files(*this, uris, map)
 {
-  uris.Map(map);
   lv2_log_logger_init(
       &logger, const_cast<LV2_URID_Map*>(&map),
       static_cast<LV2_Log_Log*>(const_cast<void*>(Feature(features, LV2_LOG__log))));
@@ -152,8 +159,9 @@ Lv2Adapter::Lv2Adapter(double sampleRate, const char* bundlePath, const LV2_URID
   Dispatch(effSetBlockSize, 0, maxBlock);
   if (!schedule) {
     programPortUnusable = true;
-    LogError("Quillet: the host has no worker (work:schedule), so the program port does "
-             "nothing; programs still change through the editor, MIDI and the state\n");
+    LogError("Quillet: the host has no worker (work:schedule), so the program port and the "
+             "file parameters do nothing; programs still change through the editor, MIDI and "
+             "the state\n");
   }
 }
 
@@ -350,18 +358,7 @@ void Lv2Adapter::ReadPosition(const LV2_Atom* atom) noexcept
   const LV2_Atom* barBeatAtom = nullptr;
   const LV2_Atom* beatsPerBarAtom = nullptr;
   const LV2_Atom* beatUnitAtom = nullptr;
-  // The properties, walked within the object's own size: a property or a
-  // value that claims more than is left ends the walk.
-  const auto* cursor =
-      static_cast<const uint8_t*>(LV2_ATOM_BODY_CONST(atom)) + sizeof(LV2_Atom_Object_Body);
-  const uint8_t* const end = static_cast<const uint8_t*>(LV2_ATOM_BODY_CONST(atom)) + atom->size;
-  while (end - cursor >= static_cast<ptrdiff_t>(sizeof(LV2_Atom_Property_Body))) {
-    const auto* property = reinterpret_cast<const LV2_Atom_Property_Body*>(cursor);
-    const uint64_t left = static_cast<uint64_t>(end - cursor) - sizeof(LV2_Atom_Property_Body);
-    if (property->value.size > left)
-      break;
-    const uint32_t key = property->key;
-    const LV2_Atom* value = &property->value;
+  lv2objects::ForEachProperty(atom, [&](uint32_t key, const LV2_Atom* value) {
     if (key == uris.timeSpeed)
       speedAtom = value;
     else if (key == uris.timeFrame)
@@ -376,11 +373,7 @@ void Lv2Adapter::ReadPosition(const LV2_Atom* atom) noexcept
       beatsPerBarAtom = value;
     else if (key == uris.timeBeatUnit)
       beatUnitAtom = value;
-    const uint64_t step = sizeof(LV2_Atom_Property_Body) + lv2_atom_pad_size(property->value.size);
-    if (step >= static_cast<uint64_t>(end - cursor))
-      break;
-    cursor += step;
-  }
+  });
   double number = 0.0;
   if (Number(speedAtom, uris, number)) {
     if ((number != 0.0) != (speed != 0.0))
@@ -492,8 +485,9 @@ void Lv2Adapter::Run(uint32_t frames) noexcept
         advance(event);
         continue;
       }
-      const bool object = body.type == uris.atomObject || body.type == uris.atomBlank;
-      if (object && body.size >= sizeof(LV2_Atom_Object_Body) &&
+      const bool object = (body.type == uris.atomObject || body.type == uris.atomBlank) &&
+                          body.size >= sizeof(LV2_Atom_Object_Body);
+      if (object &&
           reinterpret_cast<const LV2_Atom_Object*>(&body)->body.otype == uris.timePosition) {
         // The transport changes here: the sub-block ends before it, so
         // that the plug-in asks for the new state at its frame.
@@ -502,18 +496,26 @@ void Lv2Adapter::Run(uint32_t frames) noexcept
           break;
         }
         ReadPosition(&body);
+      } else if (object) {
+        // A host's patch message: the file parameters.
+        files.Take(&body, programPortUnusable ? nullptr : schedule);
       }
       advance(event);
     }
     ProcessSubBlock(start, static_cast<int32_t>(end - start));
     start = end;
   }
+  files.Report(bridge);
 }
 
 // ----------------------------------------------------------------- worker
 
-LV2_Worker_Status Lv2Adapter::Work(uint32_t size, const void* data)
+LV2_Worker_Status Lv2Adapter::Work(LV2_Worker_Respond_Function respond,
+                                   LV2_Worker_Respond_Handle handle, uint32_t size,
+                                   const void* data)
 {
+  if (Lv2FileParameters::IsJob(size))
+    return files.Work(respond, handle, size, data);
   int32_t program = -1;
   if (size != sizeof program || !data)
     return LV2_WORKER_ERR_UNKNOWN;
@@ -521,6 +523,12 @@ LV2_Worker_Status Lv2Adapter::Work(uint32_t size, const void* data)
   if (program < 0 || program >= kPrograms)
     return LV2_WORKER_ERR_UNKNOWN;
   Dispatch(effSetProgram, 0, program);
+  return LV2_WORKER_SUCCESS;
+}
+
+LV2_Worker_Status Lv2Adapter::WorkResponse(uint32_t size, const void* data) noexcept
+{
+  files.Taken(size, data);
   return LV2_WORKER_SUCCESS;
 }
 
@@ -550,6 +558,9 @@ LV2_State_Status Lv2Adapter::Save(LV2_State_Store_Function store, LV2_State_Hand
 {
   if (!store)
     return LV2_STATE_ERR_UNKNOWN;
+  // LV2 lets save() run beside run(), whose ports write the plug-in's
+  // records (thru): the plug-in hands a snapshot of its own, which store()
+  // copies while run() goes on and which no other thread writes.
   void* data = nullptr;
   const VstIntPtr size = Dispatch(effGetChunk, 0, 0, &data);
   if (size <= 0 || !data) {
@@ -597,10 +608,7 @@ LV2_State_Status Lv2Adapter::Restore(LV2_State_Retrieve_Function retrieve, LV2_S
              size);
     return LV2_STATE_ERR_UNKNOWN;
   }
-  // The plug-in reads the chunk as a host hands it over: a copy of its own.
-  std::vector<uint8_t> chunk(static_cast<const uint8_t*>(bank),
-                             static_cast<const uint8_t*>(bank) + size);
-  if (Dispatch(effSetChunk, 0, static_cast<VstIntPtr>(size), chunk.data()) != 1) {
+  if (!SetBankChunk(bank, size)) {
     LogError("Quillet: the state's bank (%zu bytes) is not a bank Quillet can read, so the bank "
              "stays as it was\n",
              size);
@@ -622,9 +630,33 @@ LV2_State_Status Lv2Adapter::Restore(LV2_State_Retrieve_Function retrieve, LV2_S
                "stays\n",
                program);
   }
+  SelectAfterBank(program);
+  return LV2_STATE_SUCCESS;
+}
+
+bool Lv2Adapter::SetBankChunk(const void* bytes, size_t size)
+{
+  if (!bytes || size == 0 || size > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
+    return false;
+  // The plug-in reads the chunk as a host hands it over: a copy of its own.
+  std::vector<uint8_t> chunk(static_cast<const uint8_t*>(bytes),
+                             static_cast<const uint8_t*>(bytes) + size);
+  return Dispatch(effSetChunk, 0, static_cast<VstIntPtr>(size), chunk.data()) == 1;
+}
+
+void Lv2Adapter::SelectAfterBank(int32_t program)
+{
   // As a host does after loading a bank: the selection that follows counts
-  // as the first, so that the send on init counts its delay from here.
+  // as the first, so that the send on init counts its delay from here; the
+  // ports are taken as they are by the next run.
   Dispatch(effSetProgram, 0, program);
   controlsUnseen = true;
-  return LV2_STATE_SUCCESS;
+}
+
+bool Lv2Adapter::LoadBank(const void* bytes, size_t size, int32_t program)
+{
+  if (!SetBankChunk(bytes, size))
+    return false;
+  SelectAfterBank(program);
+  return true;
 }

@@ -15,8 +15,10 @@
 //   makes from inside it (events out, the transport); nothing there
 //   allocates, waits or locks;
 // - the host's worker thread: Work, which makes the program selections the
-//   program port asks for (a selection takes locks, so run() hands it over);
-// - any thread: Save (the plug-in's chunk is made for concurrent hosts);
+//   program port asks for (a selection takes locks, so run() hands it over)
+//   and loads the files of the file parameters (Lv2FileParameters);
+// - any thread: Save, beside run() too (the plug-in's chunk is a snapshot,
+//   taken without making run() wait);
 // - the host's GUI thread: everything Lv2Ui calls, and the callbacks the
 //   editor makes inside the editor opcodes (size, automation).
 // The plug-in's own threads (countdown, learning, the toolkit's) call back
@@ -24,6 +26,7 @@
 #pragma once
 
 #include "lv2/Lv2EventBridge.h"
+#include "lv2/Lv2FileParameters.h"
 #include "lv2/Lv2Programs.h"
 #include "lv2/Lv2Uris.h"
 #include "plugin/VstInterface.h"
@@ -67,7 +70,17 @@ public:
 
   LV2_State_Status Save(LV2_State_Store_Function store, LV2_State_Handle handle);
   LV2_State_Status Restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle);
-  LV2_Worker_Status Work(uint32_t size, const void* data);
+  LV2_Worker_Status Work(LV2_Worker_Respond_Function respond, LV2_Worker_Respond_Handle handle,
+                         uint32_t size, const void* data);
+  // Audio thread: a response of the worker (a file taken).
+  LV2_Worker_Status WorkResponse(uint32_t size, const void* data) noexcept;
+
+  // A bank for the plug-in, handed over as a host hands one (a copy of its
+  // own), then `program` selected as a host does after a bank: the
+  // selection counts as the first, so that the send on init counts its
+  // delay from here. False, and nothing changed, when the plug-in refused
+  // the chunk. Any thread but the audio thread (Restore, a preset file).
+  bool LoadBank(const void* bytes, size_t size, int32_t program);
 
   // The programs extension (Lv2Programs.h): a program's name as the
   // plug-in reports it to a VST 2 host (effGetProgramNameIndexed), and a
@@ -104,6 +117,9 @@ private:
   void ApplyControls() noexcept;
   void ReadPosition(const LV2_Atom* atom) noexcept;
   void ProcessSubBlock(int64_t start, int32_t frames) noexcept;
+  // The two halves of LoadBank (Restore decides the program in between).
+  bool SetBankChunk(const void* bytes, size_t size);
+  void SelectAfterBank(int32_t program);
 
   AEffect* effect = nullptr;
   Lv2Uris uris;
@@ -150,6 +166,8 @@ private:
   float* pins[2] = {nullptr, nullptr};
 
   Lv2EventBridge bridge;
+  // Made once `uris` is mapped (it is declared after them).
+  Lv2FileParameters files;
 
   // The attached editor and whether the host resizes it (GUI thread).
   std::atomic<Lv2Ui*> ui{nullptr};

@@ -63,16 +63,17 @@ LV2_State_Status Restore(LV2_Handle instance, LV2_State_Retrieve_Function retrie
   return AdapterOf(instance)->Restore(retrieve, handle);
 }
 
-LV2_Worker_Status Work(LV2_Handle instance, LV2_Worker_Respond_Function /*respond*/,
-                       LV2_Worker_Respond_Handle /*handle*/, uint32_t size, const void* data)
+LV2_Worker_Status Work(LV2_Handle instance, LV2_Worker_Respond_Function respond,
+                       LV2_Worker_Respond_Handle handle, uint32_t size, const void* data)
 {
-  return AdapterOf(instance)->Work(size, data);
+  return AdapterOf(instance)->Work(respond, handle, size, data);
 }
 
-LV2_Worker_Status WorkResponse(LV2_Handle, uint32_t, const void*)
+LV2_Worker_Status WorkResponse(LV2_Handle instance, uint32_t size, const void* data)
 {
-  // The worker answers nothing: a selection is complete when it returns.
-  return LV2_WORKER_SUCCESS;
+  // A file taken (a selection answers nothing: it is complete when the
+  // work returns).
+  return AdapterOf(instance)->WorkResponse(size, data);
 }
 
 const lv2programs::ProgramDescriptor* GetProgram(LV2_Handle instance, uint32_t index)

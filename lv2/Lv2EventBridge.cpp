@@ -104,7 +104,12 @@ const uint8_t* AddShortMidi(const uint8_t* cursor, const uint8_t* stop, int64_t 
     std::memcpy(&frames, cursor, sizeof frames);
     std::memcpy(&sizeAndType, cursor + 8, sizeof sizeAndType);
     std::memcpy(&word, cursor + sizeof(LV2_Atom_Event), sizeof word);
-    const uint64_t delta = kFrameTimes ? static_cast<uint64_t>(frames - start) : 0;
+    // The distance from the sub-block's start, in unsigned arithmetic: a
+    // frame before the start (INT64_MIN included) wraps to a distance past
+    // the span, with no signed overflow, and is left to the caller's walk
+    // like any frame outside the sub-block.
+    const uint64_t delta =
+        kFrameTimes ? static_cast<uint64_t>(frames) - static_cast<uint64_t>(start) : 0;
     if (sizeAndType - shortMidi > 2 || delta >= span)
       break;
     const auto size = static_cast<uint32_t>(sizeAndType);
@@ -152,8 +157,6 @@ VstEvents* Lv2EventBridge::InputBlock() noexcept
 void Lv2EventBridge::BeginOutput(LV2_Atom_Sequence* port, uint32_t sequenceType) noexcept
 {
   out = port;
-  written = 0;
-  dropped = 0;
   lastFrame = 0;
   subStart = 0;
   subFrames = 1;
@@ -196,19 +199,15 @@ uint32_t Lv2EventBridge::WireBytes(const VstEvent* event, const uint8_t** bytes)
 
 bool Lv2EventBridge::Append(int64_t frames, const uint8_t* bytes, uint32_t size) noexcept
 {
-  if (!out) {
-    ++dropped;
+  if (!out)
     return false;
-  }
   // A sequence is in time order: an event never goes before the last one.
   if (frames < lastFrame)
     frames = lastFrame;
   const uint32_t used = static_cast<uint32_t>(sizeof(LV2_Atom)) + out->atom.size;
   const uint64_t need = sizeof(LV2_Atom_Event) + lv2_atom_pad_size(size);
-  if (static_cast<uint64_t>(used) + need > capacity) {
-    ++dropped;
+  if (static_cast<uint64_t>(used) + need > capacity)
     return false;
-  }
   auto* event = reinterpret_cast<LV2_Atom_Event*>(reinterpret_cast<uint8_t*>(out) + used);
   event->time.frames = frames;
   event->body.size = size;
@@ -219,7 +218,6 @@ bool Lv2EventBridge::Append(int64_t frames, const uint8_t* bytes, uint32_t size)
   std::memset(body + size, 0, lv2_atom_pad_size(size) - size);
   out->atom.size += static_cast<uint32_t>(need);
   lastFrame = frames;
-  ++written;
   return true;
 }
 
@@ -274,7 +272,6 @@ bool Lv2EventBridge::AppendShortBlock(VstEvent* const* pointers, int32_t count) 
     at += kEventBytes;
   }
   out->atom.size += static_cast<uint32_t>(at - begin);
-  written += count;
   lastFrame = subStart + previous;
   return true;
 }
@@ -332,5 +329,26 @@ bool Lv2EventBridge::TakeOutput(const VstEvents* events) noexcept
     if (size > 0)
       Append(subStart + order[s].frame, bytes, size);
   }
+  return true;
+}
+
+bool Lv2EventBridge::AppendAtom(int64_t frames, const LV2_Atom* atom) noexcept
+{
+  if (!out || !atom)
+    return false;
+  const uint32_t used = static_cast<uint32_t>(sizeof(LV2_Atom)) + out->atom.size;
+  const uint64_t need = sizeof(LV2_Atom_Event) + lv2_atom_pad_size(atom->size);
+  if (static_cast<uint64_t>(used) + need > capacity)
+    return false;
+  if (frames < lastFrame)
+    frames = lastFrame;
+  auto* event = reinterpret_cast<LV2_Atom_Event*>(reinterpret_cast<uint8_t*>(out) + used);
+  event->time.frames = frames;
+  event->body = *atom;
+  auto* body = reinterpret_cast<uint8_t*>(event + 1);
+  std::memcpy(body, atom + 1, atom->size);
+  std::memset(body + atom->size, 0, lv2_atom_pad_size(atom->size) - atom->size);
+  out->atom.size += static_cast<uint32_t>(need);
+  lastFrame = frames;
   return true;
 }

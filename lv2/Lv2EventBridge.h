@@ -75,7 +75,9 @@ public:
   // frames inside [start, end) (every one at `start` when the sequence is
   // not in frames), each added as AddInput adds it. Returns where it
   // stopped: the first event that is anything else, a block that is full,
-  // or `limit`; the caller's general walk takes over from there.
+  // or `limit`; the caller's general walk takes over from there. `start`
+  // and `end` are frames of the run (0 <= start <= end < 2^32); an event's
+  // frame may be anything.
   const uint8_t* AddShortEvents(const uint8_t* cursor, const uint8_t* limit, int64_t start,
                                 int64_t end, bool frameTimes) noexcept;
   int32_t InputCount() const noexcept { return inputCount; }
@@ -95,9 +97,10 @@ public:
   // A block the plug-in hands to its host; true when it was taken (the
   // answer a host gives), even if the port had room for only part of it.
   bool TakeOutput(const VstEvents* events) noexcept;
-  // Events written to / dropped for want of room since BeginOutput.
-  int32_t Written() const noexcept { return written; }
-  int32_t Dropped() const noexcept { return dropped; }
+  // An atom that is no MIDI (a patch message to the host), after what the
+  // sequence holds so far (it goes at the last event's frame when `frames`
+  // is earlier). False, and nothing written, without room for it.
+  bool AppendAtom(int64_t frames, const LV2_Atom* atom) noexcept;
 
 private:
   void RestoreShortSlots() noexcept;
@@ -131,8 +134,6 @@ private:
   int64_t lastFrame = 0;
   int64_t subStart = 0;
   int32_t subFrames = 1;
-  int32_t written = 0;
-  int32_t dropped = 0;
   struct Slot
   {
     int32_t frame;

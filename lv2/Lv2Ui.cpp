@@ -109,9 +109,11 @@ bool Lv2Ui::Open(unsigned long parent, const LV2_Feature* const* /*features*/)
     return false;
   }
   adapter->SetUiCanResize(resize != nullptr);
-  // No display connection is handed over: the panel stays on the toolkit's
-  // own one.
-  editorOpen = adapter->Dispatch(effEditOpen, 0, 0,
+  // This object's connection is handed over as a host's display: the panel
+  // stays on the toolkit's own connection, which the LV2 library opens only
+  // now, with its first editor, to this connection's server (nothing of
+  // X is touched before an editor is asked for).
+  editorOpen = adapter->Dispatch(effEditOpen, 0, reinterpret_cast<VstIntPtr>(display),
                                  reinterpret_cast<void*>(static_cast<uintptr_t>(window))) != 0;
   if (!editorOpen) {
     adapter->LogError("Quillet: the plug-in's editor did not open\n");

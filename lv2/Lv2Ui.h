@@ -2,8 +2,10 @@
 // the host's window as a VST 2 host does: it makes a window of its own
 // inside the host's ui:parent, hands that window to the editor opcode and
 // idles the editor through the editor-idle opcode. The plug-in's panel
-// lives on the toolkit's own X connection; this object's window lives on a
-// connection of its own too, so nothing here touches the host's connection.
+// lives on the toolkit's own X connection (which the LV2 library opens with
+// its first editor, to the server of the connection this object hands the
+// editor opcode); this object's window lives on a connection of its own
+// too, so nothing here touches the host's connection.
 // It reaches the running plug-in through the instance-access feature (the
 // adapter of the instance); a host without that feature gets no editor, and
 // the plug-in runs on without one.

@@ -1,5 +1,6 @@
-// The LV2 edition's fixed names (the plug-in, its editor, its ports and its
-// state keys) and the URIDs the adapter maps once, when an instance is made.
+// The LV2 edition's fixed names (the plug-in, its editor, its ports, its
+// state keys and its file parameters) and the URIDs the adapter maps once,
+// when an instance is made.
 //
 // The names are those the bundle's Turtle files and every host and test that
 // loads the bundle use; they are written here once. Lv2Uris is filled on the
@@ -10,6 +11,7 @@
 #include <lv2/buf-size/buf-size.h>
 #include <lv2/midi/midi.h>
 #include <lv2/parameters/parameters.h>
+#include <lv2/patch/patch.h>
 #include <lv2/time/time.h>
 #include <lv2/urid/urid.h>
 
@@ -23,6 +25,12 @@ constexpr const char* kUiUri = "urn:quillet:quillet:ui";
 // chunk) and the current program (atom:Int).
 constexpr const char* kStateBank = "urn:quillet:quillet:bank";
 constexpr const char* kStateProgram = "urn:quillet:quillet:program";
+// The file parameters (patch:writable, range atom:Path) and their labels
+// (Lv2FileParameters.h).
+constexpr const char* kSysExFile = "urn:quillet:quillet:sysex-file";
+constexpr const char* kPresetFile = "urn:quillet:quillet:preset-file";
+constexpr const char* kSysExFileLabel = "SysEx file";
+constexpr const char* kPresetFileLabel = "Preset file";
 
 // Port indices; the symbols are those of quillet.ttl.
 enum Port : uint32_t
@@ -47,6 +55,8 @@ struct Lv2Uris
   LV2_URID atomInt = 0;
   LV2_URID atomLong = 0;
   LV2_URID atomObject = 0;
+  LV2_URID atomPath = 0;
+  LV2_URID atomUrid = 0;
   LV2_URID atomSequence = 0;
   LV2_URID midiEvent = 0;
   LV2_URID timePosition = 0;
@@ -62,6 +72,12 @@ struct Lv2Uris
   LV2_URID sampleRate = 0;
   LV2_URID stateBank = 0;
   LV2_URID stateProgram = 0;
+  LV2_URID patchGet = 0;
+  LV2_URID patchSet = 0;
+  LV2_URID patchProperty = 0;
+  LV2_URID patchValue = 0;
+  LV2_URID sysexFile = 0;
+  LV2_URID presetFile = 0;
 
   void Map(const LV2_URID_Map& map)
   {
@@ -74,6 +90,8 @@ struct Lv2Uris
     atomInt = id(LV2_ATOM__Int);
     atomLong = id(LV2_ATOM__Long);
     atomObject = id(LV2_ATOM__Object);
+    atomPath = id(LV2_ATOM__Path);
+    atomUrid = id(LV2_ATOM__URID);
     atomSequence = id(LV2_ATOM__Sequence);
     midiEvent = id(LV2_MIDI__MidiEvent);
     timePosition = id(LV2_TIME__Position);
@@ -89,5 +107,11 @@ struct Lv2Uris
     sampleRate = id(LV2_PARAMETERS__sampleRate);
     stateBank = id(lv2names::kStateBank);
     stateProgram = id(lv2names::kStateProgram);
+    patchGet = id(LV2_PATCH__Get);
+    patchSet = id(LV2_PATCH__Set);
+    patchProperty = id(LV2_PATCH__property);
+    patchValue = id(LV2_PATCH__value);
+    sysexFile = id(lv2names::kSysExFile);
+    presetFile = id(lv2names::kPresetFile);
   }
 };

@@ -89,6 +89,25 @@ struct LengthTable
 };
 inline constexpr LengthTable kLengths{};
 
+// Calls `visit(bytes, length)` for each whole message of the `size` bytes at
+// `bytes`, in order (messages of 1 to 3 bytes, by their status); stops at a
+// byte that starts none and at a message cut short. Returns how many it
+// visited.
+template <typename Visit>
+constexpr int32_t ForEachMessage(const uint8_t* bytes, int32_t size, Visit&& visit) noexcept
+{
+  int32_t messages = 0;
+  for (int32_t at = 0; at < size;) {
+    const int32_t length = kLengths[bytes[at]];
+    if (length == 0 || at + length > size)
+      break;
+    visit(bytes + at, length);
+    at += length;
+    ++messages;
+  }
+  return messages;
+}
+
 static_assert(kLengths[0xC5] == 2 && kLengths[0xF2] == 3 && kLengths[0xF7] == 0);
 static_assert(MessageLength(0xC5) == 2 && MessageLength(0xB0) == 3 && MessageLength(0xF8) == 1 &&
               MessageLength(0xF0) == 0 && MessageLength(0x40) == 0 && MessageLength(0xD3) == 2 &&

@@ -1,21 +1,24 @@
 // The message kinds of a strip: Control Change, Note On, Program Change,
-// NRPN, RPN and 14-bit Control Change. Each kind is one line of the table
-// in MessageKinds.cpp that says how it is stored (record fields, extension
-// fields, the wide block), how the panel and quillet-host set it as a
-// parameter, which bytes it sends, how learning treats it, how it is
-// printed and how quillet-host's --strip spells it. The engine, the panel
-// and quillet-host go through the calls below and hold no case of their
-// own for any kind: a new kind is a new definition and a line in the table.
+// NRPN, RPN, 14-bit Control Change, Channel Pressure, Poly Pressure and
+// Pitch Bend. Each kind is one line of the table in MessageKinds.cpp that
+// says how it is stored (record fields, extension fields, the wide block),
+// its fields and their ranges, its default value, which bytes it sends,
+// how learning takes it, how it is printed and how quillet-host's --strip
+// spells it. The engine, the panel and quillet-host go through the calls
+// below and hold no case of their own for any kind; their help texts and
+// tooltips list the table. A new kind is a line in the table (and a status
+// name in the MIDI byte rules when its status is new).
 //
 // Storage: a Control Change or Note On lives in the record alone (kind
 // byte 0, the format byte tells them apart). Every other kind keeps
 // channel 0 and format 1 in the record, so that a reader of the records
-// alone sees the message off, and its channel in the extension; the wide
-// kinds keep their number, value and options in the extension's wide block
-// (the chunk extension's version 2).
+// alone sees the message off, and its channel in the extension; the other
+// kinds of one short event keep their number and value in the record's
+// bytes, the wide kinds theirs and their options in the extension's wide
+// block (the chunk extension's version 2).
 //
-// Part of the chunk format's definition: standard library, support/, midi/
-// and the record. Threads: every call reads and writes single fields with
+// Part of the chunk format's definition: standard library, support/ and
+// the record. Threads: every call reads and writes single fields with
 // field::Load/Store, so the audio thread may read (Read, Bytes) while
 // another thread writes; the writers that touch several fields (SetKind,
 // Write, StoreField on a message kept in the extension, UpdateLearned)
@@ -24,7 +27,6 @@
 // the audio thread only because nobody needs them there.
 #pragma once
 
-#include "midi/MidiBytes.h"
 #include "model/Parameters.h"
 #include "model/ProgramExtension.h"
 #include "model/VSTPluginProgram.h"
@@ -71,25 +73,6 @@ struct MessageBytes
   int32_t size = 0; // 0: the message is not sent
 };
 
-// Calls f(const uint8_t* event, int32_t size) for each event of `bytes`.
-template <typename F> void ForEachEvent(const MessageBytes& bytes, F&& f) noexcept
-{
-  for (int32_t at = 0; at < bytes.size;) {
-    const int32_t size = midi::MessageLength(bytes.data[at]);
-    if (size == 0 || at + size > bytes.size)
-      return; // the kinds make only whole channel messages
-    f(bytes.data + at, size);
-    at += size;
-  }
-}
-
-inline int32_t EventCount(const MessageBytes& bytes) noexcept
-{
-  int32_t count = 0;
-  ForEachEvent(bytes, [&count](const uint8_t*, int32_t) { ++count; });
-  return count;
-}
-
 // The order of a channel's learned messages in a send: lower ranks first.
 enum LearnRank : uint8_t
 {
@@ -99,38 +82,80 @@ enum LearnRank : uint8_t
   kRankOther = 3    // every other message
 };
 
-// One kind. The table (Kinds()) lists them in the order of the panel's
-// format dial.
+// One kind: a line of the table in MessageKinds.cpp, the whole definition
+// of the kind. The table (Kinds()) lists them in the order of the panel's
+// format dial. Its event length is the MIDI rule's for `status`.
 struct MessageKind
 {
-  const char* name;  // the format dial's label and Describe's word: "CC"
-  const char* word;  // quillet-host's --strip word: "cc"
-  uint8_t kindByte;  // the stored kind byte
-  uint8_t format;    // the record's format byte
-  uint8_t status;    // the status byte of its events on channel 1
-  bool inExtension;  // the channel lives in the extension (the record keeps it off)
-  bool wide;         // number, value and options live in the wide block
-  bool hasValue;     // a value is stored and sent (the value dial is active)
-  bool settles;      // a paced send waits the settle time after it
-  bool learnable;    // learning takes it (incoming, or by the recogniser)
-  bool options;      // the 7-bit value and null options apply
-  uint8_t selectMsb; // the parameter-select controllers (NRPN, RPN), else 0
-  uint8_t selectLsb;
-  bool pairs;       // two controllers n and n + 32 (the 14-bit CC)
-  uint16_t numbers; // how many numbers (128, 16384, 32)
+  const char* name = "";  // the format dial's label and Describe's word: "CC"
+  const char* title = ""; // what help texts and tooltips call it: "Control Change"
+  const char* word = "";  // quillet-host's --strip word: "cc"
+  // The stored kind byte (chunks hold it: never give one to another kind).
+  // Every kind but Control Change and Note On (kind byte 0) keeps its
+  // channel in the extension and format 1 in the record.
+  uint8_t kindByte = kKindByFormat;
+  uint8_t format = 1; // the record's format byte
+  uint8_t status = 0; // the status byte of its events on channel 1
+  bool wide = false;  // number, value and options live in the wide block
+                      // (else in the record's bytes, plus one)
+  // Its fields: a number of `numbers` values, spelled `numberWord` in
+  // --strip (0 and nullptr: it has none); a value of `values` values (0:
+  // none), which a message made of another kind starts at (Pitch Bend's
+  // centre; 0 keeps what it had).
+  uint16_t numbers = 0;
+  const char* numberWord = nullptr;
+  uint16_t values = 0;
+  uint16_t defaultValue = 0;
+  bool options = false;  // the 7-bit value and null options apply
+  uint8_t selectMsb = 0; // the parameter-select controllers (NRPN, RPN), else 0
+  uint8_t selectLsb = 0;
+  bool pairs = false;   // two controllers n and n + 32 (the 14-bit CC)
+  bool settles = false; // a paced send waits the settle time after it
   // The bytes of a message of this kind, 0 when it is not sent (a field out
   // of range, as a chunk may hold).
-  int32_t (*bytes)(const MessageKind& kind, const Message& m, MessageBytes& out) noexcept;
+  int32_t (*bytes)(const MessageKind& kind, const Message& m, MessageBytes& out) noexcept = nullptr;
+  // Learning: the status (channel 1) of the events it is learned from (0:
+  // never learned), and how one such event makes it (nullptr: the
+  // recogniser in StripLearning.h makes it of several Control Changes).
+  uint8_t learnStatus = 0;
+  bool (*fromMidi)(const MessageKind& kind, uint8_t status, uint8_t data1, uint8_t data2,
+                   Message& m) noexcept = nullptr;
   // Its rank among a channel's learned messages.
-  uint8_t (*rank)(const Message& m) noexcept;
+  uint8_t (*rank)(const Message& m) noexcept = nullptr;
   // Any number of this kind on a channel is the same learned message (a
   // Program Change): learning keeps one.
-  bool anyNumber;
+  bool anyNumber = false;
 };
+
+constexpr bool HasNumber(const MessageKind& kind) noexcept
+{
+  return kind.numbers != 0;
+}
+constexpr bool HasValue(const MessageKind& kind) noexcept
+{
+  return kind.values != 0;
+}
+// Learning takes messages of this kind.
+constexpr bool Learned(const MessageKind& kind) noexcept
+{
+  return kind.learnStatus != 0;
+}
 
 // The kinds, in the format dial's order, and their count.
 const MessageKind* Kinds() noexcept;
 int32_t KindCount() noexcept;
+// The kinds for a range-based for: for (const MessageKind& kind : AllKinds()).
+struct KindRange
+{
+  const MessageKind* first;
+  const MessageKind* last;
+  const MessageKind* begin() const noexcept { return first; }
+  const MessageKind* end() const noexcept { return last; }
+};
+inline KindRange AllKinds() noexcept
+{
+  return {Kinds(), Kinds() + KindCount()};
+}
 // The kind of a message (by its kind byte, and for kind byte 0 its format
 // byte); an unknown kind byte reads as by format. Its index in the table.
 const MessageKind& KindOf(const Message& m) noexcept;
@@ -198,7 +223,10 @@ void Write(VSTPluginProgram& program, ProgramExtension& extension, int32_t strip
            const Message& m) noexcept;
 // Makes a message of the kind with this kind byte (0: Control Change or
 // Note by the format byte). The channel moves with it between the record
-// and the extension; leaving a wide kind clears the wide fields.
+// and the extension; leaving a wide kind clears the wide fields. A message
+// made of another kind loses a number its new kind does not have, and
+// starts at the kind's default value when it has one (a Pitch Bend at its
+// centre).
 void SetKind(VSTPluginProgram& program, ProgramExtension& extension, int32_t strip, int32_t message,
              uint8_t kind) noexcept;
 // Writes one record field as the dials do (a stored byte). A channel of a
@@ -243,8 +271,12 @@ bool Settles(const Message& m) noexcept;
 // ------------------------------------------------------------ parameters
 
 // The kind parameter's value for a kind byte, and the kind byte a value
-// asks for. Program Change is 1.0, as it always was; the other kinds are
-// their kind byte / 16 (0 by format).
+// asks for. Program Change is 1.0, and anything above 0.5 asks for it, as
+// it always did; the kinds up to kind byte 8 are kind byte / 16, as they
+// always were, and kind bytes 9 to kMaxKindByte the odd 32nds between them
+// (1/32 for 9, 3/32 for 10 ...), so that the kind parameter names
+// kMaxKindByte kinds besides the two by format. 0: by format, and so is a
+// kind byte out of that room.
 float KindParameter(uint8_t kindByte) noexcept;
 uint8_t KindFromParameter(float value) noexcept;
 
@@ -266,9 +298,14 @@ Message LearnedForm(const Message& m) noexcept;
 // Change its program, a wide kind value and options), field by field.
 void UpdateLearned(VSTPluginProgram& program, ProgramExtension& extension, int32_t strip,
                    int32_t message, const Message& m) noexcept;
-// The short message a synth sent, as learning takes it (a Control Change
-// or a Program Change); false for anything else. The recogniser in
-// StripLearning.h makes the wide kinds of the Control Changes.
+// True when learning takes events of this status (any channel): the
+// statuses of the learned kinds. For the audio thread's filter.
+bool LearnsStatus(uint8_t status) noexcept;
+// The short message a synth sent, as learning takes it: by the line of the
+// kind learned from this status alone (Control Change, Program Change,
+// Channel Pressure, Poly Pressure, Pitch Bend); false for anything else.
+// The recogniser in StripLearning.h makes the wide kinds of the Control
+// Changes.
 bool FromMidi(uint8_t status, uint8_t data1, uint8_t data2, Message& m) noexcept;
 
 // ------------------------------------------------- printing and parsing
@@ -276,17 +313,47 @@ bool FromMidi(uint8_t status, uint8_t data1, uint8_t data2, Message& m) noexcept
 // Room for the longest text of Describe ("NRPN 16383 ch 16 = 16383 null").
 constexpr int32_t kDescriptionSize = 32;
 
-// A message as a user reads it, with the numbers as they are sent: "CC 74
-// ch 1", "PC 9 ch 1", "Note 60 ch 2", "NRPN 1024 ch 1 = 8191"; "off" for a
-// message that is not sent.
+// A message as a user reads it, with the numbers as they are sent: its
+// name, its number when it has one, its channel, and its value for a wide
+// kind or one without a number: "CC 74 ch 1", "PC 9 ch 1", "Note 60 ch 2",
+// "NRPN 1024 ch 1 = 8191", "PB ch 1 = 8192"; "off" for a message that is
+// not sent.
 void Describe(const Message& m, char (&text)[kDescriptionSize]) noexcept;
 
-// quillet-host's spelling of a message: "off", cc/CH/NUM/VAL,
-// note/CH/NUM/VAL, pc/CH/PROG, nrpn/CH/PARAM/VALUE and rpn/CH/PARAM/VALUE
-// (each with an optional /7 for a 7-bit value and /null), cc14/CH/N/VALUE.
-// False when the text is none of them or a field is out of range.
+// quillet-host's spelling of a message: "off" or a kind's word with the
+// channel, its number when it has one, its value when it has one, and for
+// a kind with options an optional /7 (a 7-bit value) and /null:
+// cc/CH/NUM/VAL, pc/CH/PROG, pb/CH/VAL, nrpn/CH/PARAM/VAL/7/null ... (the
+// numbers as they are sent). False when the text is none of them or a
+// field is out of range.
 bool Parse(const char* text, Message& m) noexcept;
-// The syntax for a message that says what Parse takes.
+// A kind's spelling for Parse ("nrpn/CH/PARAM/VAL[/7][/null]") and the
+// ranges of its number and value ("PARAM 0-16383, VAL 0-16383 (0-127 with
+// /7)"; every kind's CH is 1-16).
+// Each writes at most size - 1 characters and returns how many it wrote.
+int32_t Syntax(const MessageKind& kind, char* text, int32_t size) noexcept;
+int32_t Ranges(const MessageKind& kind, char* text, int32_t size) noexcept;
+// Every kind's spelling, for a message that says what Parse takes:
+// "cc/CH/NUM/VAL, ..., pb/CH/VAL or off".
 const char* ParseSyntax() noexcept;
+
+// A text that lists kinds: `lead`, the names (or the titles) of the kinds
+// that `which` selects in the table's order as a user reads a list ("CC,
+// PC and NRPN"), `more` (nullptr: none) as one more item at its end, then
+// `tail`: "(from incoming CC, PC ... and SysEx)". With a `width` (0: one
+// line) a line break goes before a word that would take a line past it,
+// and each new line starts with `indent`. ListKinds writes at most
+// size - 1 characters and returns how many it wrote.
+struct KindList
+{
+  const char* lead = "";
+  bool (*which)(const MessageKind& kind) noexcept = nullptr; // nullptr: every kind
+  bool titles = false;
+  const char* more = nullptr;
+  const char* tail = "";
+  int32_t width = 0;
+  const char* indent = "";
+};
+int32_t ListKinds(const KindList& list, char* text, int32_t size) noexcept;
 
 } // namespace strips

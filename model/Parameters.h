@@ -109,7 +109,7 @@ constexpr Encoding kDelay{999, 1.0f / 999.0f}; // 0.001001001 in single precisio
 constexpr Encoding kFormat{2, 0.5f};
 constexpr Encoding kChannel{16, 0.0625f};
 constexpr Encoding kByte{128, 0.0078125f}; // numbers and values
-constexpr Encoding kKind{1, 1.0f};         // 1 Program Change, else kind / 16 (MessageKinds.h)
+constexpr Encoding kKind{1, 1.0f};         // 1 Program Change, else by kind byte (KindParameter)
 constexpr Encoding kWideField{16383, 1.0f / 16383.0f};
 constexpr Encoding kWideOptions{3, 1.0f / 3.0f};
 constexpr Encoding kSpacingMs{250, 1.0f / 250.0f};

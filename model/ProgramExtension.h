@@ -2,7 +2,8 @@
 // of every strip message (MessageKinds.h), the real channel of a message
 // that is not a Control Change or Note, and the settings of paced sending
 // and send on play; from version 2 on a tail with the wide kinds' fields
-// (NRPN, RPN, 14-bit CC), the SysEx gap and each program's SysEx.
+// (NRPN, RPN, 14-bit CC, Pitch Bend), the SysEx gap and each program's
+// SysEx.
 //
 // The block is written only when one of these settings is in use, and the
 // tail only when one of its own is: without them a chunk is exactly what
@@ -25,12 +26,17 @@
 #include <cstdint>
 #include <type_traits>
 
-// Message kinds kept in the extension (their rules: MessageKinds.h).
-constexpr uint8_t kKindByFormat = 0;      // Control Change or Note On, by the format byte
+// Message kinds kept in the extension: every kind's byte is its line in
+// the table of MessageKinds.cpp, where its rules are. These two have a
+// meaning of their own: 0 is no kind (the format byte says Control Change
+// or Note On), and the Program Change's parameter is 1.0.
+constexpr uint8_t kKindByFormat = 0;
 constexpr uint8_t kKindProgramChange = 1; // the number byte is the program + 1
-constexpr uint8_t kKindNrpn = 2;          // number, value, options in the wide block
-constexpr uint8_t kKindRpn = 3;
-constexpr uint8_t kKindCc14 = 4; // controllers n (0..31) and n + 32
+// Room for kinds: the kind parameter (200 to 231) names the kind bytes up
+// to this one (MessageKinds.h, KindParameter), so a kind byte above it
+// could be stored but never set. Raising it needs another encoding of the
+// parameter.
+constexpr uint8_t kMaxKindByte = 16;
 
 struct ExtensionHeader
 {
@@ -50,8 +56,8 @@ static_assert(offsetof(ExtensionHeader, reserved) == 17);
 static_assert(sizeof(ExtensionHeader) == 24);
 
 // The wide fields of a program's 32 messages (index 2 · strip + message):
-// the NRPN, RPN and 14-bit CC number, value (0..16383) and options (bit 0
-// a 14-bit value, bit 1 the null parameter after). Version 2 of the
+// the NRPN, RPN, 14-bit CC and Pitch Bend number, value (0..16383) and
+// options (bit 0 a 14-bit value, bit 1 the null parameter after). Version 2 of the
 // extension stores it per program, after the version-1 part.
 struct WideMessages
 {

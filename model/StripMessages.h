@@ -37,6 +37,25 @@ inline void ClearWide(ProgramExtension& extension) noexcept
   }
 }
 
+// Copies every wide field of `from` over `to`, each in one load and one
+// store: a 16-bit field copied as two bytes could be seen (or saved) half
+// old and half new by a thread that reads it meanwhile.
+inline void CopyWide(WideMessages& to, const WideMessages& from) noexcept
+{
+  for (int32_t i = 0; i < 2 * kStripsPerProgram; ++i) {
+    field::Store(to.number[i], field::Load(from.number[i]));
+    field::Store(to.value[i], field::Load(from.value[i]));
+    field::Store(to.options[i], field::Load(from.options[i]));
+  }
+}
+
+// The kinds, channels and wide fields of `from` over `to`, field by field.
+inline void CopyExtension(ProgramExtension& to, const ProgramExtension& from) noexcept
+{
+  field::CopyBytes(&to, &from, kProgramKindBytes);
+  CopyWide(to.wide, from.wide);
+}
+
 inline void ResetAllKinds(ProgramExtension& extension) noexcept
 {
   for (int32_t strip = 0; strip < kStripsPerProgram; ++strip)

@@ -153,6 +153,17 @@ std::unique_ptr<const SysExSet> SysExSet::Builder::Build() const
   return std::unique_ptr<const SysExSet>(set);
 }
 
+std::unique_ptr<const SysExSet> ReplaceMessages(const SysExSet* current, const SysExSet& messages)
+{
+  // `messages` is a set, so within the list's limits: every append is taken.
+  SysExSet::Builder builder;
+  for (int32_t i = 0; i < messages.Count(); ++i)
+    builder.Append(messages.Message(i));
+  if (current && current->Request().size > 0)
+    builder.SetRequest(current->Request());
+  return builder.Build();
+}
+
 // ------------------------------------------------------------ .syx files
 
 namespace {

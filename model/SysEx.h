@@ -133,6 +133,11 @@ private:
 // The bytes of the header that the learn rule compares (see Learn).
 int32_t SysExHeaderBytes(SysExView message) noexcept;
 
+// A .syx file given to a program: its messages replace the program's
+// messages, and the program's dump request stays. `current` is the
+// program's set (nullptr: none). Not for the audio thread.
+std::unique_ptr<const SysExSet> ReplaceMessages(const SysExSet* current, const SysExSet& messages);
+
 // ------------------------------------------------------------ .syx files
 
 // A .syx file read: the set of its messages (no request), or, when it is

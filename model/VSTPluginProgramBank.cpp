@@ -158,10 +158,16 @@ bool VSTPluginProgramBank::ReadExtension(const uint8_t* bytes, int32_t size, int
     field::CopyBytes(&extensions[i], program, kProgramKindBytes);
     strips::ClearWide(extensions[i]);
   }
-  field::Store(settings.spacingMs, ReadInt32(bytes + offsetof(ExtensionHeader, spacingMs)));
-  field::Store(settings.settleMs, ReadInt32(bytes + offsetof(ExtensionHeader, settleMs)));
-  field::Store(settings.sendOnPlay, bytes[offsetof(ExtensionHeader, sendOnPlay)] ? 1 : 0);
-  field::Store(settings.sysexGapMs, 0);
+  // The settings are the bank's: a bank brings its own, a program (which
+  // carries those of the bank it was saved from) goes into this bank as
+  // this bank paces it.
+  const bool bank = count == kBankPrograms;
+  if (bank) {
+    field::Store(settings.spacingMs, ReadInt32(bytes + offsetof(ExtensionHeader, spacingMs)));
+    field::Store(settings.settleMs, ReadInt32(bytes + offsetof(ExtensionHeader, settleMs)));
+    field::Store(settings.sendOnPlay, bytes[offsetof(ExtensionHeader, sendOnPlay)] ? 1 : 0);
+    field::Store(settings.sysexGapMs, 0);
+  }
 
   int32_t used = 0;
   if (version < kWideExtensionVersion ||
@@ -193,10 +199,13 @@ bool VSTPluginProgramBank::ReadTail(const uint8_t* bytes, int32_t size, int firs
     at += section;
   }
   for (int i = 0; i < count; ++i) {
-    field::CopyBytes(&extensions[first + i].wide, bytes + kTail + i * kWide, sizeof(WideMessages));
+    WideMessages wide;
+    std::memcpy(&wide, bytes + kTail + i * kWide, sizeof wide);
+    strips::CopyWide(extensions[first + i].wide, wide);
     sysex[i] = std::move(sets[static_cast<size_t>(i)]);
   }
-  field::Store(settings.sysexGapMs, ReadInt32(bytes + offsetof(ExtensionTail, sysexGapMs)));
+  if (count == kBankPrograms)
+    field::Store(settings.sysexGapMs, ReadInt32(bytes + offsetof(ExtensionTail, sysexGapMs)));
   // Bytes after the sections, within the tail, are a newer version's.
   used = at == tailBytes ? tailBytes : tailBytes + 1;
   return true;
@@ -268,7 +277,15 @@ std::vector<uint8_t> VSTPluginProgramBank::WriteChunk(int first, int count,
       tailBytes += SysExSectionBytes(sysex ? sysex[i] : nullptr);
   }
   std::vector<uint8_t> out(static_cast<size_t>(records + (extended ? part : 0) + tailBytes), 0);
-  field::CopyBytes(out.data(), &programs[first], static_cast<size_t>(records));
+  // A snapshot of the live records, each field in one load of its own
+  // width, so that the chunk holds every field as it was or as another
+  // thread (the audio thread's automation among them) wrote it, never a
+  // mix of the two; no lock, so no writer ever waits for a save.
+  for (int i = 0; i < count; ++i) {
+    VSTPluginProgram record;
+    CopyProgram(record, programs[first + i]);
+    std::memcpy(out.data() + i * kProgramBytes, &record, sizeof record);
+  }
   if (!extended)
     return out;
 
@@ -289,8 +306,11 @@ std::vector<uint8_t> VSTPluginProgramBank::WriteChunk(int first, int count,
   WriteInt32(at + offsetof(ExtensionTail, tailBytes), tailBytes);
   WriteInt32(at + offsetof(ExtensionTail, sysexGapMs), field::Load(settings.sysexGapMs));
   at += sizeof(ExtensionTail);
-  for (int i = 0; i < count; ++i, at += sizeof(WideMessages))
-    field::CopyBytes(at, &extensions[first + i].wide, sizeof(WideMessages));
+  for (int i = 0; i < count; ++i, at += sizeof(WideMessages)) {
+    WideMessages wide;
+    strips::CopyWide(wide, extensions[first + i].wide);
+    std::memcpy(at, &wide, sizeof wide);
+  }
   for (int i = 0; i < count; ++i) {
     const SysExSet* set = sysex ? sysex[i] : nullptr;
     WriteSysExSection(set, at);

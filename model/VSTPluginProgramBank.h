@@ -26,7 +26,9 @@
 // Threads: records are read and written field by field from host, editor,
 // countdown and audio threads (see FieldAccess.h); a chunk load copies whole
 // records on the thread that calls setChunk, field by field as well, so that
-// the other threads see every field either as it was or as loaded.
+// the other threads see every field either as it was or as loaded, and a
+// chunk save copies them field by field into a chunk of its own (a
+// snapshot, never the live records).
 #pragma once
 
 #include "model/ProgramExtension.h"
@@ -74,6 +76,9 @@ public:
   // The chunk of the bank / of program `index`, as it is saved: the records
   // alone when the extension is not in use, else followed by it (version
   // 2 with its tail when a version-2 setting is in use). `sysex` as above.
+  // A snapshot: every field read once with field::Load at its own width,
+  // without a lock, so that any thread may write fields meanwhile and the
+  // chunk holds each as it was or as written, never part of both.
   std::vector<uint8_t> WriteBank(const SysExSet* const* sysex = nullptr) const;
   std::vector<uint8_t> WriteProgram(int index, const SysExSet* sysex = nullptr) const;
 
@@ -84,7 +89,8 @@ public:
   // this version can read whole (what it knows was loaded; the caller tells
   // the user that some settings are lost). `sysex` (may be nullptr) gets
   // the SysEx the chunk holds for each program it loaded, nullptr for none;
-  // a tail that is refused gives none, and its wide messages are off.
+  // a tail that is refused gives none, and its wide messages are off. A
+  // program chunk leaves the bank's pacing (Settings) as it was.
   int32_t readBank(const void* data, int32_t size, bool& newer, LoadedSysEx* sysex = nullptr);
   int32_t readProgram(const void* data, int32_t size, int index, bool& newer,
                       std::unique_ptr<const SysExSet>* sysex = nullptr);
@@ -98,10 +104,11 @@ private:
   // Reads the extension block that starts at `bytes` (`size` bytes left of
   // the chunk) for `count` programs from `first`. Its version-1 part is
   // loaded when its magic is ours, its version at least 1 and the part
-  // complete (a program's block carries the bank's settings too); otherwise
-  // the kinds of those programs are reset, and for a whole bank the
-  // settings as well: one program without the block leaves the bank's
-  // pacing alone. From version 2 on the tail follows (ReadTail). True when
+  // complete; otherwise the kinds of those programs are reset, and for a
+  // whole bank the settings as well. The settings (spacing, settle, send on
+  // play, the SysEx gap) are the bank's: one program never changes them,
+  // with the block (which carries those of the bank it came from) or
+  // without. From version 2 on the tail follows (ReadTail). True when
   // the chunk was read whole: no extension at all, or ours to its end.
   // `sysex` gets `count` sets.
   bool ReadExtension(const uint8_t* bytes, int32_t size, int first, int count,

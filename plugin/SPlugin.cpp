@@ -8,6 +8,8 @@
 #include <cstring>
 #include <memory>
 
+static_assert(quillet::kUniqueId == FourCC('Q', 'L', 'T', 'X'));
+
 SPlugin::SPlugin(audioMasterCallback audioMaster_, int& status)
     : AudioEffectX(audioMaster_, quillet::kNumPrograms, quillet::kNumHostParameters)
 {
@@ -22,7 +24,8 @@ SPlugin::SPlugin(audioMasterCallback audioMaster_, int& status)
   setFlag(effFlagsHasEditor, editor != nullptr);
 
   isSynth(true);
-  setUniqueID(FourCC('Q', 'L', 'T', 'X'));
+  setUniqueID(quillet::kUniqueId);
+  cEffect.version = quillet::kEffectVersion;
   setNumInputs(2);
   setNumOutputs(2);
   canProcessReplacing(true);

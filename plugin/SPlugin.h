@@ -52,13 +52,11 @@ public:
   bool EditorClosed();
   // Called by the editor when it opens and closes.
   void SetEditorClosed(bool closed);
-  const ERect& EditRect() const { return editRect; }
   // Tells the host that the user changed a parameter (the host side of
   // setParameterAutomated). Host's GUI thread.
   void AutomateInHost(int32_t index, float value);
   void SetEditRect(int16_t width, int16_t height);
   SIPluginEditor* PluginEditor() const { return pluginEditor; }
-  SGlobals* Globals() const { return globals; }
 
   // The factory every later plug-in makes its editor with (null: none).
   // The plug-in module installs it while the library loads.

@@ -329,6 +329,16 @@ enum : int32_t
   effLastOpcode = 76,
 };
 
+// The plug-in's own call through effVendorSpecific (any other index is
+// answered 0, as ever): index kQuilletReplaceSysEx, value the byte count,
+// ptr a program's SysEx section as the chunk stores it (model/SysEx.h) with
+// messages and no dump request. Its messages replace the current program's
+// and the program's dump request stays, as when a .syx file is imported;
+// nothing is sent. Returns 1, or 0 (nothing changed) for a section that is
+// not whole, holds a request or breaks the SysEx limits. Any thread but the
+// audio thread. The LV2 edition imports .syx files through it.
+constexpr int32_t kQuilletReplaceSysEx = 0x51537978; // 'QSyx'
+
 // Host callback opcodes (plug-in to host).
 enum : int32_t
 {

@@ -21,8 +21,8 @@ SDrawDevice::~SDrawDevice()
   }
 }
 
-SDrawMemoryDevice::SDrawMemoryDevice(SDrawDevice* device_, SDrawBitmap* bitmap_)
-    : device(device_), bitmap(bitmap_)
+SDrawMemoryDevice::SDrawMemoryDevice(SDrawDevice* /*device*/, SDrawBitmap* bitmap_)
+    : bitmap(bitmap_)
 {
   display = ActiveDisplay();
   if (display && bitmap && bitmap->Pixmap())

@@ -40,18 +40,15 @@ protected:
 class SDrawMemoryDevice : public SDrawDevice
 {
 public:
-  // A GC of its own on the bitmap's pixmap; none without a bitmap.
+  // A GC of its own on the bitmap's pixmap; none without a bitmap. The
+  // device the bitmap was made for says nothing the pixmap does not.
   SDrawMemoryDevice(SDrawDevice* device, SDrawBitmap* bitmap);
   ~SDrawMemoryDevice() override;
 
   _XGC* Get() override { return ownGc; }
   unsigned long GetDrawable() override;
 
-  SDrawDevice* Device() const { return device; }
-  SDrawBitmap* Bitmap() const { return bitmap; }
-
 private:
-  SDrawDevice* device;
   SDrawBitmap* bitmap;
   _XGC* ownGc = nullptr;
 };

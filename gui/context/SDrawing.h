@@ -151,10 +151,7 @@ public:
   void SetFont(SDrawFont* font);
   void SetTextColour(int colour, bool selected);
   int GetTextColour(bool selected);
-  SDrawFont* GetFont() const { return font; }
-  SDrawBrush* GetBrush() const { return brush; }
   int GetLogic() const { return logic; }
-  vexo::gui::SControl* GetControl() const { return control; }
 
 private:
   _XDisplay* Dpy() const;

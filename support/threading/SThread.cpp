@@ -46,7 +46,10 @@ void* Trampoline(void* raw)
 
 SThread::SThread(int level_) : level(level_) {}
 
-SThread::~SThread() { Cancel(); }
+SThread::~SThread()
+{
+  Cancel();
+}
 
 int SThread::PriorityForLevel(int lvl, int minimum, int maximum)
 {
@@ -133,11 +136,15 @@ void SThread::Wait(int ms)
     Sleep(ms);
 }
 
-void SThread::Resume() { paused = false; }
+void SThread::Resume()
+{
+  paused = false;
+}
 
-void SThread::Sleep(int ms) { usleep(static_cast<useconds_t>(ms) * 1000u); }
-
-void ThreadSleep(int ms) { SThread::Sleep(ms); }
+void SThread::Sleep(int ms)
+{
+  usleep(static_cast<useconds_t>(ms) * 1000u);
+}
 
 int PreciseSleep(double seconds)
 {

@@ -37,13 +37,11 @@ public:
   void Wait(int ms);
   void Resume();
   void Detach() {}
-  void Finalize() {}
 
   static void Sleep(int ms);
 
   bool Running() const { return running; }
   bool Paused() const { return paused; }
-  int Level() const { return level; }
   SThreadRoutine Routine() const { return routine; }
   void* Argument() const { return argument; }
   // The priority the last Start chose (or would have chosen).
@@ -67,8 +65,6 @@ private:
   std::shared_ptr<Control> control;
 };
 
-// Sleeps ms milliseconds (usleep).
-void ThreadSleep(int ms);
 // Sleeps the given seconds with nanosleep, resuming after signals with the
 // time that is left. Returns the last nanosleep result.
 int PreciseSleep(double seconds);

@@ -53,7 +53,6 @@ public:
 
   void* Owner() const { return owner; }
   int Id() const { return id; }
-  int Interval() const { return interval; }
 
 private:
   void* owner;

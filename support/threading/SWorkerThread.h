@@ -49,7 +49,6 @@ public:
   void Wake() noexcept;
 
   bool StopRequested() const { return stopRequested.load(); }
-  bool Joinable() const { return thread.joinable(); }
   bool IsCurrentThread() const { return workerId.load() == std::this_thread::get_id(); }
 
 private:

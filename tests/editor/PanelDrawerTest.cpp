@@ -1,5 +1,5 @@
 // The panel's controls for hardware synths, as a musician uses them: the
-// format dial that cycles through CC, Note and Program Change, and the drawer
+// format dial that cycles through the message kinds, and the drawer
 // behind the bottom band's tab (learn, send on play, spacing, settle, the
 // paced-send light, the program's SysEx list and gap). Real pointer input (XTest) in every host
 // model; what the controls do is seen where a host sees it (parameters, window size, pixels).
@@ -11,6 +11,7 @@
 #include "gui/SButton.h"
 #include "gui/SDial.h"
 #include "gui/XDisplay.h"
+#include "model/MessageKinds.h"
 #include "model/Parameters.h"
 #include "tests/testsupport/DirectHost.h"
 
@@ -21,6 +22,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -55,6 +57,7 @@ constexpr int kButtonRowY = 217;
 constexpr unsigned long kOrange = 0xFF8000;
 constexpr unsigned long kRed = 0xFF0000;
 constexpr unsigned long kValuePurple = 0xAC80FF;
+constexpr unsigned long kNumberCyan = 0x00FFFF;
 
 class DrawerBase : public edittest::OpenedEditor
 {
@@ -102,25 +105,23 @@ TEST_P(Drawer, FormatDialCyclesThroughTheKindsAndBackToCc)
   ASSERT_EQ(Plugin().GetParameter(formatA), 0.0f);
   ASSERT_EQ(Plugin().GetParameter(kindA), 0.0f);
 
-  StepUp(kDialRightHalfX, kFormatAY);
-  ASSERT_TRUE(host->PumpUntil([&] { return Plugin().GetParameter(formatA) == 0.5f; }))
-      << "CC to Note writes the format as before";
-  EXPECT_EQ(Plugin().GetParameter(kindA), 0.0f);
-
-  StepUp(kDialRightHalfX, kFormatAY);
-  ASSERT_TRUE(host->PumpUntil([&] { return Plugin().GetParameter(kindA) == 1.0f; }))
-      << "Note to PC makes the message a Program Change";
-
-  // Then NRPN, RPN and CC14 (kind bytes 2, 3, 4 as kind / 16).
-  for (const float kind : {0.125f, 0.1875f, 0.25f}) {
+  // Each step up is the table's next kind (CC to Note writes the format as
+  // before, Note to PC makes the message a Program Change ...), and the
+  // last wraps round to CC, written as format 0.
+  const int32_t count = strips::KindCount();
+  for (int32_t k = 1; k <= count; ++k) {
+    const strips::MessageKind& kind = strips::Kinds()[k % count];
     StepUp(kDialRightHalfX, kFormatAY);
-    ASSERT_TRUE(host->PumpUntil([&] { return Plugin().GetParameter(kindA) == kind; })) << kind;
+    ASSERT_TRUE(host->PumpUntil([&] {
+      return Plugin().GetParameter(kindA) == strips::KindParameter(kind.kindByte) &&
+             Plugin().GetParameter(formatA) == kind.format * param::kFormat.factor;
+    })) << kind.name;
+    if (kind.wide && kind.defaultValue != 0) {
+      EXPECT_EQ(std::lround(Plugin().GetParameter(param::kWideValueA) * 16383.0f),
+                kind.defaultValue)
+          << kind.name << " starts at its default value";
+    }
   }
-
-  StepUp(kDialRightHalfX, kFormatAY);
-  ASSERT_TRUE(host->PumpUntil([&] { return Plugin().GetParameter(kindA) == 0.0f; }))
-      << "CC14 wraps round to CC";
-  EXPECT_EQ(Plugin().GetParameter(formatA), 0.0f) << "and CC is written as format 0";
 
   // Message B has its own kind.
   StepUp(kDialRightHalfX, kFormatBY);
@@ -139,9 +140,12 @@ TEST_P(Drawer, ProgramChangeGreysTheValueDialAndIgnoresItsDrags)
   host->Pump(60);
   EXPECT_EQ(Plugin().GetParameter(param::kValueA), 0.0f) << "a PC has no value to drag";
 
-  // Back to CC through the dial (PC, NRPN, RPN, CC14 wrap to CC): the value
+  // Back to CC through the dial (the kinds after PC wrap to CC): the value
   // dial works again.
-  for (const float kind : {0.125f, 0.1875f, 0.25f, 0.0f}) {
+  strips::Message pc;
+  pc.kind = kKindProgramChange;
+  for (int32_t k = strips::KindIndexOf(pc) + 1; k <= strips::KindCount(); ++k) {
+    const float kind = strips::KindParameter(strips::Kinds()[k % strips::KindCount()].kindByte);
     StepUp(kDialRightHalfX, kFormatAY);
     ASSERT_TRUE(host->PumpUntil([&] { return Plugin().GetParameter(param::kKindA) == kind; }));
   }
@@ -150,13 +154,30 @@ TEST_P(Drawer, ProgramChangeGreysTheValueDialAndIgnoresItsDrags)
   EXPECT_TRUE(host->PumpUntil([&] { return Plugin().GetParameter(param::kValueA) > 0.0f; }));
 }
 
+TEST_F(DrawerInOneHost, EachKindGreysTheDialsOfTheFieldsItLacks)
+{
+  Start();
+  for (const strips::MessageKind& kind : strips::AllKinds()) {
+    Plugin().SetParameter(param::kFormatA, kind.format * param::kFormat.factor);
+    Plugin().SetParameter(param::kKindA, strips::KindParameter(kind.kindByte));
+    EXPECT_TRUE(host->PumpUntil([&] {
+      return AnyPixel(102, 67, 124, 79, kNumberCyan) == strips::HasNumber(kind) &&
+             AnyPixel(102, 88, 124, 100, kValuePurple) == strips::HasValue(kind);
+    })) << kind.name
+        << ": the number dial lit when it has one, the value dial when it has one";
+  }
+}
+
 TEST_F(DrawerInOneHost, NrpnNumberAndValueDialsSetTheWideFields)
 {
   Start();
-  // CC, Note, PC, then NRPN (kind byte 2 as 2 / 16).
-  for (int k = 0; k < 3; ++k)
+  // Up the dial to the NRPN.
+  strips::Message nrpn;
+  ASSERT_TRUE(strips::Parse("nrpn/1/0/0", nrpn));
+  for (int k = 0; k < strips::KindIndexOf(nrpn); ++k)
     StepUp(kDialRightHalfX, kFormatAY);
-  ASSERT_TRUE(host->PumpUntil([&] { return Plugin().GetParameter(param::kKindA) == 0.125f; }));
+  ASSERT_TRUE(host->PumpUntil(
+      [&] { return Plugin().GetParameter(param::kKindA) == strips::KindParameter(nrpn.kind); }));
   EXPECT_EQ(Plugin().GetParameter(param::kWideOptionsA), 1.0f / 3.0f)
       << "chosen on the dial, its value has 14 bits";
   Plugin().SetParameter(param::kWideValueA, 100.0f / 16383.0f);

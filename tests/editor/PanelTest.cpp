@@ -5,11 +5,11 @@
 
 #include "editor/SPluginEditor.h"
 #include "editor/SPluginPanel.h"
-#include "model/Parameters.h"
 #include "engine/VSTPlugin.h"
-#include "model/VSTPluginProgram.h"
 #include "gui/SDial.h"
 #include "gui/XDisplay.h"
+#include "model/Parameters.h"
+#include "model/VSTPluginProgram.h"
 #include "tests/testsupport/DirectHost.h"
 #include "tests/testsupport/RecordStress.h"
 
@@ -212,13 +212,18 @@ TEST_P(Panel, ProgramChangeFromTheHostReLaysTheStrips)
   Plugin().SelectProgram(3);
   ASSERT_TRUE(WaitWidth(195));
   EXPECT_EQ(Plugin().GetParameter(param::kChannelA + 3), 7.0f / 16.0f);
-  // Strip 3 sits in column 1: its channel dial shows "07" in yellow.
+  // Strip 3 sits in column 1: its channel dial shows "07" in yellow, once
+  // the panel has drawn its new layout (later than the resize on a busy
+  // machine).
   const unsigned long panel = host->FirstChild(host->Window());
-  bool yellow = false;
-  for (int x = DialX(1) - 10; x < DialX(1) + 10 && !yellow; ++x)
-    for (int y = kChannelAY - 5; y < kChannelAY + 5 && !yellow; ++y)
-      yellow = host->Pixel(panel, x, y) == 0xFFFF00;
-  EXPECT_TRUE(yellow);
+  auto yellow = [&] {
+    for (int x = DialX(1) - 10; x < DialX(1) + 10; ++x)
+      for (int y = kChannelAY - 5; y < kChannelAY + 5; ++y)
+        if (host->Pixel(panel, x, y) == 0xFFFF00)
+          return true;
+    return false;
+  };
+  EXPECT_TRUE(host->PumpUntil(yellow));
   Plugin().SelectProgram(0);
   EXPECT_TRUE(WaitWidth(145));
 }

@@ -272,6 +272,36 @@ TEST_F(Chunks, BiduleHostSelectsTheLastProgramWithoutAChangeSend)
   EXPECT_EQ(Plugin().CurrentProgram(), 3) << "only when program 0 is current";
 }
 
+// The host copies the chunk while the plug-in's threads go on (the audio
+// thread's automation of thru among them): what it gets is a snapshot,
+// which no later change rewrites until the next save but one.
+TEST_F(Chunks, SavedChunkIsASnapshotThatLaterChangesLeaveAlone)
+{
+  struct Case
+  {
+    bool program;
+    size_t thru; // offset of the current program's thru byte
+  };
+  for (const Case& c : {Case{false, 3 * kProgram + 261}, Case{true, 261}}) {
+    SCOPED_TRACE(c.program ? "program" : "bank");
+    Plugin().SelectProgram(3);
+    Set(param::kThru, 0.0f);
+    void* first = nullptr;
+    const VstIntPtr size = Plugin().Dispatch(effGetChunk, c.program, 0, &first);
+    ASSERT_EQ(static_cast<size_t>(size), c.program ? kProgram : kBank);
+    const std::vector<uint8_t> before(static_cast<uint8_t*>(first),
+                                      static_cast<uint8_t*>(first) + size);
+    Set(param::kThru, 1.0f);
+    void* second = nullptr;
+    ASSERT_EQ(Plugin().Dispatch(effGetChunk, c.program, 0, &second), size);
+    EXPECT_EQ(
+        std::vector<uint8_t>(static_cast<uint8_t*>(first), static_cast<uint8_t*>(first) + size),
+        before);
+    EXPECT_EQ(before[c.thru], 0);
+    EXPECT_EQ(static_cast<uint8_t*>(second)[c.thru], 1);
+  }
+}
+
 TEST(ChunkHostProduct, LongProductStringIsCutTo47Characters)
 {
   testsupport::DirectHost::Reset();

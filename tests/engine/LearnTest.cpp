@@ -1,6 +1,6 @@
-// Learning the synth's settings from its own Control Changes and Program
-// Changes: through the host layer, and against edits of the strip list made
-// at the same time on another thread, as the editor makes them.
+// Learning the synth's settings from its own messages (Control Changes,
+// Program Changes, pressure, pitch bend): through the host layer, and against edits of the strip
+// list made at the same time on another thread, as the editor makes them.
 #include "engine/VSTPlugin.h"
 #include "model/Parameters.h"
 #include "model/StripMessages.h"
@@ -139,6 +139,24 @@ TEST_F(Learning, StopsAtSixteenStripsAndSaysSo)
   Set(param::kLearn, 0.0f);
   EXPECT_EQ(Get(param::kLearnNotice), 0.0f);
   EXPECT_EQ(Get(param::kLearn), 0.0f);
+}
+
+// Every kind learned from one event, through the plug-in's input: learned
+// into the next slots as it came, and a second event of the same message
+// only takes the new value.
+TEST_F(Learning, TheOtherKindsOfOneEventAreLearnedAndSentAsTheyCame)
+{
+  struct Row
+  {
+    uint8_t status, data1, data2;
+  };
+  const Row rows[] = {
+      {0xD1, 0x40, 0}, {0xD1, 0x41, 0}, {0xA0, 60, 100}, {0xE2, 0x00, 0x40}, {0xE2, 0x7F, 0x7F},
+  };
+  const std::vector<std::string> sent = {"D1 41 00", "A0 3C 64", "E2 7F 7F"};
+  for (const Row& row : rows)
+    In(row.status, row.data1, row.data2);
+  ASSERT_TRUE(WaitFor([&] { return Resend() == sent; }, 2000)) << "in order, each once";
 }
 
 TEST_F(Learning, OffLearnsNothing)

@@ -1,9 +1,15 @@
 // MIDI through the plug-in, as a host sees it.
+#include "midi/MidiBytes.h"
 #include "model/Parameters.h"
 #include "tests/testsupport/PluginFixture.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <thread>
+#include <vector>
 
 using testing::ElementsAre;
 using testing::IsEmpty;
@@ -173,6 +179,31 @@ TEST_F(MidiPath, ProgramChangeInputSelectsWhenSwitchingIsOn)
   EXPECT_THAT(Midi(), ElementsAre("C0 02 00"));
 }
 
+// Thru events keep their delta frames whatever they are (the block's order
+// only compares them), and the host places each at its block's start plus
+// its delta in 64 bits: no value overflows on either side.
+TEST_F(MidiPath, ThruKeepsDeltaFramesAtTheEndsOfTheirRange)
+{
+  Set(param::kThru, 1.0f);
+  Store(0, false, 0, 1, 7, 100);
+  const int32_t deltas[] = {INT32_MAX, INT32_MIN, -1, INT32_MAX - 1};
+  for (const int32_t delta : deltas)
+    Plugin().QueueMidi(0xB0, 0x01, 0x02, delta);
+  Resend();
+  Plugin().RunBlock(512);
+  const auto received = Plugin().Received();
+  ASSERT_EQ(received.size(), 5u);
+  // The resend's message, generated, comes last, at the block's start.
+  EXPECT_EQ(received[4].deltaFrames, 0);
+  EXPECT_EQ(received[4].bytes[1], 0x07);
+  const int64_t start = received[4].frame;
+  EXPECT_GT(start, 0) << "blocks ran before";
+  for (size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(received[i].deltaFrames, deltas[i]);
+    EXPECT_EQ(received[i].frame, start + deltas[i]);
+  }
+}
+
 TEST_F(MidiPath, OtherMessagesPassOnlyWithThru)
 {
   Plugin().QueueMidi(0xE0, 0x00, 0x40);
@@ -215,15 +246,51 @@ TEST_F(MidiPath, HostStartUpControllersAreHandledAsAnyInput)
   EXPECT_EQ(Plugin().SendEventCalls(), callsBefore + 1) << "no call for an empty block";
 }
 
-TEST_F(MidiPath, InputBeyond256EventsPerBlockIsLost)
+// More than a block's 256 events handed over before one block: handed over
+// on the thread that runs the blocks, the excess waits for the next block,
+// in order, up to a second 256; from another thread the input ring's 256
+// are all that is kept.
+TEST_F(MidiPath, InputBeyond256EventsWaitsForTheNextBlockUpToASecond256)
 {
+  struct Case
+  {
+    int handed;
+    bool onBlockThread;
+    size_t first, second; // the events of the next two blocks
+  };
+  const Case cases[] = {{300, true, 256, 44}, {600, true, 256, 256}, {300, false, 256, 0}};
   Set(param::kThru, 1.0f);
-  for (int i = 0; i < 300; ++i)
-    Plugin().QueueMidi(0xB0, static_cast<uint8_t>(i % 128), static_cast<uint8_t>(i / 128));
-  Plugin().RunBlock();
-  const auto out = Midi();
-  ASSERT_EQ(out.size(), 256u);
-  EXPECT_EQ(out.back(), "B0 7F 01");
+  for (const Case& c : cases) {
+    // A controller of its own per event, so that order and loss show.
+    std::vector<VstMidiEvent> records(static_cast<size_t>(c.handed));
+    std::vector<std::string> handed;
+    VstEventBlock<600> block{};
+    block.numEvents = c.handed;
+    for (int i = 0; i < c.handed; ++i) {
+      VstMidiEvent& event = records[static_cast<size_t>(i)];
+      event.type = kVstMidiType;
+      event.byteSize = static_cast<int32_t>(sizeof(VstMidiEvent)) - 8;
+      event.midiData[0] = static_cast<uint8_t>(midi::kControlChange + i / 128);
+      event.midiData[1] = static_cast<uint8_t>(i % 128);
+      handed.push_back(qhost::FormatMidi(event.midiData, 3));
+      block.events[i] = reinterpret_cast<VstEvent*>(&event);
+    }
+    auto handOver = [&] { Plugin().Dispatch(effProcessEvents, 0, 0, block.AsEvents()); };
+    if (c.onBlockThread)
+      handOver();
+    else
+      std::thread(handOver).join();
+    std::vector<std::string> blocks[3];
+    for (auto& out : blocks) {
+      Plugin().RunBlock();
+      out = Midi();
+    }
+    const auto from = handed.begin();
+    EXPECT_EQ(blocks[0], std::vector<std::string>(from, from + c.first)) << c.handed;
+    EXPECT_EQ(blocks[1], std::vector<std::string>(from + c.first, from + c.first + c.second))
+        << c.handed << (c.onBlockThread ? " on the block's thread" : " from another thread");
+    EXPECT_THAT(blocks[2], IsEmpty()) << c.handed << ": the rest is lost";
+  }
 }
 
 TEST_F(MidiPath, GeneratedMessagesBeyondTheRingAreLost)

@@ -75,8 +75,7 @@ protected:
     Plugin().RunBlocks(count, kBlock);
     std::vector<Timed> timed;
     for (const auto& event : Plugin().Received())
-      timed.push_back(
-          {event.block * kBlock + event.deltaFrames, qhost::FormatMidi(event.bytes, 3)});
+      timed.push_back({event.frame, qhost::FormatMidi(event.bytes, 3)});
     Plugin().ClearReceived();
     return timed;
   }

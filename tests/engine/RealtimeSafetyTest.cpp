@@ -6,6 +6,7 @@
 // audio thread calls while it is inside the plug-in, under every kind of
 // traffic another thread can cause at the same time.
 #include "engine/VSTPlugin.h"
+#include "files/FileBytes.h"
 #include "model/Parameters.h"
 #include "model/SysEx.h"
 #include "model/VSTPluginProgram.h"
@@ -1097,6 +1098,11 @@ TEST(Lv2AudioPath, RunNeverAllocatesWaitsOrEntersTheKernelUnderAnyTraffic)
   // starting or stopping mid-block, the resend, thru and program ports
   // moving, and a run longer than the host's block length.
   const uint32_t unknown = host.Map("urn:quillet:test#unknown");
+  // Now and then the host sets the SysEx file (the worker takes it) and asks
+  // for the file parameters: run() reports their paths.
+  const std::string syx = "/tmp/quillet-realtime-" + std::to_string(getpid()) + ".syx";
+  std::string error;
+  ASSERT_TRUE(files::WriteFileBytes(syx, {0xF0, 0x7D, 0x01, 0xF7}, error)) << error;
   auto block = [&](int i) {
     for (int e = 0; e < 40; ++e) {
       const auto note = static_cast<uint8_t>(36 + (e / 2 + i) % 48);
@@ -1128,6 +1134,10 @@ TEST(Lv2AudioPath, RunNeverAllocatesWaitsOrEntersTheKernelUnderAnyTraffic)
       host.SetControl(3, host.Control(3) > 0.5f ? 0.0f : 1.0f);
     if (i % 13 == 0)
       host.SetControl(4, static_cast<float>(i % 8));
+    if (i % 19 == 0)
+      host.QueuePatchSet("urn:quillet:quillet:sysex-file", syx);
+    if (i % 23 == 0)
+      host.QueuePatchGet();
     host.Run(i % 17 == 0 ? 1500 : 512);
   };
   host.aroundRun = MeasureRun;
@@ -1157,4 +1167,6 @@ TEST(Lv2AudioPath, RunNeverAllocatesWaitsOrEntersTheKernelUnderAnyTraffic)
   EXPECT_EQ(Counted(), "nothing") << "called on the audio thread inside run()";
   EXPECT_GT(host.Received().size(), 600u * 10u) << "the blocks really carried MIDI";
   EXPECT_GT(host.WorkerJobs(), 20) << "the program port moved";
+  EXPECT_GT(host.TakeReports().size(), 40u) << "the file parameters were set and asked for";
+  std::remove(syx.c_str());
 }

@@ -233,4 +233,69 @@ TEST_F(SysExSend, WithoutSysExASendIsWhatItWas)
   EXPECT_EQ(Run(1), (std::vector<std::string>{std::to_string(start) + ":B0 07"}));
 }
 
+// A .syx file's messages through the plug-in's own vendor call, as the LV2
+// edition imports one: the current program's messages are replaced, its
+// dump request stays, and nothing is sent (with send on change on, a
+// program load would send at once). Anything else changes nothing.
+TEST_F(SysExSend, TheImportCallReplacesTheMessagesKeepsTheRequestAndSendsNothing)
+{
+  plugin->setParameter(param::kSendOnChange, 1.0f);
+  plugin->setParameter(param::kChangeDelay, 0.0f);
+  const std::vector<uint8_t> old = Message(10, 1);
+  const std::vector<uint8_t> request = Message(6, 9);
+  SysExSet::Builder current;
+  current.Append({old.data(), 10});
+  current.SetRequest({request.data(), 6});
+  plugin->PublishSysEx(plugin->getProgram(), current.Build());
+  auto section = [](const std::vector<std::vector<uint8_t>>& messages, bool withRequest) {
+    SysExSet::Builder builder;
+    for (const auto& m : messages)
+      builder.Append({m.data(), static_cast<int32_t>(m.size())});
+    if (withRequest)
+      builder.SetRequest({messages[0].data(), static_cast<int32_t>(messages[0].size())});
+    const std::unique_ptr<const SysExSet> set = builder.Build();
+    std::vector<uint8_t> bytes(static_cast<size_t>(SysExSectionBytes(set.get())));
+    WriteSysExSection(set.get(), bytes.data());
+    return bytes;
+  };
+  auto sizes = [this] {
+    SysExStore::Reader reader(plugin->SysEx());
+    const SysExSet* set = reader.Current(plugin->getProgram());
+    std::string text = std::to_string(set->Request().size) + ":";
+    for (int32_t i = 0; i < set->Count(); ++i)
+      text += " " + std::to_string(set->Message(i).size);
+    return text;
+  };
+  std::vector<uint8_t> good = section({Message(20, 2), Message(30, 3)}, false);
+  std::vector<uint8_t> requested = section({Message(20, 2)}, true);
+  std::vector<uint8_t> none = section({}, false);
+  struct Call
+  {
+    const char* name;
+    int32_t index;
+    std::vector<uint8_t>* bytes;
+    VstIntPtr size;
+  };
+  for (const Call& call : {Call{"another index", kQuilletReplaceSysEx + 1, &good, 0},
+                           Call{"no pointer", kQuilletReplaceSysEx, nullptr, 0},
+                           Call{"one byte short", kQuilletReplaceSysEx, &good, -1},
+                           Call{"one byte more", kQuilletReplaceSysEx, &good, 1},
+                           Call{"with a request", kQuilletReplaceSysEx, &requested, 0},
+                           Call{"no message", kQuilletReplaceSysEx, &none, 0}}) {
+    std::vector<uint8_t> bytes = call.bytes ? *call.bytes : std::vector<uint8_t>(64);
+    const VstIntPtr size = static_cast<VstIntPtr>(bytes.size()) + call.size;
+    bytes.resize(bytes.size() + 1);
+    EXPECT_EQ(plugin->dispatcher(effVendorSpecific, call.index, size,
+                                 call.bytes ? bytes.data() : nullptr, 0.0f),
+              0)
+        << call.name;
+    EXPECT_EQ(sizes(), "6: 10") << call.name;
+  }
+  EXPECT_EQ(plugin->dispatcher(effVendorSpecific, kQuilletReplaceSysEx,
+                               static_cast<VstIntPtr>(good.size()), good.data(), 0.0f),
+            1);
+  EXPECT_EQ(sizes(), "6: 20 30");
+  EXPECT_EQ(Run(3), std::vector<std::string>{});
+}
+
 } // namespace

@@ -31,7 +31,10 @@ TEST(FileBytes, WhatIsNoReadableFileIsRefusedWithItsPathAndLeavesTheBytes)
   const std::string big = folder + "/big.syx";
   std::string error;
   ASSERT_TRUE(files::WriteFileBytes(big, std::vector<uint8_t>(100, 0xF0), error)) << error;
+  const std::string pipe = folder + "/pipe.syx";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
   const Refusal cases[] = {
+      {"a named pipe without a writer", pipe, "is not a regular file"},
       {"a folder", folder, "is a folder, not a file"},
       {"a missing file", folder + "/none.syx", "No such file or directory"},
       {"a device", "/dev/null", "is not a regular file"},
@@ -42,6 +45,7 @@ TEST(FileBytes, WhatIsNoReadableFileIsRefusedWithItsPathAndLeavesTheBytes)
     EXPECT_EQ(error, refusal.path + ": " + refusal.reason) << refusal.what;
     EXPECT_EQ(bytes, (std::vector<uint8_t>{1, 2, 3})) << refusal.what;
   }
+  ::unlink(pipe.c_str());
   std::vector<uint8_t> bytes;
   EXPECT_FALSE(files::ReadFileBytes(big, bytes, error, 99));
   EXPECT_EQ(error, big + ": 100 bytes, more than the 99 this reads");

@@ -7,8 +7,10 @@
 // structure the plug-in may fill fits). Where the value argument is itself
 // a pointer or a size, it is kept honest too: the value of effSetChunk never
 // claims more bytes than the buffer has, effEditOpen is handed this host's
-// display and window (when DISPLAY names a server) or nothing, and the
-// speaker arrangement opcodes get null or pointers to zeroed storage.
+// display and window (when DISPLAY names a server) or nothing, the
+// speaker arrangement opcodes get null or pointers to zeroed storage, and
+// the plug-in's own vendor call (kQuilletReplaceSysEx) never claims more
+// bytes than the buffer has.
 //
 // Input: a sequence of steps; each starts with a kind byte
 //   0..211    dispatcher opcode (kind % 106) - 5, then a pointer byte, an
@@ -109,7 +111,7 @@ void Dispatch(qhost::PluginInstance& plugin, int32_t opcode, fuzz::Bytes& in)
 {
   Argument argument;
   argument.Make(in);
-  const int32_t index = in.OddIndex();
+  int32_t index = in.OddIndex();
   VstIntPtr value = in.OddValue();
   const float opt = in.OddFloat();
   std::vector<uint8_t> pointee(256, 0); // for values that are pointers
@@ -131,6 +133,14 @@ void Dispatch(qhost::PluginInstance& plugin, int32_t opcode, fuzz::Bytes& in)
     value = host.Display() && (value & 1) ? reinterpret_cast<VstIntPtr>(host.Display()) : 0;
     break;
   }
+  case effVendorSpecific:
+    // Half the time the plug-in's own call (a SysEx section to import), its
+    // size never more than the buffer holds.
+    if (argument.ptr && (value & 1)) {
+      index = kQuilletReplaceSysEx;
+      value = static_cast<VstIntPtr>((static_cast<uint64_t>(value) >> 1) % (kBufferBytes + 1));
+    }
+    break;
   case effSetSpeakerArrangement:
   case effGetSpeakerArrangement:
     value = value & 1 ? reinterpret_cast<VstIntPtr>(pointee.data()) : 0;
@@ -162,7 +172,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
       }
       Dispatch(*plugin, opcode, in);
     } else if (kind < 228) {
-      const int32_t index = in.OddIndex();
+      int32_t index = in.OddIndex();
       effect->setParameter(effect, index, in.OddFloat());
     } else if (kind < 240) {
       const float value = effect->getParameter(effect, in.OddIndex());

@@ -1,5 +1,6 @@
 // Fuzz target: the host's event lists. Lists of 0 to 1000 events of any
-// type, byte size, delta frames and data bytes reach the plug-in through
+// type, byte size, delta frames (INT32_MIN and INT32_MAX among them) and
+// data bytes reach the plug-in through
 // effProcessEvents, between audio blocks of odd lengths, while thru, preset
 // switching, send on change and stored strips decide what comes out.
 //
@@ -73,8 +74,13 @@ void MakeList(EventList& list, fuzz::Bytes& in)
     }
     static const int32_t sizes[] = {24, 24, 24, 24, 0, -1, 8, 32, 1000, 0x7FFFFFFF};
     event->byteSize = sizes[(templ[1] + (templ[0] & 0x40 ? vary : 0)) % 10];
-    event->deltaFrames = templ[2] & 0x80 ? static_cast<int32_t>(templ[2]) * -1000 + i
-                                         : static_cast<int32_t>(templ[2]) * i;
+    // Template byte 0 bit 5: delta frames at the ends of their range.
+    static const int32_t extremes[] = {INT32_MIN, INT32_MIN + 1, INT32_MAX, INT32_MAX - 1, -1};
+    if (templ[0] & 0x20)
+      event->deltaFrames = extremes[vary % 5];
+    else
+      event->deltaFrames = templ[2] & 0x80 ? static_cast<int32_t>(templ[2]) * -1000 + i
+                                           : static_cast<int32_t>(templ[2]) * i;
     event->flags = templ[3] & 1;
     event->noteLength = templ[3];
     event->noteOffset = -static_cast<int32_t>(templ[3]);

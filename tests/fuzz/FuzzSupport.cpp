@@ -1,6 +1,8 @@
 #include "tests/fuzz/FuzzSupport.h"
 
 #include "host/HostWindow.h"
+#include "midi/MidiBytes.h"
+#include "model/MessageKinds.h"
 
 #include <X11/Xlib.h>
 
@@ -242,6 +244,24 @@ void Require(bool holds, const char* what)
   std::abort();
 }
 
+namespace {
+
+// The statuses a stored message goes out with: its kind's, or a Note Off
+// (the release of a held note).
+bool KindStatus(uint8_t status)
+{
+  const uint8_t type = status & midi::kStatusMask;
+  if (type == midi::kNoteOff)
+    return true;
+  for (const strips::MessageKind& kind : strips::AllKinds()) {
+    if (type == kind.status)
+      return true;
+  }
+  return false;
+}
+
+} // namespace
+
 void CheckOutputEvents(const VstEvents& events, bool generatedOnly)
 {
   // QUILLET_FUZZ_TRACE=1 prints what the plug-in sends, for reading a
@@ -265,16 +285,26 @@ void CheckOutputEvents(const VstEvents& events, bool generatedOnly)
     Require(event != nullptr, "every event pointer of a block is set");
     if (!event)
       continue;
+    if (event->type == kVstSysExType) {
+      // A program's SysEx messages (a chunk's, or imported by the plug-in's
+      // own vendor call).
+      const auto* sysex = reinterpret_cast<const VstMidiSysexEvent*>(event);
+      const auto* bytes = reinterpret_cast<const uint8_t*>(sysex->sysexDump);
+      Require(bytes && sysex->dumpBytes >= 2 && bytes[0] == 0xF0 &&
+                  bytes[sysex->dumpBytes - 1] == 0xF7,
+              "a sent SysEx event holds a whole message, F0 to F7");
+      continue;
+    }
     const auto* midi = reinterpret_cast<const VstMidiEvent*>(event);
-    Require(midi->type == kVstMidiType, "the plug-in sends MIDI events only");
+    Require(midi->type == kVstMidiType, "the plug-in sends MIDI and SysEx events only");
     Require(midi->byteSize == 24, "a sent MIDI event's byte size is 24");
     if (!generatedOnly)
       continue;
-    const uint8_t kind = midi->midiData[0] & 0xF0;
-    Require(kind == 0x80 || kind == 0x90 || kind == 0xB0 || kind == 0xC0,
-            "a stored message goes out as a Control Change, Note On, Note Off or Program Change "
-            "status");
-    Require(kind != 0xC0 || midi->midiData[2] == 0, "a Program Change has no second data byte");
+    Require(KindStatus(midi->midiData[0]),
+            "a stored message goes out with the status of a message kind (the model's table) or "
+            "a Note Off");
+    Require(midi::MessageLength(midi->midiData[0]) != 2 || midi->midiData[2] == 0,
+            "a message of two bytes has no second data byte");
     Require(midi->midiData[1] < 0x80 && midi->midiData[2] < 0x80,
             "a stored message goes out with data bytes below 128");
   }

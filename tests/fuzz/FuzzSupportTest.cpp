@@ -104,15 +104,21 @@ TEST(FuzzChecksDeathTest, EndTheProcessOnMalformedBlocks)
   size.records[2].byteSize = 1000;
   EXPECT_DEATH(fuzz::CheckOutputEvents(size.Events(), false), "byte size is 24");
   Block type(1);
-  type.records[0].type = 6;
-  EXPECT_DEATH(fuzz::CheckOutputEvents(type.Events(), false), "MIDI events only");
+  type.records[0].type = 7;
+  EXPECT_DEATH(fuzz::CheckOutputEvents(type.Events(), false), "MIDI and SysEx events only");
+  // A SysEx record without its message, in a block of its own.
+  VstMidiSysexEvent sysex{};
+  sysex.type = kVstSysExType;
+  VstEvents& events = const_cast<VstEvents&>(type.Events());
+  events.events[0] = reinterpret_cast<VstEvent*>(&sysex);
+  EXPECT_DEATH(fuzz::CheckOutputEvents(events, false), "a whole message, F0 to F7");
 }
 
 TEST(FuzzChecksDeathTest, StoredMessagesMustBeChannelMessagesOfTheirKinds)
 {
   Block status(1);
   status.records[0].midiData[0] = 0xF0; // a stored channel of 65
-  EXPECT_DEATH(fuzz::CheckOutputEvents(status.Events(), true), "Control Change, Note On");
+  EXPECT_DEATH(fuzz::CheckOutputEvents(status.Events(), true), "the status of a message kind");
   Block data(1);
   data.records[0].midiData[1] = 0x80; // a stored number of 129
   EXPECT_DEATH(fuzz::CheckOutputEvents(data.Events(), true), "data bytes below 128");

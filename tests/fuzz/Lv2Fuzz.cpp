@@ -2,7 +2,8 @@
 // host, fed what a careless or hostile LV2 host could hand it: atom
 // sequences with any events (short messages of any bytes, SysEx of any
 // length, with or without its end, transport positions, objects and atoms
-// of unknown types, frames before, inside and past the block), sequences of
+// of unknown types, frames before, inside and past the block, at the ends of
+// the 64-bit range, in time order or not), sequences of
 // raw bytes, control values out of range (NaN, infinities, huge), states of
 // any type and size (the plug-in's own bank mutated, or made of the input),
 // runs of any length (none, longer than the host's block length) and output
@@ -17,7 +18,8 @@
 // Input:
 //   byte 0      bit 0: the host has a worker; bit 1: it gives its block
 //               length; bits 2-3: the output port's room (48, 200, 4096 or
-//               65536 bytes)
+//               65536 bytes); bit 4: sequences hold their events in the
+//               order queued, not in time order
 //   then steps, each a kind byte:
 //     0..119    a sequence: a count (0..63), per event a kind byte, a frame
 //               choice and its bytes; then a run length choice
@@ -50,9 +52,16 @@ const uint32_t kRuns[] = {0, 1, 64, 511, 512, 513, 1500, 5000};
 const uint32_t kStateSizes[] = {0,     1,     100,   33807, 33808, 33809, 35327,
                                 35328, 35329, 43543, 43544, 43545, 50000, 70656};
 
+// Frames at the ends of the 64-bit range and around 32-bit limits: a frame
+// is a host's number, and the plug-in subtracts the sub-block's start.
+const int64_t kExtremeFrames[] = {
+    INT64_MIN,        INT64_MIN + 1,      INT64_MAX,  INT64_MAX - 1,    -1,
+    INT32_MIN,        INT32_MAX,          UINT32_MAX, int64_t{1} << 32, -(int64_t{1} << 32),
+    int64_t{1} << 62, -(int64_t{1} << 62)};
+
 int64_t Frame(fuzz::Bytes& in, uint32_t run)
 {
-  switch (in.U8() % 6) {
+  switch (in.U8() % 8) {
   case 0:
     return 0;
   case 1:
@@ -63,8 +72,14 @@ int64_t Frame(fuzz::Bytes& in, uint32_t run)
     return -static_cast<int64_t>(in.U16()); // before it
   case 4:
     return static_cast<int64_t>(in.U32()) << 20;
-  default:
+  case 5:
     return in.U16();
+  case 6:
+    return kExtremeFrames[in.U8() % (sizeof kExtremeFrames / sizeof kExtremeFrames[0])];
+  default: { // any 64-bit frame
+    const uint64_t high = in.U32();
+    return static_cast<int64_t>(high << 32 | in.U32());
+  }
   }
 }
 
@@ -202,6 +217,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   config.outCapacity = kRooms[(options >> 2) % 4];
   lv2test::Lv2TestHost host(config);
   fuzz::Require(host.Loaded(), "the LV2 edition did not load");
+  host.SortQueued((options & 16) == 0);
   host.Activate();
 
   for (int step = 0; step < kMaxSteps && !in.Empty(); ++step) {

@@ -265,6 +265,16 @@ def dispatcher():
     write("dispatcher", "host-closes-display-then-opens-anew",
           call(14, ptr=1, value=1) + pump() + call(15) + reconnect + call(14, ptr=1, value=1) +
           pump() + call(15), faults=True)
+    # The plug-in's own vendor call (50, value odd: the call, its size the
+    # value halved): a one-message SysEx section whole, one byte short, and
+    # the same bytes with a dump request in the section.
+    section = u32(0) + u32(1) + u32(4) + bytes([0xF0, 0x7D, 0x01, 0xF7])
+    requested = u32(2) + bytes([0xF0, 0xF7]) + u32(1) + u32(4) + bytes([0xF0, 0x7D, 0x01, 0xF7])
+    write("dispatcher", "own-vendor-call-sysex",
+          call(50, ptr=3, raw=section, value=2 * len(section) + 1) +
+          call(50, ptr=3, raw=section, value=2 * len(section) - 1) +
+          call(50, ptr=3, raw=requested, value=2 * len(requested) + 1) +
+          set_parameter(0, "1") + block())
     # Faults: a NaN modifier for the key opcodes.
     write("dispatcher", "key-down-nan-modifier", call(59, index=65, value=1, opt="nan"),
           faults=True)
@@ -317,6 +327,12 @@ def events():
     write("events", "delta-frames-odd",
           u8(thru) + event_list(64, [2, 0, 0x90, 1, 0x90, 0, 0x40, 0]) +
           event_list(64, [2, 0, 0x7F, 1, 0x80, 0, 0x40, 0], frames_index=0))
+    # Template byte 0 bit 5: delta frames INT32_MIN, INT32_MAX and near them.
+    write("events", "delta-frames-extreme",
+          u8(thru | strip) + u8(0) + bytes([0, 0, 7, 99, 0]) +
+          event_list(20, [0x22, 0, 0, 0, 0x90, 0, 0x40, 0]) +
+          event_list(20, [0x22, 0, 0, 0, 0xB0, 0, 0x40, 0], frames_index=7) + u8(200) + u8(160) +
+          u8(3))
 
     # Fault: a thru event whose byte size claims 1000 bytes goes back to the
     # host with that claim, though the plug-in holds only its 32 bytes.
@@ -331,17 +347,34 @@ LV2_STATE_SIZES = [0, 1, 100, 33807, 33808, 33809, 35327, 35328, 35329, 43543, 4
                    50000, 70656]
 
 
+# Lv2Fuzz's table of extreme frames (frame choice 6).
+LV2_EXTREME_FRAMES = [-2**63, -2**63 + 1, 2**63 - 1, 2**63 - 2, -1, -2**31, 2**31 - 1, 2**32 - 1,
+                      2**32, -2**32, 2**62, -2**62]
+
+
+def lv2_frame(frame):
+    """A frame choice: None for 0, a frame of the table, any other 64-bit
+    frame (choice 7), or a frame inside the run (choice 1)."""
+    if frame is None:
+        return u8(0)
+    if frame in LV2_EXTREME_FRAMES:
+        return u8(6) + u8(LV2_EXTREME_FRAMES.index(frame))
+    if frame < 0 or frame >= 2**32:
+        word = frame & 0xFFFFFFFFFFFFFFFF
+        return u8(7) + u32(word >> 32) + u32(word)
+    return u8(1) + u32(frame)
+
+
 def lv2_short(message, frame=None):
-    where = u8(0) if frame is None else u8(1) + u32(frame)
-    return u8(0) + where + u8(len(message) - 1) + bytes(message)
+    return u8(0) + lv2_frame(frame) + u8(len(message) - 1) + bytes(message)
 
 
 def lv2_sysex(body, ended=True, frame=0):
-    return u8(0x83 if ended else 0x03) + u8(1) + u32(frame) + u16(len(body)) + bytes(body)
+    return u8(0x83 if ended else 0x03) + lv2_frame(frame) + u16(len(body)) + bytes(body)
 
 
 def lv2_position(speed_name, frame=0):
-    return u8(4) + u8(1) + u32(frame) + odd_float(speed_name)
+    return u8(4) + lv2_frame(frame) + odd_float(speed_name)
 
 
 def lv2_sequence(events, run=512):
@@ -385,6 +418,23 @@ def lv2():
           u8(worker | block) +
           lv2_sequence([lv2_short([0x90, n, 0x40], n) for n in range(40)]) +
           u8(240) + u8(4))
+    # Out of time order (option bit 4), after a cut at the host's block
+    # length and after one at a transport change: frames at the ends of the
+    # 64-bit range are subtracted from a sub-block's start that is not 0.
+    unordered = 16
+    extremes = [-2**63, 2**63 - 1, -1, -2**62, 2**62, 2**32, -2**63 + 5]
+    write("lv2", "extreme-frames-out-of-order",
+          u8(worker | block | room | unordered) +
+          lv2_sequence([lv2_short([0xB0, 1, 1], 600)] +
+                       [lv2_short([0xB0, 2, n], f) for n, f in enumerate(extremes)] +
+                       [lv2_sysex([0x7E, 0x01], frame=-2**63)], run=1500) +
+          lv2_sequence([lv2_position("1", 200)] +
+                       [lv2_short([0x90, 0x3C, 0x40], f) for f in extremes] +
+                       [lv2_position("0", -2**63 + 1)], run=512))
+    write("lv2", "extreme-frames-in-time-order",
+          u8(worker | block | room) +
+          lv2_sequence([lv2_short([0x90, 0x40, n + 1], f)
+                        for n, f in enumerate(sorted(LV2_EXTREME_FRAMES))], run=5000))
     write("lv2", "raw-sequence",
           u8(worker | block | room) + u8(120) + u8(8) + bytes(range(48)) + u32(1000) + u8(4))
 

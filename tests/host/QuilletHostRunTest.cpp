@@ -94,6 +94,30 @@ TEST(QuilletHostRun, WideKindsGoOutAsTheirControllersAtOneFrame)
   EXPECT_NEAR(lines[5].ms - lines[0].ms, 100.0, 0.1) << "the spacing is between messages";
 }
 
+// Pressure and pitch bend as a user stores and learns them: --strip's
+// spellings go out on a resend, and the same events fed while learning come
+// back from the saved bank.
+TEST(QuilletHostRun, PressureAndPitchBendAreStoredSentAndLearned)
+{
+  const std::vector<std::string> sent = {"E0 00 40", "D1 40", "A0 3C 64"};
+  auto result = RunHost({"run", QUILLET_PLUGIN_PATH, "--seconds", "0.2", "--strip",
+                         "0:0:pb/1/8192:cp/2/64", "--strip", "0:1:poly/1/60/100", "--resend@0.05"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(Bytes(EventLines(result.out)), sent);
+
+  const std::string bank = TempPath("bend.fxb");
+  std::vector<std::string> args = {"run", QUILLET_PLUGIN_PATH, "--seconds", "0.3", "--learn"};
+  for (size_t i = 0; i < sent.size(); ++i)
+    args.insert(args.end(), {"--midi-in", std::to_string(10 * (i + 1)) + " " + sent[i]});
+  args.insert(args.end(), {"--save-bank", bank});
+  result = RunHost(args);
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  result = RunHost({"run", QUILLET_PLUGIN_PATH, "--bank", bank, "--seconds", "0.1", "--resend@0"});
+  std::remove(bank.c_str());
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(Bytes(EventLines(result.out)), sent);
+}
+
 TEST(QuilletHostRun, SavedBankRestoresTheSameState)
 {
   const std::string path = TempPath("saved.fxb");
@@ -177,7 +201,7 @@ TEST(QuilletHostRun, ProgramFileLoadsIntoTheCurrentProgram)
 {
   const std::string bank = TempPath("one.fxb");
   ASSERT_EQ(RunHost({"run", QUILLET_PLUGIN_PATH, "--seconds", "0", "--strip", "0:0:cc/1/1/1",
-                     "--set", "5=1", "--save-bank", bank})
+                     "--send-on-init", "--save-bank", bank})
                 .exitCode,
             0);
   files::PresetFile preset;
@@ -192,7 +216,8 @@ TEST(QuilletHostRun, ProgramFileLoadsIntoTheCurrentProgram)
   program.chunk.assign(preset.chunk.begin(), preset.chunk.begin() + 276);
   const std::string path = TempPath("one.fxp");
   ASSERT_TRUE(files::WritePresetFile(path, program, error));
-  // Send on change is on in the loaded program: the load sends it at once.
+  // Send on init is on in the loaded program: the program goes into the
+  // bank before the one restore, which sends it at once.
   const auto result = RunHost({"run", QUILLET_PLUGIN_PATH, "--program", path, "--seconds", "0.1"});
   ASSERT_EQ(result.exitCode, 0) << result.err;
   EXPECT_THAT(Bytes(EventLines(result.out)), ElementsAre("B0 01 01"));

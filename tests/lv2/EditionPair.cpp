@@ -57,13 +57,13 @@ std::vector<uint8_t> MakeBank(const std::vector<StripSpec>& specs,
   return plugin.GetChunk(false);
 }
 
-std::vector<Wire> VstWires(qhost::PluginInstance& plugin, int32_t blockFrames)
+std::vector<Wire> VstWires(qhost::PluginInstance& plugin)
 {
   std::vector<Wire> wires;
   for (const qhost::ReceivedEvent& event : plugin.Received()) {
     const int32_t length = midi::MessageLength(event.bytes[0]);
-    wires.push_back({event.block * blockFrames + event.deltaFrames,
-                     std::vector<uint8_t>(event.bytes, event.bytes + (length ? length : 1))});
+    wires.push_back(
+        {event.frame, std::vector<uint8_t>(event.bytes, event.bytes + (length ? length : 1))});
   }
   // The host keeps the plug-in's order; on the wire a block is in time order.
   std::stable_sort(wires.begin(), wires.end(),
@@ -132,7 +132,7 @@ void EditionPair::Blocks(int count)
 
 std::vector<Wire> EditionPair::TakeVst()
 {
-  return VstWires(*vst, kFrames);
+  return VstWires(*vst);
 }
 
 std::vector<Wire> EditionPair::TakeLv2()

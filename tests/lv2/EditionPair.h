@@ -34,9 +34,9 @@ std::vector<uint8_t> MakeBank(const std::vector<StripSpec>& strips,
                               const std::vector<std::pair<int32_t, float>>& parameters);
 
 // What the VST 2 build handed its host, as a host puts it on the wire: each
-// message at its block's start plus its delta frames, of its own length, in
-// time order within each block.
-std::vector<Wire> VstWires(qhost::PluginInstance& plugin, int32_t blockFrames);
+// message at its frame in the run, of its own length, in time order within
+// each block.
+std::vector<Wire> VstWires(qhost::PluginInstance& plugin);
 
 // Frames counted from the first message (for sends whose start depends on
 // the clock, such as a countdown's).

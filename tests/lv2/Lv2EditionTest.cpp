@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <thread>
 
@@ -203,6 +204,35 @@ TEST_F(Lv2Edition, AShortMessageAfterASysExRunPasses)
   lv2->QueueMidi({0x90, 0x3E, 0x64}, 0);
   lv2->Run(kFrames);
   EXPECT_EQ(Format(TakeLv2()), Format({{start + kFrames, {0x90, 0x3E, 0x64}}}));
+}
+
+// A sequence out of time order, with frames at the ends of the 64-bit range:
+// every event outside its sub-block counts at the edge of the run, the
+// earlier ones at the sub-block's start (here the second, after the cut at
+// the host's block length), the later ones at the run's last frame. Under
+// the sanitizers no frame reaches overflowing arithmetic (the SysEx message
+// takes the long way; thru never passes SysEx).
+TEST_F(Lv2Edition, EventsAtExtremeFramesCountAtTheEdgesOfTheRun)
+{
+  LoadBank(ThruBank());
+  Blocks(2);
+  TakeLv2();
+  const int64_t start = lv2->FramesRun();
+  lv2->SortQueued(false);
+  const std::vector<std::pair<Bytes, int64_t>> events = {
+      {{0xB0, 0x01, 0x01}, 600},       {{0xB0, 0x02, 0x02}, INT64_MIN},
+      {{0xB0, 0x03, 0x03}, INT64_MAX}, {{0xB0, 0x04, 0x04}, -1},
+      {{0xB0, 0x05, 0x05}, 1ll << 40}, {{0xF0, 0x01, 0xF7}, INT64_MIN + 1},
+  };
+  for (const auto& [bytes, frame] : events)
+    lv2->QueueMidi(bytes, frame);
+  lv2->Run(1024);
+  const std::vector<Wire> expected = {{start + 512, {0xB0, 0x02, 0x02}},
+                                      {start + 512, {0xB0, 0x04, 0x04}},
+                                      {start + 600, {0xB0, 0x01, 0x01}},
+                                      {start + 1023, {0xB0, 0x03, 0x03}},
+                                      {start + 1023, {0xB0, 0x05, 0x05}}};
+  EXPECT_EQ(Format(TakeLv2()), Format(expected));
 }
 
 TEST_F(Lv2Edition, ThruPortOffReleasesHeldNotesOverTwoBlocks)

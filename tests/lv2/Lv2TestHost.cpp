@@ -1,10 +1,12 @@
 #include "tests/lv2/Lv2TestHost.h"
 
 #include <lv2/atom/atom.h>
+#include <lv2/atom/forge.h>
 #include <lv2/atom/util.h>
 #include <lv2/buf-size/buf-size.h>
 #include <lv2/log/log.h>
 #include <lv2/midi/midi.h>
+#include <lv2/patch/patch.h>
 #include <lv2/time/time.h>
 
 #include <dlfcn.h>
@@ -179,11 +181,20 @@ LV2_Worker_Status Lv2TestHost::Schedule(LV2_Worker_Schedule_Handle handle, uint3
 {
   // Called from run(): the job is kept and run after the block.
   auto* host = static_cast<Lv2TestHost*>(handle);
-  if (size > sizeof host->jobs[0].data || host->jobCount >= 64)
+  if (size > sizeof host->jobs[0].data || host->jobCount >= 16)
     return LV2_WORKER_ERR_NO_SPACE;
   Job& job = host->jobs[host->jobCount++];
   job.size = size;
   std::memcpy(job.data, data, size);
+  return LV2_WORKER_SUCCESS;
+}
+
+LV2_Worker_Status Lv2TestHost::Respond(LV2_Worker_Respond_Handle handle, uint32_t size,
+                                       const void* data)
+{
+  auto* host = static_cast<Lv2TestHost*>(handle);
+  const auto* bytes = static_cast<const uint8_t*>(data);
+  host->responses.emplace_back(bytes, bytes + size);
   return LV2_WORKER_SUCCESS;
 }
 
@@ -271,14 +282,62 @@ void Lv2TestHost::QueuePosition(float speed, int64_t frame)
   pending.push_back({frame, Map(LV2_ATOM__Object), std::move(body)});
 }
 
+namespace {
+
+// An object's body (what follows its atom header), made by the forge.
+std::vector<uint8_t> ObjectBody(LV2_URID_Map* map, uint32_t otype, uint32_t property,
+                                const std::string* path)
+{
+  std::vector<uint8_t> buffer(path ? path->size() + 256 : 256);
+  LV2_Atom_Forge forge;
+  lv2_atom_forge_init(&forge, map);
+  lv2_atom_forge_set_buffer(&forge, buffer.data(), buffer.size());
+  LV2_Atom_Forge_Frame frame;
+  lv2_atom_forge_object(&forge, &frame, 0, otype);
+  if (property) {
+    lv2_atom_forge_key(&forge, map->map(map->handle, LV2_PATCH__property));
+    lv2_atom_forge_urid(&forge, property);
+  }
+  if (path) {
+    lv2_atom_forge_key(&forge, map->map(map->handle, LV2_PATCH__value));
+    lv2_atom_forge_path(&forge, path->c_str(), static_cast<uint32_t>(path->size()));
+  }
+  lv2_atom_forge_pop(&forge, &frame);
+  const auto* atom = reinterpret_cast<const LV2_Atom*>(buffer.data());
+  return std::vector<uint8_t>(buffer.begin() + sizeof(LV2_Atom),
+                              buffer.begin() + sizeof(LV2_Atom) + atom->size);
+}
+
+} // namespace
+
+void Lv2TestHost::QueuePatchSet(const char* property, const std::string& path)
+{
+  pending.push_back(
+      {0, Map(LV2_ATOM__Object), ObjectBody(&map, Map(LV2_PATCH__Set), Map(property), &path)});
+}
+
+void Lv2TestHost::QueuePatchGet(const char* property)
+{
+  pending.push_back({0, Map(LV2_ATOM__Object),
+                     ObjectBody(&map, Map(LV2_PATCH__Get), property ? Map(property) : 0, nullptr)});
+}
+
+std::vector<std::string> Lv2TestHost::TakeReports()
+{
+  std::vector<std::string> taken;
+  taken.swap(reports);
+  return taken;
+}
+
 void Lv2TestHost::BuildInput()
 {
   std::vector<uint8_t> bytes;
   if (useRawInput) {
     bytes = rawInput;
   } else {
-    std::stable_sort(pending.begin(), pending.end(),
-                     [](const Pending& a, const Pending& b) { return a.frame < b.frame; });
+    if (sortQueued)
+      std::stable_sort(pending.begin(), pending.end(),
+                       [](const Pending& a, const Pending& b) { return a.frame < b.frame; });
     LV2_Atom_Sequence head{};
     head.atom.type = sequenceType;
     AppendBytes(bytes, &head, sizeof head);
@@ -310,6 +369,20 @@ void Lv2TestHost::ReadOutput()
     return;
   LV2_ATOM_SEQUENCE_FOREACH(sequence, event)
   {
+    if (event->body.type == Map(LV2_ATOM__Object)) {
+      const LV2_Atom* property = nullptr;
+      const LV2_Atom* value = nullptr;
+      lv2_atom_object_get(reinterpret_cast<const LV2_Atom_Object*>(&event->body),
+                          Map(LV2_PATCH__property), &property, Map(LV2_PATCH__value), &value, 0);
+      if (reinterpret_cast<const LV2_Atom_Object*>(&event->body)->body.otype ==
+              Map(LV2_PATCH__Set) &&
+          property && value && property->type == Map(LV2_ATOM__URID) &&
+          value->type == Map(LV2_ATOM__Path))
+        reports.push_back(
+            std::string(Unmap(reinterpret_cast<const LV2_Atom_URID*>(property)->body)) + "=" +
+            static_cast<const char*>(LV2_ATOM_BODY_CONST(value)));
+      continue;
+    }
     if (event->body.type != midiType)
       continue;
     const auto* bytes = static_cast<const uint8_t*>(LV2_ATOM_BODY_CONST(&event->body));
@@ -341,9 +414,15 @@ void Lv2TestHost::Run(uint32_t frames)
   for (int i = 0; i < count; ++i) {
     ++workerJobs;
     if (worker && worker->work)
-      worker->work(lilv_instance_get_handle(instance), nullptr, nullptr, jobs[i].size,
+      worker->work(lilv_instance_get_handle(instance), &Lv2TestHost::Respond, this, jobs[i].size,
                    jobs[i].data);
   }
+  // The responses, as a host hands them over beside run().
+  for (const std::vector<uint8_t>& response : responses)
+    if (worker && worker->work_response)
+      worker->work_response(lilv_instance_get_handle(instance),
+                            static_cast<uint32_t>(response.size()), response.data());
+  responses.clear();
 }
 
 void Lv2TestHost::RunBlocks(int count, uint32_t frames)

@@ -1,9 +1,11 @@
 // A small LV2 host made with lilv, for the tests of the LV2 edition: it
 // loads the bundle from the build tree, answers the features a host gives
 // (URID map, log, options with the block length, a worker that it runs
-// after each block), connects the five ports, builds the input sequence
-// from queued MIDI, raw atoms and transport positions, and keeps every MIDI
-// atom of the output with its frame counted from the first block.
+// after each block and whose responses it hands back right after),
+// connects the five ports, builds the input sequence from queued MIDI, raw
+// atoms, transport positions and patch messages, and keeps every MIDI atom
+// of the output with its frame counted from the first block, and every
+// patch:Set the plug-in reports.
 //
 // Threads: driven by one thread at a time (run, state, controls); the log
 // may be written from any thread and is kept under its own lock. The
@@ -45,6 +47,10 @@ struct Property
 {
   uint32_t type = 0;
   std::vector<uint8_t> value;
+  bool operator==(const Property& other) const
+  {
+    return type == other.type && value == other.value;
+  }
 };
 
 class Lv2TestHost
@@ -84,10 +90,17 @@ public:
   void Activate();
   void Deactivate();
 
-  // Queued for the next block, at its frame within it.
+  // Queued for the next block, at its frame within it; the sequence holds
+  // them in time order, or with false in the order queued (as a careless
+  // or hostile host may hand them).
+  void SortQueued(bool sort) { sortQueued = sort; }
   void QueueMidi(std::vector<uint8_t> bytes, int64_t frame = 0);
   void QueueAtom(uint32_t type, std::vector<uint8_t> body, int64_t frame = 0);
   void QueuePosition(float speed, int64_t frame = 0);
+  // A patch:Set of `property` to `path` (an atom:Path), and a patch:Get
+  // (of `property`, or of everything when null).
+  void QueuePatchSet(const char* property, const std::string& path);
+  void QueuePatchGet(const char* property = nullptr);
   // Control ports 2 to 4 (resend, thru, program).
   void SetControl(uint32_t port, float value) { controls[port] = value; }
   float Control(uint32_t port) const { return controls[port]; }
@@ -109,6 +122,9 @@ public:
 
   std::vector<Wire> Received() const { return received; }
   void ClearReceived() { received.clear(); }
+  // The patch:Set messages of the output so far, "PROPERTY=PATH" (and
+  // forgets them).
+  std::vector<std::string> TakeReports();
   int WorkerJobs() const { return workerJobs; }
 
   // The state interface, with the plug-in's own store and retrieve.
@@ -129,6 +145,8 @@ private:
   static int LogVprintf(LV2_Log_Handle handle, LV2_URID type, const char* format, va_list args);
   static LV2_Worker_Status Schedule(LV2_Worker_Schedule_Handle handle, uint32_t size,
                                     const void* data);
+  static LV2_Worker_Status Respond(LV2_Worker_Respond_Handle handle, uint32_t size,
+                                   const void* data);
   void BuildInput();
   void ReadOutput();
 
@@ -152,14 +170,16 @@ private:
   std::vector<std::string> logLines;
   LV2_Worker_Schedule schedule{};
   // The worker's jobs of a block, kept without allocating (schedule_work is
-  // called from run()).
+  // called from run()), and their responses.
   struct Job
   {
     uint32_t size;
-    uint8_t data[64];
+    uint8_t data[4160];
   };
-  Job jobs[64] = {};
+  Job jobs[16] = {};
   int jobCount = 0;
+  std::vector<std::vector<uint8_t>> responses;
+  std::vector<std::string> reports;
   int workerJobs = 0;
   int32_t maxBlock = 0;
   std::vector<LV2_Options_Option> options;
@@ -180,6 +200,7 @@ private:
   std::vector<uint64_t> output;
   std::vector<uint8_t> rawInput;
   bool useRawInput = false;
+  bool sortQueued = true;
   float controls[5] = {0, 0, 0, 0, 0};
   int64_t framesRun = 0;
   std::vector<Wire> received;

@@ -56,6 +56,8 @@ TEST_F(ChunkExtension, VersionOneSettingsKeepTheVersionOneChunkByteForByte)
   EXPECT_EQ(bank->WriteBank().size(), static_cast<size_t>(VSTPluginProgramBank::kBankBytes))
       << "nothing in use: the records alone";
   Store(3, 0, 1, "pc/2/9");
+  Store(4, 0, 0, "cp/3/64");
+  Store(4, 0, 1, "poly/1/60/9");
   bank->Settings().spacingMs = 20;
   const std::vector<uint8_t> chunk = bank->WriteBank();
   ASSERT_EQ(chunk.size(), static_cast<size_t>(VSTPluginProgramBank::kExtendedBankBytes));
@@ -70,12 +72,15 @@ TEST_F(ChunkExtension, VersionOneSettingsKeepTheVersionOneChunkByteForByte)
   ASSERT_EQ(loaded->readBank(chunk.data(), static_cast<int32_t>(chunk.size()), newer), 1);
   EXPECT_FALSE(newer);
   EXPECT_EQ(loaded->WriteBank(), chunk);
+  EXPECT_EQ(Stored(*loaded, 4, 0, 0), "CP ch 3 = 64");
+  EXPECT_EQ(Stored(*loaded, 4, 0, 1), "Poly 60 ch 1");
 }
 
 TEST_F(ChunkExtension, VersionTwoRoundTripsWideMessagesTheGapAndSysEx)
 {
   Store(0, 0, 0, "nrpn/1/1024/8191/null");
   Store(5, 2, 1, "cc14/3/7/12000");
+  Store(6, 1, 0, "pb/4/8192");
   bank->Settings().sysexGapMs = 150;
   const std::unique_ptr<const SysExSet> dump = Dump();
   const SysExSet* sets[kBankPrograms] = {};
@@ -90,6 +95,7 @@ TEST_F(ChunkExtension, VersionTwoRoundTripsWideMessagesTheGapAndSysEx)
   EXPECT_FALSE(newer);
   EXPECT_EQ(Stored(*loaded, 0, 0, 0), "NRPN 1024 ch 1 = 8191 null");
   EXPECT_EQ(Stored(*loaded, 5, 2, 1), "CC14 7 ch 3 = 12000");
+  EXPECT_EQ(Stored(*loaded, 6, 1, 0), "PB ch 4 = 8192");
   EXPECT_EQ(loaded->Settings().sysexGapMs, 150);
   ASSERT_NE(sysex[7], nullptr);
   EXPECT_EQ(sysex[7]->Count(), 1);
@@ -115,6 +121,7 @@ TEST_F(ChunkExtension, AVersionOneReaderTakesTheRecordsAndKindsOfAVersionTwoChun
   Store(0, 0, 0, "pc/1/9");
   Store(0, 0, 1, "rpn/1/0/8192");
   Store(0, 1, 0, "cc/2/7/100");
+  Store(0, 1, 1, "pb/1/100");
   std::vector<uint8_t> chunk = bank->WriteBank();
   ASSERT_GT(chunk.size(), static_cast<size_t>(VSTPluginProgramBank::kExtendedBankBytes));
   const int32_t one = 1;
@@ -127,6 +134,7 @@ TEST_F(ChunkExtension, AVersionOneReaderTakesTheRecordsAndKindsOfAVersionTwoChun
   EXPECT_EQ(Stored(*loaded, 0, 0, 0), "PC 9 ch 1");
   EXPECT_EQ(Stored(*loaded, 0, 0, 1), "off");
   EXPECT_EQ(Stored(*loaded, 0, 1, 0), "CC 7 ch 2");
+  EXPECT_EQ(Stored(*loaded, 0, 1, 1), "off") << "a Pitch Bend's value is in the tail";
   EXPECT_EQ((*loaded)[0].strips[0].channelB, 0) << "the record has the wide message off";
 }
 
@@ -145,6 +153,35 @@ TEST_F(ChunkExtension, ABrokenTailLoadsTheRestAndSaysNewer)
     EXPECT_EQ(Stored(*loaded, 0, 0, 0), "PC 9 ch 1") << cut;
     EXPECT_EQ(Stored(*loaded, 0, 0, 1), "off") << cut;
     EXPECT_FALSE(strips::WideInUse(loaded->Extension(0))) << cut;
+  }
+}
+
+// A program carries the pacing of the bank it was saved from; loaded into
+// another bank it is paced as that bank is, with its block's version 1
+// (a Program Change strip) or version 2 (SysEx).
+TEST_F(ChunkExtension, AProgramKeepsTheBanksPacing)
+{
+  Store(0, 0, 0, "pc/1/9");
+  bank->Settings() = {20, 300, 1, 0};
+  const std::unique_ptr<const SysExSet> dump = Dump();
+  for (const SysExSet* sysex : {static_cast<const SysExSet*>(nullptr), dump.get()}) {
+    const std::vector<uint8_t> program = bank->WriteProgram(0, sysex);
+    EXPECT_EQ(Version(program, VSTPluginProgramBank::kProgramBytes), sysex ? 2 : 1);
+    auto paced = std::make_unique<VSTPluginProgramBank>();
+    paced->Settings() = {5, 0, 0, 40};
+    std::unique_ptr<const SysExSet> loaded;
+    bool newer = true;
+    ASSERT_EQ(
+        paced->readProgram(program.data(), static_cast<int32_t>(program.size()), 4, newer, &loaded),
+        1);
+    EXPECT_FALSE(newer);
+    EXPECT_EQ(Stored(*paced, 4, 0, 0), "PC 9 ch 1") << "the program was loaded";
+    EXPECT_EQ(loaded != nullptr, sysex != nullptr) << "with its SysEx";
+    const ExtensionSettings& kept = paced->Settings();
+    EXPECT_EQ(
+        std::vector<int32_t>({kept.spacingMs, kept.settleMs, kept.sendOnPlay, kept.sysexGapMs}),
+        std::vector<int32_t>({5, 0, 0, 40}))
+        << "and the bank's pacing stayed";
   }
 }
 

@@ -3,9 +3,12 @@
 // the tsan one it is the race detector's workload.
 //
 //   audio       processEvents with notes, controllers and Program Changes
-//               (preset switching on at times), then processReplacing
-//   automation  setParameter and getParameter over indices 0..141
-//   dispatcher  setProgram, getChunk and setChunk of banks and programs,
+//               (preset switching on at times), then processReplacing; thru
+//               and the resend automated between blocks
+//   automation  setParameter and getParameter over indices 0..141, now and
+//               then a setting of the chunk's extension (200..334)
+//   dispatcher  setProgram, getChunk (each chunk copied with memcpy, as a
+//               host copies it) and setChunk of banks and programs,
 //               suspend and resume, program names
 //   gui         the host's event loop: every event of a window carrying
 //               "_XEventProc" goes there, effEditIdle every 20 ms
@@ -33,12 +36,14 @@
 //               moving (the resend, thru, the program)
 //   worker      the worker's work() selecting programs, as a host's worker
 //               thread runs it beside run()
-//   state       the state saved, and now and then restored between two
-//               blocks (restore is never concurrent with run)
+//   state       the state saved (the bank copied with memcpy beside run()),
+//               and now and then restored between two blocks (restore is
+//               never concurrent with run)
 //   gui         the LV2 editor open in a window, idled every 20 ms
 #include "host/HostWindow.h"
 #include "host/VstHost.h"
 #include "midi/MidiBytes.h"
+#include "model/VSTPluginProgramBank.h"
 #include "tests/lv2/Lv2TestHost.h"
 #include "tests/testsupport/XvfbServer.h"
 
@@ -114,33 +119,48 @@ struct Progress
 
   void Step(const char* what)
   {
-    doing.store(what, std::memory_order_relaxed);
+    Doing(what);
     steps.fetch_add(1, std::memory_order_relaxed);
   }
+  // Names what the thread does without counting a step.
+  void Doing(const char* what) { doing.store(what, std::memory_order_relaxed); }
 };
 
-// The host copies the chunk getChunk points at. That memory is the plug-in's
-// live bank, which its other threads keep writing: what the host reads there
-// is the host's business, so this copy is left out of the race detector's
-// view (a plain byte loop: an intercepted memcpy would be seen).
-#if defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-#define QUILLET_UNWATCHED __attribute__((no_sanitize("thread")))
-#endif
-#endif
-#if !defined(QUILLET_UNWATCHED) && defined(__SANITIZE_THREAD__)
-#define QUILLET_UNWATCHED __attribute__((no_sanitize_thread))
-#endif
-#ifndef QUILLET_UNWATCHED
-#define QUILLET_UNWATCHED
-#endif
+// Stretches of 250 ms, every other one extending: the automation sets the
+// chunk extension's settings only then, and the dispatcher loads a bank
+// without them as the next one starts, so that saves take both ways (the
+// records alone, and with the extension).
+bool Extending()
+{
+  static const Clock::time_point start = Clock::now();
+  return (Clock::now() - start) / std::chrono::milliseconds(250) % 2 == 1;
+}
 
-QUILLET_UNWATCHED void CopyLiveChunk(const void* from, size_t size, std::vector<uint8_t>& to)
+// Chunks the dispatcher saved, and how many of them with the extension.
+std::atomic<uint64_t> chunkSaves{0};
+std::atomic<uint64_t> extendedSaves{0};
+
+// The host copies the chunk getChunk points at with a plain memcpy, which
+// the race detector watches: the plug-in hands out a snapshot of its own,
+// which none of its threads writes meanwhile.
+void CopyChunk(const void* from, size_t size, std::vector<uint8_t>& to)
 {
   to.resize(size);
-  const volatile uint8_t* source = static_cast<const volatile uint8_t*>(from);
-  for (size_t i = 0; i < size; ++i)
-    to[i] = source[i];
+  std::memcpy(to.data(), from, size);
+}
+
+// A bank or program chunk of the records alone, or followed by the
+// extension (when its settings are in use).
+bool ChunkSizeRight(VstIntPtr size, bool program)
+{
+  const VstIntPtr records =
+      program ? VSTPluginProgramBank::kProgramBytes : VSTPluginProgramBank::kBankBytes;
+  const VstIntPtr extended = program ? VSTPluginProgramBank::kExtendedProgramBytes
+                                     : VSTPluginProgramBank::kExtendedBankBytes;
+  ++chunkSaves;
+  if (size >= extended)
+    ++extendedSaves;
+  return size == records || size >= extended;
 }
 
 void CheckEvents(const VstEvents& events)
@@ -181,6 +201,17 @@ void Audio(AEffect* effect, qhost::PluginInstance& plugin, Progress& progress,
       block.events[i] = reinterpret_cast<VstEvent*>(&event);
     }
     block.numEvents = count;
+    // Automation played on the audio thread, as hosts do it (and as the LV2
+    // edition moves its ports from run()): thru and the resend, while the
+    // other threads save and load chunks.
+    if (n % 7 == 0) {
+      progress.Doing("setParameter (thru)");
+      effect->setParameter(effect, 1, random() % 4 ? 1.0f : 0.0f);
+    }
+    if (n % 11 == 0) {
+      progress.Doing("setParameter (resend)");
+      effect->setParameter(effect, 0, static_cast<float>(n / 11 % 2));
+    }
     progress.Step("processEvents");
     effect->dispatcher(effect, effProcessEvents, 0, 0, block.AsEvents(), 0.0f);
     progress.Step("processReplacing");
@@ -198,8 +229,21 @@ void Audio(AEffect* effect, qhost::PluginInstance& plugin, Progress& progress,
 void Automation(AEffect* effect, Progress& progress, const std::atomic<bool>& done)
 {
   std::mt19937 random(2);
+  // Now and then, while extending, a setting of the chunk's extension: the
+  // kinds, the spacing and settle time, send on play, the SysEx gap, the
+  // wide fields.
+  struct Range
+  {
+    int32_t first;
+    uint32_t count;
+  };
+  static const Range extended[] = {{200, 34}, {235, 1}, {238, 97}};
   while (!done) {
-    const int32_t index = static_cast<int32_t>(random() % 142);
+    int32_t index = static_cast<int32_t>(random() % 142);
+    if (Extending() && random() % 16 == 0) {
+      const Range& range = extended[random() % 3];
+      index = range.first + static_cast<int32_t>(random() % range.count);
+    }
     float value = static_cast<float>(random() % 1001) / 1000.0f;
     if (index == 4 || index == 6)
       value = static_cast<float>(random() % 3) / 999.0f; // countdowns of 0 to 2 s
@@ -219,8 +263,23 @@ void Dispatcher(qhost::PluginInstance& plugin, const Options& options, Progress&
   std::mt19937 random(3);
   std::vector<uint8_t> bank;
   std::vector<uint8_t> program;
+  // The bank as it starts, without the extension's settings.
+  std::vector<uint8_t> plain;
+  void* start = nullptr;
+  if (plugin.Dispatch(effGetChunk, 0, 0, &start) == VSTPluginProgramBank::kBankBytes && start)
+    CopyChunk(start, VSTPluginProgramBank::kBankBytes, plain);
+  bool extending = false;
   char name[256];
   for (uint64_t n = 0; !done; ++n) {
+    if (extending && !Extending() && !plain.empty()) {
+      progress.Step("effSetChunk (a bank without the extension)");
+      if (plugin.Dispatch(effSetChunk, 0, static_cast<VstIntPtr>(plain.size()), plain.data()) != 1)
+        Fail("setChunk refused the plug-in's own bank");
+      // What was saved while extending would bring the settings back.
+      bank = plain;
+      program.clear();
+    }
+    extending = Extending();
     switch (random() % 10) {
     case 0:
     case 1:
@@ -231,22 +290,22 @@ void Dispatcher(qhost::PluginInstance& plugin, const Options& options, Progress&
       progress.Step("effGetChunk (bank)");
       void* data = nullptr;
       const VstIntPtr size = plugin.Dispatch(effGetChunk, 0, 0, &data);
-      if (size != 35328 || !data) {
-        Fail("getChunk of the bank does not give 35,328 bytes");
+      if (!ChunkSizeRight(size, false) || !data) {
+        Fail("getChunk of the bank gives neither 35,328 bytes nor an extended bank");
         break;
       }
-      CopyLiveChunk(data, static_cast<size_t>(size), bank);
+      CopyChunk(data, static_cast<size_t>(size), bank);
       break;
     }
     case 3: {
       progress.Step("effGetChunk (program)");
       void* data = nullptr;
       const VstIntPtr size = plugin.Dispatch(effGetChunk, 1, 0, &data);
-      if (size != 276 || !data) {
-        Fail("getChunk of a program does not give 276 bytes");
+      if (!ChunkSizeRight(size, true) || !data) {
+        Fail("getChunk of a program gives neither 276 bytes nor an extended program");
         break;
       }
-      CopyLiveChunk(data, static_cast<size_t>(size), program);
+      CopyChunk(data, static_cast<size_t>(size), program);
       break;
     }
     case 4:
@@ -432,13 +491,13 @@ void Lv2Worker(lv2test::Lv2TestHost& host, Progress& progress, const std::atomic
   progress.finished = true;
 }
 
-LV2_State_Status StoreUnwatched(LV2_State_Handle handle, uint32_t key, const void* value,
-                                size_t size, uint32_t type, uint32_t)
+LV2_State_Status Store(LV2_State_Handle handle, uint32_t key, const void* value, size_t size,
+                       uint32_t type, uint32_t)
 {
-  // The bank is the plug-in's live one: copied as a host copies it.
+  // Copied as a host copies it, while run() moves the ports.
   auto& state = *static_cast<std::map<uint32_t, lv2test::Property>*>(handle);
   state[key].type = type;
-  CopyLiveChunk(value, size, state[key].value);
+  CopyChunk(value, size, state[key].value);
   return LV2_STATE_SUCCESS;
 }
 
@@ -451,7 +510,7 @@ void Lv2State(lv2test::Lv2TestHost& host, std::mutex& processing, Progress& prog
   for (uint64_t n = 0; !done; ++n) {
     std::map<uint32_t, lv2test::Property> state;
     progress.Step("save");
-    if (iface->save(handle, StoreUnwatched, &state, 0, host.Features()) != LV2_STATE_SUCCESS)
+    if (iface->save(handle, Store, &state, 0, host.Features()) != LV2_STATE_SUCCESS)
       Fail("the LV2 state could not be saved");
     if (n % 20 == 0) {
       std::lock_guard<std::mutex> hold(processing);
@@ -618,7 +677,7 @@ int main(int argc, char** argv)
     for (std::thread& thread : threads)
       thread.join();
     std::printf("stress: %.0f s with the editor %s: %llu blocks, %llu parameter calls, %llu "
-                "dispatcher calls, %llu GUI steps\n",
+                "dispatcher calls (%llu chunks saved, %llu of them extended), %llu GUI steps\n",
                 options.seconds,
                 options.editor == "host"  ? "on the host's display"
                 : options.editor == "own" ? "on its own display"
@@ -626,6 +685,8 @@ int main(int argc, char** argv)
                 static_cast<unsigned long long>(audio.steps / 2),
                 static_cast<unsigned long long>(automation.steps),
                 static_cast<unsigned long long>(dispatcher.steps),
+                static_cast<unsigned long long>(chunkSaves),
+                static_cast<unsigned long long>(extendedSaves),
                 static_cast<unsigned long long>(gui.steps));
     plugin.Dispatch(effMainsChanged, 0, 0);
     plugin.Close();
