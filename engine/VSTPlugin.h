@@ -216,6 +216,11 @@ private:
   // `audio`, the part that differs.
   template <typename Audio> void runBlock(int32_t frames, Audio&& audio) noexcept;
   void midiInProcess(int32_t frames) noexcept;
+  // The block's pass over the host's events in [begin, end) of the output's
+  // store: what goes on is moved down to the front, rewritten where it
+  // must be; returns the end of what was kept. Sets `learnedAny` when
+  // learning was handed a message.
+  VstMidiEvent* passInput(VstMidiEvent* begin, VstMidiEvent* end, bool& learnedAny) noexcept;
   void midiPostProcess() noexcept;
   // Queues a note-off for every held note and empties the table.
   void edit() noexcept;

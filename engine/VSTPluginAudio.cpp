@@ -31,35 +31,53 @@ int32_t VSTPlugin::processEvents(VstEvents* events) noexcept
   const int32_t count = events->numEvents;
   // While learning, SysEx messages are copied to the learning thread (into
   // its inbox: no allocation, no wait); they are not passed on.
-  if (learner.OnForAudio()) {
+  const bool learning = learner.OnForAudio();
+  auto hearSysEx = [&] {
     for (int32_t i = 0; i < count; ++i) {
       if (!source[i] || source[i]->type != kVstSysExType)
         continue;
       const auto* sysex = reinterpret_cast<const VstMidiSysexEvent*>(source[i]);
       learner.HearSysEx(reinterpret_cast<const uint8_t*>(sysex->sysexDump), sysex->dumpBytes);
     }
-  }
+  };
   if (pthread_equal(pthread_self(), audioThread.load(std::memory_order_relaxed)) && !Suspended() &&
       !outputBusy.exchange(true, std::memory_order_acquire)) {
     // On the thread that runs the blocks, between two of them.
     int32_t i = 0;
+    bool sysex = false;
     const bool direct = inputQueue.Count() == 0;
     if (direct) {
-      int32_t n = directCount;
-      for (; i < count && n < BlockOutput::kCapacity; ++i) {
-        if (source[i] && source[i]->type == kVstMidiType)
-          std::memcpy(&output.store[n++], source[i], sizeof(VstMidiEvent));
+      VstMidiEvent* next = output.store + directCount;
+      // In rounds of as many as the store surely has room for, so that an
+      // event costs one test of the bounds. The copy calls nothing: SysEx
+      // messages are only noted, for the walk that hears them.
+      VstMidiEvent* const full = output.store + BlockOutput::kCapacity;
+      while (i < count && next != full) {
+        const auto room = static_cast<int32_t>(full - next);
+        const int32_t stop = count - i < room ? count : i + room;
+        for (; i < stop; ++i) {
+          const VstEvent* event = source[i];
+          if (__builtin_expect(event && event->type == kVstMidiType, 1))
+            std::memcpy(next++, event, sizeof(VstMidiEvent));
+          else if (event && event->type == kVstSysExType)
+            sysex = true;
+        }
       }
-      directCount = n;
+      directCount = static_cast<int32_t>(next - output.store);
     }
     outputBusy.store(false, std::memory_order_release);
     if (direct) {
-      // What the store has no room for waits in the ring, after them.
+      // What the store has no room for waits in the ring, after them (and
+      // is walked for SysEx with the rest).
+      if (learning && (sysex || i < count))
+        hearSysEx();
       if (i < count)
         inputQueue.PushMidi(source + i, count - i);
       return 0;
     }
   }
+  if (learning)
+    hearSysEx();
   inputQueue.PushMidi(source, count);
   return 0;
 }
@@ -89,11 +107,76 @@ void VSTPlugin::sendMessages(SendCause cause) noexcept
   sender.Send(cause, getProgram());
 }
 
+namespace {
+
+// What a block does with an incoming event, by the high nibble of its
+// status byte, worked out once for the block from thru, preset switching,
+// a release and learning, so that an event costs one load instead of a
+// test of each. The low two bits are its way, kHear that learning sees it
+// too.
+constexpr uint8_t kDrop = 0;
+constexpr uint8_t kKeep = 1;
+constexpr uint8_t kNote = 2;
+constexpr uint8_t kSelect = 3;
+constexpr uint8_t kWayMask = 3;
+constexpr uint8_t kHear = 4;
+
+// An event's four message bytes as one word, the status byte lowest: the
+// parts the note path tests and rewrites.
+constexpr uint32_t kStatusByte = 0xFF;
+constexpr uint32_t kChannelBits = midi::kChannelMask;
+constexpr uint32_t kNoteOnBit = midi::kNoteOn ^ midi::kNoteOff; // of the status
+constexpr uint32_t kData1Bits = uint32_t{midi::kDataMask} << 8;
+constexpr uint32_t kData2Bits = uint32_t{midi::kDataMask} << 16;
+constexpr uint32_t kFourthByte = 0xFF000000;
+
+struct InputWays
+{
+  uint8_t of[16]; // by status byte / 16
+
+  uint8_t& For(uint8_t status) noexcept { return of[status >> 4]; }
+};
+
+InputWays WaysFor(bool thru, bool switching, bool release, bool learning) noexcept
+{
+  InputWays ways{};
+  if (!release) {
+    // With thru, notes go through the held-note table and everything else
+    // is kept: Program Changes without preset switching, controllers,
+    // pressure, pitch bend and system messages.
+    if (thru) {
+      for (uint8_t& way : ways.of)
+        way = kKeep;
+      ways.For(midi::kNoteOff) = kNote;
+      ways.For(midi::kNoteOn) = kNote;
+    }
+    // A Program Change selects a program whatever the channel (and thru);
+    // it is not passed on.
+    if (switching)
+      ways.For(midi::kProgramChange) = kSelect;
+  }
+  // Learning sees the input whatever thru does with it. A Program Change
+  // that selects a program is an order to the plug-in, not a setting of
+  // the synth: it is not learned.
+  // Its statuses are those of the kinds it takes (the model's); no kind is
+  // a note, so the note path never hands anything over.
+  if (learning) {
+    for (uint32_t nibble = 0; nibble < 16; ++nibble) {
+      const auto status = static_cast<uint8_t>(nibble << 4);
+      if (status == midi::kNoteOff || status == midi::kNoteOn ||
+          (status == midi::kProgramChange && switching))
+        continue;
+      if (strips::LearnsStatus(status))
+        ways.of[nibble] |= kHear;
+    }
+  }
+  return ways;
+}
+
+} // namespace
+
 void VSTPlugin::midiInProcess(int32_t frames) noexcept
 {
-  // The host's events are copied into the block's output in one go and
-  // sorted there: an event passed on stays where it is or moves down over
-  // the dropped ones, and is rewritten only in its final place.
   VstMidiEvent* const store = output.store;
   const int32_t first = output.count;
   // The events handed over on this thread lie there already (the output is
@@ -101,86 +184,11 @@ void VSTPlugin::midiInProcess(int32_t frames) noexcept
   int32_t taken = directCount;
   directCount = 0;
   taken += inputQueue.PopInto(store + first + taken, MidiEventQueue::kCapacity - first - taken);
-  int32_t kept = first;
-  auto keep = [&](int32_t i) -> VstMidiEvent& {
-    VstMidiEvent& out = store[kept++];
-    if (&out != &store[i])
-      out = store[i];
-    // Only the 32 bytes of the record travel on, whatever size the host's
-    // event claimed.
-    out.byteSize = static_cast<int32_t>(sizeof(VstMidiEvent)) - 8;
-    return out;
-  };
-  auto rewrite = [](VstMidiEvent& event, int32_t status, int32_t data1, int32_t data2) {
-    event.midiData[0] = static_cast<uint8_t>(status);
-    event.midiData[1] = static_cast<uint8_t>(data1);
-    event.midiData[2] = static_cast<uint8_t>(data2);
-  };
-
-  // What decides an event's way is read once for the block, and again
-  // after a Program Change selected another program (which may also have
-  // asked for a release): the program record shares its cache lines with
-  // the strips the learning thread writes meanwhile. A change from another
-  // thread counts from the next block, as if it had come a moment later.
-  const VSTPluginProgram* program = nullptr;
-  bool thru = false;
-  bool switching = false;
-  bool release = false;
-  auto readProgram = [&] {
-    program = &bank[field::Load(curProgram)];
-    thru = field::Load(program->midiThru) != 0;
-    switching = field::Load(program->presetSwitching) != 0;
-    release = releaseRequested.load(std::memory_order_relaxed);
-  };
-  readProgram();
-  const bool learning = learner.OnForAudio();
   bool learnedAny = false;
-  HeldNoteTable::Batch notes(heldNotes);
-  for (int32_t i = first; i < first + taken; ++i) {
-    const uint8_t* data = store[i].midiData;
-    const uint8_t status = data[0] & midi::kStatusMask;
-    const int32_t channel = data[0] & midi::kChannelMask;
-    const int32_t data1 = data[1] & midi::kDataMask;
-    // Learning sees the input whatever thru does with it: the statuses of
-    // the kinds it takes (the model's). A Program Change that selects a
-    // program is an order to the plug-in, not a setting of the synth: it is
-    // not learned.
-    if (learning && strips::LearnsStatus(status) &&
-        !(status == midi::kProgramChange && switching)) {
-      learner.Hear(data);
-      learnedAny = true;
-    }
-    if (release)
-      continue;
-
-    if (status == midi::kNoteOn || status == midi::kNoteOff) {
-      if (!thru)
-        continue;
-      const int32_t key = HeldNoteTable::Key(channel, data1);
-      const int32_t velocity = data[2] & midi::kDataMask;
-      const int32_t held = notes.Find(key);
-      if (status == midi::kNoteOn && velocity > 0) {
-        if (held >= 0) {
-          notes.SetVelocity(held, velocity);
-          rewrite(keep(i), midi::kNoteOn + channel, data1, velocity);
-        } else if (notes.Add(key, velocity)) {
-          keep(i);
-        }
-      } else if (held >= 0) {
-        // A release of a note never passed through is dropped.
-        notes.Remove(key);
-        rewrite(keep(i), midi::kNoteOff + channel, data1, 0);
-      }
-    } else if (status == midi::kProgramChange && switching) {
-      selectFromInput(data1); // whatever the channel; not passed on
-      readProgram();
-    } else if (thru) {
-      // Program Changes without preset switching, controllers, pressure,
-      // pitch bend and system messages.
-      keep(i);
-    }
-  }
-  output.count = kept;
+  VstMidiEvent* kept = store + first;
+  if (taken > 0)
+    kept = passInput(kept, kept + taken, learnedAny);
+  output.count = static_cast<int32_t>(kept - store);
   output.count +=
       generatedQueue.PopInto(store + output.count, BlockOutput::kCapacity - output.count);
   if (sender.Run(frames, getProgram(), sampleRate, output))
@@ -188,6 +196,104 @@ void VSTPlugin::midiInProcess(int32_t frames) noexcept
   // The learning thread applies what was learned and carries the notices;
   // its semaphore is posted only when it has gone to sleep on it.
   learner.WakeIfDue(learnedAny);
+}
+
+VstMidiEvent* VSTPlugin::passInput(VstMidiEvent* const begin, VstMidiEvent* const end,
+                                   bool& learnedAny) noexcept
+{
+  // The host's events lie in the block's output and are sorted there: an
+  // event passed on stays where it is or moves down over the dropped ones,
+  // and is rewritten only in its final place.
+  VstMidiEvent* kept = begin;
+  auto keep = [&kept](const VstMidiEvent* event) -> VstMidiEvent& {
+    VstMidiEvent& out = *kept++;
+    if (&out != event)
+      out = *event;
+    // Only the 32 bytes of the record travel on, whatever size the host's
+    // event claimed.
+    out.byteSize = static_cast<int32_t>(sizeof(VstMidiEvent)) - 8;
+    return out;
+  };
+  // The four bytes of an event's message as one word, first byte lowest.
+  auto bytesOf = [](const VstMidiEvent* event) {
+    uint32_t word = 0;
+    std::memcpy(&word, event->midiData, sizeof word);
+    return word;
+  };
+  auto rewrite = [](VstMidiEvent& event, uint32_t word) {
+    std::memcpy(event.midiData, &word, sizeof word);
+  };
+
+  // What decides an event's way is read once for the block, and again
+  // after a Program Change selected another program (which may also have
+  // asked for a release): the program record shares its cache lines with
+  // the strips the learning thread writes meanwhile. A change from another
+  // thread counts from the next block, as if it had come a moment later.
+  const bool learning = learner.OnForAudio();
+  auto readWays = [&] {
+    const VSTPluginProgram& program = bank[field::Load(curProgram)];
+    return WaysFor(field::Load(program.midiThru) != 0, field::Load(program.presetSwitching) != 0,
+                   releaseRequested.load(std::memory_order_relaxed), learning);
+  };
+  InputWays ways = readWays();
+  bool heard = false;
+  for (VstMidiEvent* event = begin; event != end; ++event) {
+    // A run of events that call nothing (notes, events kept or dropped)
+    // goes through a batch of the held-note table, which keeps its free map
+    // in a register; the loop stops at one that learning hears or that
+    // selects a program.
+    uint8_t action = 0;
+    {
+      HeldNoteTable::Batch notes(heldNotes);
+      for (; event != end; ++event) {
+        const uint32_t word = bytesOf(event);
+        action = ways.For(static_cast<uint8_t>(word));
+        if (action != kNote) {
+          if (action > kKeep)
+            break;
+          if (action == kKeep)
+            keep(event);
+          continue;
+        }
+        const auto channel = static_cast<int32_t>(word & midi::kChannelMask);
+        const auto data1 = static_cast<int32_t>(word >> 8 & midi::kDataMask);
+        const int32_t key = HeldNoteTable::Key(channel, data1);
+        const int32_t held = notes.Find(key);
+        // A Note On (not a Note Off) with a velocity.
+        if ((word & kNoteOnBit) != 0 && (word & kData2Bits) != 0) {
+          const auto velocity = static_cast<int32_t>(word >> 16 & midi::kDataMask);
+          if (held >= 0) {
+            // Sent again with the clean data bytes and the new velocity.
+            notes.SetVelocity(held, velocity);
+            rewrite(keep(event), word & (kStatusByte | kData1Bits | kData2Bits | kFourthByte));
+          } else if (notes.Add(key, velocity)) {
+            keep(event);
+          }
+        } else if (held >= 0) {
+          // A release of a note never passed through is dropped; the one of
+          // a held note goes out as a Note Off of velocity 0, the fourth
+          // byte as it came.
+          notes.Remove(key);
+          rewrite(keep(event), midi::kNoteOff | (word & (kChannelBits | kData1Bits | kFourthByte)));
+        }
+      }
+    }
+    if (event == end)
+      break;
+    // The event the run stopped at: one learning hears, or a selection.
+    if (action & kHear) {
+      learner.Hear(event->midiData);
+      heard = true;
+    }
+    if ((action & kWayMask) == kKeep) {
+      keep(event);
+    } else if ((action & kWayMask) == kSelect) {
+      selectFromInput(static_cast<int32_t>(bytesOf(event) >> 8 & midi::kDataMask));
+      ways = readWays();
+    }
+  }
+  learnedAny = heard;
+  return kept;
 }
 
 void VSTPlugin::midiPostProcess() noexcept
