@@ -2,11 +2,11 @@
 
 #include "host/ComposedBank.h"
 #include "host/StripSpelling.h"
+#include "midi/MidiBytes.h"
 #include "model/Parameters.h"
 #include "model/ProgramExtension.h"
 #include "model/SysEx.h"
 #include "model/VSTPluginProgramBank.h"
-#include "midi/MidiBytes.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -435,8 +435,8 @@ std::string SetHelp()
          n(kSpacing) + " spacing (ms / " + n(kMaxSpacingMs) + "), " + n(kSettle) +
          " settle (ms / " + n(kMaxSettleMs) + "), " + n(kLearn) + " learn, " + n(kSendOnPlay) +
          " send on play, " + n(kSysExGap) + " SysEx gap (ms / " + n(kMaxSysExGapMs) + "), " +
-         n(kWideNumberA) + "-" + n(kWideEnd - 1) +
-         " the wide fields of NRPN, RPN and 14-bit messages";
+         n(kWideNumberA) + "-" + n(kWideEnd - 1) + " the wide fields of the " + WideKindNames() +
+         " messages";
 }
 
 const std::vector<Option>& Table()

@@ -130,6 +130,19 @@ std::string KindWords()
   return words + " or off";
 }
 
+std::string WideKindNames()
+{
+  std::vector<std::string> names;
+  for (int32_t i = 0; i < strips::KindCount(); ++i) {
+    if (strips::Kinds()[i].wide)
+      names.emplace_back(strips::Kinds()[i].name);
+  }
+  std::string text;
+  for (size_t i = 0; i < names.size(); ++i)
+    text += (i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + names[i];
+  return text;
+}
+
 bool ParseStripMessage(const std::string& text, strips::Message& out, std::string& why)
 {
   if (strips::Parse(text.c_str(), out))

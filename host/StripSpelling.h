@@ -18,6 +18,9 @@ namespace qhost::cli {
 std::vector<std::string> KindSpellings();
 // The kinds' words as a list ("cc, note, ... or off").
 std::string KindWords();
+// The names of the kinds kept in the wide block ("NRPN, RPN, CC14 and PB"),
+// whose fields are the wide parameters.
+std::string WideKindNames();
 
 // Parses a message as strips::Parse does. False with `why` set to what is
 // wrong, naming the field ("the number of a cc message is 0 to 127, not

@@ -71,10 +71,13 @@ bool ApplySyx(const SyxOptions& options, LoadedSysEx& sysex)
   bool replaced[kBankPrograms] = {};
   for (const SyxFileOption& list : options.lists) {
     std::unique_ptr<const SysExSet>& slot = sysex[static_cast<size_t>(list.program)];
-    SysExSet::Builder builder(replaced[list.program] ? slot.get() : nullptr);
-    if (!replaced[list.program] && slot && slot->Request().size > 0)
-      builder.SetRequest(slot->Request());
-    replaced[list.program] = true;
+    if (!replaced[list.program]) {
+      // A file's set keeps within the list's limits: it always replaces whole.
+      slot = ReplaceMessages(slot.get(), *list.set);
+      replaced[list.program] = true;
+      continue;
+    }
+    SysExSet::Builder builder(slot.get());
     for (int32_t i = 0; i < list.set->Count(); ++i) {
       if (builder.Append(list.set->Message(i)) == SysExChange::Full) {
         Fail("--sysex " + std::to_string(list.program) + ":" + list.path + ": program " +
