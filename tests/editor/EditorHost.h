@@ -81,7 +81,7 @@ public:
   // audio blocks when `audio` is set.
   void Pump(int ms);
   // Runs the loop until the predicate holds; false after ms.
-  bool PumpUntil(const std::function<bool()>& predicate, int ms = 3000);
+  bool PumpUntil(const std::function<bool()>& predicate, int ms = 10000);
 
   // Geometry and pixels of a window as the server has them.
   int Width(unsigned long window) const;

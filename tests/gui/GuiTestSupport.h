@@ -27,7 +27,7 @@ _XDisplay* Display();
 // the number of events delivered through the property.
 int DeliverPending(_XDisplay* display = nullptr);
 // Keeps delivering until the predicate holds or ms pass.
-bool DeliverUntil(const std::function<bool()>& predicate, int ms = 2000);
+bool DeliverUntil(const std::function<bool()>& predicate, int ms = 8000);
 
 // The one-item value of a 32-bit property, or -1 when the window lacks it.
 long Property32(unsigned long window, const char* name);

@@ -231,7 +231,7 @@ protected:
 
   // Moves the pointer into the control from outside and waits for the tip
   // to be shown and drawn.
-  bool Enter(SControl* control, int ms = 2000)
+  bool Enter(SControl* control, int ms = 8000)
   {
     Park();
     guitest::DeliverPending();

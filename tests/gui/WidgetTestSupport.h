@@ -29,7 +29,7 @@ void Key(unsigned long keysym, bool down);
 
 // Delivers queued events until the pointer position the control last saw
 // (its input record) is (x, y) in its client coordinates, or ms pass.
-bool DeliverUntilAt(const vexo::gui::SControl& control, int x, int y, int ms = 2000);
+bool DeliverUntilAt(const vexo::gui::SControl& control, int x, int y, int ms = 8000);
 
 // The values of the events of one code that a probe received.
 std::vector<int> Values(const guitest::Probe& probe, int code);
