@@ -289,7 +289,8 @@ TEST_P(Drawer, FullShowsWhenLearningHasNoRoomLeft)
 TEST_P(Drawer, PacedLightFollowsAPacedSend)
 {
   Start();
-  // Three messages 100 ms apart: the send runs for 200 ms.
+  // Three messages 250 ms apart: the send runs for 500 ms, long enough to be
+  // seen lit on a busy machine.
   for (int k = 0; k < 2; ++k)
     host->Click(kAddX, kButtonRowY);
   ASSERT_TRUE(host->PumpUntil([&] { return host->Width(host->Window()) == 195; }));
@@ -298,14 +299,14 @@ TEST_P(Drawer, PacedLightFollowsAPacedSend)
     Plugin().SetParameter(param::kNumberA + k, static_cast<float>(k + 1) / 128.0f);
     Plugin().SetParameter(param::kValueA + k, 10.0f / 128.0f);
   }
-  Plugin().SetParameter(param::kSpacing, 100.0f / 250.0f);
+  Plugin().SetParameter(param::kSpacing, 1.0f);
   OpenTheDrawer();
   EXPECT_FALSE(AnyPixel(102, 246, 138, 258, kOrange));
   Plugin().SetParameter(param::kResend, 1.0f);
   Plugin().SetParameter(param::kResend, 0.0f);
-  EXPECT_TRUE(host->PumpUntil([&] { return AnyPixel(102, 246, 138, 258, kOrange); }, 1000))
+  EXPECT_TRUE(host->PumpUntil([&] { return AnyPixel(102, 246, 138, 258, kOrange); }, 2000))
       << "lit while the send runs";
-  EXPECT_TRUE(host->PumpUntil([&] { return !AnyPixel(102, 246, 138, 258, kOrange); }, 2000))
+  EXPECT_TRUE(host->PumpUntil([&] { return !AnyPixel(102, 246, 138, 258, kOrange); }, 5000))
       << "dark when it ended";
 }
 
