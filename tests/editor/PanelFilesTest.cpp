@@ -194,7 +194,8 @@ protected:
     Button(false);
     Button(true);
     Button(false);
-    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    // Past the double-click time, so that the next click is one of its own.
+    std::this_thread::sleep_for(std::chrono::milliseconds(450));
   }
   void Key(unsigned long keysym)
   {
@@ -295,6 +296,7 @@ TEST_F(Files, LoadASyxFromAFolderAndSaveItUnderTheProgramsName)
   });
   ClickEntry("voice.syx", false);
   ASSERT_TRUE(Within([&] { return Dialog().Name() == "voice.syx"; })) << "a click picks";
+  Shot("dialog");
   ClickOk();
   ASSERT_TRUE(Within([&] { return !DialogShown(); }));
   ASSERT_TRUE(Within([&] { return StoredSysEx().size() == 1; }));
