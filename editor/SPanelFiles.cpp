@@ -171,7 +171,8 @@ void SPanelFiles::Open(Kind kind, bool save)
   const KindText& text = kKindTexts[kind];
   dialog->Open(save ? SFileDialog::Mode::Save : SFileDialog::Mode::Load,
                save ? text.saveTitle : text.loadTitle, std::string(), text.suffix,
-               save ? ProposedName(kind) : std::string(), [this, kind, save](const std::string& path) {
+               save ? ProposedName(kind) : std::string(),
+               [this, kind, save](const std::string& path) {
                  if (save)
                    Save(kind, path);
                  else

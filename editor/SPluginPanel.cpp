@@ -468,10 +468,10 @@ void SPluginPanel::CreateDrawerControls()
   sysexUpButton = MakeButton("(QLTX) Button: SysEx Up", kSysExArrowX, list, 12, 12, "^", 7,
                              vexo::gui::kButtonPush, p.lightGrey, -1,
                              "Action:\nScroll SysEx\n(the messages above)");
-  sysexDownButton = MakeButton("(QLTX) Button: SysEx Down", kSysExArrowX,
-                               list + kSysExRowHeight * (kSysExRows - 1), 12, 12, "v", 7,
-                               vexo::gui::kButtonPush, p.lightGrey, -1,
-                               "Action:\nScroll SysEx\n(the messages below)");
+  sysexDownButton =
+      MakeButton("(QLTX) Button: SysEx Down", kSysExArrowX,
+                 list + kSysExRowHeight * (kSysExRows - 1), 12, 12, "v", 7, vexo::gui::kButtonPush,
+                 p.lightGrey, -1, "Action:\nScroll SysEx\n(the messages below)");
   files = new SPanelFiles(*this);
   files->CreateControls();
   ShowDrawerControls();
@@ -874,9 +874,8 @@ void SPluginPanel::ReadSysEx()
         Describe(set->Message(sysexFirst + row), sysexRows[row]);
     }
   }
-  if (count == 0)
-    sysexFirst = 0;
   if (count == 0) {
+    sysexFirst = 0;
     std::snprintf(sysexHeading, sizeof sysexHeading, "SysEx: none");
   } else {
     char bytes[16];

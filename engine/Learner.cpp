@@ -37,7 +37,7 @@ bool Learner::SetOn(bool on)
   if (on) {
     lastHeard.store(0); // the drawer shows what this learning hears
     lastHeardSysEx.store(0);
-    thread.Wake();      // it looks by itself from now on
+    thread.Wake(); // it looks by itself from now on
   }
   if (!on) {
     // Both flags go, whichever was set.

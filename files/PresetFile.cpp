@@ -134,8 +134,8 @@ bool ReadPresetFileFor(const std::string& path, int32_t uniqueId, PresetFile& pr
   return true;
 }
 
-bool ReadPresetFileOfKind(const std::string& path, int32_t uniqueId, bool bank,
-                          PresetFile& preset, std::string& error)
+bool ReadPresetFileOfKind(const std::string& path, int32_t uniqueId, bool bank, PresetFile& preset,
+                          std::string& error)
 {
   PresetFile read;
   if (!ReadPresetFileFor(path, uniqueId, read, error))

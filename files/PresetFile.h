@@ -45,8 +45,8 @@ bool ReadPresetFileFor(const std::string& path, int32_t uniqueId, PresetFile& pr
 // (a bank file when `bank`, else a program file): as ReadPresetFileFor,
 // and also false ("PATH is a program file, not a bank file") for a file of
 // the other kind. The editor's Load and quillet-host read by kind.
-bool ReadPresetFileOfKind(const std::string& path, int32_t uniqueId, bool bank,
-                          PresetFile& preset, std::string& error);
+bool ReadPresetFileOfKind(const std::string& path, int32_t uniqueId, bool bank, PresetFile& preset,
+                          std::string& error);
 bool WritePresetFile(const std::string& path, const PresetFile& preset, std::string& error);
 
 } // namespace files

@@ -43,8 +43,8 @@ class FileRow : public SLabel<false>
 public:
   FileRow(SGlobals* globals, SControl* parent, unsigned id, const char* title, int x, int y,
           int width, int height, int row_)
-      : SLabel<false>(globals, parent, id, title, kStyleWheelToParentA | kStyleWheelToParentB, x,
-                      y, width, height),
+      : SLabel<false>(globals, parent, id, title, kStyleWheelToParentA | kStyleWheelToParentB, x, y,
+                      width, height),
         row(row_)
   {
   }
@@ -83,9 +83,9 @@ SFileDialog::SFileDialog()
     Label name;
     name.Append(title.Text());
     name.Append(part);
-    auto* made = new SLabel<false>(dialogGlobals, this,
-                                   static_cast<unsigned>(dialogGlobals->NextId()), name.Text(), 0,
-                                   x, y, width, height);
+    auto* made =
+        new SLabel<false>(dialogGlobals, this, static_cast<unsigned>(dialogGlobals->NextId()),
+                          name.Text(), 0, x, y, width, height);
     made->SetColours(colour, colour, colour, C(kColourWhite), C(kColourWhite), C(kColourWhite),
                      C(kColourWhite));
     made->SetLabel("", statdata.FindFont(size), kLabelLeft);
@@ -102,9 +102,9 @@ SFileDialog::SFileDialog()
     name.Append(title.Text());
     name.Append(" - Row ");
     name.Append(32, "%i", r + 1);
-    auto* row = new FileRow(dialogGlobals, this, static_cast<unsigned>(dialogGlobals->NextId()),
-                            name.Text(), kListLeft, kListTop + r * kRowHeight, kListWidth,
-                            kRowHeight, r);
+    auto* row =
+        new FileRow(dialogGlobals, this, static_cast<unsigned>(dialogGlobals->NextId()),
+                    name.Text(), kListLeft, kListTop + r * kRowHeight, kListWidth, kRowHeight, r);
     row->SetColours(C(kColourBlack), C(kColourBlack), C(kColourBlack), C(kColourWhite),
                     C(kColourWhite), C(kColourWhite), C(kColourWhite));
     row->SetLabel("", statdata.FindFont(8), kLabelLeft);
@@ -132,17 +132,16 @@ SFileDialog::~SFileDialog()
   DestroyChildren();
 }
 
-SButton<false>* SFileDialog::MakeButton(const char* part, const char* text, int x, int y,
-                                        int width)
+SButton<false>* SFileDialog::MakeButton(const char* part, const char* text, int x, int y, int width)
 {
   Label name;
   name.Append(GetLabel().Text());
   name.Append(part);
-  auto* button = new SButton<false>(dialogGlobals, this,
-                                    static_cast<unsigned>(dialogGlobals->NextId()), name.Text(),
-                                    kStyleRounded, x, y, width, kButtonHeight);
-  button->SetColours(C(kColourCharcoal), C(kColourSlateGrey), C(kColourDarkSlate),
-                     C(kColourOrange), C(kColourBlack), C(kColourWhite), C(kColourWhite));
+  auto* button =
+      new SButton<false>(dialogGlobals, this, static_cast<unsigned>(dialogGlobals->NextId()),
+                         name.Text(), kStyleRounded, x, y, width, kButtonHeight);
+  button->SetColours(C(kColourCharcoal), C(kColourSlateGrey), C(kColourDarkSlate), C(kColourOrange),
+                     C(kColourBlack), C(kColourWhite), C(kColourWhite));
   button->SetLabel(text, statdata.FindFont(8), 0);
   button->SetLabelColours(C(kColourWhite), C(kColourGrey));
   button->SetType(kButtonTrigger);

@@ -47,7 +47,9 @@ bool SFolder::List(const std::string& folder, const std::string& suffix, SFolder
     if (name.empty() || name[0] == '.')
       continue;
     // Links are followed: a link to a folder is a folder.
-    struct stat info {};
+    struct stat info
+    {
+    };
     if (stat(Join(listing.folder, name).c_str(), &info) != 0)
       continue;
     if (S_ISDIR(info.st_mode))
@@ -80,7 +82,9 @@ std::string SFolder::Join(const std::string& folder, const std::string& name)
 
 bool SFolder::IsFolder(const std::string& path)
 {
-  struct stat info {};
+  struct stat info
+  {
+  };
   return !path.empty() && stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
          access(path.c_str(), R_OK | X_OK) == 0;
 }

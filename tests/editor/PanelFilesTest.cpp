@@ -96,8 +96,8 @@ protected:
     testsupport::DirectHost::Reset();
     int status = 0;
     plugin = std::make_unique<VSTPlugin>(testsupport::DirectHost::Callback, status);
-    window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 520, kOpenHeight, 0, 0,
-                                 0);
+    window =
+        XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 520, kOpenHeight, 0, 0, 0);
     XMapWindow(display, window);
     XSync(display, False);
     editor = EditorOf(*plugin);
@@ -212,10 +212,7 @@ protected:
     return at;
   }
   SFileDialog& Dialog() { return *PanelFiles().Dialog(); }
-  bool DialogShown()
-  {
-    return PanelFiles().Dialog() && PanelFiles().Dialog()->shown.load();
-  }
+  bool DialogShown() { return PanelFiles().Dialog() && PanelFiles().Dialog()->shown.load(); }
   // Clicks the row of the entry (which must be in view), once or twice.
   void ClickEntry(const std::string& text, bool twice)
   {
@@ -301,7 +298,8 @@ TEST_F(Files, LoadASyxFromAFolderAndSaveItUnderTheProgramsName)
   ASSERT_TRUE(Within([&] { return !DialogShown(); }));
   ASSERT_TRUE(Within([&] { return StoredSysEx().size() == 1; }));
   EXPECT_EQ(StoredSysEx()[0], voice) << "the file's message is the program's";
-  EXPECT_TRUE(Within([&] { return std::string(Panel().SysExHeading()) == "SysEx: 1 message, 20 bytes"; }));
+  EXPECT_TRUE(
+      Within([&] { return std::string(Panel().SysExHeading()) == "SysEx: 1 message, 20 bytes"; }));
 
   // Save proposes the program's name in the folder last used.
   Click(kFileX[SPanelFiles::kSysEx], kSaveY);
@@ -338,8 +336,8 @@ TEST_F(Files, ProgramAndBankSaveAsTheEngineChunkAndLoadBack)
     const char* file;
     const Bytes& chunk;
   };
-  for (const Case& c : {Case{SPanelFiles::kProgram, "/p.fxp", program},
-                        Case{SPanelFiles::kBank, "/b.fxb", bank}}) {
+  for (const Case& c :
+       {Case{SPanelFiles::kProgram, "/p.fxp", program}, Case{SPanelFiles::kBank, "/b.fxb", bank}}) {
     bool saved = false;
     Locked([&] { saved = PanelFiles().Save(c.kind, home + c.file); });
     ASSERT_TRUE(saved) << c.file;
@@ -425,9 +423,9 @@ TEST_F(Files, DrawerShowsMillisecondsAndTheTabNamesSysEx)
     int left, top, right, bottom;
   };
   const int top = SPluginEditor::kHeight;
-  for (const Area& a : {Area{"spacing", 57, top + 30, 69, top + 44},
-                        Area{"settle", 125, top + 30, 139, top + 44},
-                        Area{"gap", 111, top + 82, 124, top + 96}}) {
+  for (const Area& a :
+       {Area{"spacing", 57, top + 30, 69, top + 44}, Area{"settle", 125, top + 30, 139, top + 44},
+        Area{"gap", 111, top + 82, 124, top + 96}}) {
     bool lit = false;
     XLockDisplay(display);
     XImage* image = XGetImage(display, editor->Panel()->window, a.left, a.top,
@@ -467,15 +465,17 @@ TEST_F(Files, HeardShowsALearnedDumpAndAFullListSaysSo)
   dump[2] = 0x00;
   dump[3] = 0x09;
   hear(dump);
-  EXPECT_TRUE(Within([&] { return std::string(Panel().HeardText()) == "SysEx 163 B  F0 43 00 09"; }))
-      << Panel().HeardText();
+  EXPECT_TRUE(Within([&] {
+    return std::string(Panel().HeardText()) == "SysEx 163 B  F0 43 00 09";
+  })) << Panel().HeardText();
   EXPECT_STREQ(Panel().SysExFullText(), "");
 
   // A list with no room for the next dump.
   Publish({Message(65000, 0x41)});
   hear(Message(1000, 0x42));
   EXPECT_TRUE(Within([&] { return std::string(Panel().SysExFullText()) == "List full"; }));
-  EXPECT_TRUE(Within([&] { return std::string(Panel().HeardText()) == "SysEx 1000 B  F0 42 13 11"; }));
+  EXPECT_TRUE(
+      Within([&] { return std::string(Panel().HeardText()) == "SysEx 1000 B  F0 42 13 11"; }));
 }
 
 TEST_F(Files, RowsBeyondTheVisibleOnesScrollAndRemove)

@@ -278,7 +278,8 @@ TEST_F(Lv2Ui, TheEditorsLoadTakesASyxIntoTheSavedState)
   const std::vector<uint8_t> voice{std::istreambuf_iterator<char>(in), {}};
   ASSERT_FALSE(voice.empty());
   std::ofstream(std::string(folder) + "/voice.syx", std::ios::binary)
-      .write(reinterpret_cast<const char*>(voice.data()), static_cast<std::streamsize>(voice.size()));
+      .write(reinterpret_cast<const char*>(voice.data()),
+             static_cast<std::streamsize>(voice.size()));
 
   ASSERT_NE(Open(), nullptr);
   ASSERT_TRUE(testsupport::WaitFor([&] { return PanelShown(); }, 3000));
@@ -309,10 +310,10 @@ TEST_F(Lv2Ui, TheEditorsLoadTakesASyxIntoTheSavedState)
     for (Window top : Children(DefaultRootWindow(display))) {
       char* name = nullptr;
       XWindowAttributes attributes{};
-      const bool shown = XGetWindowAttributes(display, top, &attributes) &&
-                         attributes.map_state == IsViewable;
-      const bool named = XFetchName(display, top, &name) && name &&
-                         std::string(name) == "Load SysEx (.syx)";
+      const bool shown =
+          XGetWindowAttributes(display, top, &attributes) && attributes.map_state == IsViewable;
+      const bool named =
+          XFetchName(display, top, &name) && name && std::string(name) == "Load SysEx (.syx)";
       if (name)
         XFree(name);
       if (shown && named) {
@@ -324,12 +325,22 @@ TEST_F(Lv2Ui, TheEditorsLoadTakesASyxIntoTheSavedState)
     return false;
   };
   click(50, 231, 1); // the tab
-  ASSERT_TRUE(testsupport::WaitFor([&] { Idle(); return sizes.back().second == 448; }, 3000));
+  ASSERT_TRUE(testsupport::WaitFor(
+      [&] {
+        Idle();
+        return sizes.back().second == 448;
+      },
+      3000));
   idleFor(100);
   click(50, 238 + 168 + 7, 1); // Load .syx
   int x = 0;
   int y = 0;
-  ASSERT_TRUE(testsupport::WaitFor([&] { Idle(); return dialogAt(x, y); }, 3000));
+  ASSERT_TRUE(testsupport::WaitFor(
+      [&] {
+        Idle();
+        return dialogAt(x, y);
+      },
+      3000));
   // "..", then voice.syx: a double click takes it.
   click(x + 10 + 129, y + 46 + 16 + 8, 2);
   EXPECT_TRUE(testsupport::WaitFor(
