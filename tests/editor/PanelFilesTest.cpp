@@ -323,6 +323,55 @@ TEST_F(Files, LoadASyxFromAFolderAndSaveItUnderTheProgramsName)
   EXPECT_EQ(ReadFile(patches + "/copy.syx"), voice) << "the saved bytes are the file's";
 }
 
+TEST_F(Files, DialogScrollsWithTheArrowsAndTheWheelAndCancelLoadsNothing)
+{
+  for (int i = 0; i < 20; ++i)
+    WriteFile(home + "/p" + std::to_string(10 + i) + ".fxp", {0});
+  const Bytes before = plugin->CopyChunk(false);
+  Click(kFileX[SPanelFiles::kProgram], kLoadY);
+  ASSERT_TRUE(Within([&] { return DialogShown(); }));
+  Locked([&] {
+    if (Dialog().Folder() != home)
+      Dialog().Enter(home);
+  });
+  ASSERT_TRUE(Within([&] { return Dialog().EntryCount() == 21; })) << "the parent, 20 files";
+  struct Step
+  {
+    const char* what;
+    int button; // 0: the down arrow, 1: the up arrow, 4 or 5: the wheel
+    int first;
+  };
+  const Step steps[] = {
+      {"down arrow", 0, 9}, {"wheel up", 4, 6}, {"wheel down", 5, 9}, {"up arrow", 1, 0}};
+  for (const Step& step : steps) {
+    vexo::gui::Point at;
+    Locked([&] {
+      at = step.button == 0   ? Dialog().DownCentre()
+           : step.button == 1 ? Dialog().UpCentre()
+                              : SFileDialog::RowCentre(3);
+    });
+    at = OnDialog(at);
+    if (step.button < 4) {
+      Click(at.x, at.y);
+    } else {
+      Pointer(at.x, at.y);
+      XTestFakeButtonEvent(input, static_cast<unsigned>(step.button), True, CurrentTime);
+      XTestFakeButtonEvent(input, static_cast<unsigned>(step.button), False, CurrentTime);
+      XSync(input, False);
+    }
+    EXPECT_TRUE(Within([&] { return Dialog().FirstShown() == step.first; }))
+        << step.what << ": " << Dialog().FirstShown();
+  }
+  ClickEntry("p10.fxp", false);
+  vexo::gui::Point cancel;
+  Locked([&] { cancel = Dialog().CancelCentre(); });
+  cancel = OnDialog(cancel);
+  Click(cancel.x, cancel.y);
+  ASSERT_TRUE(Within([&] { return !DialogShown(); }));
+  EXPECT_EQ(plugin->CopyChunk(false), before);
+  EXPECT_EQ(BoxText(), "") << "nothing was read";
+}
+
 TEST_F(Files, ProgramAndBankSaveAsTheEngineChunkAndLoadBack)
 {
   plugin->setProgram(5);
