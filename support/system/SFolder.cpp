@@ -1,3 +1,10 @@
+// Large-file calls on 32-bit builds too: without them stat() and readdir()
+// refuse entries whose inode or size does not fit 32 bits (EOVERFLOW),
+// which a 64-bit file system gives to many.
+#ifndef _FILE_OFFSET_BITS
+#define _FILE_OFFSET_BITS 64
+#endif
+
 #include "support/system/SFolder.h"
 
 #include <dirent.h>
