@@ -1199,7 +1199,7 @@ void SPluginPanel::DrawHeard()
   const HeardSysEx dump = plugin->LastHeardSysEx();
   if (dump.size > 0) {
     char described[kSysExDescriptionSize];
-    Describe(dump, described);
+    DescribeHeard(dump, described);
     std::snprintf(heardText, sizeof heardText, "SysEx %.25s", described);
   } else if (heard.channel == 0) {
     std::snprintf(heardText, sizeof heardText, "nothing yet");

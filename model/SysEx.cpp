@@ -328,7 +328,7 @@ bool ReadSysExSection(const uint8_t* bytes, int32_t size, int32_t& used,
 
 // ------------------------------------------------------------ printing
 
-void Describe(const HeardSysEx& message, char (&text)[kSysExDescriptionSize]) noexcept
+void DescribeHeard(const HeardSysEx& message, char (&text)[kSysExDescriptionSize]) noexcept
 {
   if (message.size <= 0) {
     std::snprintf(text, sizeof text, "none");
@@ -350,5 +350,5 @@ void Describe(SysExView message, char (&text)[kSysExDescriptionSize]) noexcept
     for (int32_t i = 0; i < 4 && i < message.size; ++i)
       head.head[i] = message.data[i];
   }
-  Describe(head, text);
+  DescribeHeard(head, text);
 }

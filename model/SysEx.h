@@ -198,4 +198,4 @@ struct HeardSysEx
   uint8_t head[4] = {};
 };
 // As Describe: "163 B  F0 43 00 09"; "none" for size 0.
-void Describe(const HeardSysEx& message, char (&text)[kSysExDescriptionSize]) noexcept;
+void DescribeHeard(const HeardSysEx& message, char (&text)[kSysExDescriptionSize]) noexcept;
