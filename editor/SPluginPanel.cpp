@@ -1,5 +1,6 @@
 #include "editor/SPluginPanel.h"
 
+#include "editor/SPanelFiles.h"
 #include "editor/SPluginEditor.h"
 #include "engine/VSTPlugin.h"
 #include "gui/SButton.h"
@@ -21,6 +22,7 @@
 
 #include <X11/Xlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -51,7 +53,11 @@ constexpr int kDrawerSysExListRow = 100;
 constexpr int kSysExRowHeight = 13;
 constexpr int kDrawerSysExMoreRow =
     kDrawerSysExListRow + kSysExRowHeight * SPluginPanel::kSysExRows;
-static_assert(kDrawerSysExMoreRow + 12 < SPluginPanel::kDrawerHeight, "the list fits the drawer");
+static_assert(kDrawerSysExMoreRow + 12 < SPanelFiles::kTop, "the list fits above the file rows");
+static_assert(SPanelFiles::kTop + SPanelFiles::kHeight <= SPluginPanel::kDrawerHeight,
+              "the file rows fit the drawer");
+// The list's arrows, right of its rows.
+constexpr int kSysExArrowX = 126;
 
 int Colour(int r, int g, int b)
 {
@@ -168,6 +174,7 @@ SPluginPanel::~SPluginPanel()
   delete[] numberLabels;
   delete[] channelLabels;
   delete[] formatLabels;
+  delete files;
   delete panelBufferDevice;
   delete panelBufferBitmap;
 }
@@ -422,9 +429,9 @@ void SPluginPanel::CreateDrawerControls()
   // ids and the stacking they always had.
   drawerTab =
       MakeButton("(QLTX) Button: Drawer", kTabX, kTabY, kTabWidth, kTabHeight,
-                 "\xBB Learn  Play  Timing", 7, vexo::gui::kButtonToggle, p.lightGrey, p.black,
+                 "\xBB Learn Play Time SysEx", 7, vexo::gui::kButtonToggle, p.lightGrey, p.black,
                  "Option:\nMore Options\n(learn values, send on play,\n"
-                 "spacing, settle and SysEx)");
+                 "spacing, settle, SysEx,\nload and save)");
   const int row = SPluginEditor::kHeight + kDrawerSwitchRow;
   learnButton = MakeButton("(QLTX) Button: Learn", 10, row, 40, 16, "Learn", 8,
                            vexo::gui::kButtonToggle, Colour(255, 204, 0), p.black, Tips().learn);
@@ -436,9 +443,9 @@ void SPluginPanel::CreateDrawerControls()
                  p.orange, p.black, "Info:\nPaced Send\n(lit while values go out\nspaced in time)");
   const int dials = SPluginEditor::kHeight + kDrawerDialRow;
   spacingDial =
-      MakeMillisecondDial("(QLTX) Control: Spacing", 40, dials, 24, kMaxSpacingMs,
+      MakeMillisecondDial("(QLTX) Control: Spacing", 34, dials, 22, kMaxSpacingMs,
                           "Option:\nSpacing (ms)\n(between the messages\nof one send, 0 to 250)");
-  settleDial = MakeMillisecondDial("(QLTX) Control: Settle", 108, dials, 30, kMaxSettleMs,
+  settleDial = MakeMillisecondDial("(QLTX) Control: Settle", 98, dials, 26, kMaxSettleMs,
                                    "Option:\nSettle (ms)\n(after a Program Change,\n0 to 2000)");
   const int sysex = SPluginEditor::kHeight + kDrawerSysExControlRow;
   sysexRequestButton = MakeButton("(QLTX) Button: Dump Request", 8, sysex, 44, 14, "Request", 7,
@@ -457,6 +464,16 @@ void SPluginPanel::CreateDrawerControls()
         12, "x", 7, vexo::gui::kButtonPush, p.lightGrey, -1,
         "Action:\nRemove SysEx\n(remove this SysEx\nmessage from the program)");
   }
+  const int list = SPluginEditor::kHeight + kDrawerSysExListRow;
+  sysexUpButton = MakeButton("(QLTX) Button: SysEx Up", kSysExArrowX, list, 12, 12, "^", 7,
+                             vexo::gui::kButtonPush, p.lightGrey, -1,
+                             "Action:\nScroll SysEx\n(the messages above)");
+  sysexDownButton =
+      MakeButton("(QLTX) Button: SysEx Down", kSysExArrowX,
+                 list + kSysExRowHeight * (kSysExRows - 1), 12, 12, "v", 7, vexo::gui::kButtonPush,
+                 p.lightGrey, -1, "Action:\nScroll SysEx\n(the messages below)");
+  files = new SPanelFiles(*this);
+  files->CreateControls();
   ShowDrawerControls();
 }
 
@@ -614,6 +631,8 @@ void SPluginPanel::ShowDrawerControls()
       dial->Hide();
   }
   ShowSysExControls();
+  if (files)
+    files->Show(drawerOpen);
 }
 
 void SPluginPanel::OpenDrawer(bool open)
@@ -841,6 +860,7 @@ void SPluginPanel::ReadSysEx()
   int32_t total = 0;
   sysexShown = 0;
   sysexRequest = false;
+  sysexFull = plugin->SysExListFull();
   {
     SysExStore::Reader reader(plugin->SysEx());
     if (const SysExSet* set = reader.Current(plugin->getProgram())) {
@@ -848,11 +868,14 @@ void SPluginPanel::ReadSysEx()
       total = set->TotalBytes();
       sysexRequest = set->Request().size > 0;
       sysexShown = count < kSysExRows ? count : kSysExRows;
+      // The rows scroll over the list; a shorter list moves them up.
+      sysexFirst = std::max(0, std::min(sysexFirst, count - kSysExRows));
       for (int row = 0; row < sysexShown; ++row)
-        Describe(set->Message(row), sysexRows[row]);
+        Describe(set->Message(sysexFirst + row), sysexRows[row]);
     }
   }
   if (count == 0) {
+    sysexFirst = 0;
     std::snprintf(sysexHeading, sizeof sysexHeading, "SysEx: none");
   } else {
     char bytes[16];
@@ -878,6 +901,13 @@ void SPluginPanel::ShowSysExControls()
       button->Hide();
   }
   SetButtonActive(sysexRequestButton, sysexRequest);
+  const bool scrolls = drawerOpen && sysexShown == kSysExRows && sysexMore[0] != '\0';
+  for (Button* arrow : {sysexUpButton, sysexDownButton}) {
+    if (arrow && scrolls)
+      arrow->Show();
+    else if (arrow)
+      arrow->Hide();
+  }
 }
 
 void SPluginPanel::DrawSysEx()
@@ -900,6 +930,7 @@ void SPluginPanel::DrawSysEx()
   drawing->SetTextColour(p.lightGrey, false);
   y = top + kDrawerSysExControlRow;
   drawing->DrawLabel("Gap", Rect{56, y, 78, y + 14}, 0, origin);
+  drawing->DrawLabel("ms", Rect{111, y, 124, y + 14}, vexo::gui::context::kAlignLeft, origin);
   drawing->SetTextColour(Colour(255, 204, 0), false);
   for (int row = 0; row < sysexShown; ++row) {
     y = top + kDrawerSysExListRow + kSysExRowHeight * row;
@@ -909,6 +940,9 @@ void SPluginPanel::DrawSysEx()
   drawing->SetTextColour(p.lightGrey, false);
   y = top + kDrawerSysExMoreRow;
   drawing->DrawLabel(sysexMore, Rect{24, y, w - 4, y + 12}, vexo::gui::context::kAlignLeft, origin);
+  drawing->SetTextColour(Colour(255, 0, 0), false);
+  drawing->DrawLabel(SysExFullText(), Rect{80, y, 138, y + 12}, vexo::gui::context::kAlignRight,
+                     origin);
 }
 
 void SPluginPanel::RefreshSysEx()
@@ -922,14 +956,23 @@ void SPluginPanel::RefreshSysEx()
   vexo::gui::context::SDrawDevice* own = drawing->GetDevice();
   drawing->SetDevice(panelBufferDevice);
   DrawSysEx();
+  // A learned dump is the last message heard.
+  DrawHeard();
   drawing->SetDevice(own);
   Refresh();
 }
 
-void SPluginPanel::RemoveSysEx(int index)
+void SPluginPanel::ScrollSysEx(int by)
 {
-  if (index < 0 || index >= sysexShown)
+  sysexFirst = std::max(0, sysexFirst + by);
+  RefreshSysEx();
+}
+
+void SPluginPanel::RemoveSysEx(int row)
+{
+  if (row < 0 || row >= sysexShown)
     return;
+  const int index = sysexFirst + row;
   const int32_t program = plugin->getProgram();
   std::unique_ptr<const SysExSet> next;
   {
@@ -1128,12 +1171,16 @@ void SPluginPanel::DrawDrawer()
   drawing->SetTextColour(p.lightGrey, false);
   const vexo::gui::Point origin{0, 0};
   const int y = top + kDrawerDialRow;
-  drawing->DrawLabel("Space", Rect{10, y, 38, y + 14}, 0, origin);
-  drawing->DrawLabel("Settle", Rect{72, y, 106, y + 14}, 0, origin);
+  drawing->DrawLabel("Space", Rect{7, y, 33, y + 14}, 0, origin);
+  drawing->DrawLabel("ms", Rect{57, y, 70, y + 14}, vexo::gui::context::kAlignLeft, origin);
+  drawing->DrawLabel("Settle", Rect{70, y, 97, y + 14}, 0, origin);
+  drawing->DrawLabel("ms", Rect{125, y, 139, y + 14}, vexo::gui::context::kAlignLeft, origin);
   drawing->SetPen(statdata.FindPen(Colour(0, 0, 255)));
   drawing->DrawRect(0, top - 1, w, bottom);
   DrawHeard();
   DrawSysEx();
+  if (files)
+    files->Draw();
 }
 
 void SPluginPanel::DrawHeard()
@@ -1149,10 +1196,16 @@ void SPluginPanel::DrawHeard()
   if (!plugin->Learning())
     return;
   const strips::Message heard = plugin->LastHeard();
-  if (heard.channel == 0)
+  const HeardSysEx dump = plugin->LastHeardSysEx();
+  if (dump.size > 0) {
+    char described[kSysExDescriptionSize];
+    DescribeHeard(dump, described);
+    std::snprintf(heardText, sizeof heardText, "SysEx %.25s", described);
+  } else if (heard.channel == 0) {
     std::snprintf(heardText, sizeof heardText, "nothing yet");
-  else
+  } else {
     strips::Describe(heard, heardText);
+  }
   const vexo::gui::Point origin{0, 0};
   drawing->SetFont(statdata.FindFont(7));
   drawing->SetTextColour(p.lightGrey, false);
@@ -1254,6 +1307,8 @@ void SPluginPanel::ParseEvent(vexo::gui::SEvent* event)
 
   if (event->code == vexo::gui::kEventValue) {
     auto value = [](Button* button) { return static_cast<float>(button->GetValue()); };
+    if (files && files->Pressed(sender))
+      return;
     if (sender == logo) {
       logo->Hide();
     } else if (sender == initSendButton) {
@@ -1278,6 +1333,8 @@ void SPluginPanel::ParseEvent(vexo::gui::SEvent* event)
       plugin->setParameter(param::kSendOnPlay, value(sendOnPlayButton));
     } else if (sender == sysexRequestButton) {
       plugin->SendDumpRequest();
+    } else if (sender == sysexUpButton || sender == sysexDownButton) {
+      ScrollSysEx(sender == sysexUpButton ? -kSysExRows : kSysExRows);
     } else if (sender == stripControls[0].stripButton) {
       AddStrip();
     } else if (sender == resendButton) {

@@ -4,7 +4,8 @@
 // bottom band, a drawer with the learn and send-on-play switches, the
 // spacing and settle dials, the paced-send light, while learning the last
 // message heard, and the current program's SysEx list with its dump request
-// and gap), mirrors the engine's state when the
+// and gap, and the file rows that load and save it, the program and the
+// bank: SPanelFiles), mirrors the engine's state when the
 // editor asks (RefreshControls), and turns its controls' events into calls
 // on the plug-in (ParseEvent). It never keeps a copy of the engine's state.
 //
@@ -27,6 +28,7 @@
 
 #include <cstdint>
 
+class SPanelFiles;
 class SPluginEditor;
 class VSTPlugin;
 struct VSTPluginProgram;
@@ -56,7 +58,7 @@ public:
   static constexpr int32_t kNoColumn = 16;
   // The drawer below the first view; the window grows by its height while
   // it is open.
-  static constexpr int kDrawerHeight = 166;
+  static constexpr int kDrawerHeight = 210;
   // The SysEx messages the drawer lists, one row each; "+ N more" beyond.
   static constexpr int kSysExRows = 4;
 
@@ -116,6 +118,12 @@ public:
   int SysExRowsShown() const { return sysexShown; }
   const char* SysExRow(int row) const { return row >= 0 && row < sysexShown ? sysexRows[row] : ""; }
   const char* SysExMore() const { return sysexMore; }
+  // The first message the rows show (the list scrolls by its arrows), and
+  // the notice of a list that learning found full ("List full", or empty).
+  int SysExFirst() const { return sysexFirst; }
+  const char* SysExFullText() const { return sysexFull ? "List full" : ""; }
+  // The drawer's file rows.
+  SPanelFiles* Files() const { return files; }
 
   StripControls stripControls[kStrips];
   Button* initSendButton = nullptr;
@@ -139,6 +147,8 @@ public:
   Button* sysexRequestButton = nullptr;
   Dial* sysexGapDial = nullptr;
   Button* sysexRemoveButtons[kSysExRows] = {};
+  Button* sysexUpButton = nullptr;
+  Button* sysexDownButton = nullptr;
   // The learn switch shows "Full" while learning found no free slot.
   bool learnFullShown = false;
   vexo::gui::SImageLabel* logo = nullptr;
@@ -154,6 +164,7 @@ public:
   VSTPlugin* plugin = nullptr;
 
 private:
+  friend class SPanelFiles;
   void CreateBackBuffer(int height);
   void CreateFixedControls();
   void CreateValueTables();
@@ -179,8 +190,9 @@ private:
   void DrawSysEx();
   void RefreshSysEx();
   void ShowSysExControls();
-  // Publishes the current program's set without message `index`.
-  void RemoveSysEx(int index);
+  // Publishes the current program's set without the message of row `row`.
+  void RemoveSysEx(int row);
+  void ScrollSysEx(int by);
   void SetButtonActive(Button* button, bool active);
   // A message's format dial from its kind and format fields (message 0 is
   // A, 1 is B); the number or value dial of a kind without one (a Program
@@ -229,6 +241,9 @@ private:
   char sysexRows[kSysExRows][kSysExDescriptionSize] = {};
   char sysexMore[24] = {};
   int sysexShown = 0;
+  int sysexFirst = 0;
+  bool sysexFull = false;
+  SPanelFiles* files = nullptr; // owned
   bool sysexRequest = false;
   vexo::gui::context::SDrawMemoryDevice* panelBufferDevice = nullptr;
   vexo::gui::context::SDrawBitmap* panelBufferBitmap = nullptr;

@@ -36,7 +36,8 @@ bool Learner::SetOn(bool on)
     return false;
   if (on) {
     lastHeard.store(0); // the drawer shows what this learning hears
-    thread.Wake();      // it looks by itself from now on
+    lastHeardSysEx.store(0);
+    thread.Wake(); // it looks by itself from now on
   }
   if (!on) {
     // Both flags go, whichever was set.
@@ -59,6 +60,16 @@ strips::Message Learner::LastHeard() const
   m.number = static_cast<uint16_t>(packed >> 16);
   m.value = static_cast<uint16_t>(packed);
   return m;
+}
+
+HeardSysEx Learner::LastHeardSysEx() const
+{
+  const uint64_t packed = lastHeardSysEx.load();
+  HeardSysEx heard;
+  heard.size = static_cast<int32_t>(packed >> 32);
+  for (int i = 0; i < 4; ++i)
+    heard.head[i] = static_cast<uint8_t>(packed >> (24 - 8 * i));
+  return heard;
 }
 
 void Learner::loop()
@@ -119,6 +130,7 @@ void Learner::apply(bool flushHeld)
           marks.fetch_and(~(before & ~place.learned));
           places[count++] = place;
           lastHeard.store(Pack(messages[i].message));
+          lastHeardSysEx.store(0);
         }
       };
       // The recogniser makes one message of an NRPN's, an RPN's or a 14-bit
@@ -159,6 +171,11 @@ void Learner::applySysEx()
     }
     for (uint32_t size; (size = heardSysEx.Pop(sysexBuffer.get())) != 0;) {
       const SysExView message{sysexBuffer.get(), static_cast<int32_t>(size)};
+      uint64_t packed = static_cast<uint64_t>(size) << 32;
+      for (uint32_t i = 0; i < 4 && i < size; ++i)
+        packed |= static_cast<uint64_t>(sysexBuffer[i]) << (24 - 8 * i);
+      lastHeardSysEx.store(packed);
+      lastHeard.store(0);
       switch (builder->Learn(message)) {
       case SysExChange::Appended:
         sysexFull.store(false);

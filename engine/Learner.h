@@ -85,6 +85,9 @@ public:
   // The last message heard since Learn was switched on (channel 0: none
   // yet), for the drawer's notice. Any thread.
   strips::Message LastHeard() const;
+  // The last SysEx message heard since Learn was switched on, when nothing
+  // else was heard after it (size 0 otherwise). Any thread.
+  HeardSysEx LastHeardSysEx() const;
 
   // A message of program `program` changed by other means than learning
   // (a dial, automation, a load): it is no longer a learned one. Any thread.
@@ -165,6 +168,11 @@ private:
   // value; 0: none), written by the learning thread, reset when Learn is
   // switched on, read by the panel.
   std::atomic<uint64_t> lastHeard{0};
+  // The last SysEx message heard, packed (its size, then its first four
+  // bytes; 0: none, or another message came after it), written by the
+  // learning thread beside `lastHeard` (each clears the other), read by the
+  // panel.
+  std::atomic<uint64_t> lastHeardSysEx{0};
   // Makes one learned message of several controllers (NRPN, RPN, 14-bit
   // CC). The learning thread's alone.
   strips::LearnRecogniser recogniser;

@@ -269,10 +269,8 @@ void ShowNewerVersionMessage(const char* first)
 
 } // namespace
 
-int32_t VSTPlugin::getChunk(void** data, bool isPreset)
+std::vector<uint8_t> VSTPlugin::CopyChunk(bool isPreset)
 {
-  if (!data)
-    return 0;
   // The host copies what it gets while the other threads go on writing the
   // records (the audio thread's automation of thru among them), so it gets
   // a snapshot of its own: every field read once, at its own width, without
@@ -285,10 +283,18 @@ int32_t VSTPlugin::getChunk(void** data, bool isPreset)
   const SysExSet* sets[kBankPrograms];
   for (int32_t i = 0; i < kBankPrograms; ++i)
     sets[i] = reader.Current(i);
+  return isPreset ? bank.WriteProgram(current, sets[current]) : bank.WriteBank(sets);
+}
+
+int32_t VSTPlugin::getChunk(void** data, bool isPreset)
+{
+  if (!data)
+    return 0;
+  std::vector<uint8_t> snapshot = CopyChunk(isPreset);
   std::lock_guard<std::mutex> hold(chunkLock);
   std::vector<uint8_t>& chunk = chunkBuffers[chunkTurn];
   chunkTurn ^= 1;
-  chunk = isPreset ? bank.WriteProgram(current, sets[current]) : bank.WriteBank(sets);
+  chunk = std::move(snapshot);
   *data = chunk.data();
   return static_cast<int32_t>(chunk.size());
 }

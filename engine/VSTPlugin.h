@@ -75,6 +75,10 @@ public:
   void getParameterName(int32_t index, char* text) override;
   int32_t getChunk(void** data, bool isPreset) override;
   int32_t setChunk(void* data, int32_t byteSize, bool isPreset) override;
+  // The chunk getChunk hands a host, as a copy of the caller's own: the
+  // current program's (isPreset) or the bank's. For the editor's Save. Any
+  // thread but the audio thread.
+  std::vector<uint8_t> CopyChunk(bool isPreset);
   void setSampleRate(float rate) override;
   void setBlockSize(int32_t size) override;
   void suspend() override;
@@ -108,6 +112,11 @@ public:
   // The last message learning heard since Learn was switched on (channel 0:
   // none yet), for the drawer's notice. Any thread.
   strips::Message LastHeard() const { return learner.LastHeard(); }
+  // The last SysEx message learning heard, when it was heard after every
+  // other message (size 0: none): its size and first bytes. Any thread.
+  HeardSysEx LastHeardSysEx() const { return learner.LastHeardSysEx(); }
+  // A SysEx message learning heard found no room in the list. Any thread.
+  bool SysExListFull() const { return learner.SysExFull(); }
   VSTPluginProgram& Program(int32_t index) { return bank[index]; }
   VSTPluginProgramBank& Bank() { return bank; }
   const VSTPluginProgram& CopyBuffer() const { return copyBuffer; }

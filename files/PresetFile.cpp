@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace files {
 
@@ -127,6 +128,21 @@ bool ReadPresetFileFor(const std::string& path, int32_t uniqueId, PresetFile& pr
     std::snprintf(ids, sizeof ids, "0x%08X, the plug-in is 0x%08X",
                   static_cast<uint32_t>(read.uniqueId), static_cast<uint32_t>(uniqueId));
     error = path + " belongs to another plug-in (unique id " + ids + ")";
+    return false;
+  }
+  preset = std::move(read);
+  return true;
+}
+
+bool ReadPresetFileOfKind(const std::string& path, int32_t uniqueId, bool bank, PresetFile& preset,
+                          std::string& error)
+{
+  PresetFile read;
+  if (!ReadPresetFileFor(path, uniqueId, read, error))
+    return false;
+  if (read.bank != bank) {
+    error = path + " is a " + (read.bank ? "bank" : "program") + " file, not a " +
+            (bank ? "bank" : "program") + " file";
     return false;
   }
   preset = std::move(read);

@@ -41,6 +41,12 @@ bool ReadPresetFile(const std::string& path, PresetFile& preset, std::string& er
 // caller tells a bank from a program by `preset.bank`.
 bool ReadPresetFileFor(const std::string& path, int32_t uniqueId, PresetFile& preset,
                        std::string& error);
+// Reads a preset file of one kind meant for the plug-in with `uniqueId`
+// (a bank file when `bank`, else a program file): as ReadPresetFileFor,
+// and also false ("PATH is a program file, not a bank file") for a file of
+// the other kind. The editor's Load and quillet-host read by kind.
+bool ReadPresetFileOfKind(const std::string& path, int32_t uniqueId, bool bank, PresetFile& preset,
+                          std::string& error);
 bool WritePresetFile(const std::string& path, const PresetFile& preset, std::string& error);
 
 } // namespace files

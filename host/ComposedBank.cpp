@@ -28,13 +28,8 @@ struct Composed
 bool ReadPreset(PluginInstance& plugin, const std::string& path, bool bank, PresetFile& preset)
 {
   std::string error;
-  if (!files::ReadPresetFileFor(path, plugin.Effect()->uniqueID, preset, error)) {
+  if (!files::ReadPresetFileOfKind(path, plugin.Effect()->uniqueID, bank, preset, error)) {
     Fail(error);
-    return false;
-  }
-  if (preset.bank != bank) {
-    Fail(path + " is a " + (preset.bank ? "bank" : "program") + " file, not a " +
-         (bank ? "bank" : "program") + " file");
     return false;
   }
   return true;

@@ -328,9 +328,9 @@ bool ReadSysExSection(const uint8_t* bytes, int32_t size, int32_t& used,
 
 // ------------------------------------------------------------ printing
 
-void Describe(SysExView message, char (&text)[kSysExDescriptionSize]) noexcept
+void DescribeHeard(const HeardSysEx& message, char (&text)[kSysExDescriptionSize]) noexcept
 {
-  if (!message.data || message.size <= 0) {
+  if (message.size <= 0) {
     std::snprintf(text, sizeof text, "none");
     return;
   }
@@ -339,5 +339,16 @@ void Describe(SysExView message, char (&text)[kSysExDescriptionSize]) noexcept
        i < std::min<int32_t>(message.size, 4) && used > 0 && used < static_cast<int>(sizeof text);
        ++i)
     used += std::snprintf(text + used, sizeof text - static_cast<size_t>(used), " %02X",
-                          message.data[i]);
+                          message.head[i]);
+}
+
+void Describe(SysExView message, char (&text)[kSysExDescriptionSize]) noexcept
+{
+  HeardSysEx head;
+  if (message.data && message.size > 0) {
+    head.size = message.size;
+    for (int32_t i = 0; i < 4 && i < message.size; ++i)
+      head.head[i] = message.data[i];
+  }
+  DescribeHeard(head, text);
 }

@@ -189,3 +189,13 @@ constexpr int32_t kSysExDescriptionSize = 32;
 // A message as the editor lists it: its size and first bytes,
 // "392 B  F0 3E 13 00"; "none" for an empty view. No allocation.
 void Describe(SysExView message, char (&text)[kSysExDescriptionSize]) noexcept;
+
+// A message known by its size and first bytes alone (what learning last
+// heard): size 0 is none.
+struct HeardSysEx
+{
+  int32_t size = 0;
+  uint8_t head[4] = {};
+};
+// As Describe: "163 B  F0 43 00 09"; "none" for size 0.
+void DescribeHeard(const HeardSysEx& message, char (&text)[kSysExDescriptionSize]) noexcept;

@@ -13,6 +13,15 @@
 #include <lv2/ui/ui.h>
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <thread>
 
 #include <cstring>
 #include <functional>
@@ -255,6 +264,94 @@ TEST_F(Lv2Ui, OneEditorPerInstance)
   EXPECT_TRUE(HasLogLine("open already"));
   ui = first;
   widget = firstWidget;
+}
+
+// The drawer's Load in the LV2 edition: the panel's own file dialog, clicked
+// as a user does, takes a .syx into the current program, and the host's
+// next save holds it.
+TEST_F(Lv2Ui, TheEditorsLoadTakesASyxIntoTheSavedState)
+{
+  char folder[] = "/tmp/quillet-lv2ui-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  setenv("HOME", folder, 1);
+  std::ifstream in(std::string(QUILLET_SOURCE_DIR) + "/examples/voice.syx", std::ios::binary);
+  const std::vector<uint8_t> voice{std::istreambuf_iterator<char>(in), {}};
+  ASSERT_FALSE(voice.empty());
+  std::ofstream(std::string(folder) + "/voice.syx", std::ios::binary)
+      .write(reinterpret_cast<const char*>(voice.data()),
+             static_cast<std::streamsize>(voice.size()));
+
+  ASSERT_NE(Open(), nullptr);
+  ASSERT_TRUE(testsupport::WaitFor([&] { return PanelShown(); }, 3000));
+  // The host idles the editor while the user clicks.
+  auto idleFor = [&](int ms) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+      Idle();
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  };
+  auto click = [&](int x, int y, int times) {
+    XTestFakeMotionEvent(display, -1, x, y, CurrentTime);
+    XSync(display, False);
+    idleFor(40);
+    for (int i = 0; i < times; ++i) {
+      XTestFakeButtonEvent(display, 1, True, CurrentTime);
+      XSync(display, False);
+      idleFor(20);
+      XTestFakeButtonEvent(display, 1, False, CurrentTime);
+      XSync(display, False);
+      idleFor(20);
+    }
+    idleFor(100);
+  };
+  // The dialog: the top-level window of that name.
+  auto dialogAt = [&](int& x, int& y) {
+    for (Window top : Children(DefaultRootWindow(display))) {
+      char* name = nullptr;
+      XWindowAttributes attributes{};
+      const bool shown =
+          XGetWindowAttributes(display, top, &attributes) && attributes.map_state == IsViewable;
+      const bool named =
+          XFetchName(display, top, &name) && name && std::string(name) == "Load SysEx (.syx)";
+      if (name)
+        XFree(name);
+      if (shown && named) {
+        x = attributes.x;
+        y = attributes.y;
+        return true;
+      }
+    }
+    return false;
+  };
+  click(50, 231, 1); // the tab
+  ASSERT_TRUE(testsupport::WaitFor(
+      [&] {
+        Idle();
+        return sizes.back().second == 448;
+      },
+      3000));
+  idleFor(100);
+  click(50, 238 + 168 + 7, 1); // Load .syx
+  int x = 0;
+  int y = 0;
+  ASSERT_TRUE(testsupport::WaitFor(
+      [&] {
+        Idle();
+        return dialogAt(x, y);
+      },
+      3000));
+  // "..", then voice.syx: a double click takes it.
+  click(x + 10 + 129, y + 46 + 16 + 8, 2);
+  EXPECT_TRUE(testsupport::WaitFor(
+      [&] {
+        Idle();
+        const std::vector<uint8_t> bank = host.SavedBank();
+        return std::search(bank.begin(), bank.end(), voice.begin(), voice.end()) != bank.end();
+      },
+      3000))
+      << "the saved state holds the file's message";
+  std::system(("rm -rf '" + std::string(folder) + "'").c_str());
 }
 
 } // namespace
