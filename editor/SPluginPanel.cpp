@@ -51,7 +51,10 @@ constexpr int kDrawerSysExListRow = 100;
 constexpr int kSysExRowHeight = 13;
 constexpr int kDrawerSysExMoreRow =
     kDrawerSysExListRow + kSysExRowHeight * SPluginPanel::kSysExRows;
-static_assert(kDrawerSysExMoreRow + 12 < SPluginPanel::kDrawerHeight, "the list fits the drawer");
+// The status row of the last send, at the drawer's foot.
+constexpr int kDrawerVerifyRow = kDrawerSysExMoreRow + 14;
+static_assert(kDrawerVerifyRow + SVerifyRow::kHeight <= SPluginPanel::kDrawerHeight,
+              "the rows fit the drawer");
 
 int Colour(int r, int g, int b)
 {
@@ -824,6 +827,21 @@ void SPluginPanel::RefreshDrawer()
   RefreshLearnState();
   RefreshPaced();
   RefreshSysEx();
+  RefreshVerify();
+}
+
+void SPluginPanel::RefreshVerify()
+{
+  if (!plugin)
+    return;
+  verifyRow.Read(*plugin);
+  if (!drawerOpen || !drawing || !panelBufferDevice)
+    return;
+  vexo::gui::context::SDrawDevice* own = drawing->GetDevice();
+  drawing->SetDevice(panelBufferDevice);
+  verifyRow.Draw(*drawing, SPluginEditor::kHeight + kDrawerVerifyRow, Width());
+  drawing->SetDevice(own);
+  Refresh();
 }
 
 void SPluginPanel::SetButtonActive(Button* button, bool active)
@@ -1040,6 +1058,10 @@ void SPluginPanel::RefreshControls(long index)
     break;
   case param::kPacedNotice:
     RefreshPaced();
+    RefreshVerify();
+    break;
+  case param::kVerifyNotice:
+    RefreshVerify();
     break;
   case param::kSysExGap:
     sysexGapDial->SetValue(Scaled(i, k), false);
@@ -1134,6 +1156,9 @@ void SPluginPanel::DrawDrawer()
   drawing->DrawRect(0, top - 1, w, bottom);
   DrawHeard();
   DrawSysEx();
+  if (plugin)
+    verifyRow.Read(*plugin);
+  verifyRow.Draw(*drawing, top + kDrawerVerifyRow, w);
 }
 
 void SPluginPanel::DrawHeard()

@@ -20,6 +20,7 @@
 // delivering thread; the list is read back under the store's reader.
 #pragma once
 
+#include "editor/SVerifyRow.h"
 #include "gui/SWindow.h"
 #include "model/MessageKinds.h"
 #include "model/SysEx.h"
@@ -56,7 +57,7 @@ public:
   static constexpr int32_t kNoColumn = 16;
   // The drawer below the first view; the window grows by its height while
   // it is open.
-  static constexpr int kDrawerHeight = 166;
+  static constexpr int kDrawerHeight = 166 + SVerifyRow::kHeight;
   // The SysEx messages the drawer lists, one row each; "+ N more" beyond.
   static constexpr int kSysExRows = 4;
 
@@ -116,6 +117,8 @@ public:
   int SysExRowsShown() const { return sysexShown; }
   const char* SysExRow(int row) const { return row >= 0 && row < sysexShown ? sysexRows[row] : ""; }
   const char* SysExMore() const { return sysexMore; }
+  // The drawer's status row of the last send (SVerifyRow.h).
+  const SVerifyRow& VerifyRow() const { return verifyRow; }
 
   StripControls stripControls[kStrips];
   Button* initSendButton = nullptr;
@@ -172,6 +175,8 @@ private:
   void DrawHeard();
   void RefreshHeard();
   void RefreshPaced();
+  // The status row read again and drawn, the window refreshed.
+  void RefreshVerify();
   // The SysEx list: read from the current program's set, drawn into the
   // back buffer (the caller has set it as the device), and both with the
   // row buttons shown as the list needs and the window refreshed.
@@ -230,6 +235,7 @@ private:
   char sysexMore[24] = {};
   int sysexShown = 0;
   bool sysexRequest = false;
+  SVerifyRow verifyRow;
   vexo::gui::context::SDrawMemoryDevice* panelBufferDevice = nullptr;
   vexo::gui::context::SDrawBitmap* panelBufferBitmap = nullptr;
 };

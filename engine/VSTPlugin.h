@@ -138,6 +138,11 @@ public:
   // next free block (nothing when it has none). Any thread; switching Learn
   // on does it too.
   void SendDumpRequest() noexcept { sender.RequestDump(); }
+  // The last verify result (code None: none yet), how many there have been
+  // and the last paced send's total time in ms. Any thread.
+  VerifyResult LastVerify() const { return UnpackVerify(sender.VerifyWord()); }
+  uint32_t VerifyCount() const { return sender.VerifyCount(); }
+  int32_t LastSendMs() const { return sender.LastSendMs(); }
 
   bool FirstProgramPending() const { return firstProgramPending; }
   bool ChunkJustLoaded() const { return chunkJustLoaded; }
