@@ -342,8 +342,7 @@ void PacedSender::runVerify(int32_t frames, BlockOutput& out) noexcept
       return;
     }
     // Replies to an earlier request are no answer to this one.
-    while (replies.Pop(replyBuffer.get()) > 0) {
-    }
+    passReplies();
     double ms = field::Load(bank.Settings().verifyMs);
     // On a cable the request and the reply take their time too.
     if (paced.din) {
@@ -368,6 +367,7 @@ void PacedSender::runVerify(int32_t frames, BlockOutput& out) noexcept
       finishVerify(CompareReply(paced.set->Message(index), reply));
       return;
     }
+    others.NotAReply(reply.data, reply.size);
   }
   verify.left -= frames;
   if (verify.left <= 0) {
@@ -400,4 +400,15 @@ void PacedSender::stopVerify() noexcept
 {
   verify.phase = VerifyPhase::Idle;
   listening.store(false, std::memory_order_relaxed);
+  passReplies();
+}
+
+void PacedSender::passReplies() noexcept
+{
+  for (;;) {
+    const uint32_t size = replies.Pop(replyBuffer.get());
+    if (size == 0)
+      return;
+    others.NotAReply(replyBuffer.get(), static_cast<int32_t>(size));
+  }
 }

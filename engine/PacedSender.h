@@ -88,8 +88,20 @@ void ForEachSendMessage(const VSTPluginProgram& program, const ProgramExtension&
 class PacedSender
 {
 public:
-  PacedSender(const VSTPluginProgramBank& bank_, MidiEventQueue& generated_, SysExStore& sysex_)
-      : bank(bank_), generated(generated_), sysex(sysex_),
+  // Where the SysEx that came in while a verify listened goes when it is no
+  // reply (learning, when it is on). Audio thread.
+  class Others
+  {
+  public:
+    virtual void NotAReply(const uint8_t* bytes, int32_t size) noexcept = 0;
+
+  protected:
+    ~Others() = default;
+  };
+
+  PacedSender(const VSTPluginProgramBank& bank_, MidiEventQueue& generated_, SysExStore& sysex_,
+              Others& others_)
+      : bank(bank_), generated(generated_), sysex(sysex_), others(others_),
         replyBuffer(new uint8_t[SysExInbox::kLargestMessage])
   {
   }
@@ -172,6 +184,8 @@ private:
   void runVerify(int32_t frames, BlockOutput& out) noexcept;
   void finishVerify(VerifyResult result) noexcept;
   void stopVerify() noexcept;
+  // Hands what waits in `replies` on to `others`.
+  void passReplies() noexcept;
   int32_t samplesOf(double ms) const noexcept
   {
     return static_cast<int32_t>(ms * samplesPerMs + 0.5);
@@ -180,6 +194,7 @@ private:
   const VSTPluginProgramBank& bank;
   MidiEventQueue& generated;
   SysExStore& sysex;
+  Others& others;
   // Bit p of word p / 32: program p has SysEx messages.
   std::atomic<uint32_t> withSysEx[(kBankPrograms + 31) / 32] = {};
   // A dump request is asked for: set by any thread, cleared by the audio

@@ -56,7 +56,10 @@
 #include <mutex>
 #include <vector>
 
-class VSTPlugin : public SPlugin, private Countdown::Owner, private Learner::Owner
+class VSTPlugin : public SPlugin,
+                  private Countdown::Owner,
+                  private Learner::Owner,
+                  private PacedSender::Others
 {
 public:
   VSTPlugin(audioMasterCallback audioMaster, int& status);
@@ -184,6 +187,13 @@ private:
   {
     PublishSysEx(program, std::move(set));
   }
+  // PacedSender::Others: SysEx that came while a verify listened and is no
+  // reply goes to learning as it would have. Audio thread.
+  void NotAReply(const uint8_t* bytes, int32_t size) noexcept override
+  {
+    if (learner.OnForAudio())
+      learner.HearSysEx(bytes, size);
+  }
 
   void setExtendedParameter(int32_t index, float value);
   float getExtendedParameter(int32_t index);
@@ -274,7 +284,7 @@ private:
   // The programs' SysEx sets; sends pin the one they send from.
   SysExStore sysexStore;
   // Paced sending; the send in progress is the audio thread's.
-  PacedSender sender{bank, generatedQueue, sysexStore};
+  PacedSender sender{bank, generatedQueue, sysexStore, *this};
   // The transport as last answered (audio thread).
   bool transportPlaying = false;
   // The chunks getChunk hands to the host: snapshots, filled in turn under

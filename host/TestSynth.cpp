@@ -35,14 +35,14 @@ void TestSynth::Heard(const std::vector<uint8_t>& bytes, double ms)
 std::vector<std::vector<uint8_t>> TestSynth::Due(double ms)
 {
   std::vector<std::vector<uint8_t>> due;
-  size_t kept = 0;
+  std::vector<Pending> later;
   for (Pending& p : pending) {
     if (p.at <= ms)
       due.push_back(std::move(p.bytes));
     else
-      pending[kept++] = std::move(p);
+      later.push_back(std::move(p));
   }
-  pending.resize(kept);
+  pending.swap(later);
   return due;
 }
 
