@@ -573,7 +573,8 @@ const std::vector<Option>& Table()
          return AddSyxOption(SyxUse::List, r.name, v, o.sysex);
        }},
       {"--sysex-request", Form::Word, "P:FILE.syx", kDriving,
-       "program P's dump request is the file's one message; it is sent when Learn is switched on",
+       "program P's dump request is the file's one message; it is sent when Learn is switched "
+       "on, and after each send to verify it (--verify)",
        [](const Option& r, const std::string& v, HostOptions& o) {
          return AddSyxOption(SyxUse::Request, r.name, v, o.sysex);
        }},
