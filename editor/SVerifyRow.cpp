@@ -35,7 +35,8 @@ void SVerifyRow::Read(VSTPlugin& plugin)
   const VerifyResult result = plugin.LastVerify();
   char words[kVerifyTextSize];
   DescribeVerify(result, words);
-  failed = result.last && (result.code == VerifyCode::Differs || result.code == VerifyCode::NoAnswer);
+  failed =
+      result.last && (result.code == VerifyCode::Differs || result.code == VerifyCode::NoAnswer);
   char ms[16];
   Thousands(plugin.LastSendMs(), ms);
   if (result.code == VerifyCode::None)

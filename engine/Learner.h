@@ -8,9 +8,9 @@
 //
 // Threads:
 // - the audio thread hands incoming messages over (Hear), marks notice 237
-//   due (PacedNoticeDue, and 340 by VerifyNoticeDue) and wakes the learning thread (WakeIfDue): it only
-//   pushes to the LearnQueue, copies SysEx into the SysExInbox, sets flags
-//   and, while learning is off, posts the thread's semaphore;
+//   due (PacedNoticeDue, and 340 by VerifyNoticeDue) and wakes the learning thread (WakeIfDue): it
+//   only pushes to the LearnQueue, copies SysEx into the SysExInbox, sets flags and, while learning
+//   is off, posts the thread's semaphore;
 // - the learning thread (`thread`) pops the queue and applies it under the
 //   strip lock, then tells the editor after letting the lock go. It pops
 //   the SysEx messages into a buffer of its own (allocated once) and, under

@@ -85,8 +85,11 @@ bool PacedSender::Run(int32_t frames, int32_t program, float sampleRate, BlockOu
   if (!paced.active && !paced.pinned && dumpRequested.load(std::memory_order_relaxed))
     sendDumpRequest(program, out);
   if (!paced.active || frames <= 0) {
-    if (verify.phase != VerifyPhase::Idle && frames > 0)
+    if (verify.phase != VerifyPhase::Idle && frames > 0) {
       runVerify(frames, out);
+      // A retry began.
+      notice = notice || paced.active;
+    }
     return notice;
   }
 
@@ -272,8 +275,8 @@ void PacedSender::leaveOutKnown(bool changesOnly) noexcept
     bool samePatch[16];
     bool allSame = true;
     for (int32_t c = 0; c < 16; ++c) {
-      samePatch[c] = program[c] == SentMemory::kUnknown ||
-                     memory.SamePatch(c, program[c], msb[c], lsb[c]);
+      samePatch[c] =
+          program[c] == SentMemory::kUnknown || memory.SamePatch(c, program[c], msb[c], lsb[c]);
       allSame = allSame && samePatch[c];
     }
     int32_t kept = 0;
@@ -281,9 +284,8 @@ void PacedSender::leaveOutKnown(bool changesOnly) noexcept
       const Item& item = paced.items[i];
       bool known = samePatch[item.bytes[0] & midi::kChannelMask];
       if (known)
-        midi::ForEachMessage(item.bytes, item.size, [&](const uint8_t* m, int32_t) {
-          known = known && memory.Holds(m);
-        });
+        midi::ForEachMessage(item.bytes, item.size,
+                             [&](const uint8_t* m, int32_t) { known = known && memory.Holds(m); });
       if (!known)
         paced.items[kept++] = item;
     }

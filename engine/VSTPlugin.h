@@ -18,7 +18,8 @@
 //   list, and carries the notices 236, 237 and 335 to the editor (the
 //   audio thread only sets flags, copies SysEx into the learning's inbox
 //   and posts the thread's semaphore).
-// Paced sending is PacedSender.h, the block's output BlockOutput.h; this
+// Paced sending, with the verify of a send by the synth's dump and its
+// retries, is PacedSender.h, the block's output BlockOutput.h; this
 // class keeps the parameters, the programs, the chunks and MIDI through,
 // and wires the units together.
 // Program fields are single bytes or words accessed through field::Load and

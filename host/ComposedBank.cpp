@@ -238,8 +238,7 @@ std::string SettableIndices()
   std::string text;
   int32_t first = -1;
   for (int32_t index = 0; index <= param::kSendSettingsEnd; ++index) {
-    const bool settable =
-        index < param::kSendSettingsEnd && ScopeOf(index) != ParameterScope::None;
+    const bool settable = index < param::kSendSettingsEnd && ScopeOf(index) != ParameterScope::None;
     if (settable && first < 0)
       first = index;
     if (!settable && first >= 0) {

@@ -1,5 +1,6 @@
 #include "host/HostOptions.h"
 
+#include "files/SyxFile.h"
 #include "host/ComposedBank.h"
 #include "host/StripSpelling.h"
 #include "midi/MidiBytes.h"
@@ -8,7 +9,6 @@
 #include "model/SysEx.h"
 #include "model/SysExVerify.h"
 #include "model/VSTPluginProgramBank.h"
-#include "files/SyxFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -438,9 +438,9 @@ std::string SetHelp()
          " settle (ms / " + n(kMaxSettleMs) + "), " + n(kLearn) + " learn, " + n(kSendOnPlay) +
          " send on play, " + n(kSysExGap) + " SysEx gap (ms / " + n(kMaxSysExGapMs) + "), " +
          n(kWideNumberA) + "-" + n(kWideEnd - 1) + " the wide fields of the " + WideKindNames() +
-         " messages, " + n(kVerifyTime) + " verify (ms / " + n(kMaxVerifyMs) + "), " +
-         n(kRetries) + " retries (N / " + n(kMaxRetries) + "), " + n(kChangesOnly) +
-         " changes only, " + n(kDinSpeed) + " DIN speed";
+         " messages, " + n(kVerifyTime) + " verify (ms / " + n(kMaxVerifyMs) + "), " + n(kRetries) +
+         " retries (N / " + n(kMaxRetries) + "), " + n(kChangesOnly) + " changes only, " +
+         n(kDinSpeed) + " DIN speed";
 }
 
 const std::vector<Option>& Table()
@@ -514,17 +514,17 @@ const std::vector<Option>& Table()
        [](const Option& r, const std::string& v, HostOptions& o) {
          return StoreMs(r, v, o, param::kSysExGap, kMaxSysExGapMs);
        }},
-      {"--verify", Form::Word, "MS",  kDriving,
+      {"--verify", Form::Word, "MS", kDriving,
        "after each send of a program with a dump request and stored dumps, send the request and "
-       "wait MS (0-" + std::to_string(kMaxVerifyMs) + ", default " +
-           std::to_string(kDefaultVerifyMs) + ", 0 off) for the synth's reply to compare",
+       "wait MS (0-" +
+           std::to_string(kMaxVerifyMs) + ", default " + std::to_string(kDefaultVerifyMs) +
+           ", 0 off) for the synth's reply to compare",
        [](const Option& r, const std::string& v, HostOptions& o) {
          return StoreMs(r, v, o, param::kVerifyTime, kMaxVerifyMs);
        }},
       {"--retries", Form::Word, "N", kDriving,
        "a send whose verify finds a difference or no answer goes again, up to N (0-" +
-           std::to_string(kMaxRetries) + ", default " + std::to_string(kDefaultRetries) +
-           ") times",
+           std::to_string(kMaxRetries) + ", default " + std::to_string(kDefaultRetries) + ") times",
        [](const Option& r, const std::string& v, HostOptions& o) {
          long n = 0;
          if (!WholeIn(r, v, 0, kMaxRetries, "", n))
@@ -924,7 +924,8 @@ bool ParseOptions(unsigned command, int argc, char** argv, HostOptions& options)
     return false;
   }
   if (options.synth.dump && options.synth.alter >= 0) {
-    const std::string fault = qhost::TestSynth::AlterFault(*options.synth.dump, options.synth.alter);
+    const std::string fault =
+        qhost::TestSynth::AlterFault(*options.synth.dump, options.synth.alter);
     if (!fault.empty()) {
       Fail("--synth-alter " + std::to_string(options.synth.alter) + ": " + fault);
       return false;

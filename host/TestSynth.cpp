@@ -25,9 +25,10 @@ void TestSynth::Heard(const std::vector<uint8_t>& bytes, double ms)
   size_t at = 0;
   for (int32_t i = 0; i < config.dump->Count(); ++i) {
     const auto size = static_cast<size_t>(config.dump->Message(i).size);
-    pending.push_back({ms + config.latencyMs,
-                       std::vector<uint8_t>(answer.begin() + static_cast<std::ptrdiff_t>(at),
-                                            answer.begin() + static_cast<std::ptrdiff_t>(at + size))});
+    pending.push_back(
+        {ms + config.latencyMs,
+         std::vector<uint8_t>(answer.begin() + static_cast<std::ptrdiff_t>(at),
+                              answer.begin() + static_cast<std::ptrdiff_t>(at + size))});
     at += size;
   }
 }

@@ -100,10 +100,10 @@ constexpr int32_t kProgramKindBytes = 64;
 // leaves them alone is byte for byte a version-2 (or older) chunk.
 struct ExtensionTail
 {
-  int32_t tailBytes;  // the whole tail, this header included
-  int32_t sysexGapMs; // 0..2000
-  uint16_t verifyMs;  // version 3: 0..5000 (0: verify off)
-  uint8_t retries;    // version 3: 0..3
+  int32_t tailBytes;   // the whole tail, this header included
+  int32_t sysexGapMs;  // 0..2000
+  uint16_t verifyMs;   // version 3: 0..5000 (0: verify off)
+  uint8_t retries;     // version 3: 0..3
   uint8_t changesOnly; // version 3: 0/1
   uint8_t dinSpeed;    // version 3: 0/1
   uint8_t reserved[3];
@@ -155,4 +155,3 @@ constexpr int32_t ClampMs(int32_t ms, int32_t most) noexcept
 {
   return ms < 0 ? 0 : ms > most ? most : ms;
 }
-

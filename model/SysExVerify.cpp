@@ -125,8 +125,8 @@ void DescribeVerify(const VerifyResult& r, char (&text)[kVerifyTextSize]) noexce
   if (r.code == VerifyCode::Differs || r.code == VerifyCode::NoAnswer) {
     const size_t used = std::strlen(text);
     if (r.last)
-      std::snprintf(text + used, sizeof text - used, ", %d %s failed",
-                    static_cast<int>(r.attempt), r.attempt == 1 ? "try" : "tries");
+      std::snprintf(text + used, sizeof text - used, ", %d %s failed", static_cast<int>(r.attempt),
+                    r.attempt == 1 ? "try" : "tries");
     else if (!r.last)
       std::snprintf(text + used, sizeof text - used, ", trying again");
   }
@@ -136,8 +136,8 @@ void VerifyLine(const VerifyResult& r, char (&text)[kVerifyTextSize]) noexcept
 {
   char words[kVerifyTextSize];
   Words(r, false, words, sizeof words);
-  int used = std::snprintf(text, sizeof text, "verify program %d: %s", static_cast<int>(r.program),
-                           words);
+  int used =
+      std::snprintf(text, sizeof text, "verify program %d: %s", static_cast<int>(r.program), words);
   if (used < 0 || used >= kVerifyTextSize)
     return;
   const size_t at = static_cast<size_t>(used);

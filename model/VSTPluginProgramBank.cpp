@@ -322,10 +322,9 @@ std::vector<uint8_t> VSTPluginProgramBank::WriteChunk(int first, int count,
   uint8_t* header = out.data() + records;
   std::memcpy(header, kExtensionMagic, sizeof kExtensionMagic);
   const bool send = SendSettingsInUse();
-  WriteInt32(header + offsetof(ExtensionHeader, version),
-             send   ? kSendExtensionVersion
-             : tail ? kWideExtensionVersion
-                    : kExtensionVersion);
+  WriteInt32(header + offsetof(ExtensionHeader, version), send   ? kSendExtensionVersion
+                                                          : tail ? kWideExtensionVersion
+                                                                 : kExtensionVersion);
   WriteInt32(header + offsetof(ExtensionHeader, spacingMs), field::Load(settings.spacingMs));
   WriteInt32(header + offsetof(ExtensionHeader, settleMs), field::Load(settings.settleMs));
   header[offsetof(ExtensionHeader, sendOnPlay)] = field::Load(settings.sendOnPlay);
@@ -339,7 +338,8 @@ std::vector<uint8_t> VSTPluginProgramBank::WriteChunk(int first, int count,
   WriteInt32(at + offsetof(ExtensionTail, tailBytes), tailBytes);
   WriteInt32(at + offsetof(ExtensionTail, sysexGapMs), field::Load(settings.sysexGapMs));
   if (send) {
-    const auto verify = static_cast<uint16_t>(ClampMs(field::Load(settings.verifyMs), kMaxVerifyMs));
+    const auto verify =
+        static_cast<uint16_t>(ClampMs(field::Load(settings.verifyMs), kMaxVerifyMs));
     std::memcpy(at + offsetof(ExtensionTail, verifyMs), &verify, sizeof verify);
     at[offsetof(ExtensionTail, retries)] =
         static_cast<uint8_t>(ClampMs(field::Load(settings.retries), kMaxRetries));

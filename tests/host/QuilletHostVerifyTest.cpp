@@ -69,11 +69,21 @@ TEST_P(HostVerify, PrintsEachResultWithItsTime)
 {
   const HostCase& c = GetParam();
   const std::string dump = WriteTemp(std::string(c.name) + "-dump", Dump(163));
-  const std::string request = WriteTemp(std::string(c.name) + "-request", {0xF0, 0x7D, 0x10, 0x11, 0xF7});
-  std::vector<std::string> args = {"run",     QUILLET_PLUGIN_PATH, "--seconds", "1",
-                                   "--sysex", "0:" + dump,         "--sysex-request",
-                                   "0:" + request, "--send-on-init", "--verify", "150",
-                                   "--synth", dump};
+  const std::string request =
+      WriteTemp(std::string(c.name) + "-request", {0xF0, 0x7D, 0x10, 0x11, 0xF7});
+  std::vector<std::string> args = {"run",
+                                   QUILLET_PLUGIN_PATH,
+                                   "--seconds",
+                                   "1",
+                                   "--sysex",
+                                   "0:" + dump,
+                                   "--sysex-request",
+                                   "0:" + request,
+                                   "--send-on-init",
+                                   "--verify",
+                                   "150",
+                                   "--synth",
+                                   dump};
   args.insert(args.end(), c.synthOptions.begin(), c.synthOptions.end());
   const auto result = RunHost(args);
   std::remove(dump.c_str());
@@ -84,14 +94,15 @@ TEST_P(HostVerify, PrintsEachResultWithItsTime)
 
 INSTANTIATE_TEST_SUITE_P(
     Synth, HostVerify,
-    testing::Values(
-        HostCase{"Answers", {}, {"verify program 0: verified (163 bytes)"}},
-        HostCase{"AltersAByte",
-                 {"--retries", "0", "--synth-alter", "40"},
-                 {"verify program 0: differs at byte 40 (sent 18, synth 19), 1 try failed"}},
-        HostCase{"DropsTheFirstAnswer",
-                 {"--synth-drop", "1", "--synth-latency", "30"},
-                 {"verify program 0: no answer, try 1 of 2", "verify program 0: verified (163 bytes)"}}),
+    testing::Values(HostCase{"Answers", {}, {"verify program 0: verified (163 bytes)"}},
+                    HostCase{
+                        "AltersAByte",
+                        {"--retries", "0", "--synth-alter", "40"},
+                        {"verify program 0: differs at byte 40 (sent 18, synth 19), 1 try failed"}},
+                    HostCase{"DropsTheFirstAnswer",
+                             {"--synth-drop", "1", "--synth-latency", "30"},
+                             {"verify program 0: no answer, try 1 of 2",
+                              "verify program 0: verified (163 bytes)"}}),
     [](const testing::TestParamInfo<HostCase>& info) { return info.param.name; });
 
 TEST(HostVerifyOptions, AnAlterOutsideTheDataIsRefused)
