@@ -224,6 +224,11 @@ constexpr int32_t KindIndex(int32_t message, int32_t strip) noexcept
   return kKindA + kStripsPerProgram * message + strip;
 }
 
+constexpr bool IsSendSettingIndex(int32_t index) noexcept
+{
+  return index >= kSendSettingsFirst && index < kSendSettingsEnd;
+}
+
 constexpr bool IsWideIndex(int32_t index) noexcept
 {
   return index >= kWideNumberA && index < kWideEnd;

@@ -68,21 +68,8 @@ void DescribeVerify(const VerifyResult& result, char (&text)[kVerifyTextSize]) n
 // try 1 of 2", "verify program 3: no answer, 2 tries failed" (a failed
 // last try says how many failed, "1 try failed" without retries).
 void VerifyLine(const VerifyResult& result, char (&text)[kVerifyTextSize]) noexcept;
-// The LV2 port's value of a result: 0 none, 1 verified, 2 differs, 3 no answer.
-inline float VerifyPortValue(const VerifyResult& result) noexcept
-{
-  return static_cast<float>(static_cast<uint32_t>(result.code));
-}
 
 // ------------------------------------------------- the send settings
-
-namespace param {
-// 336 to 341 (Parameters.h).
-inline bool IsSendSettingIndex(int32_t index) noexcept
-{
-  return index >= kSendSettingsFirst && index < kSendSettingsEnd;
-}
-} // namespace param
 
 // Stores parameter `index` (kVerifyTime to kDinSpeed) of `value` (0..1)
 // in `settings`, clamped to its range; false for another index.
