@@ -8,6 +8,9 @@
 //   - the same block with learning, send on play (a transport that starts
 //     in every other block) and paced sending on, a quarter of the events
 //     being controllers that are learned, against the same copies;
+//   - a block with the 256 events passed through while a verify waits for
+//     the synth's reply to a 20 KB dump, against the same block with verify
+//     off (both resend the dump every 400 blocks);
 //   - the LV2 edition's run() with the same 256 events as MIDI atoms and
 //     the same resend, against the VST 2 block with them: the adapter's own
 //     cost (atoms in, the event block, atoms out at their sizes).
@@ -157,6 +160,44 @@ void BlockWith256EventsLearnPlayPaced(benchmark::State& state)
   }
 }
 
+// Program 0 holds a 20 KB dump and its request; thru passes the events.
+void RunWithDump(benchmark::State& state, int verifyMs)
+{
+  Fixture fixture;
+  fixture.plugin->setParameter(param::kThru, 1.0f);
+  std::vector<uint8_t> dump(20 * 1024, 0x22);
+  dump[0] = 0xF0;
+  dump[1] = 0x7D;
+  dump.back() = 0xF7;
+  const uint8_t request[] = {0xF0, 0x7D, 0x10, 0x11, 0xF7};
+  SysExSet::Builder builder;
+  builder.Append({dump.data(), static_cast<int32_t>(dump.size())});
+  builder.SetRequest({request, sizeof request});
+  fixture.plugin->PublishSysEx(0, builder.Build());
+  fixture.plugin->setParameter(param::kVerifyTime, verifyMs / 5000.0f);
+  fixture.plugin->setParameter(param::kRetries, 0.0f);
+  int blocks = 0;
+  for (auto _ : state) {
+    // 400 blocks are 4.6 s: the verify of 5 s still waits.
+    if (blocks++ % 400 == 0) {
+      fixture.plugin->setParameter(param::kResend, 1.0f);
+      fixture.plugin->setParameter(param::kResend, 0.0f);
+    }
+    fixture.run(fixture.events.AsEvents());
+    benchmark::ClobberMemory();
+  }
+}
+
+void BlockWith256Events(benchmark::State& state)
+{
+  RunWithDump(state, 0);
+}
+
+void BlockWith256EventsWhileVerifyWaits(benchmark::State& state)
+{
+  RunWithDump(state, 5000);
+}
+
 void CopyEventsAndAudio(benchmark::State& state)
 {
   constexpr size_t kBytes = sizeof(VstMidiEvent) * kEvents; // 8 KiB
@@ -275,6 +316,8 @@ BENCHMARK(BlockWithoutMidi);
 BENCHMARK(CopyAudio);
 BENCHMARK(BlockWith256EventsAndResend);
 BENCHMARK(BlockWith256EventsLearnPlayPaced);
+BENCHMARK(BlockWith256Events);
+BENCHMARK(BlockWith256EventsWhileVerifyWaits);
 BENCHMARK(CopyEventsAndAudio);
 BENCHMARK(Lv2RunWith256EventsAndResend);
 
@@ -327,6 +370,7 @@ int main(int argc, char** argv)
   ratio("BlockWithoutMidi", "CopyAudio");
   ratio("BlockWith256EventsAndResend", "CopyEventsAndAudio");
   ratio("BlockWith256EventsLearnPlayPaced", "CopyEventsAndAudio");
+  ratio("BlockWith256EventsWhileVerifyWaits", "BlockWith256Events");
   ratio("Lv2RunWith256EventsAndResend", "BlockWith256EventsAndResend");
   return 0;
 }

@@ -58,6 +58,10 @@ static_assert(SPanelFiles::kTop + SPanelFiles::kHeight <= SPluginPanel::kDrawerH
               "the file rows fit the drawer");
 // The list's arrows, right of its rows.
 constexpr int kSysExArrowX = 126;
+// The status row of the last send, at the drawer's foot below the file rows.
+constexpr int kDrawerVerifyRow = SPanelFiles::kTop + SPanelFiles::kHeight + 2;
+static_assert(kDrawerVerifyRow + SVerifyRow::kHeight <= SPluginPanel::kDrawerHeight,
+              "the rows fit the drawer");
 
 int Colour(int r, int g, int b)
 {
@@ -843,6 +847,21 @@ void SPluginPanel::RefreshDrawer()
   RefreshLearnState();
   RefreshPaced();
   RefreshSysEx();
+  RefreshVerify();
+}
+
+void SPluginPanel::RefreshVerify()
+{
+  if (!plugin)
+    return;
+  verifyRow.Read(*plugin);
+  if (!drawerOpen || !drawing || !panelBufferDevice)
+    return;
+  vexo::gui::context::SDrawDevice* own = drawing->GetDevice();
+  drawing->SetDevice(panelBufferDevice);
+  verifyRow.Draw(*drawing, SPluginEditor::kHeight + kDrawerVerifyRow, Width());
+  drawing->SetDevice(own);
+  Refresh();
 }
 
 void SPluginPanel::SetButtonActive(Button* button, bool active)
@@ -1083,6 +1102,10 @@ void SPluginPanel::RefreshControls(long index)
     break;
   case param::kPacedNotice:
     RefreshPaced();
+    RefreshVerify();
+    break;
+  case param::kVerifyNotice:
+    RefreshVerify();
     break;
   case param::kSysExGap:
     sysexGapDial->SetValue(Scaled(i, k), false);
@@ -1181,6 +1204,9 @@ void SPluginPanel::DrawDrawer()
   DrawSysEx();
   if (files)
     files->Draw();
+  if (plugin)
+    verifyRow.Read(*plugin);
+  verifyRow.Draw(*drawing, top + kDrawerVerifyRow, w);
 }
 
 void SPluginPanel::DrawHeard()

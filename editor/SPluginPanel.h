@@ -21,6 +21,7 @@
 // delivering thread; the list is read back under the store's reader.
 #pragma once
 
+#include "editor/SVerifyRow.h"
 #include "gui/SWindow.h"
 #include "model/MessageKinds.h"
 #include "model/SysEx.h"
@@ -58,7 +59,7 @@ public:
   static constexpr int32_t kNoColumn = 16;
   // The drawer below the first view; the window grows by its height while
   // it is open.
-  static constexpr int kDrawerHeight = 210;
+  static constexpr int kDrawerHeight = 210 + SVerifyRow::kHeight;
   // The SysEx messages the drawer lists, one row each; "+ N more" beyond.
   static constexpr int kSysExRows = 4;
 
@@ -124,6 +125,8 @@ public:
   const char* SysExFullText() const { return sysexFull ? "List full" : ""; }
   // The drawer's file rows.
   SPanelFiles* Files() const { return files; }
+  // The drawer's status row of the last send (SVerifyRow.h).
+  const SVerifyRow& VerifyRow() const { return verifyRow; }
 
   StripControls stripControls[kStrips];
   Button* initSendButton = nullptr;
@@ -183,6 +186,8 @@ private:
   void DrawHeard();
   void RefreshHeard();
   void RefreshPaced();
+  // The status row read again and drawn, the window refreshed.
+  void RefreshVerify();
   // The SysEx list: read from the current program's set, drawn into the
   // back buffer (the caller has set it as the device), and both with the
   // row buttons shown as the list needs and the window refreshed.
@@ -245,6 +250,7 @@ private:
   bool sysexFull = false;
   SPanelFiles* files = nullptr; // owned
   bool sysexRequest = false;
+  SVerifyRow verifyRow;
   vexo::gui::context::SDrawMemoryDevice* panelBufferDevice = nullptr;
   vexo::gui::context::SDrawBitmap* panelBufferBitmap = nullptr;
 };

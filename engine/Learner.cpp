@@ -87,6 +87,7 @@ void Learner::loop()
     sleeping.exchange(true);
     const bool holding = recogniser.Holding();
     if (learned.Empty() && heardSysEx.Empty() && !pacedNoticeDue.load() &&
+        !verifyNoticeDue.load() &&
         !thread.SleepFor(learnOn.load() ? kPollMs
                          : holding      ? static_cast<int>(kHeldController.count())
                                         : -1))
@@ -102,6 +103,8 @@ void Learner::loop()
     applySysEx();
     if (pacedNoticeDue.exchange(false))
       owner.LearnerNotice(param::kPacedNotice);
+    if (verifyNoticeDue.exchange(false))
+      owner.LearnerNotice(param::kVerifyNotice);
   }
 }
 

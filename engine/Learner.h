@@ -8,9 +8,9 @@
 //
 // Threads:
 // - the audio thread hands incoming messages over (Hear), marks notice 237
-//   due (PacedNoticeDue) and wakes the learning thread (WakeIfDue): it only
-//   pushes to the LearnQueue, copies SysEx into the SysExInbox, sets flags
-//   and, while learning is off, posts the thread's semaphore;
+//   due (PacedNoticeDue, and 340 by VerifyNoticeDue) and wakes the learning thread (WakeIfDue): it
+//   only pushes to the LearnQueue, copies SysEx into the SysExInbox, sets flags and, while learning
+//   is off, posts the thread's semaphore;
 // - the learning thread (`thread`) pops the queue and applies it under the
 //   strip lock, then tells the editor after letting the lock go. It pops
 //   the SysEx messages into a buffer of its own (allocated once) and, under
@@ -118,6 +118,8 @@ public:
   }
   // Audio thread: notice 237 is due (a paced send began or ended).
   void PacedNoticeDue() noexcept { pacedNoticeDue.store(true, std::memory_order_relaxed); }
+  // Audio thread: notice 340 is due (a verify result came).
+  void VerifyNoticeDue() noexcept { verifyNoticeDue.store(true, std::memory_order_relaxed); }
   // Audio thread, once per block: wakes the learning thread when it has
   // something to do and has gone to sleep on its semaphore for good (while
   // learning is on it looks by itself).
@@ -127,7 +129,9 @@ public:
       return;
     // Both sides change the flag with a read-modify-write, so whichever
     // comes second sees what the first one did before it.
-    if ((heard || pacedNoticeDue.load(std::memory_order_relaxed)) && sleeping.exchange(false))
+    if ((heard || pacedNoticeDue.load(std::memory_order_relaxed) ||
+         verifyNoticeDue.load(std::memory_order_relaxed)) &&
+        sleeping.exchange(false))
       thread.Wake();
   }
 
@@ -185,6 +189,8 @@ private:
   // Set by the audio thread when notice 237 is due; the learning thread
   // sends it.
   std::atomic<bool> pacedNoticeDue{false};
+  // The same for notice 340.
+  std::atomic<bool> verifyNoticeDue{false};
   vexo::threading::SWorkerThread thread;
   // The learning thread is asleep on its semaphore (or about to be): the
   // audio thread posts it only then, and clears the flag as it does.

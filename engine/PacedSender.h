@@ -21,18 +21,35 @@
 //   paced send holds the pin, pinned like a send's set until the next block;
 // - the threads that publish SysEx sets say which programs have any
 //   (NoteSysEx), so that any thread knows without the store's lock that a
-//   send must take the paced path.
-// Nothing here allocates, waits or enters the kernel.
+//   send must take the paced path;
+// - verify (the audio thread's too): when a paced send of a program with a
+//   dump request and stored dumps has ended and the gap after its last
+//   message is out, the request goes out and the sender listens for the
+//   verify time. The thread that hands the host's events over copies the
+//   SysEx that comes in meanwhile into `replies` (HearReply; one producer);
+//   the audio thread compares the first reply (model/SysExVerify.h),
+//   publishes the result in one atomic word and, on a failure with tries
+//   left, sends the program whole again. The set stays pinned from the
+//   send to the result;
+// - "Changes only" and "DIN speed" are read at the start of each send:
+//   the first leaves out what each channel holds already (SentMemory.h),
+//   the second adds a message's time on a 31,250-baud cable to the wait
+//   after it.
+// Nothing here allocates (after construction), waits or enters the kernel.
 #pragma once
 
 #include "engine/BlockOutput.h"
 #include "engine/MidiEventQueue.h"
+#include "engine/SentMemory.h"
+#include "engine/SysExInbox.h"
 #include "engine/SysExStore.h"
 #include "model/StripMessages.h"
+#include "model/SysExVerify.h"
 #include "model/VSTPluginProgramBank.h"
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 // What started a send, for the options whose switching off cancels it.
 enum class SendCause : int32_t
@@ -71,8 +88,21 @@ void ForEachSendMessage(const VSTPluginProgram& program, const ProgramExtension&
 class PacedSender
 {
 public:
-  PacedSender(const VSTPluginProgramBank& bank_, MidiEventQueue& generated_, SysExStore& sysex_)
-      : bank(bank_), generated(generated_), sysex(sysex_)
+  // Where the SysEx that came in while a verify listened goes when it is no
+  // reply (learning, when it is on). Audio thread.
+  class Others
+  {
+  public:
+    virtual void NotAReply(const uint8_t* bytes, int32_t size) noexcept = 0;
+
+  protected:
+    ~Others() = default;
+  };
+
+  PacedSender(const VSTPluginProgramBank& bank_, MidiEventQueue& generated_, SysExStore& sysex_,
+              Others& others_)
+      : bank(bank_), generated(generated_), sysex(sysex_), others(others_),
+        replyBuffer(new uint8_t[SysExInbox::kLargestMessage])
   {
   }
   PacedSender(const PacedSender&) = delete;
@@ -108,6 +138,30 @@ public:
            (withSysEx[program / 32].load() >> (program % 32) & 1) != 0;
   }
 
+  // A verify listens for the synth's reply (the host's SysEx goes to
+  // HearReply then, not to learning). Any thread.
+  bool Listening() const noexcept { return listening.load(std::memory_order_relaxed); }
+  // The thread that hands the host's events over: a SysEx message that came
+  // in while listening. Dropped when the inbox is full.
+  void HearReply(const uint8_t* bytes, int32_t size) noexcept
+  {
+    if (bytes && size > 0)
+      replies.Push(bytes, static_cast<uint32_t>(size));
+  }
+  // The last verify result (PackVerify; 0: none yet) and how many results
+  // there have been. Any thread.
+  uint64_t VerifyWord() const noexcept { return result.load(std::memory_order_acquire); }
+  uint32_t VerifyCount() const noexcept { return results.load(std::memory_order_acquire); }
+  // A result came since the last call (notice 340 is due). Any thread.
+  bool TakeVerifyNotice() noexcept
+  {
+    return verifyDue.load(std::memory_order_relaxed) && verifyDue.exchange(false);
+  }
+  // The last paced send's time from its first message until its last one
+  // and the gap after it are out, in ms (cable time included with DIN
+  // speed). Any thread.
+  int32_t LastSendMs() const noexcept { return sendMs.load(std::memory_order_relaxed); }
+
   // Audio thread, once per block of `frames`: the program that is current,
   // the sample rate. Puts the paced messages that fall in the block into
   // `out`; true when a paced send began or ended (notice 237 is due).
@@ -115,13 +169,32 @@ public:
 
 private:
   bool pacing() const noexcept;
-  void start(SendCause cause, uint32_t serial, int32_t program, float sampleRate) noexcept;
+  // `whole`: a retry, which never leaves anything out.
+  void start(SendCause cause, uint32_t serial, int32_t program, float sampleRate,
+             bool whole) noexcept;
   void end() noexcept;
   void sendDumpRequest(int32_t program, BlockOutput& out) noexcept;
+  // Changes only: drops the items a channel holds already (and the SysEx
+  // when it is the last send's); records what goes.
+  void leaveOutKnown(bool changesOnly) noexcept;
+  // Verify, after a send has ended in this block (`paced.wait` samples
+  // after its start the last gap is out) / in each block while it runs.
+  bool verifyWanted() const noexcept;
+  void beginVerify() noexcept;
+  void runVerify(int32_t frames, BlockOutput& out) noexcept;
+  void finishVerify(VerifyResult result) noexcept;
+  void stopVerify() noexcept;
+  // Hands what waits in `replies` on to `others`.
+  void passReplies() noexcept;
+  int32_t samplesOf(double ms) const noexcept
+  {
+    return static_cast<int32_t>(ms * samplesPerMs + 0.5);
+  }
 
   const VSTPluginProgramBank& bank;
   MidiEventQueue& generated;
   SysExStore& sysex;
+  Others& others;
   // Bit p of word p / 32: program p has SysEx messages.
   std::atomic<uint32_t> withSysEx[(kBankPrograms + 31) / 32] = {};
   // A dump request is asked for: set by any thread, cleared by the audio
@@ -144,6 +217,7 @@ private:
   {
     uint8_t bytes[kMaxSendBytes];
     uint8_t size;
+    bool settles;
     int32_t gap; // samples from this message to the next
   };
   // The send in progress: the audio thread's alone.
@@ -160,6 +234,8 @@ private:
     int32_t sysexNext = 0;
     int32_t sysexCount = 0;
     int32_t sysexGap = 0;
+    bool din = false; // DIN speed: each SysEx message's cable time is added
+    int32_t program = 0;
     int64_t wait = 0; // samples from this block's start to the next message
     uint32_t serial = 0;
     uint32_t cancelMark = 0;
@@ -168,4 +244,40 @@ private:
     // A set is pinned (it stays so until the block after the send ended).
     bool pinned = false;
   } paced;
+  // The sample rate of the last block, for a retry's send.
+  double samplesPerMs = 44.1;
+  // What each channel was last sent (Changes only). Audio thread.
+  SentMemory memory;
+
+  // Verify: the audio thread's, except the atomics.
+  enum class VerifyPhase
+  {
+    Idle,
+    Gap,   // the last message and its gap are going out
+    Listen // the request went out; waiting for the reply
+  };
+  struct Verify
+  {
+    VerifyPhase phase = VerifyPhase::Idle;
+    int64_t wait = 0; // Gap: samples from this block's start to the request
+    int64_t left = 0; // Listen: samples from this block's start to "No answer"
+    int32_t program = 0;
+    int32_t attempt = 1;
+    int32_t tries = 1;
+    uint32_t serial = 0;
+    SendCause cause = SendCause::Other;
+  } verify;
+  // Set by the audio thread while it listens, read by the thread that hands
+  // the host's events over (which then copies SysEx into `replies`).
+  std::atomic<bool> listening{false};
+  // The replies on their way: HearReply's thread writes, the audio thread
+  // reads into `replyBuffer` (allocated once, here).
+  SysExInbox replies;
+  std::unique_ptr<uint8_t[]> replyBuffer;
+  // The last result (PackVerify), the results so far and whether one is not
+  // yet told: written by the audio thread, read by any.
+  std::atomic<uint64_t> result{0};
+  std::atomic<uint32_t> results{0};
+  std::atomic<bool> verifyDue{false};
+  std::atomic<int32_t> sendMs{0};
 };

@@ -237,6 +237,20 @@ void VSTPlugin::ImportSysEx(int32_t program, const SysExSet& messages)
 
 VstIntPtr VSTPlugin::vendorSpecific(int32_t index, VstIntPtr value, void* ptr, float /*opt*/)
 {
+  if (index == kQuilletVerifyReport) {
+    static_assert(kQuilletVerifyReportBytes >= kVerifyTextSize);
+    // The count first: a result that comes meanwhile is told at the next call.
+    const uint32_t count = VerifyCount();
+    if (!ptr || value <= 0)
+      return static_cast<VstIntPtr>(count);
+    char line[kVerifyTextSize] = {};
+    if (count > 0)
+      VerifyLine(LastVerify(), line);
+    const auto room = static_cast<size_t>(value);
+    std::strncpy(static_cast<char*>(ptr), line, room);
+    static_cast<char*>(ptr)[room - 1] = '\0';
+    return static_cast<VstIntPtr>(count);
+  }
   if (index != kQuilletReplaceSysEx || !ptr || value <= 0 ||
       value > std::numeric_limits<int32_t>::max())
     return 0;

@@ -18,7 +18,8 @@
 //   list, and carries the notices 236, 237 and 335 to the editor (the
 //   audio thread only sets flags, copies SysEx into the learning's inbox
 //   and posts the thread's semaphore).
-// Paced sending is PacedSender.h, the block's output BlockOutput.h; this
+// Paced sending, with the verify of a send by the synth's dump and its
+// retries, is PacedSender.h, the block's output BlockOutput.h; this
 // class keeps the parameters, the programs, the chunks and MIDI through,
 // and wires the units together.
 // Program fields are single bytes or words accessed through field::Load and
@@ -56,7 +57,10 @@
 #include <mutex>
 #include <vector>
 
-class VSTPlugin : public SPlugin, private Countdown::Owner, private Learner::Owner
+class VSTPlugin : public SPlugin,
+                  private Countdown::Owner,
+                  private Learner::Owner,
+                  private PacedSender::Others
 {
 public:
   VSTPlugin(audioMasterCallback audioMaster, int& status);
@@ -147,6 +151,11 @@ public:
   // next free block (nothing when it has none). Any thread; switching Learn
   // on does it too.
   void SendDumpRequest() noexcept { sender.RequestDump(); }
+  // The last verify result (code None: none yet), how many there have been
+  // and the last paced send's total time in ms. Any thread.
+  VerifyResult LastVerify() const { return UnpackVerify(sender.VerifyWord()); }
+  uint32_t VerifyCount() const { return sender.VerifyCount(); }
+  int32_t LastSendMs() const { return sender.LastSendMs(); }
 
   bool FirstProgramPending() const { return firstProgramPending; }
   bool ChunkJustLoaded() const { return chunkJustLoaded; }
@@ -187,6 +196,13 @@ private:
   void LearnerPublishSysEx(int32_t program, std::unique_ptr<const SysExSet> set) override
   {
     PublishSysEx(program, std::move(set));
+  }
+  // PacedSender::Others: SysEx that came while a verify listened and is no
+  // reply goes to learning as it would have. Audio thread.
+  void NotAReply(const uint8_t* bytes, int32_t size) noexcept override
+  {
+    if (learner.OnForAudio())
+      learner.HearSysEx(bytes, size);
   }
 
   void setExtendedParameter(int32_t index, float value);
@@ -278,7 +294,7 @@ private:
   // The programs' SysEx sets; sends pin the one they send from.
   SysExStore sysexStore;
   // Paced sending; the send in progress is the audio thread's.
-  PacedSender sender{bank, generatedQueue, sysexStore};
+  PacedSender sender{bank, generatedQueue, sysexStore, *this};
   // The transport as last answered (audio thread).
   bool transportPlaying = false;
   // The chunks getChunk hands to the host: snapshots, filled in turn under

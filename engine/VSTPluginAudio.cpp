@@ -30,14 +30,20 @@ int32_t VSTPlugin::processEvents(VstEvents* events) noexcept
   VstEvent* const* source = events->events;
   const int32_t count = events->numEvents;
   // While learning, SysEx messages are copied to the learning thread (into
-  // its inbox: no allocation, no wait); they are not passed on.
-  const bool learning = learner.OnForAudio();
+  // its inbox: no allocation, no wait); while a verify listens, to the
+  // paced sender instead (a reply is not learned). Neither passes them on.
+  const bool verifying = sender.Listening();
+  const bool learning = learner.OnForAudio() || verifying;
   auto hearSysEx = [&] {
     for (int32_t i = 0; i < count; ++i) {
       if (!source[i] || source[i]->type != kVstSysExType)
         continue;
       const auto* sysex = reinterpret_cast<const VstMidiSysexEvent*>(source[i]);
-      learner.HearSysEx(reinterpret_cast<const uint8_t*>(sysex->sysexDump), sysex->dumpBytes);
+      const auto* bytes = reinterpret_cast<const uint8_t*>(sysex->sysexDump);
+      if (verifying)
+        sender.HearReply(bytes, sysex->dumpBytes);
+      else
+        learner.HearSysEx(bytes, sysex->dumpBytes);
     }
   };
   if (pthread_equal(pthread_self(), audioThread.load(std::memory_order_relaxed)) && !Suspended() &&
@@ -193,6 +199,8 @@ void VSTPlugin::midiInProcess(int32_t frames) noexcept
       generatedQueue.PopInto(store + output.count, BlockOutput::kCapacity - output.count);
   if (sender.Run(frames, getProgram(), sampleRate, output))
     learner.PacedNoticeDue();
+  if (sender.TakeVerifyNotice())
+    learner.VerifyNoticeDue();
   // The learning thread applies what was learned and carries the notices;
   // its semaphore is posted only when it has gone to sleep on it.
   learner.WakeIfDue(learnedAny);

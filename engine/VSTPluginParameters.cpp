@@ -102,6 +102,13 @@ void VSTPlugin::setParameter(int32_t index, float value)
     setExtendedParameter(index, value);
     return;
   }
+  if (param::IsSendSettingIndex(index)) {
+    // The results store nothing: setting them only wakes the editor.
+    if (index == param::kVerifyNotice || index == param::kVerifyCount ||
+        StoreSendSetting(bank.Settings(), index, value))
+      notifyEditor(index);
+    return;
+  }
   if (param::IsWideIndex(index)) {
     const int32_t program = getProgram();
     const int32_t strip = param::WideStripOf(index);
@@ -179,6 +186,13 @@ float VSTPlugin::getParameter(int32_t index)
   }
   if (param::IsExtendedIndex(index))
     return getExtendedParameter(index);
+  if (param::IsSendSettingIndex(index)) {
+    if (index == param::kVerifyNotice)
+      return static_cast<float>(static_cast<uint32_t>(LastVerify().code)) / 3.0f;
+    if (index == param::kVerifyCount)
+      return static_cast<float>(sender.VerifyCount());
+    return SendSettingParameter(bank.Settings(), index);
+  }
   if (param::IsWideIndex(index))
     return param::Decode(strips::LoadWide(bank.Extension(getProgram()), param::WideStripOf(index),
                                           param::WideMessageOf(index), param::WideFieldOf(index)),

@@ -9,7 +9,14 @@
 //   1010.0 ms  F0 43 00 09 20 00 ... F7 (4104 bytes)
 //
 // (a SysEx message whole up to 16 bytes, else its first 16, its end and
-// its size; --print-sysex full prints it whole).
+// its size; --print-sysex full prints it whole). A verify result is
+// printed in the block it came in:
+//
+//   2143.0 ms  verify program 0: verified (163 bytes)
+//
+// --synth FILE.syx puts the test synth (host/TestSynth.h) on the
+// plug-in's input: it hears the SysEx the plug-in sends and its answers go
+// into the block in which they fall due.
 // The host answers the time info with its transport, stopped until
 // --play@SECONDS starts it (--no-time-info: a host that answers none).
 #include "host/CommandLine.h"
@@ -147,6 +154,10 @@ int Run(const HostOptions& givenOptions)
   std::fflush(stdout);
 
   LearnWatch learning(Learning(options));
+  std::unique_ptr<qhost::TestSynth> synth;
+  if (options.synth.dump)
+    synth = std::make_unique<qhost::TestSynth>(options.synth);
+  VstIntPtr verifyResults = 0;
   using Clock = std::chrono::steady_clock;
   const auto start = Clock::now();
   const double blockSeconds = frames / options.rate;
@@ -182,6 +193,10 @@ int Run(const HostOptions& givenOptions)
         set.done = true;
       }
     }
+    if (synth) {
+      for (const std::vector<uint8_t>& answer : synth->Due(blockStart * 1000.0))
+        plugin.QueueSysEx(answer);
+    }
     plugin.RunBlock(frames);
     learning.AfterBlock(plugin);
     const auto received = plugin.Received();
@@ -194,6 +209,15 @@ int Run(const HostOptions& givenOptions)
               ? FormatMidi(event.sysex.data(), static_cast<int>(event.sysex.size()))
               : FormatSysEx(event.sysex);
       std::printf("%.1f ms  %s\n", ms, text.c_str());
+      if (synth && !event.sysex.empty())
+        synth->Heard(event.sysex, ms);
+    }
+    char line[kQuilletVerifyReportBytes] = {};
+    const VstIntPtr results =
+        plugin.Dispatch(effVendorSpecific, kQuilletVerifyReport, sizeof line, line);
+    if (results != verifyResults) {
+      verifyResults = results;
+      std::printf("%.1f ms  %s\n", blockStart * 1000.0, line);
     }
     std::fflush(stdout);
   }

@@ -2,6 +2,7 @@
 
 #include "files/PresetFile.h"
 #include "model/Parameters.h"
+#include "model/SysExVerify.h"
 #include "model/VSTPluginProgramBank.h"
 
 #include <algorithm>
@@ -164,6 +165,7 @@ void StoreBankSetting(VSTPluginProgramBank& bank, int32_t index, float value)
     field::Store(settings.sendOnPlay, Switch(value));
     break;
   default:
+    StoreSendSetting(settings, index, value);
     break;
   }
 }
@@ -212,6 +214,10 @@ ParameterScope ScopeOf(int32_t index)
   case param::kSettle:
   case param::kSendOnPlay:
   case param::kSysExGap:
+  case param::kVerifyTime:
+  case param::kRetries:
+  case param::kChangesOnly:
+  case param::kDinSpeed:
     return ParameterScope::Bank;
   case param::kResend:
   case param::kLearn:
@@ -226,8 +232,8 @@ std::string SettableIndices()
   // Runs of the indices with a scope, read off ScopeOf itself.
   std::string text;
   int32_t first = -1;
-  for (int32_t index = 0; index <= param::kWideEnd; ++index) {
-    const bool settable = index < param::kWideEnd && ScopeOf(index) != ParameterScope::None;
+  for (int32_t index = 0; index <= param::kSendSettingsEnd; ++index) {
+    const bool settable = index < param::kSendSettingsEnd && ScopeOf(index) != ParameterScope::None;
     if (settable && first < 0)
       first = index;
     if (!settable && first >= 0) {

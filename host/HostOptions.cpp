@@ -1,11 +1,13 @@
 #include "host/HostOptions.h"
 
+#include "files/SyxFile.h"
 #include "host/ComposedBank.h"
 #include "host/StripSpelling.h"
 #include "midi/MidiBytes.h"
 #include "model/Parameters.h"
 #include "model/ProgramExtension.h"
 #include "model/SysEx.h"
+#include "model/SysExVerify.h"
 #include "model/VSTPluginProgramBank.h"
 
 #include <algorithm>
@@ -436,7 +438,9 @@ std::string SetHelp()
          " settle (ms / " + n(kMaxSettleMs) + "), " + n(kLearn) + " learn, " + n(kSendOnPlay) +
          " send on play, " + n(kSysExGap) + " SysEx gap (ms / " + n(kMaxSysExGapMs) + "), " +
          n(kWideNumberA) + "-" + n(kWideEnd - 1) + " the wide fields of the " + WideKindNames() +
-         " messages";
+         " messages, " + n(kVerifyTime) + " verify (ms / " + n(kMaxVerifyMs) + "), " + n(kRetries) +
+         " retries (N / " + n(kMaxRetries) + "), " + n(kChangesOnly) + " changes only, " +
+         n(kDinSpeed) + " DIN speed";
 }
 
 const std::vector<Option>& Table()
@@ -510,6 +514,36 @@ const std::vector<Option>& Table()
        [](const Option& r, const std::string& v, HostOptions& o) {
          return StoreMs(r, v, o, param::kSysExGap, kMaxSysExGapMs);
        }},
+      {"--verify", Form::Word, "MS", kDriving,
+       "after each send of a program with a dump request and stored dumps, send the request and "
+       "wait MS (0-" +
+           std::to_string(kMaxVerifyMs) + ", default " + std::to_string(kDefaultVerifyMs) +
+           ", 0 off) for the synth's reply to compare",
+       [](const Option& r, const std::string& v, HostOptions& o) {
+         return StoreMs(r, v, o, param::kVerifyTime, kMaxVerifyMs);
+       }},
+      {"--retries", Form::Word, "N", kDriving,
+       "a send whose verify finds a difference or no answer goes again, up to N (0-" +
+           std::to_string(kMaxRetries) + ", default " + std::to_string(kDefaultRetries) + ") times",
+       [](const Option& r, const std::string& v, HostOptions& o) {
+         long n = 0;
+         if (!WholeIn(r, v, 0, kMaxRetries, "", n))
+           return false;
+         o.stored.push_back({-1, param::kRetries, static_cast<float>(n) / kMaxRetries});
+         return true;
+       }},
+      {"--changes-only", Form::Flag, "", kDriving,
+       "on a program change, a channel that was last sent the same Bank Select and Program "
+       "Change gets only the messages that differ from what it was last sent",
+       [](const Option&, const std::string&, HostOptions& o) {
+         return StoreSwitchOn(o, param::kChangesOnly);
+       }},
+      {"--din-speed", Form::Flag, "", kDriving,
+       "spacing, settle and gap count from when the previous message has left a 31,250-baud "
+       "cable (320 us a byte)",
+       [](const Option&, const std::string&, HostOptions& o) {
+         return StoreSwitchOn(o, param::kDinSpeed);
+       }},
       {"--send-on-play", Form::Flag, "", kDriving,
        "send the current program when the host's transport starts",
        [](const Option&, const std::string&, HostOptions& o) {
@@ -539,7 +573,8 @@ const std::vector<Option>& Table()
          return AddSyxOption(SyxUse::List, r.name, v, o.sysex);
        }},
       {"--sysex-request", Form::Word, "P:FILE.syx", kDriving,
-       "program P's dump request is the file's one message; it is sent when Learn is switched on",
+       "program P's dump request is the file's one message; it is sent when Learn is switched "
+       "on, and after each send to verify it (--verify)",
        [](const Option& r, const std::string& v, HostOptions& o) {
          return AddSyxOption(SyxUse::Request, r.name, v, o.sysex);
        }},
@@ -600,6 +635,47 @@ const std::vector<Option>& Table()
       {"--block", Form::Word, "FRAMES", kRun, "the block size, 1 to 8192 (default 512)",
        [](const Option& r, const std::string& v, HostOptions& o) {
          return WholeIn(r, v, 1, 8192, " frames", o.block);
+       }},
+      {"--synth", Form::Word, "FILE.syx", kRun,
+       "a test synth on the plug-in's input: it answers each SysEx message shorter than the "
+       "file's first message (a dump request) with the file's messages",
+       [](const Option& r, const std::string& v, HostOptions& o) {
+         std::unique_ptr<const SysExSet> set;
+         std::string error;
+         if (!files::ReadSyxFile(v, set, error)) {
+           std::fprintf(stderr, "quillet-host: %s: %s\n", r.name, error.c_str());
+           return false;
+         }
+         o.synth.dump = std::move(set);
+         return true;
+       }},
+      {"--synth-latency", Form::Word, "MS", kRun,
+       "the test synth answers MS (0-10000, default 10) after the request",
+       [](const Option& r, const std::string& v, HostOptions& o) {
+         long ms = 0;
+         if (!WholeIn(r, v, 0, 10000, " ms", ms))
+           return false;
+         o.synth.latencyMs = static_cast<double>(ms);
+         return true;
+       }},
+      {"--synth-drop", Form::Word, "N", kRun,
+       "the test synth leaves the first N (0-100) requests unanswered",
+       [](const Option& r, const std::string& v, HostOptions& o) {
+         long n = 0;
+         if (!WholeIn(r, v, 0, 100, "", n))
+           return false;
+         o.synth.drop = static_cast<int32_t>(n);
+         return true;
+       }},
+      {"--synth-alter", Form::Word, "OFFSET", kRun,
+       "the test synth answers with the data byte at OFFSET of its file changed (its lowest bit "
+       "flipped)",
+       [](const Option& r, const std::string& v, HostOptions& o) {
+         long offset = 0;
+         if (!WholeIn(r, v, 1, kMaxSysExListBytes, "", offset))
+           return false;
+         o.synth.alter = offset;
+         return true;
        }},
       {"--print-sysex", Form::Word, "cut|full", kRun,
        "how SysEx the plug-in sends is printed: cut (the default: whole up to 16 bytes, else "
@@ -842,6 +918,19 @@ bool ParseOptions(unsigned command, int argc, char** argv, HostOptions& options)
     return true;
   if (!CheckPositional(*info, options))
     return false;
+  // The test synth's options are about its file, in any order.
+  if (!options.synth.dump && (options.synth.alter >= 0 || options.synth.drop > 0)) {
+    Fail("--synth-alter and --synth-drop are options of the test synth: give it --synth FILE.syx");
+    return false;
+  }
+  if (options.synth.dump && options.synth.alter >= 0) {
+    const std::string fault =
+        qhost::TestSynth::AlterFault(*options.synth.dump, options.synth.alter);
+    if (!fault.empty()) {
+      Fail("--synth-alter " + std::to_string(options.synth.alter) + ": " + fault);
+      return false;
+    }
+  }
   // A plug-in path is taken as the user typed it: without a slash it is a
   // file of the current folder, not a name for the library search.
   if ((command & kLoading) && options.positional[0].find('/') == std::string::npos)

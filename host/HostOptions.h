@@ -13,6 +13,7 @@
 
 #include "host/HostStyle.h"
 #include "host/SyxOptions.h"
+#include "host/TestSynth.h"
 #include "host/VstHost.h"
 #include "model/StripMessages.h"
 
@@ -122,6 +123,7 @@ struct HostOptions
   long block = 512;
   bool timeInfo = true;
   bool wholeSysEx = false;
+  qhost::TestSynthConfig synth; // no dump: no synth
   // edit
   HostStyle style = HostStyle::EventProc;
   std::vector<Screenshot> screenshots;

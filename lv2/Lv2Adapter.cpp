@@ -2,6 +2,7 @@
 
 #include "lv2/Lv2Objects.h"
 #include "lv2/Lv2Ui.h"
+#include "model/Parameters.h"
 #include "module/Entry.h"
 
 #include <lv2/atom/util.h>
@@ -209,6 +210,9 @@ void Lv2Adapter::ConnectPort(uint32_t port, void* data) noexcept
     break;
   case lv2names::kProgram:
     programPort = static_cast<const float*>(data);
+    break;
+  case lv2names::kVerify:
+    verifyPort = static_cast<float*>(data);
     break;
   default:
     break;
@@ -506,6 +510,38 @@ void Lv2Adapter::Run(uint32_t frames) noexcept
     start = end;
   }
   files.Report(bridge);
+  ReportVerify();
+}
+
+namespace {
+
+// The worker's job of a verify line: the report call's index, then the
+// count of results it tells.
+struct VerifyJob
+{
+  int32_t tag = kQuilletVerifyReport;
+  uint32_t results = 0;
+};
+static_assert(sizeof(VerifyJob) == 8, "the job is told from a program job by its size");
+
+} // namespace
+
+void Lv2Adapter::ReportVerify() noexcept
+{
+  // The code and the count are plain reads of the plug-in's atomics.
+  const float code = effect->getParameter(effect, param::kVerifyNotice) * 3.0f;
+  if (verifyPort)
+    *verifyPort = std::round(code);
+  const auto results =
+      static_cast<uint32_t>(effect->getParameter(effect, param::kVerifyCount) + 0.5f);
+  if (results == verifyResultsSeen)
+    return;
+  verifyResultsSeen = results;
+  if (!programPortUnusable) {
+    VerifyJob job;
+    job.results = results;
+    schedule->schedule_work(schedule->handle, sizeof job, &job);
+  }
 }
 
 // ----------------------------------------------------------------- worker
@@ -514,6 +550,17 @@ LV2_Worker_Status Lv2Adapter::Work(LV2_Worker_Respond_Function respond,
                                    LV2_Worker_Respond_Handle handle, uint32_t size,
                                    const void* data)
 {
+  VerifyJob job;
+  if (size == sizeof job && data)
+    std::memcpy(&job, data, sizeof job);
+  // A file job of this size holds an empty path, whose parameter is a
+  // mapped URID: never this tag in practice.
+  if (size == sizeof job && data && job.tag == kQuilletVerifyReport) {
+    char line[kQuilletVerifyReportBytes] = {};
+    if (Dispatch(effVendorSpecific, kQuilletVerifyReport, sizeof line, line) > 0)
+      lv2_log_note(&logger, "Quillet: %s\n", line);
+    return LV2_WORKER_SUCCESS;
+  }
   if (Lv2FileParameters::IsJob(size))
     return files.Work(respond, handle, size, data);
   int32_t program = -1;

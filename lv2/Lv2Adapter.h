@@ -117,6 +117,8 @@ private:
   void ApplyControls() noexcept;
   void ReadPosition(const LV2_Atom* atom) noexcept;
   void ProcessSubBlock(int64_t start, int32_t frames) noexcept;
+  // Audio thread, after the run: the verify port and the log's job.
+  void ReportVerify() noexcept;
   // The two halves of LoadBank (Restore decides the program in between).
   bool SetBankChunk(const void* bytes, size_t size);
   void SelectAfterBank(int32_t program);
@@ -136,6 +138,11 @@ private:
   const float* resendPort = nullptr;
   const float* thruPort = nullptr;
   const float* programPort = nullptr;
+  float* verifyPort = nullptr;
+  // The plug-in's verify results as run() last saw them (their count): a
+  // new one is written to the verify port and handed to the worker, which
+  // writes its line to the log (run() never logs).
+  uint32_t verifyResultsSeen = 0;
 
   // The control ports' values as last seen by run(). A port acts only when
   // its value moves, so that what the editor, an incoming Program Change or

@@ -40,7 +40,8 @@ enum Port : uint32_t
   kResend = 2,
   kThru = 3,
   kProgram = 4,
-  kPortCount = 5
+  kVerify = 5, // output: the last verify result (0 none, 1 verified, 2 differs, 3 no answer)
+  kPortCount = 6
 };
 
 } // namespace lv2names

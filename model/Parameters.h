@@ -10,7 +10,8 @@
 // sending, learning, send on play and the SysEx gap (editor and
 // quillet-host only); 236 and 237 are notices that also read a state; 239
 // to 334 the wide fields of the NRPN, RPN and 14-bit CC messages; 335 a
-// notice of a changed SysEx list.
+// notice of a changed SysEx list; 336 to 341 the send settings and the
+// verify result.
 //
 // Part of the chunk format's definition (with VSTPluginProgram.h): it
 // includes nothing but the record and the standard library. Constants and
@@ -82,6 +83,19 @@ constexpr int32_t kWideEnd = 335;
 // Notice: the current program's SysEx list changed (learning replaced or
 // added a message). Stores nothing, reads 0.
 constexpr int32_t kSysExNotice = 335;
+// The bank's send settings (model/SysExVerify.h): the verify time (ms /
+// 5000, 0 off), the retries (n / 3), changes only and DIN speed
+// (switches); then two that store nothing: the last verify result's code
+// / 3 (also the notice of a new result) and the number of results so far
+// (a count, not 0 to 1).
+constexpr int32_t kSendSettingsFirst = 336;
+constexpr int32_t kVerifyTime = 336;
+constexpr int32_t kRetries = 337;
+constexpr int32_t kChangesOnly = 338;
+constexpr int32_t kDinSpeed = 339;
+constexpr int32_t kVerifyNotice = 340;
+constexpr int32_t kVerifyCount = 341;
+constexpr int32_t kSendSettingsEnd = 342;
 
 // ----------------------------------------------------------- encodings
 
@@ -115,6 +129,8 @@ constexpr Encoding kWideOptions{3, 1.0f / 3.0f};
 constexpr Encoding kSpacingMs{250, 1.0f / 250.0f};
 constexpr Encoding kSettleMs{2000, 1.0f / 2000.0f};
 constexpr Encoding kSysExGapMs{2000, 1.0f / 2000.0f};
+constexpr Encoding kVerifyMs{5000, 1.0f / 5000.0f};
+constexpr Encoding kRetryCount{3, 1.0f / 3.0f};
 
 // value × k taken to single precision, then rounded to the nearest integer,
 // halves upward. It saturates instead of converting a float that no int32
@@ -208,6 +224,11 @@ constexpr int32_t KindIndex(int32_t message, int32_t strip) noexcept
   return kKindA + kStripsPerProgram * message + strip;
 }
 
+constexpr bool IsSendSettingIndex(int32_t index) noexcept
+{
+  return index >= kSendSettingsFirst && index < kSendSettingsEnd;
+}
+
 constexpr bool IsWideIndex(int32_t index) noexcept
 {
   return index >= kWideNumberA && index < kWideEnd;
@@ -250,6 +271,12 @@ constexpr Encoding EncodingOf(int32_t index) noexcept
     return kSettleMs;
   case kSysExGap:
     return kSysExGapMs;
+  case kVerifyTime:
+    return kVerifyMs;
+  case kRetries:
+    return kRetryCount;
+  case kChangesOnly:
+  case kDinSpeed:
   case kThru:
   case kSendOnInit:
   case kSendOnChange:

@@ -94,21 +94,33 @@ constexpr int32_t kProgramKindBytes = 64;
 
 // The tail of a version-2 extension, after the version-1 part: this
 // header, then WideMessages per program, then the SysEx section per
-// program (SysEx.h).
+// program (SysEx.h). Version 3 is version 2 with the send settings in
+// what version 2 keeps zero (verify, retries, changes only, DIN speed); it
+// is written only when one of them is not at its default, so a bank that
+// leaves them alone is byte for byte a version-2 (or older) chunk.
 struct ExtensionTail
 {
-  int32_t tailBytes;  // the whole tail, this header included
-  int32_t sysexGapMs; // 0..2000
-  uint8_t reserved[8];
+  int32_t tailBytes;   // the whole tail, this header included
+  int32_t sysexGapMs;  // 0..2000
+  uint16_t verifyMs;   // version 3: 0..5000 (0: verify off)
+  uint8_t retries;     // version 3: 0..3
+  uint8_t changesOnly; // version 3: 0/1
+  uint8_t dinSpeed;    // version 3: 0/1
+  uint8_t reserved[3];
 };
 static_assert(offsetof(ExtensionTail, tailBytes) == 0);
 static_assert(offsetof(ExtensionTail, sysexGapMs) == 4);
-static_assert(offsetof(ExtensionTail, reserved) == 8);
+static_assert(offsetof(ExtensionTail, verifyMs) == 8);
+static_assert(offsetof(ExtensionTail, retries) == 10);
+static_assert(offsetof(ExtensionTail, changesOnly) == 11);
+static_assert(offsetof(ExtensionTail, dinSpeed) == 12);
+static_assert(offsetof(ExtensionTail, reserved) == 13);
 static_assert(sizeof(ExtensionTail) == 16);
 
 constexpr char kExtensionMagic[4] = {'Q', 'X', 'E', 'X'};
 constexpr int32_t kExtensionVersion = 1;     // kinds, channels, pacing, send on play
 constexpr int32_t kWideExtensionVersion = 2; // the tail: wide messages, SysEx
+constexpr int32_t kSendExtensionVersion = 3; // the tail with the send settings
 constexpr int32_t kMaxSpacingMs = 250;
 constexpr int32_t kMaxSettleMs = 2000;
 
@@ -119,13 +131,24 @@ constexpr int32_t kProgramExtensionBytes =
 static_assert(kBankExtensionBytes == 8216);
 static_assert(kProgramExtensionBytes == 88);
 
+// The send settings of version 3: their ranges and defaults.
+constexpr int32_t kMaxVerifyMs = 5000;
+constexpr int32_t kDefaultVerifyMs = 2000;
+constexpr int32_t kMaxRetries = 3;
+constexpr int32_t kDefaultRetries = 1;
+
 // The global settings of the extension header, as the plug-in keeps them.
 struct ExtensionSettings
 {
-  int32_t spacingMs;
-  int32_t settleMs;
-  uint8_t sendOnPlay;
-  int32_t sysexGapMs; // version 2
+  int32_t spacingMs = 0;
+  int32_t settleMs = 0;
+  uint8_t sendOnPlay = 0;
+  int32_t sysexGapMs = 0; // version 2
+  // Version 3.
+  int32_t verifyMs = kDefaultVerifyMs;
+  int32_t retries = kDefaultRetries;
+  uint8_t changesOnly = 0;
+  uint8_t dinSpeed = 0;
 };
 
 constexpr int32_t ClampMs(int32_t ms, int32_t most) noexcept

@@ -132,6 +132,22 @@ void VSTPluginProgramBank::ResetExtension(int first, int count)
   field::Store(settings.settleMs, 0);
   field::Store(settings.sendOnPlay, 0);
   field::Store(settings.sysexGapMs, 0);
+  ResetSendSettings();
+}
+
+void VSTPluginProgramBank::ResetSendSettings()
+{
+  field::Store(settings.verifyMs, kDefaultVerifyMs);
+  field::Store(settings.retries, kDefaultRetries);
+  field::Store(settings.changesOnly, 0);
+  field::Store(settings.dinSpeed, 0);
+}
+
+bool VSTPluginProgramBank::SendSettingsInUse() const
+{
+  return field::Load(settings.verifyMs) != kDefaultVerifyMs ||
+         field::Load(settings.retries) != kDefaultRetries ||
+         field::Load(settings.changesOnly) != 0 || field::Load(settings.dinSpeed) != 0;
 }
 
 bool VSTPluginProgramBank::ReadExtension(const uint8_t* bytes, int32_t size, int first, int count,
@@ -167,19 +183,22 @@ bool VSTPluginProgramBank::ReadExtension(const uint8_t* bytes, int32_t size, int
     field::Store(settings.settleMs, ReadInt32(bytes + offsetof(ExtensionHeader, settleMs)));
     field::Store(settings.sendOnPlay, bytes[offsetof(ExtensionHeader, sendOnPlay)] ? 1 : 0);
     field::Store(settings.sysexGapMs, 0);
+    ResetSendSettings();
   }
 
   int32_t used = 0;
   if (version < kWideExtensionVersion ||
-      !ReadTail(bytes + needed, size - needed, first, count, sysex, used)) {
+      !ReadTail(bytes + needed, size - needed, first, count, sysex, used, version)) {
     SwitchOffWide(first, count);
     return version == kExtensionVersion && size == needed;
   }
-  return version == kWideExtensionVersion && needed + used == size;
+  return (version == kWideExtensionVersion || version == kSendExtensionVersion) &&
+         needed + used == size;
 }
 
 bool VSTPluginProgramBank::ReadTail(const uint8_t* bytes, int32_t size, int first, int count,
-                                    std::unique_ptr<const SysExSet>* sysex, int32_t& used)
+                                    std::unique_ptr<const SysExSet>* sysex, int32_t& used,
+                                    int32_t version)
 {
   constexpr auto kTail = static_cast<int32_t>(sizeof(ExtensionTail));
   constexpr auto kWide = static_cast<int32_t>(sizeof(WideMessages));
@@ -206,6 +225,17 @@ bool VSTPluginProgramBank::ReadTail(const uint8_t* bytes, int32_t size, int firs
   }
   if (count == kBankPrograms)
     field::Store(settings.sysexGapMs, ReadInt32(bytes + offsetof(ExtensionTail, sysexGapMs)));
+  // Version 2 keeps these bytes zero: its bank has the defaults (set above).
+  if (count == kBankPrograms && version >= kSendExtensionVersion) {
+    uint16_t verify = 0;
+    std::memcpy(&verify, bytes + offsetof(ExtensionTail, verifyMs), sizeof verify);
+    field::Store(settings.verifyMs, ClampMs(verify, kMaxVerifyMs));
+    field::Store(settings.retries, ClampMs(bytes[offsetof(ExtensionTail, retries)], kMaxRetries));
+    field::Store(settings.changesOnly,
+                 static_cast<uint8_t>(bytes[offsetof(ExtensionTail, changesOnly)] ? 1 : 0));
+    field::Store(settings.dinSpeed,
+                 static_cast<uint8_t>(bytes[offsetof(ExtensionTail, dinSpeed)] ? 1 : 0));
+  }
   // Bytes after the sections, within the tail, are a newer version's.
   used = at == tailBytes ? tailBytes : tailBytes + 1;
   return true;
@@ -231,7 +261,7 @@ void VSTPluginProgramBank::SwitchOffWide(int first, int count)
 
 bool VSTPluginProgramBank::TailInUse(int first, int count, const SysExSet* const* sysex) const
 {
-  if (field::Load(settings.sysexGapMs) != 0)
+  if (field::Load(settings.sysexGapMs) != 0 || SendSettingsInUse())
     return true;
   for (int i = 0; i < count; ++i) {
     if (strips::WideInUse(extensions[first + i]) || (sysex && sysex[i] && !sysex[i]->Empty()))
@@ -291,8 +321,10 @@ std::vector<uint8_t> VSTPluginProgramBank::WriteChunk(int first, int count,
 
   uint8_t* header = out.data() + records;
   std::memcpy(header, kExtensionMagic, sizeof kExtensionMagic);
-  WriteInt32(header + offsetof(ExtensionHeader, version),
-             tail ? kWideExtensionVersion : kExtensionVersion);
+  const bool send = SendSettingsInUse();
+  WriteInt32(header + offsetof(ExtensionHeader, version), send   ? kSendExtensionVersion
+                                                          : tail ? kWideExtensionVersion
+                                                                 : kExtensionVersion);
   WriteInt32(header + offsetof(ExtensionHeader, spacingMs), field::Load(settings.spacingMs));
   WriteInt32(header + offsetof(ExtensionHeader, settleMs), field::Load(settings.settleMs));
   header[offsetof(ExtensionHeader, sendOnPlay)] = field::Load(settings.sendOnPlay);
@@ -305,6 +337,15 @@ std::vector<uint8_t> VSTPluginProgramBank::WriteChunk(int first, int count,
   uint8_t* at = header + part;
   WriteInt32(at + offsetof(ExtensionTail, tailBytes), tailBytes);
   WriteInt32(at + offsetof(ExtensionTail, sysexGapMs), field::Load(settings.sysexGapMs));
+  if (send) {
+    const auto verify =
+        static_cast<uint16_t>(ClampMs(field::Load(settings.verifyMs), kMaxVerifyMs));
+    std::memcpy(at + offsetof(ExtensionTail, verifyMs), &verify, sizeof verify);
+    at[offsetof(ExtensionTail, retries)] =
+        static_cast<uint8_t>(ClampMs(field::Load(settings.retries), kMaxRetries));
+    at[offsetof(ExtensionTail, changesOnly)] = field::Load(settings.changesOnly) ? 1 : 0;
+    at[offsetof(ExtensionTail, dinSpeed)] = field::Load(settings.dinSpeed) ? 1 : 0;
+  }
   at += sizeof(ExtensionTail);
   for (int i = 0; i < count; ++i, at += sizeof(WideMessages)) {
     WideMessages wide;

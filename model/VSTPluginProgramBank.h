@@ -117,11 +117,15 @@ private:
   // its limits, and then it is loaded and `used` is its size. Otherwise
   // nothing is loaded.
   bool ReadTail(const uint8_t* bytes, int32_t size, int first, int count,
-                std::unique_ptr<const SysExSet>* sysex, int32_t& used);
+                std::unique_ptr<const SysExSet>* sysex, int32_t& used, int32_t version);
   // A wide kind without its tail is off, as a version-1 build sees it.
   void SwitchOffWide(int first, int count);
   void ResetKinds(int first, int count);
   void ResetExtension(int first, int count);
+  // The send settings of version 3 (verify, retries, changes only, DIN
+  // speed): back to their defaults / any of them not at its default.
+  void ResetSendSettings();
+  bool SendSettingsInUse() const;
   // The one layout of both chunks: `count` programs from `first` (128 from
   // 0 for the bank), `sysex` one set per program written (or nullptr).
   bool TailInUse(int first, int count, const SysExSet* const* sysex) const;

@@ -338,6 +338,13 @@ enum : int32_t
 // not whole, holds a request or breaks the SysEx limits. Any thread but the
 // audio thread. The LV2 edition imports .syx files through it.
 constexpr int32_t kQuilletReplaceSysEx = 0x51537978; // 'QSyx'
+// The plug-in's other call: index kQuilletVerifyReport, ptr a text buffer
+// of `value` bytes (kQuilletVerifyReportBytes are enough). Writes the line
+// of the last verify result ("verify program 0: verified (163 bytes)") and
+// returns how many results there have been (0: none yet, the buffer then
+// empty). Any thread; it allocates nothing, so an audio thread may ask.
+constexpr int32_t kQuilletVerifyReport = 0x51566679; // 'QVfy'
+constexpr int32_t kQuilletVerifyReportBytes = 96;
 
 // Host callback opcodes (plug-in to host).
 enum : int32_t

@@ -43,7 +43,7 @@ constexpr int kValueAY = 94;
 constexpr int kTabX = 50;
 constexpr int kTabY = 231;
 constexpr int kFirstViewHeight = 238;
-constexpr int kOpenHeight = 448; // the heard row, the SysEx list, the file rows
+constexpr int kOpenHeight = 462; // the heard row, the SysEx list, the file rows, the status row
 constexpr int kSwitchY = 252;
 constexpr int kLearnX = 30;
 constexpr int kPlayX = 75;
@@ -635,4 +635,48 @@ TEST_F(SysExList, GapDialSetsTheSysExGap)
   EXPECT_LE(direct.plugin->SysExGap(), 31) << "a millisecond a pixel";
   EXPECT_FLOAT_EQ(direct.plugin->getParameter(param::kSysExGap) * 2000.0f,
                   static_cast<float>(direct.plugin->SysExGap()));
+}
+
+// The status row of the last send: a verify's result as it comes, red after
+// the last failed try.
+TEST_F(SysExList, StatusRowShowsTheVerifyResult)
+{
+  std::vector<uint8_t> dump = Message(40, 0x3E);
+  const uint8_t request[] = {0xF0, 0x3E, 0x10, 0xF7};
+  SysExSet::Builder builder;
+  builder.Append({dump.data(), static_cast<int32_t>(dump.size())});
+  builder.SetRequest({request, sizeof request});
+  direct.plugin->PublishSysEx(direct.plugin->getProgram(), builder.Build());
+  direct.plugin->setParameter(param::kVerifyTime, 10 / 5000.0f);
+  EXPECT_TRUE(direct.Within([](SPluginPanel& panel) {
+    return std::string(panel.VerifyRow().Text()).rfind("Verify: none yet", 0) == 0;
+  }));
+  auto resendAndRun = [&](const std::vector<uint8_t>* reply) {
+    direct.plugin->setParameter(param::kResend, 1.0f);
+    direct.plugin->setParameter(param::kResend, 0.0f);
+    for (int i = 0; i < 40; ++i) {
+      if (reply && i == 2) {
+        VstMidiSysexEvent event{};
+        event.type = kVstSysExType;
+        event.byteSize = static_cast<int32_t>(sizeof event) - 8;
+        event.dumpBytes = static_cast<int32_t>(reply->size());
+        event.sysexDump = reinterpret_cast<char*>(const_cast<uint8_t*>(reply->data()));
+        VstEventBlock<1> events{};
+        events.numEvents = 1;
+        events.events[0] = reinterpret_cast<VstEvent*>(&event);
+        direct.plugin->processEvents(events.AsEvents());
+      }
+      direct.Block();
+    }
+  };
+  resendAndRun(nullptr);
+  EXPECT_TRUE(direct.Within([](SPluginPanel& panel) {
+    return std::string(panel.VerifyRow().Text()) == "No answer, 2 tries failed  (send 0 ms)" &&
+           panel.VerifyRow().Failed();
+  })) << "two tries without an answer";
+  resendAndRun(&dump);
+  EXPECT_TRUE(direct.Within([](SPluginPanel& panel) {
+    return std::string(panel.VerifyRow().Text()) == "Verified  (send 0 ms)" &&
+           !panel.VerifyRow().Failed();
+  }));
 }

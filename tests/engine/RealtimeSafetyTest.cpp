@@ -1061,6 +1061,62 @@ TEST_F(AudioPath, PacingLearningAndSendOnPlayNeverWaitEither)
   EXPECT_TRUE(learned) << "the dump heard was learned";
 }
 
+// A verify waits for the synth's reply over many blocks and compares a
+// 20 KB dump with it: the wait, the copy of the reply, the comparison and
+// the retry all run on the audio thread without a call.
+TEST_F(AudioPath, VerifyWaitsForAndComparesA20KbReplyWithoutACall)
+{
+  Load();
+  Start();
+  AEffect* effect = Effect();
+  auto* plugin = static_cast<VSTPlugin*>(AudioEffect::FromEffect(effect));
+  std::vector<uint8_t> dump(20 * 1024, 0x22);
+  dump[0] = 0xF0;
+  dump[1] = 0x7D;
+  dump[2] = 0x10;
+  dump.back() = 0xF7;
+  const uint8_t request[] = {0xF0, 0x7D, 0x10, 0x11, 0xF7};
+  SysExSet::Builder builder;
+  builder.Append({dump.data(), static_cast<int32_t>(dump.size())});
+  builder.SetRequest({request, sizeof request});
+  plugin->PublishSysEx(0, builder.Build());
+  effect->setParameter(effect, param::kVerifyTime, 60 / 5000.0f);
+  effect->setParameter(effect, param::kRetries, 1 / 3.0f);
+  std::vector<uint8_t> altered = dump;
+  altered[5000] = 0x23;
+  VstMidiSysexEvent reply{};
+  reply.type = kVstSysExType;
+  reply.byteSize = static_cast<int32_t>(sizeof reply) - 8;
+  reply.dumpBytes = static_cast<int32_t>(dump.size());
+  VstEventBlock<1> replyBlock{};
+  replyBlock.numEvents = 1;
+  replyBlock.events[0] = reinterpret_cast<VstEvent*>(&reply);
+  for (int i = 0; i < 10; ++i)
+    Block(nullptr);
+  ResetCounts();
+
+  // A resend every 16 blocks; the synth answers 3 blocks after it, right
+  // or with a byte changed (which the retry's answer then puts right), or
+  // not at all.
+  for (int i = 0; i < 400; ++i) {
+    const int phase = i % 16;
+    if (phase == 0) {
+      effect->setParameter(effect, param::kResend, 1.0f);
+      effect->setParameter(effect, param::kResend, 0.0f);
+    }
+    const int round = i / 16;
+    if ((phase == 3 && round % 3 != 2) || (phase == 9 && round % 3 == 1)) {
+      reply.sysexDump =
+          reinterpret_cast<char*>(phase == 3 && round % 3 == 1 ? altered.data() : dump.data());
+      Block(replyBlock.AsEvents());
+    } else {
+      Block(nullptr);
+    }
+  }
+  EXPECT_EQ(Counted(), "nothing") << "called on the audio thread while verifying";
+  EXPECT_GE(plugin->VerifyCount(), 25u) << "the sends were verified";
+}
+
 // ------------------------------------------------------------ the LV2 path
 
 namespace {

@@ -92,7 +92,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadLine{"SetNoSuchIndex",
                 {"--set", "999=1"},
                 "quillet-host: --set 999=1: there is no parameter 999 to set (0, 1, 3-135, "
-                "200-235, 238-334)",
+                "200-235, 238-334, 336-339)",
                 2},
         BadLine{"SetNotice", {"--set", "136=1"}, "quillet-host: --set 136=1: there is no", 2},
         BadLine{"SetValueAboveOne",

@@ -95,7 +95,7 @@ Lv2TestHost::Lv2TestHost(Config config_) : config(config_)
   output.assign((config.outCapacity + 7) / 8 + 1, 0);
   lilv_instance_connect_port(instance, 0, input.data());
   lilv_instance_connect_port(instance, 1, output.data());
-  for (uint32_t port = 2; port < 5; ++port)
+  for (uint32_t port = 2; port < 6; ++port)
     lilv_instance_connect_port(instance, port, &controls[port]);
 }
 

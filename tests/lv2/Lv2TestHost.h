@@ -2,7 +2,7 @@
 // loads the bundle from the build tree, answers the features a host gives
 // (URID map, log, options with the block length, a worker that it runs
 // after each block and whose responses it hands back right after),
-// connects the five ports, builds the input sequence from queued MIDI, raw
+// connects the six ports, builds the input sequence from queued MIDI, raw
 // atoms, transport positions and patch messages, and keeps every MIDI atom
 // of the output with its frame counted from the first block, and every
 // patch:Set the plug-in reports.
@@ -101,7 +101,7 @@ public:
   // (of `property`, or of everything when null).
   void QueuePatchSet(const char* property, const std::string& path);
   void QueuePatchGet(const char* property = nullptr);
-  // Control ports 2 to 4 (resend, thru, program).
+  // Control ports 2 to 4 (resend, thru, program) and the output 5 (verify).
   void SetControl(uint32_t port, float value) { controls[port] = value; }
   float Control(uint32_t port) const { return controls[port]; }
 
@@ -201,7 +201,7 @@ private:
   std::vector<uint8_t> rawInput;
   bool useRawInput = false;
   bool sortQueued = true;
-  float controls[5] = {0, 0, 0, 0, 0};
+  float controls[6] = {0, 0, 0, 0, 0, 0};
   int64_t framesRun = 0;
   std::vector<Wire> received;
 };

@@ -186,3 +186,65 @@ TEST_F(ChunkExtension, AProgramKeepsTheBanksPacing)
 }
 
 } // namespace
+
+namespace {
+
+// The send settings (verify, retries, changes only, DIN speed): at their
+// defaults a chunk is what it was (version 2 at most); any other value
+// makes it version 3, which round-trips them, and a bank without them has
+// the defaults.
+TEST_F(ChunkExtension, SendSettingsAtTheirDefaultsLeaveTheChunkAsItWas)
+{
+  EXPECT_EQ(bank->WriteBank().size(), static_cast<size_t>(VSTPluginProgramBank::kBankBytes));
+  bank->Settings().sysexGapMs = 150;
+  const std::vector<uint8_t> chunk = bank->WriteBank();
+  EXPECT_EQ(Version(chunk, VSTPluginProgramBank::kBankBytes), 2);
+  const uint8_t* tail = chunk.data() + VSTPluginProgramBank::kExtendedBankBytes;
+  for (size_t i = offsetof(ExtensionTail, verifyMs); i < sizeof(ExtensionTail); ++i)
+    EXPECT_EQ(tail[i], 0) << "byte " << i << " of the tail stays zero";
+}
+
+TEST_F(ChunkExtension, VersionThreeRoundTripsTheSendSettings)
+{
+  bank->Settings().verifyMs = 750;
+  bank->Settings().retries = 3;
+  bank->Settings().changesOnly = 1;
+  bank->Settings().dinSpeed = 1;
+  const std::vector<uint8_t> chunk = bank->WriteBank();
+  EXPECT_EQ(Version(chunk, VSTPluginProgramBank::kBankBytes), 3);
+  auto loaded = std::make_unique<VSTPluginProgramBank>();
+  bool newer = true;
+  ASSERT_EQ(loaded->readBank(chunk.data(), static_cast<int32_t>(chunk.size()), newer), 1);
+  EXPECT_FALSE(newer);
+  EXPECT_EQ(loaded->Settings().verifyMs, 750);
+  EXPECT_EQ(loaded->Settings().retries, 3);
+  EXPECT_EQ(loaded->Settings().changesOnly, 1);
+  EXPECT_EQ(loaded->Settings().dinSpeed, 1);
+  EXPECT_EQ(loaded->WriteBank(), chunk);
+
+  // Back to the defaults: a bank of records alone, which gives the
+  // defaults back too.
+  loaded->Settings() = ExtensionSettings{};
+  const std::vector<uint8_t> plain = loaded->WriteBank();
+  EXPECT_EQ(plain.size(), static_cast<size_t>(VSTPluginProgramBank::kBankBytes));
+  ASSERT_EQ(bank->readBank(plain.data(), static_cast<int32_t>(plain.size()), newer), 1);
+  EXPECT_EQ(bank->Settings().verifyMs, kDefaultVerifyMs);
+  EXPECT_EQ(bank->Settings().retries, kDefaultRetries);
+  EXPECT_EQ(bank->Settings().changesOnly, 0);
+  EXPECT_EQ(bank->Settings().dinSpeed, 0);
+}
+
+TEST_F(ChunkExtension, AVersionTwoBankHasTheDefaultSendSettings)
+{
+  bank->Settings().sysexGapMs = 150;
+  const std::vector<uint8_t> chunk = bank->WriteBank();
+  auto loaded = std::make_unique<VSTPluginProgramBank>();
+  loaded->Settings().verifyMs = 0;
+  loaded->Settings().dinSpeed = 1;
+  bool newer = true;
+  ASSERT_EQ(loaded->readBank(chunk.data(), static_cast<int32_t>(chunk.size()), newer), 1);
+  EXPECT_EQ(loaded->Settings().verifyMs, kDefaultVerifyMs);
+  EXPECT_EQ(loaded->Settings().dinSpeed, 0);
+}
+
+} // namespace

@@ -1,0 +1,57 @@
+#include "editor/SVerifyRow.h"
+
+#include "engine/VSTPlugin.h"
+#include "gui/SStaticData.h"
+#include "gui/context/SColour.h"
+#include "gui/context/SDrawing.h"
+
+#include <cstdio>
+
+namespace {
+
+int Colour(int r, int g, int b)
+{
+  return static_cast<int>(vexo::gui::SCOL(r, g, b));
+}
+
+// 1363 as "1,363".
+void Thousands(int32_t n, char (&out)[16])
+{
+  char digits[16];
+  const int length = std::snprintf(digits, sizeof digits, "%d", n < 0 ? 0 : n);
+  int at = 0;
+  for (int i = 0; i < length; ++i) {
+    if (i > 0 && (length - i) % 3 == 0)
+      out[at++] = ',';
+    out[at++] = digits[i];
+  }
+  out[at] = '\0';
+}
+
+} // namespace
+
+void SVerifyRow::Read(VSTPlugin& plugin)
+{
+  const VerifyResult result = plugin.LastVerify();
+  char words[kVerifyTextSize];
+  DescribeVerify(result, words);
+  failed =
+      result.last && (result.code == VerifyCode::Differs || result.code == VerifyCode::NoAnswer);
+  char ms[16];
+  Thousands(plugin.LastSendMs(), ms);
+  if (result.code == VerifyCode::None)
+    std::snprintf(text, sizeof text, "Verify: none yet  (send %s ms)", ms);
+  else
+    std::snprintf(text, sizeof text, "%s  (send %s ms)", words, ms);
+}
+
+void SVerifyRow::Draw(vexo::gui::context::SDrawing& drawing, int y, int width) const
+{
+  drawing.SetBrush(statdata.FindBrush(Colour(77, 81, 84)));
+  drawing.FillRect(2, y, width - 2, y + kHeight - 2);
+  drawing.SetFont(statdata.FindFont(7));
+  drawing.SetTextColour(failed ? Colour(255, 0, 0) : Colour(0, 255, 128), false);
+  const vexo::gui::context::Point origin{0, 0};
+  drawing.DrawLabel(text, vexo::gui::context::Rect{10, y, width - 6, y + kHeight - 2},
+                    vexo::gui::context::kAlignLeft, origin);
+}
