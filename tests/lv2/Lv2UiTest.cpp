@@ -328,9 +328,9 @@ TEST_F(Lv2Ui, TheEditorsLoadTakesASyxIntoTheSavedState)
   ASSERT_TRUE(testsupport::WaitFor(
       [&] {
         Idle();
-        return sizes.back().second == 448;
+        return sizes.back().second == 462; // the first view and the open drawer
       },
-      3000));
+      10000));
   idleFor(100);
   click(50, 238 + 168 + 7, 1); // Load .syx
   int x = 0;
