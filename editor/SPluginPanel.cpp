@@ -1,5 +1,7 @@
 #include "editor/SPluginPanel.h"
 
+#include "editor/SNumberText.h"
+
 #include "editor/SPanelFiles.h"
 #include "editor/SPluginEditor.h"
 #include "engine/VSTPlugin.h"
@@ -119,20 +121,6 @@ const KindTips& Tips()
 bool IsPress(int code)
 {
   return (code >= 3 && code <= 5) || (code >= 7 && code <= 9);
-}
-
-// 4267 as "4,267".
-void WithThousands(int32_t n, char (&text)[16])
-{
-  char digits[16];
-  const int length = std::snprintf(digits, sizeof digits, "%d", n < 0 ? 0 : n);
-  int out = 0;
-  for (int i = 0; i < length; ++i) {
-    if (i > 0 && (length - i) % 3 == 0)
-      text[out++] = ',';
-    text[out++] = digits[i];
-  }
-  text[out] = '\0';
 }
 
 bool InsideInclusive(const Rect& rect, int x, int y)

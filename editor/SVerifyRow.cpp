@@ -1,5 +1,6 @@
 #include "editor/SVerifyRow.h"
 
+#include "editor/SNumberText.h"
 #include "engine/VSTPlugin.h"
 #include "gui/SStaticData.h"
 #include "gui/context/SColour.h"
@@ -14,20 +15,6 @@ int Colour(int r, int g, int b)
   return static_cast<int>(vexo::gui::SCOL(r, g, b));
 }
 
-// 1363 as "1,363".
-void Thousands(int32_t n, char (&out)[16])
-{
-  char digits[16];
-  const int length = std::snprintf(digits, sizeof digits, "%d", n < 0 ? 0 : n);
-  int at = 0;
-  for (int i = 0; i < length; ++i) {
-    if (i > 0 && (length - i) % 3 == 0)
-      out[at++] = ',';
-    out[at++] = digits[i];
-  }
-  out[at] = '\0';
-}
-
 } // namespace
 
 void SVerifyRow::Read(VSTPlugin& plugin)
@@ -38,7 +25,7 @@ void SVerifyRow::Read(VSTPlugin& plugin)
   failed =
       result.last && (result.code == VerifyCode::Differs || result.code == VerifyCode::NoAnswer);
   char ms[16];
-  Thousands(plugin.LastSendMs(), ms);
+  WithThousands(plugin.LastSendMs(), ms);
   if (result.code == VerifyCode::None)
     std::snprintf(text, sizeof text, "Verify: none yet  (send %s ms)", ms);
   else

@@ -510,7 +510,7 @@ TEST_F(PanelInOneHost, ARefusedChunkLeavesTheBankByteForByteWithTheEditorOpen)
     ASSERT_EQ(Plugin().GetChunk(false), before);
   }
   EXPECT_EQ(Plugin().GetChunk(false), damaged) << "shown, never repaired behind the host's back";
-  EXPECT_EQ(Width(), 145 + 25) << "strips 0 and 3 shown, strip 5 not, strip 0 once";
+  EXPECT_TRUE(WaitWidth(145 + 25)) << "strips 0 and 3 shown, strip 5 not, strip 0 once";
 }
 
 // Built directly, so that the dials' values can be read.
