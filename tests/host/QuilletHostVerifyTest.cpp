@@ -2,6 +2,7 @@
 // printed with its time, and the synth's options refused when they make no
 // sense.
 #include "tests/testsupport/Subprocess.h"
+#include "tests/testsupport/VerifyDumps.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -30,18 +31,7 @@ std::string WriteTemp(const std::string& name, const Bytes& bytes)
   return path;
 }
 
-Bytes Dump(int32_t size)
-{
-  Bytes bytes(static_cast<size_t>(size));
-  for (size_t i = 0; i < bytes.size(); ++i)
-    bytes[i] = static_cast<uint8_t>(i * 7 % 128);
-  bytes[0] = 0xF0;
-  bytes[1] = 0x7D;
-  bytes[2] = 0x10;
-  bytes[3] = 0x20;
-  bytes.back() = 0xF7;
-  return bytes;
-}
+using testsupport::Dump;
 
 // The verify lines of a run, their times cut off.
 std::vector<std::string> VerifyLines(const std::string& out)
