@@ -364,14 +364,7 @@ struct DirectEditor
     plugin->processEvents(&events.head);
     Block();
   }
-  void Block()
-  {
-    float in[64] = {};
-    float out[64] = {};
-    float* ins[2] = {in, in};
-    float* outs[2] = {out, out};
-    plugin->processReplacing(ins, outs, 64);
-  }
+  void Block() { testsupport::RunDirectBlock(*plugin); }
   // A left click (XTest, on a connection of the test's own) at a position
   // of the window, which sits at the root's origin.
   void Click(int x, int y)

@@ -159,14 +159,7 @@ protected:
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
   }
-  void Block()
-  {
-    float in[64] = {};
-    float out[64] = {};
-    float* ins[2] = {in, in};
-    float* outs[2] = {out, out};
-    plugin->processReplacing(ins, outs, 64);
-  }
+  void Block() { testsupport::RunDirectBlock(*plugin); }
   void Pointer(int x, int y)
   {
     XTestFakeMotionEvent(input, -1, x, y, CurrentTime);
