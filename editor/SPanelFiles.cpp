@@ -63,10 +63,7 @@ int Colour(int r, int g, int b)
 
 SPanelFiles::SPanelFiles(SPluginPanel& panel_) : panel(panel_) {}
 
-SPanelFiles::~SPanelFiles()
-{
-  delete dialog;
-}
+SPanelFiles::~SPanelFiles() = default;
 
 void SPanelFiles::CreateControls()
 {
@@ -167,7 +164,7 @@ void SPanelFiles::Open(Kind kind, bool save)
     }
   }
   if (!dialog)
-    dialog = new SFileDialog();
+    dialog = std::make_unique<SFileDialog>();
   const KindText& text = kKindTexts[kind];
   dialog->Open(save ? SFileDialog::Mode::Save : SFileDialog::Mode::Load,
                save ? text.saveTitle : text.loadTitle, std::string(), text.suffix,

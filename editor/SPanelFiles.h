@@ -20,6 +20,7 @@
 // editions.
 #pragma once
 
+#include <memory>
 #include <string>
 
 class SPluginPanel;
@@ -69,7 +70,7 @@ public:
   std::string ProposedName(Kind kind) const;
 
   // The dialog (null before the first press), for tests.
-  vexo::gui::SFileDialog* Dialog() const { return dialog; }
+  vexo::gui::SFileDialog* Dialog() const { return dialog.get(); }
   vexo::gui::SButton<false>* LoadButton(Kind kind) const { return loadButtons[kind]; }
   vexo::gui::SButton<false>* SaveButton(Kind kind) const { return saveButtons[kind]; }
 
@@ -80,5 +81,5 @@ private:
   SPluginPanel& panel;
   vexo::gui::SButton<false>* loadButtons[kKinds] = {};
   vexo::gui::SButton<false>* saveButtons[kKinds] = {};
-  vexo::gui::SFileDialog* dialog = nullptr; // owned
+  std::unique_ptr<vexo::gui::SFileDialog> dialog;
 };

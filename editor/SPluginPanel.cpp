@@ -166,7 +166,7 @@ SPluginPanel::~SPluginPanel()
   delete[] numberLabels;
   delete[] channelLabels;
   delete[] formatLabels;
-  delete files;
+  files.reset(); // here, while the drawing objects it draws with still exist
   delete panelBufferDevice;
   delete panelBufferBitmap;
 }
@@ -464,7 +464,7 @@ void SPluginPanel::CreateDrawerControls()
       MakeButton("(QLTX) Button: SysEx Down", kSysExArrowX,
                  list + kSysExRowHeight * (kSysExRows - 1), 12, 12, "v", 7, vexo::gui::kButtonPush,
                  p.lightGrey, -1, "Action:\nScroll SysEx\n(the messages below)");
-  files = new SPanelFiles(*this);
+  files = std::make_unique<SPanelFiles>(*this);
   files->CreateControls();
   ShowDrawerControls();
 }

@@ -28,6 +28,7 @@
 #include "support/data/datastring.h"
 
 #include <cstdint>
+#include <memory>
 
 class SPanelFiles;
 class SPluginEditor;
@@ -124,7 +125,7 @@ public:
   int SysExFirst() const { return sysexFirst; }
   const char* SysExFullText() const { return sysexFull ? "List full" : ""; }
   // The drawer's file rows.
-  SPanelFiles* Files() const { return files; }
+  SPanelFiles* Files() const { return files.get(); }
   // The drawer's status row of the last send (SVerifyRow.h).
   const SVerifyRow& VerifyRow() const { return verifyRow; }
 
@@ -248,7 +249,7 @@ private:
   int sysexShown = 0;
   int sysexFirst = 0;
   bool sysexFull = false;
-  SPanelFiles* files = nullptr; // owned
+  std::unique_ptr<SPanelFiles> files;
   bool sysexRequest = false;
   SVerifyRow verifyRow;
   vexo::gui::context::SDrawMemoryDevice* panelBufferDevice = nullptr;
