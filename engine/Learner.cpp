@@ -128,9 +128,12 @@ void Learner::apply(bool flushHeld)
               strips::Learn(bank[current], bank.Extension(current), before, messages[i].message,
                             messages[i].replaces);
           // Bit by bit, so that a hand edit meanwhile (Forget clears its
-          // slot's bit without the strip lock) is not undone.
-          marks.fetch_or(place.learned & ~before);
-          marks.fetch_and(~(before & ~place.learned));
+          // slot's bit without the strip lock) is not undone; and only
+          // what changes, as the strips are written (StripLearning.h).
+          if (const strips::SlotSet added = place.learned & ~before)
+            marks.fetch_or(added);
+          if (const strips::SlotSet dropped = before & ~place.learned)
+            marks.fetch_and(~dropped);
           places[count++] = place;
           lastHeard.store(Pack(messages[i].message));
           lastHeardSysEx.store(0);

@@ -155,9 +155,11 @@ private:
   Owner& owner;
 
   // The session states: `learnOn` is the switch, `learnFull` is set when a
-  // new message was refused for want of room.
-  std::atomic<bool> learnOn{false};
-  std::atomic<bool> learnFull{false};
+  // new message was refused for want of room. The switch, which the audio
+  // thread reads in every block, has a cache line of its own: what follows
+  // is written by the learning thread at every message it learns.
+  alignas(64) std::atomic<bool> learnOn{false};
+  alignas(64) std::atomic<bool> learnFull{false};
   // Set by the learning thread when a SysEx message was refused ("Full");
   // cleared when one is added or learning is switched off.
   std::atomic<bool> sysexFull{false};

@@ -637,23 +637,32 @@ Message LearnedForm(const Message& m) noexcept
 void UpdateLearned(VSTPluginProgram& program, ProgramExtension& extension, int32_t strip,
                    int32_t message, const Message& m) noexcept
 {
+  // Only a field whose value changes is written: a controller moved back
+  // and forth is learned again and again, and a store of the same value
+  // would still take the record's cache line from the audio thread, which
+  // reads it for every send.
+  auto storeWide = [&](int32_t which, uint16_t value) {
+    if (LoadWide(extension, strip, message, which) != value)
+      StoreWide(extension, strip, message, which, value);
+  };
   const MessageKind& kind = KindOf(m);
   if (StoredKind(extension, program, strip, message).pairs && !kind.wide) {
     // The MSB of a 14-bit CC (SameLearned): its LSB stays.
     const uint16_t lsb = LoadWide(extension, strip, message, kWideValue) & midi::kDataMask;
-    StoreWide(extension, strip, message, kWideValue,
-              static_cast<uint16_t>((m.value - 1) << 7 | lsb));
+    storeWide(kWideValue, static_cast<uint16_t>((m.value - 1) << 7 | lsb));
     return;
   }
   if (kind.wide) {
-    StoreWide(extension, strip, message, kWideValue, m.value);
-    StoreWide(extension, strip, message, kWideOptions, m.options);
+    storeWide(kWideValue, m.value);
+    storeWide(kWideOptions, m.options);
     return;
   }
   // A kind without a value learns its number (a Program Change its program).
   const int32_t which = HasValue(kind) ? kValueField : kNumberField;
-  field::Store(RecordByte(program.strips[strip], which, message),
-               static_cast<uint8_t>(HasValue(kind) ? m.value : m.number));
+  uint8_t& field = RecordByte(program.strips[strip], which, message);
+  const auto value = static_cast<uint8_t>(HasValue(kind) ? m.value : m.number);
+  if (field::Load(field) != value)
+    field::Store(field, value);
 }
 
 bool LearnsStatus(uint8_t status) noexcept

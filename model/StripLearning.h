@@ -31,7 +31,9 @@
 // Part of the chunk format's definition (quillet_model). Threads: the
 // caller is the one strip writer of the record (in the plug-in: the
 // learning thread, under the strip lock); each field is written with
-// field::Store, so the audio thread's send sees every field old or new.
+// field::Store, so the audio thread's send sees every field old or new, and
+// only when its value changes (a store of the same value would still take
+// the record's cache line from the audio thread).
 #pragma once
 
 #include "model/StripMessages.h"
