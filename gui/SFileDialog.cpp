@@ -158,7 +158,7 @@ std::string SFileDialog::LastFolder()
   return lastFolder;
 }
 
-void SFileDialog::Open(Mode mode_, const char* title, const std::string& folder_,
+void SFileDialog::Open(Mode mode_, const char* title_, const std::string& folder_,
                        const std::string& suffix_, const std::string& proposed, Done done_)
 {
   mode = mode_;
@@ -168,8 +168,10 @@ void SFileDialog::Open(Mode mode_, const char* title, const std::string& folder_
   if (!SFolder::IsFolder(folder))
     folder = SFolder::Home();
   name = mode == Mode::Save ? proposed : std::string();
-  titleLabel->SetLabel(title ? title : "");
-  SetTitleText(title ? title : "");
+  title = title_ ? title_ : "";
+  replacing.clear();
+  StopAsking();
+  SetTitleText(title.c_str());
   Relist();
   ShowName();
   okButton->ClearState();
@@ -182,6 +184,7 @@ void SFileDialog::Open(Mode mode_, const char* title, const std::string& folder_
 
 void SFileDialog::Relist()
 {
+  StopAsking();
   SFolderListing listing;
   SFolder::List(folder, suffix, listing);
   folder = listing.folder;
@@ -267,6 +270,7 @@ void SFileDialog::Select(int index)
   if (!entry.folder) {
     name = entry.name;
     ShowName();
+    StopAsking();
   }
   ShowRows();
 }
@@ -289,7 +293,7 @@ void SFileDialog::Activate(int index)
   else if (entry.folder)
     Enter(SFolder::Join(folder, entry.name));
   else
-    Finish(SFolder::Join(folder, entry.name));
+    Choose(SFolder::Join(folder, entry.name));
 }
 
 void SFileDialog::Accept()
@@ -305,7 +309,33 @@ void SFileDialog::Accept()
                          file.compare(file.size() - suffix.size(), suffix.size(), suffix) == 0;
   if (mode == Mode::Save && !suffix.empty() && !hasSuffix)
     file += suffix;
-  Finish(SFolder::Join(folder, file));
+  Choose(SFolder::Join(folder, file));
+}
+
+void SFileDialog::Choose(const std::string& path)
+{
+  if (mode != Mode::Save || path == replacing || !SFolder::Exists(path)) {
+    Finish(path);
+    return;
+  }
+  replacing = path;
+  const std::string question = "Replace " + path.substr(path.rfind('/') + 1) + "?";
+  titleLabel->SetLabel(question.c_str());
+  titleLabel->Refresh();
+  okButton->SetLabel("Replace");
+  okButton->Refresh();
+}
+
+void SFileDialog::StopAsking()
+{
+  const bool asked = !replacing.empty();
+  replacing.clear();
+  titleLabel->SetLabel(title.c_str());
+  okButton->SetLabel("OK");
+  if (asked) {
+    titleLabel->Refresh();
+    okButton->Refresh();
+  }
 }
 
 void SFileDialog::Finish(const std::string& path)
@@ -378,6 +408,7 @@ void SFileDialog::KeyStateChanged(int key, bool pressed, int /*modifiers*/, int 
     } else if (key == 3 && !name.empty()) { // BackSpace
       name.pop_back();
       ShowName();
+      StopAsking();
     }
     return;
   }
@@ -385,6 +416,7 @@ void SFileDialog::KeyStateChanged(int key, bool pressed, int /*modifiers*/, int 
   if (keyClass == 0 && key >= 32 && key < 256 && key != 127 && key != '/' && name.size() < 200) {
     name.push_back(static_cast<char>(key));
     ShowName();
+    StopAsking();
   }
 }
 

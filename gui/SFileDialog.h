@@ -7,7 +7,10 @@
 // takes a file, "OK" takes the name field's file (or opens the selected
 // folder while the field is empty), "Cancel" closes. Save proposes a name
 // (the caller's, usually the program's); a name typed on the keyboard
-// replaces it, and the kind's suffix is added when it lacks one.
+// replaces it, and the kind's suffix is added when it lacks one. A Save onto
+// a file that exists asks first: the title reads "Replace NAME?" and "OK"
+// becomes "Replace"; a second click replaces it, another name or folder
+// asks again.
 // The folder last opened is kept for the library's life: a dialog opened
 // without a folder starts there (else in the user's home folder).
 //
@@ -73,6 +76,8 @@ public:
   // The text of entry `index` as listed ("..", "name/", "voice.syx").
   std::string EntryText(int index) const;
   int FirstShown() const { return first; }
+  // The path a Save waits to replace (empty: none asked about).
+  const std::string& Replacing() const { return replacing; }
   int Selected() const { return selected; }
   // The row (0 to kRows - 1) that shows the entry with this text, -1 when
   // none does.
@@ -106,6 +111,10 @@ private:
   // A row's double click, or "OK" on a selected entry.
   void Activate(int index);
   void Accept();
+  // Finish, but a Save onto an existing file asks first (once).
+  void Choose(const std::string& path);
+  // Forgets the question of Choose (the name or the folder changed).
+  void StopAsking();
   void Finish(const std::string& path);
   void Cancel();
   SButton<false>* MakeButton(const char* name, const char* text, int x, int y, int width);
@@ -117,6 +126,8 @@ private:
   std::vector<Entry> entries;
   int first = 0;
   int selected = -1;
+  std::string replacing;
+  std::string title;
   Done done;
 
   SLabel<false>* titleLabel = nullptr;

@@ -96,6 +96,14 @@ bool SFolder::IsFolder(const std::string& path)
          access(path.c_str(), R_OK | X_OK) == 0;
 }
 
+bool SFolder::Exists(const std::string& path)
+{
+  struct stat info
+  {
+  };
+  return !path.empty() && stat(path.c_str(), &info) == 0;
+}
+
 std::string SFolder::Home()
 {
   if (const char* home = std::getenv("HOME"); home && IsFolder(home))

@@ -31,6 +31,8 @@ public:
   static std::string Join(const std::string& folder, const std::string& name);
   // Whether `path` names a folder that can be listed.
   static bool IsFolder(const std::string& path);
+  // Whether something (a file, a folder, ...) is at `path`.
+  static bool Exists(const std::string& path);
   // The user's home folder ($HOME), else the working folder, else "/".
   static std::string Home();
 };

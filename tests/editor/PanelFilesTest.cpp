@@ -314,6 +314,26 @@ TEST_F(Files, LoadASyxFromAFolderAndSaveItUnderTheProgramsName)
   ClickOk();
   ASSERT_TRUE(Within([&] { return !DialogShown(); }));
   EXPECT_EQ(ReadFile(patches + "/copy.syx"), voice) << "the saved bytes are the file's";
+
+  // A Save onto a file that exists asks first; another name asks again.
+  const Bytes old = {0xF0, 0x7D, 0x01, 0xF7};
+  WriteFile(patches + "/old.syx", old);
+  Click(kFileX[SPanelFiles::kSysEx], kSaveY);
+  ASSERT_TRUE(Within([&] { return DialogShown(); }));
+  ClickEntry("old.syx", true);
+  ASSERT_TRUE(Within([&] { return Dialog().Replacing() == patches + "/old.syx"; }));
+  Shot("replace");
+  EXPECT_TRUE(DialogShown());
+  EXPECT_EQ(ReadFile(patches + "/old.syx"), old) << "asked, not replaced";
+  ClickEntry("copy.syx", false);
+  ASSERT_TRUE(Within([&] { return Dialog().Name() == "copy.syx"; }));
+  Locked([&] { EXPECT_EQ(Dialog().Replacing(), "") << "another name: the question is gone"; });
+  ClickEntry("old.syx", false);
+  ClickOk();
+  ASSERT_TRUE(Within([&] { return Dialog().Replacing() == patches + "/old.syx"; }));
+  ClickOk();
+  ASSERT_TRUE(Within([&] { return !DialogShown(); }));
+  EXPECT_EQ(ReadFile(patches + "/old.syx"), voice) << "the second OK replaces it";
 }
 
 TEST_F(Files, DialogScrollsWithTheArrowsAndTheWheelAndCancelLoadsNothing)
