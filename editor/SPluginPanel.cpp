@@ -466,6 +466,12 @@ void SPluginPanel::CreateDrawerControls()
                  p.lightGrey, -1, "Action:\nScroll SysEx\n(the messages below)");
   files = std::make_unique<SPanelFiles>(*this);
   files->CreateControls();
+  // After the file rows' controls, so that theirs keep their ids too.
+  skipByteButton = MakeButton(
+      "(QLTX) Button: Skip Byte", SVerifyRow::SkipX(Width()),
+      SPluginEditor::kHeight + kDrawerVerifyRow, SVerifyRow::kSkipWidth, SVerifyRow::kHeight - 2,
+      "Skip byte", 7, vexo::gui::kButtonPush, p.lightGrey, -1,
+      "Action:\nSkip Byte\n(the byte that differs is\ndon't-care: verify skips\nit from now on)");
   ShowDrawerControls();
 }
 
@@ -588,6 +594,7 @@ void SPluginPanel::RecalculateSize(int columns)
     editor->SetSize(kColumnWidth * columns + SPluginEditor::kBaseWidth, PanelHeight());
   if (plugin)
     plugin->stripColumns = columns;
+  ShowVerifyControls();
   for (int k = 1; k < kStrips; ++k) {
     if (stripShown[k])
       ShowStrip(k);
@@ -625,6 +632,7 @@ void SPluginPanel::ShowDrawerControls()
   ShowSysExControls();
   if (files)
     files->Show(drawerOpen);
+  ShowVerifyControls();
 }
 
 void SPluginPanel::OpenDrawer(bool open)
@@ -843,6 +851,7 @@ void SPluginPanel::RefreshVerify()
   if (!plugin)
     return;
   verifyRow.Read(*plugin);
+  ShowVerifyControls();
   if (!drawerOpen || !drawing || !panelBufferDevice)
     return;
   vexo::gui::context::SDrawDevice* own = drawing->GetDevice();
@@ -850,6 +859,47 @@ void SPluginPanel::RefreshVerify()
   verifyRow.Draw(*drawing, SPluginEditor::kHeight + kDrawerVerifyRow, Width());
   drawing->SetDevice(own);
   Refresh();
+}
+
+void SPluginPanel::ShowVerifyControls()
+{
+  if (!skipByteButton)
+    return;
+  skipShown = drawerOpen && verifyRow.CanSkip();
+  if (!skipShown) {
+    skipByteButton->Hide();
+    return;
+  }
+  // The panel's width follows its strips.
+  skipByteButton->SetPosition(SVerifyRow::SkipX(Width()),
+                              SPluginEditor::kHeight + kDrawerVerifyRow);
+  skipByteButton->Show();
+}
+
+void SPluginPanel::SkipByte()
+{
+  if (!plugin || !verifyRow.CanSkip())
+    return;
+  const int32_t program = verifyRow.SkipProgram();
+  {
+    // As RemoveSysEx: read, change and publish under the strip lock.
+    StripEditLock hold(*plugin);
+    std::unique_ptr<const SysExSet> next;
+    {
+      SysExStore::Reader reader(plugin->SysEx());
+      SysExSet::Builder builder(reader.Current(program));
+      // Full (16 bytes marked already) leaves the set and the button.
+      const SysExChange change = builder.MarkDontCare(verifyRow.SkipAt());
+      if (change == SysExChange::Full || change == SysExChange::Invalid)
+        return;
+      if (change == SysExChange::Appended)
+        next = builder.Build();
+    }
+    if (next)
+      plugin->PublishSysEx(program, std::move(next));
+  }
+  verifyRow.Skipped();
+  RefreshVerify();
 }
 
 void SPluginPanel::SetButtonActive(Button* button, bool active)
@@ -1347,6 +1397,8 @@ void SPluginPanel::ParseEvent(vexo::gui::SEvent* event)
       plugin->setParameter(param::kSendOnPlay, value(sendOnPlayButton));
     } else if (sender == sysexRequestButton) {
       plugin->SendDumpRequest();
+    } else if (sender == skipByteButton) {
+      SkipByte();
     } else if (sender == sysexUpButton || sender == sysexDownButton) {
       ScrollSysEx(sender == sysexUpButton ? -kSysExRows : kSysExRows);
     } else if (sender == stripControls[0].stripButton) {

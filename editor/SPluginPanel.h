@@ -128,6 +128,7 @@ public:
   SPanelFiles* Files() const { return files.get(); }
   // The drawer's status row of the last send (SVerifyRow.h).
   const SVerifyRow& VerifyRow() const { return verifyRow; }
+  bool SkipByteShown() const { return skipShown; }
 
   StripControls stripControls[kStrips];
   Button* initSendButton = nullptr;
@@ -153,6 +154,9 @@ public:
   Button* sysexRemoveButtons[kSysExRows] = {};
   Button* sysexUpButton = nullptr;
   Button* sysexDownButton = nullptr;
+  // The status row's "Skip byte", shown while it offers one (SVerifyRow).
+  Button* skipByteButton = nullptr;
+  bool skipShown = false;
   // The learn switch shows "Full" while learning found no free slot.
   bool learnFullShown = false;
   vexo::gui::SImageLabel* logo = nullptr;
@@ -189,6 +193,12 @@ private:
   void RefreshPaced();
   // The status row read again and drawn, the window refreshed.
   void RefreshVerify();
+  // "Skip byte" shown at the status row's right end while the row offers
+  // it and the drawer is open.
+  void ShowVerifyControls();
+  // Publishes the verified program's set with the byte that differed
+  // marked don't-care.
+  void SkipByte();
   // The SysEx list: read from the current program's set, drawn into the
   // back buffer (the caller has set it as the device), and both with the
   // row buttons shown as the list needs and the window refreshed.

@@ -24,6 +24,15 @@ void SVerifyRow::Read(VSTPlugin& plugin)
   DescribeVerify(result, words);
   failed =
       result.last && (result.code == VerifyCode::Differs || result.code == VerifyCode::NoAnswer);
+  // A new result may be skipped again.
+  const uint32_t count = plugin.VerifyCount();
+  if (count != results)
+    skipped = false;
+  results = count;
+  const bool differs =
+      result.code == VerifyCode::Differs && result.at > 0 && result.at < result.bytes - 1;
+  skipProgram = result.program;
+  skipAt = differs ? result.at : 0;
   char ms[16];
   WithThousands(plugin.LastSendMs(), ms);
   if (result.code == VerifyCode::None)
@@ -39,6 +48,8 @@ void SVerifyRow::Draw(vexo::gui::context::SDrawing& drawing, int y, int width) c
   drawing.SetFont(statdata.FindFont(7));
   drawing.SetTextColour(failed ? Colour(255, 0, 0) : Colour(0, 255, 128), false);
   const vexo::gui::context::Point origin{0, 0};
-  drawing.DrawLabel(text, vexo::gui::context::Rect{10, y, width - 6, y + kHeight - 2},
+  // The text stops short of the "Skip byte" button when it is there.
+  const int right = CanSkip() ? SkipX(width) - 2 : width - 6;
+  drawing.DrawLabel(text, vexo::gui::context::Rect{10, y, right, y + kHeight - 2},
                     vexo::gui::context::kAlignLeft, origin);
 }

@@ -366,7 +366,7 @@ void PacedSender::runVerify(int32_t frames, BlockOutput& out) noexcept
     const SysExView reply{replyBuffer.get(), static_cast<int32_t>(size)};
     const int32_t index = ReplyIndex(*paced.set, reply);
     if (index >= 0) {
-      finishVerify(CompareReply(paced.set->Message(index), reply));
+      finishVerify(CompareReply(paced.set->Message(index), reply, paced.set));
       return;
     }
     others.NotAReply(reply.data, reply.size);

@@ -578,6 +578,14 @@ const std::vector<Option>& Table()
        [](const Option& r, const std::string& v, HostOptions& o) {
          return AddSyxOption(SyxUse::Request, r.name, v, o.sysex);
        }},
+      {"--sysex-ignore", Form::Word, "P:OFFSET[,OFFSET...]", kDriving,
+       "the bytes at OFFSET (1-" + std::to_string(kMaxDontCareOffset) +
+           ", counted from the F0 as a verify's \"differs at byte N\") of program P's dumps are "
+           "don't-care: a verify does not compare them (at most " +
+           std::to_string(kMaxDontCareBytes) + " a program; the F0 and the F7 are always compared)",
+       [](const Option& r, const std::string& v, HostOptions& o) {
+         return AddDontCareOption(r.name, v, o.sysex);
+       }},
       {"--export-sysex", Form::Word, "P:FILE.syx", kDriving,
        "at the end, write program P's SysEx messages to the file",
        [](const Option& r, const std::string& v, HostOptions& o) {

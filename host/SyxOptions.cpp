@@ -3,6 +3,8 @@
 #include "files/SyxFile.h"
 #include "model/VSTPluginProgramBank.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <memory>
 
@@ -63,6 +65,55 @@ bool AddSyxOption(SyxUse use, const std::string& option, const std::string& text
   return true;
 }
 
+bool AddDontCareOption(const std::string& option, const std::string& text, SyxOptions& options)
+{
+  DontCareOption marks;
+  marks.text = text;
+  const size_t colon = text.find(':');
+  char* end = nullptr;
+  const long program = colon == std::string::npos ? -1 : std::strtol(text.c_str(), &end, 10);
+  if (colon == std::string::npos || colon == 0 || colon + 1 >= text.size() ||
+      end != text.c_str() + colon || program < 0 || program >= kBankPrograms) {
+    Fail(option + " wants PROGRAM:OFFSET[,OFFSET...] with a program 0 to 127, not \"" + text +
+         "\"");
+    return false;
+  }
+  marks.program = static_cast<int>(program);
+  // The offsets this program has so far, so that a repeated one counts once.
+  std::vector<int32_t> all;
+  for (const DontCareOption& earlier : options.dontCares) {
+    if (earlier.program == marks.program)
+      all.insert(all.end(), earlier.offsets.begin(), earlier.offsets.end());
+  }
+  size_t from = colon + 1;
+  for (;;) {
+    const size_t comma = text.find(',', from);
+    const std::string field =
+        text.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+    errno = 0;
+    const long offset = field.empty() ? 0 : std::strtol(field.c_str(), &end, 10);
+    if (field.empty() || *end != '\0' || errno != 0 || offset < 1 || offset > kMaxDontCareOffset) {
+      Fail(option + " " + text + ": an offset is 1 to " + std::to_string(kMaxDontCareOffset) +
+           " (from the F0, which is 0), not \"" + field + "\"");
+      return false;
+    }
+    if (std::find(all.begin(), all.end(), offset) == all.end())
+      all.push_back(static_cast<int32_t>(offset));
+    marks.offsets.push_back(static_cast<int32_t>(offset));
+    if (comma == std::string::npos)
+      break;
+    from = comma + 1;
+  }
+  if (static_cast<int32_t>(all.size()) > kMaxDontCareBytes) {
+    Fail(option + " " + text + ": a program has at most " + std::to_string(kMaxDontCareBytes) +
+         " don't-care bytes, program " + std::to_string(marks.program) + " would have " +
+         std::to_string(all.size()));
+    return false;
+  }
+  options.dontCares.push_back(std::move(marks));
+  return true;
+}
+
 bool ApplySyx(const SyxOptions& options, LoadedSysEx& sysex)
 {
   // A list replaces the program's messages and keeps its request; the next
@@ -93,6 +144,20 @@ bool ApplySyx(const SyxOptions& options, LoadedSysEx& sysex)
     std::unique_ptr<const SysExSet>& slot = sysex[static_cast<size_t>(request.program)];
     SysExSet::Builder builder(slot.get());
     builder.SetRequest(request.set->Message(0));
+    slot = builder.Build();
+  }
+  for (const DontCareOption& marks : options.dontCares) {
+    std::unique_ptr<const SysExSet>& slot = sysex[static_cast<size_t>(marks.program)];
+    SysExSet::Builder builder(slot.get());
+    for (const int32_t offset : marks.offsets) {
+      // The offsets are in range: only the bank's own marks can fill it.
+      if (builder.MarkDontCare(offset) == SysExChange::Full) {
+        Fail("--sysex-ignore " + marks.text + ": program " + std::to_string(marks.program) +
+             " would have more than " + std::to_string(kMaxDontCareBytes) +
+             " don't-care bytes with those of the bank");
+        return false;
+      }
+    }
     slot = builder.Build();
   }
   return true;

@@ -6,6 +6,8 @@
 //                               message
 //   --export-sysex P:FILE.syx   after the run, program P's messages go to
 //                               the file
+//   --sysex-ignore P:OFFSET,... bytes of program P's dumps that a verify
+//                               does not compare (don't-care)
 //
 // The files to read are read and checked while the options are parsed,
 // before the plug-in is loaded: a refused one ends the run with its reason
@@ -34,13 +36,22 @@ struct SyxFileOption
   std::shared_ptr<const SysExSet> set;
 };
 
+// --sysex-ignore: the offsets one option marks in its program.
+struct DontCareOption
+{
+  int program = 0;
+  std::vector<int32_t> offsets;
+  std::string text; // the option's value, for the refusal
+};
+
 struct SyxOptions
 {
-  std::vector<SyxFileOption> lists;    // --sysex
-  std::vector<SyxFileOption> requests; // --sysex-request
-  std::vector<SyxFileOption> exports;  // --export-sysex
+  std::vector<SyxFileOption> lists;      // --sysex
+  std::vector<SyxFileOption> requests;   // --sysex-request
+  std::vector<SyxFileOption> exports;    // --export-sysex
+  std::vector<DontCareOption> dontCares; // --sysex-ignore
 
-  bool Imports() const { return !lists.empty() || !requests.empty(); }
+  bool Imports() const { return !lists.empty() || !requests.empty() || !dontCares.empty(); }
 };
 
 enum class SyxUse
@@ -56,10 +67,18 @@ enum class SyxUse
 bool AddSyxOption(SyxUse use, const std::string& option, const std::string& text,
                   SyxOptions& options);
 
+// Takes the value "P:OFFSET[,OFFSET...]" of --sysex-ignore: a program 0 to
+// 127 and offsets 1 to kMaxDontCareOffset, at most kMaxDontCareBytes for
+// the program with its earlier --sysex-ignore. False with one line on
+// stderr when it is refused.
+bool AddDontCareOption(const std::string& option, const std::string& text, SyxOptions& options);
+
 // Gives the programs of a composed bank (ComposedBank.h) the imported lists
 // and requests: the first --sysex of a program replaces its messages, the
-// next ones append theirs, in order; a request replaces the request. False
-// with the reason on stderr when a list would grow past its limit.
+// next ones append theirs, in order; a request replaces the request; the
+// --sysex-ignore offsets are marked don't-care, beside those the bank
+// brings. False with the reason on stderr when a list would grow past its
+// limit, or the don't-care bytes past theirs.
 bool ApplySyx(const SyxOptions& options, LoadedSysEx& sysex);
 
 // Writes each exported program's messages (read from the bank chunk) to

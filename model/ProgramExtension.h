@@ -3,7 +3,7 @@
 // that is not a Control Change or Note, and the settings of paced sending
 // and send on play; from version 2 on a tail with the wide kinds' fields
 // (NRPN, RPN, 14-bit CC, Pitch Bend), the SysEx gap and each program's
-// SysEx.
+// SysEx (from version 4 with its don't-care bytes).
 //
 // The block is written only when one of these settings is in use, and the
 // tail only when one of its own is: without them a chunk is exactly what
@@ -12,9 +12,11 @@
 //
 // Layout (little-endian, fixed widths):
 //   bank chunk     35,328 bytes of records, header, 128 × 64 bytes of kinds
-//                  [, ExtensionTail, 128 × WideMessages, 128 SysEx sections]
+//                  [, ExtensionTail, 128 × WideMessages, 128 SysEx sections
+//                  [, 128 don't-care sections]]
 //   program chunk     276 bytes of record,  header, 64 bytes of kinds
-//                  [, ExtensionTail, WideMessages, one SysEx section]
+//                  [, ExtensionTail, WideMessages, one SysEx section
+//                  [, one don't-care section]]
 // The reader and writer are VSTPluginProgramBank's (the only ones).
 //
 // Part of the chunk format's definition (with VSTPluginProgram.h): standard
@@ -97,7 +99,12 @@ constexpr int32_t kProgramKindBytes = 64;
 // program (SysEx.h). Version 3 is version 2 with the send settings in
 // what version 2 keeps zero (verify, retries, changes only, DIN speed); it
 // is written only when one of them is not at its default, so a bank that
-// leaves them alone is byte for byte a version-2 (or older) chunk.
+// leaves them alone is byte for byte a version-2 (or older) chunk. Version
+// 4 is version 3 (its send settings always written) with, after the SysEx
+// sections, the don't-care section per program (SysEx.h); it is written
+// only when a program written has a don't-care byte, so a bank without
+// them is byte for byte a version-3 (or older) chunk, and a version-2 or 3
+// reader loads the rest and says the chunk is from a newer version.
 struct ExtensionTail
 {
   int32_t tailBytes;   // the whole tail, this header included
@@ -118,9 +125,10 @@ static_assert(offsetof(ExtensionTail, reserved) == 13);
 static_assert(sizeof(ExtensionTail) == 16);
 
 constexpr char kExtensionMagic[4] = {'Q', 'X', 'E', 'X'};
-constexpr int32_t kExtensionVersion = 1;     // kinds, channels, pacing, send on play
-constexpr int32_t kWideExtensionVersion = 2; // the tail: wide messages, SysEx
-constexpr int32_t kSendExtensionVersion = 3; // the tail with the send settings
+constexpr int32_t kExtensionVersion = 1;         // kinds, channels, pacing, send on play
+constexpr int32_t kWideExtensionVersion = 2;     // the tail: wide messages, SysEx
+constexpr int32_t kSendExtensionVersion = 3;     // the tail with the send settings
+constexpr int32_t kDontCareExtensionVersion = 4; // and the don't-care sections
 constexpr int32_t kMaxSpacingMs = 250;
 constexpr int32_t kMaxSettleMs = 2000;
 

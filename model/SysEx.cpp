@@ -60,6 +60,20 @@ SysExView SysExSet::Request() const noexcept
   return {RequestBytes(), requestBytes};
 }
 
+int32_t SysExSet::DontCare(int32_t index) const noexcept
+{
+  return index >= 0 && index < dontCareCount ? dontCare[index] : 0;
+}
+
+bool SysExSet::IsDontCare(int32_t offset) const noexcept
+{
+  for (int32_t i = 0; i < dontCareCount; ++i) {
+    if (dontCare[i] == offset)
+      return true;
+  }
+  return false;
+}
+
 // ---------------------------------------------------------- the builder
 
 SysExSet::Builder::Builder(const SysExSet* from)
@@ -73,6 +87,8 @@ SysExSet::Builder::Builder(const SysExSet* from)
   const SysExView r = from->Request();
   if (r.size)
     request.assign(r.data, r.data + r.size);
+  for (int32_t i = 0; i < from->DontCareCount(); ++i)
+    dontCare.push_back(static_cast<uint16_t>(from->DontCare(i)));
   totalBytes = from->TotalBytes();
 }
 
@@ -124,6 +140,19 @@ SysExChange SysExSet::Builder::Learn(SysExView message)
   return Append(message);
 }
 
+SysExChange SysExSet::Builder::MarkDontCare(int32_t offset)
+{
+  if (offset < 1 || offset > kMaxDontCareOffset)
+    return SysExChange::Invalid;
+  const auto at = std::lower_bound(dontCare.begin(), dontCare.end(), offset);
+  if (at != dontCare.end() && *at == offset)
+    return SysExChange::Replaced;
+  if (static_cast<int32_t>(dontCare.size()) >= kMaxDontCareBytes)
+    return SysExChange::Full;
+  dontCare.insert(at, static_cast<uint16_t>(offset));
+  return SysExChange::Appended;
+}
+
 std::unique_ptr<const SysExSet> SysExSet::Builder::Build() const
 {
   const auto count = static_cast<int32_t>(messages.size());
@@ -135,6 +164,8 @@ std::unique_ptr<const SysExSet> SysExSet::Builder::Build() const
   set->count = count;
   set->totalBytes = totalBytes;
   set->requestBytes = static_cast<int32_t>(request.size());
+  set->dontCareCount = static_cast<int32_t>(dontCare.size());
+  std::copy(dontCare.begin(), dontCare.end(), set->dontCare);
 
   uint8_t* offsets = static_cast<uint8_t*>(memory) + sizeof(SysExSet);
   uint8_t* at = offsets + offsetBytes;
@@ -161,6 +192,8 @@ std::unique_ptr<const SysExSet> ReplaceMessages(const SysExSet* current, const S
     builder.Append(messages.Message(i));
   if (current && current->Request().size > 0)
     builder.SetRequest(current->Request());
+  for (int32_t i = 0; current && i < current->DontCareCount(); ++i)
+    builder.MarkDontCare(current->DontCare(i));
   return builder.Build();
 }
 
@@ -323,6 +356,50 @@ bool ReadSysExSection(const uint8_t* bytes, int32_t size, int32_t& used,
     out.reset();
   else
     out = builder.Build();
+  return true;
+}
+
+int32_t DontCareSectionBytes(const SysExSet* set) noexcept
+{
+  return 1 + 2 * (set ? set->DontCareCount() : 0);
+}
+
+void WriteDontCareSection(const SysExSet* set, uint8_t* out) noexcept
+{
+  const int32_t count = set ? set->DontCareCount() : 0;
+  *out++ = static_cast<uint8_t>(count);
+  for (int32_t i = 0; i < count; ++i) {
+    const int32_t offset = set->DontCare(i);
+    *out++ = static_cast<uint8_t>(offset);
+    *out++ = static_cast<uint8_t>(offset >> 8);
+  }
+}
+
+bool ReadDontCareSection(const uint8_t* bytes, int32_t size, int32_t& used,
+                         std::unique_ptr<const SysExSet>& set)
+{
+  if (!bytes || size < 1)
+    return false;
+  const int32_t count = bytes[0];
+  if (count > kMaxDontCareBytes || size - 1 < 2 * count)
+    return false;
+  if (count == 0) {
+    used = 1;
+    return true;
+  }
+  SysExSet::Builder builder(set.get());
+  // A set read from its SysEx section has none; ascending and each once
+  // keeps one way of writing each list, so that a section reads back as it
+  // was written.
+  int32_t last = 0;
+  for (int32_t i = 0; i < count; ++i) {
+    const int32_t offset = bytes[1 + 2 * i] | bytes[2 + 2 * i] << 8;
+    if (offset <= last || builder.MarkDontCare(offset) != SysExChange::Appended)
+      return false;
+    last = offset;
+  }
+  used = 1 + 2 * count;
+  set = builder.Build();
   return true;
 }
 

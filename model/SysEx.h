@@ -1,9 +1,11 @@
 // The SysEx messages of a program: one or more System Exclusive messages
-// (F0 ... F7) that are sent with the program, and the dump request that asks
-// a device for them when Learn is switched on. Here are the rules of such a
-// list (what a message may be, the limits, the learn rule that replaces a
-// message the device sends again), the .syx file format, and the program's
-// SysEx section of the chunk extension (version 2).
+// (F0 ... F7) that are sent with the program, the dump request that asks
+// a device for them when Learn is switched on, and the program's don't-care
+// bytes (offsets of its dumps that a verify does not compare). Here are the
+// rules of such a list (what a message may be, the limits, the learn rule
+// that replaces a message the device sends again), the .syx file format,
+// and the program's SysEx section of the chunk extension (version 2) and
+// its don't-care section (version 4).
 //
 // A SysExSet is immutable once built: the engine publishes one per program
 // and the audio thread sends from it while other threads build the next
@@ -32,6 +34,11 @@ constexpr int32_t kMaxSysExBytes = 65536;
 constexpr int32_t kMaxSysExListBytes = 65536;
 // The pause after each SysEx message that is sent, a bank-wide setting.
 constexpr int32_t kMaxSysExGapMs = 2000;
+// The don't-care bytes of one program, and the highest offset one may have
+// (the last byte of the longest message is its F7, which the comparison
+// never skips, nor the F0 at offset 0).
+constexpr int32_t kMaxDontCareBytes = 16;
+constexpr int32_t kMaxDontCareOffset = kMaxSysExBytes - 1;
 
 // A borrowed run of bytes: a message inside a SysExSet, an incoming
 // message, a file's bytes. {nullptr, 0} is the neutral "none".
@@ -52,7 +59,8 @@ enum class SysExChange
   Replaced, // a stored message (or the request) replaced in its place
   Removed,  // a message (or the request) taken out
   Invalid,  // not a message (ValidSysEx), or an index out of range
-  Full      // the list would grow over kMaxSysExListBytes
+  Full      // the list would grow over kMaxSysExListBytes (or the don't-care
+            // bytes over kMaxDontCareBytes)
 };
 
 class SysExSet
@@ -71,8 +79,15 @@ public:
   int32_t TotalBytes() const noexcept { return totalBytes; }
   // The dump request; size 0 when there is none.
   SysExView Request() const noexcept;
-  // No message and no request: what a program without SysEx has.
-  bool Empty() const noexcept { return count == 0 && requestBytes == 0; }
+  // The don't-care bytes, ascending: offsets from the F0 of each stored
+  // dump whose byte a verify skips (model/SysExVerify.h).
+  int32_t DontCareCount() const noexcept { return dontCareCount; }
+  // Offset `index` of them; 0 (no offset one may mark) out of range.
+  int32_t DontCare(int32_t index) const noexcept;
+  bool IsDontCare(int32_t offset) const noexcept;
+  // No message, no request and no don't-care byte: what a program without
+  // SysEx has.
+  bool Empty() const noexcept { return count == 0 && requestBytes == 0 && dontCareCount == 0; }
 
   // The set and its bytes are one allocation (made by the builder), so
   // the set is freed as it was allocated: as raw memory.
@@ -92,6 +107,8 @@ private:
   int32_t count = 0;
   int32_t totalBytes = 0;
   int32_t requestBytes = 0;
+  int32_t dontCareCount = 0;
+  uint16_t dontCare[kMaxDontCareBytes] = {};
 };
 
 // Collects the messages of a set that is being edited; Build makes the
@@ -100,7 +117,8 @@ class SysExSet::Builder
 {
 public:
   Builder() = default;
-  // A copy of `from`'s messages and request (nullptr: empty).
+  // A copy of `from`'s messages, request and don't-care bytes (nullptr:
+  // empty).
   explicit Builder(const SysExSet* from);
 
   // Adds `message` at the end.
@@ -118,6 +136,10 @@ public:
   // edit buffer twice leaves one copy, while the messages of a dump that
   // differ in header or length are all kept, in the order they came.
   SysExChange Learn(SysExView message);
+  // Marks byte `offset` (1 to kMaxDontCareOffset) of the dumps don't-care:
+  // Appended, Replaced when it already is (nothing changes), Invalid for
+  // an offset out of range, Full when kMaxDontCareBytes are marked.
+  SysExChange MarkDontCare(int32_t offset);
 
   int32_t Count() const { return static_cast<int32_t>(messages.size()); }
   int32_t TotalBytes() const { return totalBytes; }
@@ -127,6 +149,7 @@ public:
 private:
   std::vector<std::vector<uint8_t>> messages;
   std::vector<uint8_t> request;
+  std::vector<uint16_t> dontCare; // ascending
   int32_t totalBytes = 0;
 };
 
@@ -134,7 +157,7 @@ private:
 int32_t SysExHeaderBytes(SysExView message) noexcept;
 
 // A .syx file given to a program: its messages replace the program's
-// messages, and the program's dump request stays. `current` is the
+// messages, and the program's dump request and don't-care bytes stay. `current` is the
 // program's set (nullptr: none). Not for the audio thread.
 std::unique_ptr<const SysExSet> ReplaceMessages(const SysExSet* current, const SysExSet& messages);
 
@@ -180,6 +203,26 @@ void WriteSysExSection(const SysExSet* set, uint8_t* out) noexcept;
 // `size`.
 bool ReadSysExSection(const uint8_t* bytes, int32_t size, int32_t& used,
                       std::unique_ptr<const SysExSet>& out);
+
+// A program's don't-care bytes, in a version-4 tail after every program's
+// SysEx section (so that a reader of version 2 or 3 still finds the
+// sections where they were), little-endian:
+//   uint8 count (0 to kMaxDontCareBytes), then count times uint16 offset
+//   (1 to kMaxDontCareOffset, ascending, each once).
+// A program without any is the one byte 0.
+
+// The section's size for `set` (nullptr: none).
+int32_t DontCareSectionBytes(const SysExSet* set) noexcept;
+// Writes it, DontCareSectionBytes(set) bytes, at `out`.
+void WriteDontCareSection(const SysExSet* set, uint8_t* out) noexcept;
+// Reads the section at the start of `bytes` (`size` bytes left of the
+// chunk) into `set` (the program's set as its SysEx section gave it,
+// nullptr for none): true when it is whole and within the rules above,
+// and then `set` has those bytes marked (a set of them alone when it was
+// nullptr) and `used` is the section's size. False otherwise, and then
+// `set` and `used` are left as they were. Never reads past `size`.
+bool ReadDontCareSection(const uint8_t* bytes, int32_t size, int32_t& used,
+                         std::unique_ptr<const SysExSet>& set);
 
 // ------------------------------------------------------------ printing
 

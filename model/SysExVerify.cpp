@@ -5,23 +5,25 @@
 #include <cstdio>
 #include <cstring>
 
-uint8_t VerifyMask(SysExView stored, int32_t index) noexcept
+uint8_t VerifyMask(SysExView stored, int32_t index, const SysExSet* marks) noexcept
 {
   if (!stored.data || stored.size < 2)
     return 0xFF;
+  if (marks && index > 0 && index < stored.size - 1 && marks->IsDontCare(index))
+    return 0x00;
   // The byte after the manufacturer id (one byte, or three when the first
   // is 00): most synths put their device number in its low nibble.
   const int32_t device = stored.data[1] == 0x00 ? 4 : 2;
   return index == device ? 0x70 : 0xFF;
 }
 
-bool IsReplyTo(SysExView stored, SysExView reply) noexcept
+bool IsReplyTo(SysExView stored, SysExView reply, const SysExSet* marks) noexcept
 {
   if (!stored.data || !reply.data || stored.size != reply.size || stored.size <= 0)
     return false;
   const int32_t header = SysExHeaderBytes(stored);
   for (int32_t i = 0; i < header; ++i) {
-    if ((stored.data[i] ^ reply.data[i]) & VerifyMask(stored, i))
+    if ((stored.data[i] ^ reply.data[i]) & VerifyMask(stored, i, marks))
       return false;
   }
   return true;
@@ -30,13 +32,13 @@ bool IsReplyTo(SysExView stored, SysExView reply) noexcept
 int32_t ReplyIndex(const SysExSet& set, SysExView reply) noexcept
 {
   for (int32_t i = 0; i < set.Count(); ++i) {
-    if (IsReplyTo(set.Message(i), reply))
+    if (IsReplyTo(set.Message(i), reply, &set))
       return i;
   }
   return -1;
 }
 
-VerifyResult CompareReply(SysExView stored, SysExView reply) noexcept
+VerifyResult CompareReply(SysExView stored, SysExView reply, const SysExSet* marks) noexcept
 {
   VerifyResult result;
   result.code = VerifyCode::Verified;
@@ -46,7 +48,7 @@ VerifyResult CompareReply(SysExView stored, SysExView reply) noexcept
     return result;
   }
   for (int32_t i = 0; i < stored.size; ++i) {
-    if ((stored.data[i] ^ reply.data[i]) & VerifyMask(stored, i)) {
+    if ((stored.data[i] ^ reply.data[i]) & VerifyMask(stored, i, marks)) {
       result.code = VerifyCode::Differs;
       result.at = i;
       result.sent = stored.data[i];

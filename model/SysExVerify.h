@@ -3,7 +3,9 @@
 // stored dump's header and length is compared with that dump, byte by
 // byte, skipping the bytes the synth may answer differently (don't-care):
 // the low nibble of the byte after the manufacturer id, which most synths
-// use for their device number. Here are that rule, the result as the
+// use for their device number, and every byte the program marks (its
+// SysExSet's don't-care bytes: a byte a strip changes, a checksum over it,
+// a counter). Here are that rule, the result as the
 // engine publishes it (one 64-bit word, so that any thread reads it whole)
 // and its texts, shared by the engine, the editor, the LV2 edition and
 // quillet-host; and the bank's send settings as parameters (verify time,
@@ -41,18 +43,22 @@ struct VerifyResult
   bool last = true;    // no try follows
 };
 
-// The bits of byte `index` of `stored` that a reply must match: 0x70 for
-// the byte after the manufacturer id (don't-care low nibble), 0xFF else.
-uint8_t VerifyMask(SysExView stored, int32_t index) noexcept;
+// The bits of byte `index` of `stored` that a reply must match: 0x00 for a
+// byte `marks` marks don't-care (never the F0 or the last byte; `marks`
+// nullptr: none marked), 0x70 for the byte after the manufacturer id
+// (don't-care low nibble), 0xFF else. `marks` is the set `stored` belongs
+// to, whose don't-care bytes are those of every dump it holds.
+uint8_t VerifyMask(SysExView stored, int32_t index, const SysExSet* marks) noexcept;
 // A reply to `stored`: the same length and the same header (SysExHeaderBytes,
 // don't-care bits skipped).
-bool IsReplyTo(SysExView stored, SysExView reply) noexcept;
-// The first stored message of `set` that `reply` answers (-1: none).
+bool IsReplyTo(SysExView stored, SysExView reply, const SysExSet* marks) noexcept;
+// The first stored message of `set` that `reply` answers (-1: none), by
+// the set's own don't-care bytes.
 int32_t ReplyIndex(const SysExSet& set, SysExView reply) noexcept;
 // `reply` (a reply to `stored`) compared with it: Verified, or Differs with
 // the first byte that differs. `program`, attempt and tries are left as
 // they are.
-VerifyResult CompareReply(SysExView stored, SysExView reply) noexcept;
+VerifyResult CompareReply(SysExView stored, SysExView reply, const SysExSet* marks) noexcept;
 
 // The result in one word (0: none yet) and back.
 uint64_t PackVerify(const VerifyResult& result) noexcept;

@@ -192,7 +192,7 @@ bool VSTPluginProgramBank::ReadExtension(const uint8_t* bytes, int32_t size, int
     SwitchOffWide(first, count);
     return version == kExtensionVersion && size == needed;
   }
-  return (version == kWideExtensionVersion || version == kSendExtensionVersion) &&
+  return version >= kWideExtensionVersion && version <= kDontCareExtensionVersion &&
          needed + used == size;
 }
 
@@ -214,6 +214,13 @@ bool VSTPluginProgramBank::ReadTail(const uint8_t* bytes, int32_t size, int firs
   for (int i = 0; i < count; ++i) {
     int32_t section = 0;
     if (!ReadSysExSection(bytes + at, tailBytes - at, section, sets[static_cast<size_t>(i)]))
+      return false;
+    at += section;
+  }
+  // Version 4: each program's don't-care bytes after every SysEx section.
+  for (int i = 0; version >= kDontCareExtensionVersion && i < count; ++i) {
+    int32_t section = 0;
+    if (!ReadDontCareSection(bytes + at, tailBytes - at, section, sets[static_cast<size_t>(i)]))
       return false;
     at += section;
   }
@@ -259,6 +266,15 @@ void VSTPluginProgramBank::SwitchOffWide(int first, int count)
   }
 }
 
+bool VSTPluginProgramBank::DontCareInUse(int count, const SysExSet* const* sysex)
+{
+  for (int i = 0; sysex && i < count; ++i) {
+    if (sysex[i] && sysex[i]->DontCareCount() > 0)
+      return true;
+  }
+  return false;
+}
+
 bool VSTPluginProgramBank::TailInUse(int first, int count, const SysExSet* const* sysex) const
 {
   if (field::Load(settings.sysexGapMs) != 0 || SendSettingsInUse())
@@ -298,6 +314,7 @@ std::vector<uint8_t> VSTPluginProgramBank::WriteChunk(int first, int count,
   const int32_t records = count * kProgramBytes;
   const bool extended = InUse(first, count, sysex);
   const bool tail = TailInUse(first, count, sysex);
+  const bool dontCare = DontCareInUse(count, sysex);
   const int32_t part = static_cast<int32_t>(sizeof(ExtensionHeader)) + count * kProgramKindBytes;
   int32_t tailBytes = 0;
   if (tail) {
@@ -305,6 +322,8 @@ std::vector<uint8_t> VSTPluginProgramBank::WriteChunk(int first, int count,
                 count * static_cast<int32_t>(sizeof(WideMessages));
     for (int i = 0; i < count; ++i)
       tailBytes += SysExSectionBytes(sysex ? sysex[i] : nullptr);
+    for (int i = 0; dontCare && i < count; ++i)
+      tailBytes += DontCareSectionBytes(sysex[i]);
   }
   std::vector<uint8_t> out(static_cast<size_t>(records + (extended ? part : 0) + tailBytes), 0);
   // A snapshot of the live records, each field in one load of its own
@@ -321,10 +340,13 @@ std::vector<uint8_t> VSTPluginProgramBank::WriteChunk(int first, int count,
 
   uint8_t* header = out.data() + records;
   std::memcpy(header, kExtensionMagic, sizeof kExtensionMagic);
-  const bool send = SendSettingsInUse();
-  WriteInt32(header + offsetof(ExtensionHeader, version), send   ? kSendExtensionVersion
-                                                          : tail ? kWideExtensionVersion
-                                                                 : kExtensionVersion);
+  // Version 4 carries the send settings as version 3 does, at their
+  // defaults too.
+  const bool send = dontCare || SendSettingsInUse();
+  WriteInt32(header + offsetof(ExtensionHeader, version), dontCare ? kDontCareExtensionVersion
+                                                          : send   ? kSendExtensionVersion
+                                                          : tail   ? kWideExtensionVersion
+                                                                   : kExtensionVersion);
   WriteInt32(header + offsetof(ExtensionHeader, spacingMs), field::Load(settings.spacingMs));
   WriteInt32(header + offsetof(ExtensionHeader, settleMs), field::Load(settings.settleMs));
   header[offsetof(ExtensionHeader, sendOnPlay)] = field::Load(settings.sendOnPlay);
@@ -356,6 +378,10 @@ std::vector<uint8_t> VSTPluginProgramBank::WriteChunk(int first, int count,
     const SysExSet* set = sysex ? sysex[i] : nullptr;
     WriteSysExSection(set, at);
     at += SysExSectionBytes(set);
+  }
+  for (int i = 0; dontCare && i < count; ++i) {
+    WriteDontCareSection(sysex[i], at);
+    at += DontCareSectionBytes(sysex[i]);
   }
   return out;
 }

@@ -12,7 +12,8 @@
 // writes itself are the current layout followed by the extension block
 // (ProgramExtension.h): version 1, 43,544 bytes for a bank, 364 for a
 // program; version 2 with its tail after that (wide messages, the SysEx
-// gap, each program's SysEx), of the size the tail says. They load without
+// gap, each program's SysEx, and from version 4 each program's don't-care
+// bytes), of the size the tail says. They load without
 // a message when the block's magic and version are ours and the tail ends
 // where the chunk does. The block is written only when its settings are in
 // use, and the tail only when its own are (a wide kind, SysEx, a SysEx
@@ -129,6 +130,9 @@ private:
   // The one layout of both chunks: `count` programs from `first` (128 from
   // 0 for the bank), `sysex` one set per program written (or nullptr).
   bool TailInUse(int first, int count, const SysExSet* const* sysex) const;
+  // A program of `sysex` (`count` sets, or nullptr) has a don't-care byte:
+  // the tail is version 4.
+  static bool DontCareInUse(int count, const SysExSet* const* sysex);
   bool InUse(int first, int count, const SysExSet* const* sysex) const;
   std::vector<uint8_t> WriteChunk(int first, int count, const SysExSet* const* sysex) const;
 

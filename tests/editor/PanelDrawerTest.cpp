@@ -5,6 +5,7 @@
 // model; what the controls do is seen where a host sees it (parameters, window size, pixels).
 #include "tests/editor/EditorFixture.h"
 
+#include "editor/SPanelFiles.h"
 #include "editor/SPluginEditor.h"
 #include "editor/SPluginPanel.h"
 #include "engine/VSTPlugin.h"
@@ -673,5 +674,62 @@ TEST_F(SysExList, StatusRowShowsTheVerifyResult)
   EXPECT_TRUE(direct.Within([](SPluginPanel& panel) {
     return std::string(panel.VerifyRow().Text()) == "Verified  (send 0 ms)" &&
            !panel.VerifyRow().Failed();
+  }));
+}
+
+// "Skip byte" beside a "Differs at byte N": a click marks that byte of the
+// verified program don't-care, and the next verify of the same reply is
+// Verified.
+TEST_F(SysExList, SkipByteMarksTheByteThatDiffers)
+{
+  const std::vector<uint8_t> dump = Message(40, 0x3E);
+  const uint8_t request[] = {0xF0, 0x3E, 0x10, 0xF7};
+  SysExSet::Builder builder;
+  builder.Append({dump.data(), static_cast<int32_t>(dump.size())});
+  builder.SetRequest({request, sizeof request});
+  direct.plugin->PublishSysEx(direct.plugin->getProgram(), builder.Build());
+  direct.plugin->setParameter(param::kVerifyTime, 10 / 5000.0f);
+  direct.plugin->setParameter(param::kRetries, 0.0f);
+  std::vector<uint8_t> reply = dump;
+  reply[12] ^= 1;
+  auto resendAndRun = [&] {
+    direct.plugin->setParameter(param::kResend, 1.0f);
+    direct.plugin->setParameter(param::kResend, 0.0f);
+    for (int i = 0; i < 40; ++i) {
+      if (i == 2) {
+        VstMidiSysexEvent event{};
+        event.type = kVstSysExType;
+        event.byteSize = static_cast<int32_t>(sizeof event) - 8;
+        event.dumpBytes = static_cast<int32_t>(reply.size());
+        event.sysexDump = reinterpret_cast<char*>(reply.data());
+        VstEventBlock<1> events{};
+        events.numEvents = 1;
+        events.events[0] = reinterpret_cast<VstEvent*>(&event);
+        direct.plugin->processEvents(events.AsEvents());
+      }
+      direct.Block();
+    }
+  };
+  resendAndRun();
+  ASSERT_TRUE(direct.Within([](SPluginPanel& panel) {
+    return std::string(panel.VerifyRow().Text()).rfind("Differs at byte 12", 0) == 0 &&
+           panel.SkipByteShown();
+  }));
+  // At the right end of the status row (the window is 145 wide).
+  direct.Click(SVerifyRow::SkipX(145) + SVerifyRow::kSkipWidth / 2,
+               238 + SPanelFiles::kTop + SPanelFiles::kHeight + 2 + 6);
+  ASSERT_TRUE(direct.Within([](SPluginPanel& panel) { return !panel.SkipByteShown(); }));
+  {
+    SysExStore::Reader reader(direct.plugin->SysEx());
+    const SysExSet* set = reader.Current(direct.plugin->getProgram());
+    ASSERT_NE(set, nullptr);
+    EXPECT_EQ(set->DontCareCount(), 1);
+    EXPECT_TRUE(set->IsDontCare(12));
+    EXPECT_EQ(set->Count(), 1) << "the dump stays";
+  }
+  resendAndRun();
+  EXPECT_TRUE(direct.Within([](SPluginPanel& panel) {
+    return std::string(panel.VerifyRow().Text()) == "Verified  (send 0 ms)" &&
+           !panel.SkipByteShown();
   }));
 }

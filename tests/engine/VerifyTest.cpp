@@ -87,12 +87,15 @@ protected:
   }
   void TearDown() override { plugin.reset(); }
 
-  void Store(int32_t program, const std::vector<uint8_t>& dump, bool request = true)
+  void Store(int32_t program, const std::vector<uint8_t>& dump, bool request = true,
+             const std::vector<int32_t>& dontCare = {})
   {
     SysExSet::Builder builder;
     builder.Append({dump.data(), static_cast<int32_t>(dump.size())});
     if (request)
       builder.SetRequest({kRequest.data(), static_cast<int32_t>(kRequest.size())});
+    for (const int32_t offset : dontCare)
+      builder.MarkDontCare(offset);
     plugin->PublishSysEx(program, builder.Build());
   }
   void Cc(int strip, bool b, int channel, int number, int value)
@@ -194,7 +197,8 @@ struct VerifyCase
   bool otherHeader; // the synth answers with a dump of another command byte
   int drop;
   int64_t alter;
-  std::vector<std::string> lines; // VerifyLine of each result
+  std::vector<std::string> lines;     // VerifyLine of each result
+  std::vector<int32_t> dontCare = {}; // the program's marked bytes
 };
 
 class VerifyResults : public Verify, public testing::WithParamInterface<VerifyCase>
@@ -205,7 +209,7 @@ TEST_P(VerifyResults, OfTheSynthsAnswer)
 {
   const VerifyCase& c = GetParam();
   const std::vector<uint8_t> dump = Dump(163);
-  Store(0, dump);
+  Store(0, dump, true, c.dontCare);
   VerifyMs(100);
   Retries(c.retries);
   qhost::TestSynthConfig config;
@@ -239,6 +243,15 @@ INSTANTIATE_TEST_SUITE_P(
                    40,
                    {"verify program 0: differs at byte 40 (sent 18, synth 19), 1 try failed"}},
         VerifyCase{"ADontCareByte", 0, false, 0, 2, {"verify program 0: verified (163 bytes)"}},
+        VerifyCase{
+            "AMarkedByte", 0, false, 0, 40, {"verify program 0: verified (163 bytes)"}, {40}},
+        VerifyCase{"AByteBesideTheMarkedOnes",
+                   0,
+                   false,
+                   0,
+                   40,
+                   {"verify program 0: differs at byte 40 (sent 18, synth 19), 1 try failed"},
+                   {39, 41}},
         VerifyCase{"NoAnswer", 0, false, 1, -1, {"verify program 0: no answer, 1 try failed"}},
         VerifyCase{
             "AnAnswerAfterARetry",

@@ -179,7 +179,8 @@ void SetUp(qhost::PluginInstance& plugin, fuzz::Bytes& in)
 }
 
 // The sizes this build saves: the records, with the version-1 extension,
-// or with version 2 and its tail (which has the size its header says).
+// or with version 2, 3 (send settings) or 4 (don't-care bytes) and its tail
+// (which has the size its header says).
 bool SavedSize(const std::vector<uint8_t>& chunk, int32_t records, int32_t extended, int32_t wide)
 {
   const auto size = static_cast<int32_t>(chunk.size());
@@ -191,7 +192,7 @@ bool SavedSize(const std::vector<uint8_t>& chunk, int32_t records, int32_t exten
     return false;
   std::memcpy(&version, chunk.data() + records + 4, sizeof version);
   std::memcpy(&tail, chunk.data() + extended, sizeof tail);
-  return version == 2 && tail == size - extended;
+  return version >= 2 && version <= 4 && tail == size - extended;
 }
 
 void Mutate(std::vector<uint8_t>& chunk, fuzz::Bytes& in)

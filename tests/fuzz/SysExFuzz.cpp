@@ -1,7 +1,8 @@
 // The fuzz target of the SysEx model (model/SysEx.h) on its own: the readers
-// of a program's SysEx section and of .syx files, which take bytes from
-// chunks and files as they come. The first byte chooses:
-//     even  the rest is a SysEx section (ReadSysExSection)
+// of a program's SysEx section, its don't-care section and .syx files, which
+// take bytes from chunks and files as they come. The first byte chooses:
+//     even  the rest is a SysEx section (ReadSysExSection), and what follows
+//           the section read is its don't-care section (ReadDontCareSection)
 //     odd   the rest is a .syx file (ParseSyx)
 // A section that is read must be exactly the bytes it writes back; a file
 // that is read must write back as it was, and its set must make a section
@@ -37,6 +38,35 @@ void CheckSet(const SysExSet& set)
   fuzz::Require(std::memchr(text, 0, sizeof text) != nullptr, "a description is terminated");
 }
 
+// The don't-care section after a SysEx section, read onto its set.
+void DontCare(const uint8_t* bytes, int32_t size, std::unique_ptr<const SysExSet> set)
+{
+  std::vector<uint8_t> exact(bytes, bytes + size);
+  const SysExSet* before = set.get();
+  const std::vector<uint8_t> messages = before ? WriteSyx(*before) : std::vector<uint8_t>();
+  int32_t used = -1;
+  if (!ReadDontCareSection(exact.data(), size, used, set)) {
+    fuzz::Require(used == -1 && set.get() == before, "a refused section leaves its outputs alone");
+    return;
+  }
+  fuzz::Require(used >= 1 && used <= size, "a section is inside its bytes");
+  fuzz::Require(DontCareSectionBytes(set.get()) == used, "a section is as large as it was read");
+  std::vector<uint8_t> written(static_cast<size_t>(used));
+  WriteDontCareSection(set.get(), written.data());
+  fuzz::Require(std::equal(written.begin(), written.end(), exact.begin()),
+                "a don't-care section reads back as it was written");
+  if (!set)
+    return;
+  fuzz::Require(WriteSyx(*set) == messages, "marks leave the messages as they were");
+  fuzz::Require(set->DontCareCount() <= kMaxDontCareBytes, "at most 16 marks");
+  for (int32_t i = 0; i < set->DontCareCount(); ++i) {
+    fuzz::Require(set->DontCare(i) >= 1 && set->DontCare(i) <= kMaxDontCareOffset &&
+                      (i == 0 || set->DontCare(i) > set->DontCare(i - 1)),
+                  "marks are in range, ascending, each once");
+    fuzz::Require(set->IsDontCare(set->DontCare(i)), "a mark is found");
+  }
+}
+
 void Section(const uint8_t* bytes, int32_t size)
 {
   // The section in memory of exactly its size, so that a read past it is a
@@ -56,6 +86,8 @@ void Section(const uint8_t* bytes, int32_t size)
                 "a section reads back as it was written");
   if (set)
     CheckSet(*set);
+  if (used < size)
+    DontCare(exact.data() + used, size - used, std::move(set));
 }
 
 void File(const uint8_t* bytes, size_t size)

@@ -153,6 +153,19 @@ def chunks():
     write("chunks", "live-bank-wide-tail-size",
           live(False, wide, [mutation_int(43544, 16), mutation_byte(43544 + 16, 0xFF)]))
     write("chunks", "live-program-wide-version-3", live(True, wide, [mutation_byte(276 + 4, 3)]))
+    # Version 4: a program chunk with a dump, its request and don't-care
+    # bytes after the SysEx section; as it stands, and as the live chunk it
+    # makes mutated in its don't-care section.
+    dump = sysex_message([0x7D, 0x10, 0x20], 40)
+    request = sysex_message([0x7D, 0x10, 0x11], 5)
+    section = sysex_section(request, [dump]) + u8(2) + u16(6) + u16(30)
+    tail_bytes = 16 + 160 + len(section)
+    v4 = (record() + b"QXEX" + struct.pack("<iii", 4, 0, 0) + bytes(8) + bytes(64) +
+          struct.pack("<ii", tail_bytes, 0) + struct.pack("<HBBB", 2000, 1, 0, 0) + bytes(3) +
+          bytes(160) + section)
+    write("chunks", "program-dont-care", chunk_mode(True, 0, 0) + setup() + v4)
+    write("chunks", "program-dont-care-twice",
+          chunk_mode(True, 0, 0) + setup() + v4[:-5] + u8(2) + u16(30) + u16(30))
     # Delays at the edges the dials cannot reach (the plain build only
     # replays these; the fuzz build checks the conversions).
     write("chunks", "live-program-negative-delays",
@@ -462,6 +475,11 @@ def sysex():
     write("sysex", "section-request-and-dump", u8(0) + sysex_section(request, dump))
     write("sysex", "section-cut", u8(0) + sysex_section(request, [edit])[:-3])
     write("sysex", "section-count-too-large", u8(0) + u32(0) + u32(40000) + u32(2) + b"\xf0\xf7")
+    # A section followed by its don't-care section: count, then uint16 offsets.
+    write("sysex", "section-and-dont-care",
+          u8(0) + sysex_section(request, dump) + u8(3) + u16(6) + u16(40) + u16(65535))
+    write("sysex", "section-and-dont-care-descending",
+          u8(0) + sysex_section(request, dump) + u8(2) + u16(40) + u16(6))
     write("sysex", "syx-edit-buffer", u8(1) + edit)
     write("sysex", "syx-bank-dump", u8(1) + b"".join(dump))
     write("sysex", "syx-no-end", u8(1) + edit[:-1])

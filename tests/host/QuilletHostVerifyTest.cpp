@@ -89,11 +89,38 @@ INSTANTIATE_TEST_SUITE_P(
                         "AltersAByte",
                         {"--retries", "0", "--synth-alter", "40"},
                         {"verify program 0: differs at byte 40 (sent 18, synth 19), 1 try failed"}},
+                    HostCase{"AltersAMarkedByte",
+                             {"--retries", "0", "--synth-alter", "40", "--sysex-ignore", "0:3,40"},
+                             {"verify program 0: verified (163 bytes)"}},
                     HostCase{"DropsTheFirstAnswer",
                              {"--synth-drop", "1", "--synth-latency", "30"},
                              {"verify program 0: no answer, try 1 of 2",
                               "verify program 0: verified (163 bytes)"}}),
     [](const testing::TestParamInfo<HostCase>& info) { return info.param.name; });
+
+// The marks go into the bank the plug-in saves (getChunk) and come back
+// with it (setChunk): the saved bank verifies the altered byte as before.
+TEST(HostVerifyDontCare, TheMarksSurviveASavedBank)
+{
+  const std::string dump = WriteTemp("saved-dump", Dump(163));
+  const std::string request = WriteTemp("saved-request", {0xF0, 0x7D, 0x10, 0x11, 0xF7});
+  const std::string bank =
+      std::string(QUILLET_BINARY_DIR) + "/saved-marks-" + std::to_string(getpid()) + ".fxb";
+  const auto saved =
+      RunHost({"run", QUILLET_PLUGIN_PATH, "--seconds", "0.1", "--sysex", "0:" + dump,
+               "--sysex-request", "0:" + request, "--sysex-ignore", "0:40", "--save-bank", bank});
+  EXPECT_EQ(saved.exitCode, 0) << saved.err;
+  const auto result =
+      RunHost({"run", QUILLET_PLUGIN_PATH, "--seconds", "1", "--bank", bank, "--send-on-init",
+               "--verify", "150", "--retries", "0", "--synth", dump, "--synth-alter", "40"});
+  std::remove(dump.c_str());
+  std::remove(request.c_str());
+  std::remove(bank.c_str());
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(VerifyLines(result.out),
+            std::vector<std::string>{"verify program 0: verified (163 bytes)"})
+      << result.out;
+}
 
 TEST(HostVerifyOptions, AnAlterOutsideTheDataIsRefused)
 {

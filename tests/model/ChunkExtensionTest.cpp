@@ -1,7 +1,8 @@
 // The chunk extension's versions as the bank writes and reads them: a
 // version-1 chunk stays what it was, version 2 is written only for its own
 // settings and round-trips with the wide messages and the SysEx, and a
-// version-1 build reads a version-2 chunk as any larger one.
+// version-1 build reads a version-2 chunk as any larger one; versions 3
+// (send settings) and 4 (don't-care bytes) likewise.
 #include "model/StripMessages.h"
 #include "model/VSTPluginProgramBank.h"
 
@@ -245,6 +246,146 @@ TEST_F(ChunkExtension, AVersionTwoBankHasTheDefaultSendSettings)
   ASSERT_EQ(loaded->readBank(chunk.data(), static_cast<int32_t>(chunk.size()), newer), 1);
   EXPECT_EQ(loaded->Settings().verifyMs, kDefaultVerifyMs);
   EXPECT_EQ(loaded->Settings().dinSpeed, 0);
+}
+
+// Don't-care bytes: a bank whose programs mark none is byte for byte the
+// version-2 chunk (SysEx sections last); one that marks any is version 4,
+// its don't-care sections after the SysEx sections, and round-trips them;
+// a version-3 reader loads its SysEx without them and says newer.
+class DontCareChunk : public ChunkExtension
+{
+protected:
+  std::unique_ptr<const SysExSet> WithRequest(std::initializer_list<int32_t> dontCare)
+  {
+    const auto dump = Dump();
+    SysExSet::Builder builder(dump.get());
+    const uint8_t request[] = {0xF0, 0x43, 0x20, 0x4C, 0xF7};
+    builder.SetRequest({request, sizeof request});
+    for (const int32_t offset : dontCare)
+      builder.MarkDontCare(offset);
+    return builder.Build();
+  }
+};
+
+TEST_F(DontCareChunk, WithoutMarksTheChunkIsTheVersionTwoLayout)
+{
+  const auto set = WithRequest({});
+  const SysExSet* sets[kBankPrograms] = {};
+  sets[7] = set.get();
+  sets[9] = set.get();
+  const std::vector<uint8_t> chunk = bank->WriteBank(sets);
+  EXPECT_EQ(Version(chunk, VSTPluginProgramBank::kBankBytes), 2);
+  // Records, version-1 part, tail header, wide messages, then the sections
+  // and nothing after them.
+  std::vector<uint8_t> sections;
+  for (const SysExSet* one : sets) {
+    std::vector<uint8_t> section(static_cast<size_t>(SysExSectionBytes(one)));
+    WriteSysExSection(one, section.data());
+    sections.insert(sections.end(), section.begin(), section.end());
+  }
+  const size_t before = VSTPluginProgramBank::kExtendedBankBytes + sizeof(ExtensionTail) +
+                        kBankPrograms * sizeof(WideMessages);
+  ASSERT_EQ(chunk.size(), before + sections.size());
+  EXPECT_EQ(std::vector<uint8_t>(chunk.begin() + static_cast<long>(before), chunk.end()), sections);
+  int32_t tailBytes = 0;
+  std::memcpy(&tailBytes, chunk.data() + VSTPluginProgramBank::kExtendedBankBytes,
+              sizeof tailBytes);
+  EXPECT_EQ(tailBytes,
+            static_cast<int32_t>(chunk.size()) - VSTPluginProgramBank::kExtendedBankBytes);
+
+  LoadedSysEx sysex;
+  bool newer = true;
+  auto loaded = std::make_unique<VSTPluginProgramBank>();
+  ASSERT_EQ(loaded->readBank(chunk.data(), static_cast<int32_t>(chunk.size()), newer, &sysex), 1);
+  EXPECT_FALSE(newer);
+  ASSERT_NE(sysex[7], nullptr);
+  EXPECT_EQ(sysex[7]->DontCareCount(), 0) << "an older chunk has no marks";
+}
+
+TEST_F(DontCareChunk, VersionFourRoundTripsTheMarksOfBankAndProgram)
+{
+  const auto marked = WithRequest({6, 300});
+  const auto plain = WithRequest({});
+  const SysExSet* sets[kBankPrograms] = {};
+  sets[3] = plain.get();
+  sets[7] = marked.get();
+  const std::vector<uint8_t> chunk = bank->WriteBank(sets);
+  EXPECT_EQ(Version(chunk, VSTPluginProgramBank::kBankBytes), 4);
+  // 128 don't-care sections at the end: one byte each, program 7's five.
+  ASSERT_GT(chunk.size(), 132u);
+  const std::vector<uint8_t> program7 = {2, 6, 0, 44, 1};
+  EXPECT_EQ(std::vector<uint8_t>(chunk.end() - 120 - 5, chunk.end() - 120), program7);
+
+  LoadedSysEx sysex;
+  bool newer = true;
+  auto loaded = std::make_unique<VSTPluginProgramBank>();
+  ASSERT_EQ(loaded->readBank(chunk.data(), static_cast<int32_t>(chunk.size()), newer, &sysex), 1);
+  EXPECT_FALSE(newer);
+  ASSERT_NE(sysex[7], nullptr);
+  EXPECT_TRUE(sysex[7]->IsDontCare(6) && sysex[7]->IsDontCare(300));
+  EXPECT_EQ(sysex[7]->Count(), 1);
+  EXPECT_EQ(sysex[3]->DontCareCount(), 0);
+  EXPECT_EQ(loaded->Settings().verifyMs, kDefaultVerifyMs) << "the send settings as they were";
+  const SysExSet* again[kBankPrograms] = {};
+  for (int p = 0; p < kBankPrograms; ++p)
+    again[p] = sysex[static_cast<size_t>(p)].get();
+  EXPECT_EQ(loaded->WriteBank(again), chunk);
+
+  for (const SysExSet* one : {marked.get(), plain.get()}) {
+    const std::vector<uint8_t> program = bank->WriteProgram(0, one);
+    EXPECT_EQ(Version(program, VSTPluginProgramBank::kProgramBytes), one == marked.get() ? 4 : 2);
+    std::unique_ptr<const SysExSet> read;
+    ASSERT_EQ(
+        loaded->readProgram(program.data(), static_cast<int32_t>(program.size()), 9, newer, &read),
+        1);
+    EXPECT_FALSE(newer);
+    ASSERT_NE(read, nullptr);
+    EXPECT_EQ(read->DontCareCount(), one->DontCareCount());
+  }
+}
+
+TEST_F(DontCareChunk, AnOlderReaderOrABrokenSectionLoadsTheSysExWithoutMarksAndSaysNewer)
+{
+  const auto marked = WithRequest({6});
+  const SysExSet* sets[kBankPrograms] = {};
+  sets[7] = marked.get();
+  const std::vector<uint8_t> whole = bank->WriteBank(sets);
+  const struct
+  {
+    const char* what;
+    int32_t version;
+    size_t cut; // bytes cut off the end
+    long at;    // from the end: a byte set to `value` (0: none)
+    uint8_t value;
+    bool sysex; // the SysEx is loaded
+  } cases[] = {
+      {"a version-3 reader", 3, 0, 0, 0, true},
+      {"a cut section", 4, 1, 0, 0, false},
+      {"a count over 16", 4, 0, 1, 17, false},
+      {"a mark at offset 0", 4, 0, 120 + 2, 0, false},
+  };
+  for (const auto& c : cases) {
+    std::vector<uint8_t> chunk(whole.begin(), whole.end() - static_cast<long>(c.cut));
+    std::memcpy(chunk.data() + VSTPluginProgramBank::kBankBytes + 4, &c.version, sizeof c.version);
+    if (c.at)
+      chunk[chunk.size() - static_cast<size_t>(c.at)] = c.value;
+    // The tail's size as its header says it, so that the sections' reader
+    // meets the cut.
+    const int32_t tailBytes =
+        static_cast<int32_t>(chunk.size()) - VSTPluginProgramBank::kExtendedBankBytes;
+    std::memcpy(chunk.data() + VSTPluginProgramBank::kExtendedBankBytes, &tailBytes,
+                sizeof tailBytes);
+    LoadedSysEx sysex;
+    bool newer = false;
+    auto loaded = std::make_unique<VSTPluginProgramBank>();
+    ASSERT_EQ(loaded->readBank(chunk.data(), static_cast<int32_t>(chunk.size()), newer, &sysex), 1)
+        << c.what;
+    EXPECT_TRUE(newer) << c.what;
+    ASSERT_EQ(sysex[7] != nullptr, c.sysex) << c.what;
+    if (c.sysex) {
+      EXPECT_EQ(sysex[7]->DontCareCount(), 0) << c.what;
+    }
+  }
 }
 
 } // namespace

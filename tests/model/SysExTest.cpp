@@ -287,4 +287,114 @@ TEST(SysExSection, MalformedSectionsAreRefusedWithoutReadingPastTheEnd)
   }
 }
 
+// ------------------------------------------------------- don't-care bytes
+
+TEST(SysExDontCare, MarksAreKeptAscendingOnceEachWithinTheirLimits)
+{
+  const struct
+  {
+    int32_t offset;
+    SysExChange change;
+  } cases[] = {
+      {40, SysExChange::Appended},
+      {3, SysExChange::Appended},
+      {40, SysExChange::Replaced},
+      {0, SysExChange::Invalid},
+      {-1, SysExChange::Invalid},
+      {kMaxDontCareOffset + 1, SysExChange::Invalid},
+      {kMaxDontCareOffset, SysExChange::Appended},
+  };
+  SysExSet::Builder builder;
+  for (const auto& c : cases)
+    EXPECT_EQ(builder.MarkDontCare(c.offset), c.change) << c.offset;
+  const auto set = builder.Build();
+  ASSERT_EQ(set->DontCareCount(), 3);
+  EXPECT_EQ(set->DontCare(0), 3);
+  EXPECT_EQ(set->DontCare(1), 40);
+  EXPECT_EQ(set->DontCare(2), kMaxDontCareOffset);
+  EXPECT_TRUE(set->IsDontCare(40));
+  EXPECT_FALSE(set->IsDontCare(41));
+  EXPECT_FALSE(set->Empty()) << "marks alone are kept";
+
+  SysExSet::Builder full(set.get());
+  for (int32_t offset = 100; full.MarkDontCare(offset) == SysExChange::Appended; ++offset) {
+  }
+  const auto most = full.Build();
+  EXPECT_EQ(most->DontCareCount(), kMaxDontCareBytes);
+  EXPECT_EQ(SysExSet::Builder(most.get()).MarkDontCare(99), SysExChange::Full);
+  // A .syx file replaces the messages, not the marks.
+  SysExSet::Builder file;
+  file.Append(View(Message({0x43}, 10)));
+  EXPECT_EQ(ReplaceMessages(set.get(), *file.Build())->DontCareCount(), 3);
+}
+
+TEST(SysExDontCare, ASectionReadsBackAsItWasWritten)
+{
+  SysExSet::Builder builder;
+  builder.Append(View(Message({0x43}, 300)));
+  const auto plain = builder.Build();
+  builder.MarkDontCare(258);
+  builder.MarkDontCare(9);
+  const auto marked = builder.Build();
+  const struct
+  {
+    const SysExSet* set;
+    Bytes section;
+  } cases[] = {{marked.get(), {2, 9, 0, 2, 1}}, {plain.get(), {0}}, {nullptr, {0}}};
+  for (const auto& c : cases) {
+    ASSERT_EQ(DontCareSectionBytes(c.set), static_cast<int32_t>(c.section.size()));
+    Bytes section(c.section.size() + 3, 0xEE);
+    WriteDontCareSection(c.set, section.data());
+    EXPECT_EQ(Bytes(section.begin(), section.begin() + static_cast<long>(c.section.size())),
+              c.section);
+    // Read onto the set as its SysEx section gives it: without marks.
+    std::unique_ptr<const SysExSet> read = c.set ? SysExSet::Builder(plain.get()).Build() : nullptr;
+    int32_t used = 0;
+    ASSERT_TRUE(
+        ReadDontCareSection(section.data(), static_cast<int32_t>(section.size()), used, read));
+    EXPECT_EQ(used, static_cast<int32_t>(c.section.size()));
+    ASSERT_EQ(read == nullptr, c.set == nullptr);
+    if (read) {
+      EXPECT_EQ(read->DontCareCount(), c.set->DontCareCount());
+      EXPECT_EQ(WriteSyx(*read), WriteSyx(*c.set));
+    }
+  }
+  // Marks without SysEx make a set of their own.
+  std::unique_ptr<const SysExSet> alone;
+  int32_t used = 0;
+  const Bytes one = {1, 5, 0};
+  ASSERT_TRUE(ReadDontCareSection(one.data(), 3, used, alone));
+  ASSERT_NE(alone, nullptr);
+  EXPECT_TRUE(alone->IsDontCare(5));
+  EXPECT_EQ(alone->Count(), 0);
+}
+
+TEST(SysExDontCare, MalformedSectionsAreRefusedWithoutReadingPastTheEnd)
+{
+  const struct
+  {
+    const char* what;
+    Bytes section;
+  } cases[] = {
+      {"nothing", {}},
+      {"a count without its offsets", {2, 5, 0}},
+      {"a count over the limit", Concat({{17}, Bytes(34, 1)})},
+      {"offset 0", {1, 0, 0}},
+      {"descending", {2, 9, 0, 5, 0}},
+      {"twice", {2, 5, 0, 5, 0}},
+  };
+  for (const auto& c : cases) {
+    std::unique_ptr<uint8_t[]> exact(new uint8_t[c.section.size() + 1]);
+    if (!c.section.empty())
+      std::memcpy(exact.get(), c.section.data(), c.section.size());
+    int32_t used = -1;
+    std::unique_ptr<const SysExSet> out;
+    EXPECT_FALSE(
+        ReadDontCareSection(exact.get(), static_cast<int32_t>(c.section.size()), used, out))
+        << c.what;
+    EXPECT_EQ(used, -1) << c.what;
+    EXPECT_EQ(out, nullptr) << c.what;
+  }
+}
+
 } // namespace

@@ -26,6 +26,7 @@ struct CompareCase
   bool answers;
   VerifyCode code;
   int32_t at;
+  std::vector<int32_t> dontCare = {}; // the program's marked bytes
 };
 
 class Compare : public testing::TestWithParam<CompareCase>
@@ -35,10 +36,16 @@ class Compare : public testing::TestWithParam<CompareCase>
 TEST_P(Compare, TheReplyWithTheStoredDump)
 {
   const CompareCase& c = GetParam();
-  EXPECT_EQ(IsReplyTo(View(c.stored), View(c.reply)), c.answers);
+  SysExSet::Builder builder;
+  builder.Append(View(c.stored));
+  for (const int32_t offset : c.dontCare)
+    builder.MarkDontCare(offset);
+  const auto set = builder.Build();
+  EXPECT_EQ(IsReplyTo(View(c.stored), View(c.reply), set.get()), c.answers);
+  EXPECT_EQ(ReplyIndex(*set, View(c.reply)), c.answers ? 0 : -1);
   if (!c.answers)
     return;
-  const VerifyResult r = CompareReply(View(c.stored), View(c.reply));
+  const VerifyResult r = CompareReply(View(c.stored), View(c.reply), set.get());
   EXPECT_EQ(r.code, c.code);
   EXPECT_EQ(r.bytes, static_cast<int32_t>(c.stored.size()));
   if (c.code == VerifyCode::Differs) {
@@ -86,8 +93,55 @@ INSTANTIATE_TEST_SUITE_P(
                                 {0xF0, 0x00, 0x20, 0x33, 0x17, 0x01, 0x09, 0xF7},
                                 true,
                                 VerifyCode::Verified,
-                                0}),
+                                0},
+                    CompareCase{"AMarkedByte",
+                                kStored,
+                                {0xF0, 0x43, 0x10, 0x4C, 0x00, 0x7F, 0x7E, 0xF7},
+                                true,
+                                VerifyCode::Verified,
+                                0,
+                                {5}},
+                    CompareCase{"AnUnmarkedByteBesideMarkedOnes",
+                                kStored,
+                                {0xF0, 0x43, 0x10, 0x4C, 0x01, 0x7F, 0x7E, 0xF7},
+                                true,
+                                VerifyCode::Differs,
+                                4,
+                                {5, 6}},
+                    CompareCase{"TheDeviceNibbleWithMarks",
+                                kStored,
+                                {0xF0, 0x43, 0x1F, 0x4C, 0x00, 0x05, 0x00, 0xF7},
+                                true,
+                                VerifyCode::Verified,
+                                0,
+                                {6}},
+                    CompareCase{"TheDeviceHighBitsBesideAMark",
+                                kStored,
+                                {0xF0, 0x43, 0x20, 0x4C, 0x00, 0x05, 0x00, 0xF7},
+                                false,
+                                VerifyCode::None,
+                                0,
+                                {6}},
+                    CompareCase{"AMarkedHeaderByte",
+                                kStored,
+                                {0xF0, 0x43, 0x10, 0x4D, 0x00, 0x05, 0x7E, 0xF7},
+                                true,
+                                VerifyCode::Verified,
+                                0,
+                                {3}}),
     [](const testing::TestParamInfo<CompareCase>& info) { return info.param.name; });
+
+TEST(VerifyMaskOf, NeverSkipsTheFirstOrTheLastByte)
+{
+  SysExSet::Builder builder;
+  builder.MarkDontCare(1);
+  builder.MarkDontCare(7);
+  builder.MarkDontCare(8);
+  const auto set = builder.Build();
+  const int32_t masks[] = {0xFF, 0x00, 0x70, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+  for (int32_t i = 0; i < 8; ++i)
+    EXPECT_EQ(VerifyMask(View(kStored), i, set.get()), masks[i]) << i;
+}
 
 TEST(VerifyResultWord, CarriesEveryField)
 {
