@@ -19,7 +19,8 @@ class VSTPlugin;
 
 namespace vexo::gui::context {
 class SDrawing;
-}
+class SDrawFont;
+} // namespace vexo::gui::context
 
 class SVerifyRow
 {
@@ -38,6 +39,9 @@ public:
   // The text as drawn ("Verified  (send 1,363 ms)") and whether it is red.
   const char* Text() const { return text; }
   bool Failed() const { return failed; }
+  // What Draw draws in `room` pixels of `font`: the text, else the result
+  // alone, else its first words.
+  const char* Fitting(const vexo::gui::context::SDrawFont* font, int room) const;
 
   // The last result differs at a byte a program may mark (neither the F0
   // nor the last byte) and has not been skipped from this row: the row
@@ -50,6 +54,11 @@ public:
 
 private:
   char text[kVerifyTextSize + 32] = {};
+  // Shorter forms for a narrow row, tried in turn when the text does not
+  // fit: the result without the send time, then its first words ("Differs
+  // at byte 12", "No answer").
+  char words[kVerifyTextSize] = {};
+  char brief[kVerifyTextSize] = {};
   bool failed = false;
   int32_t skipProgram = 0;
   int32_t skipAt = 0; // 0: nothing to skip

@@ -11,6 +11,7 @@
 #include "engine/VSTPlugin.h"
 #include "gui/SButton.h"
 #include "gui/SDial.h"
+#include "gui/SStaticData.h"
 #include "gui/XDisplay.h"
 #include "model/MessageKinds.h"
 #include "model/Parameters.h"
@@ -714,6 +715,12 @@ TEST_F(SysExList, SkipByteMarksTheByteThatDiffers)
   ASSERT_TRUE(direct.Within([](SPluginPanel& panel) {
     return std::string(panel.VerifyRow().Text()).rfind("Differs at byte 12", 0) == 0 &&
            panel.SkipByteShown();
+  }));
+  // The row is too narrow for the whole text beside the button: it shows
+  // the result's first words.
+  EXPECT_TRUE(direct.Within([](SPluginPanel& panel) {
+    return std::string(panel.VerifyRow().Fitting(
+               statdata.FindFont(7), SVerifyRow::SkipX(145) - 12)) == "Differs at byte 12";
   }));
   // At the right end of the status row (the window is 145 wide).
   direct.Click(SVerifyRow::SkipX(145) + SVerifyRow::kSkipWidth / 2,
