@@ -28,6 +28,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <string>
 
 using vexo::gui::Rect;
 using vexo::gui::SCOL;
@@ -888,9 +889,18 @@ void SPluginPanel::SkipByte()
     {
       SysExStore::Reader reader(plugin->SysEx());
       SysExSet::Builder builder(reader.Current(program));
-      // Full (16 bytes marked already) leaves the set and the button.
+      // Full (the most bytes a program skips are marked already) leaves
+      // the set and the button, and says why.
       const SysExChange change = builder.MarkDontCare(verifyRow.SkipAt());
-      if (change == SysExChange::Full || change == SysExChange::Invalid)
+      if (change == SysExChange::Full) {
+        const std::string text = "Byte " + std::to_string(verifyRow.SkipAt()) +
+                                 " not skipped: verify skips " +
+                                 std::to_string(kMaxDontCareBytes) +
+                                 " bytes of this program already, the most it can";
+        SPlugin::ShowMessage(text.c_str());
+        return;
+      }
+      if (change == SysExChange::Invalid)
         return;
       if (change == SysExChange::Appended)
         next = builder.Build();

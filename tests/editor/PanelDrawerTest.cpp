@@ -11,6 +11,8 @@
 #include "engine/VSTPlugin.h"
 #include "gui/SButton.h"
 #include "gui/SDial.h"
+#include "gui/SInfo.h"
+#include "gui/SMessageDialog.h"
 #include "gui/SStaticData.h"
 #include "gui/XDisplay.h"
 #include "model/MessageKinds.h"
@@ -680,19 +682,24 @@ TEST_F(SysExList, StatusRowShowsTheVerifyResult)
 
 // "Skip byte" beside a "Differs at byte N": a click marks that byte of the
 // verified program don't-care, and the next verify of the same reply is
-// Verified.
+// Verified; with the most marks a program keeps, the click says so in the
+// message box and changes nothing.
 TEST_F(SysExList, SkipByteMarksTheByteThatDiffers)
 {
   const std::vector<uint8_t> dump = Message(40, 0x3E);
   const uint8_t request[] = {0xF0, 0x3E, 0x10, 0xF7};
-  SysExSet::Builder builder;
-  builder.Append({dump.data(), static_cast<int32_t>(dump.size())});
-  builder.SetRequest({request, sizeof request});
-  direct.plugin->PublishSysEx(direct.plugin->getProgram(), builder.Build());
-  direct.plugin->setParameter(param::kVerifyTime, 10 / 5000.0f);
-  direct.plugin->setParameter(param::kRetries, 0.0f);
   std::vector<uint8_t> reply = dump;
   reply[12] ^= 1;
+  auto publish = [&](int32_t marks) {
+    SysExSet::Builder builder;
+    builder.Append({dump.data(), static_cast<int32_t>(dump.size())});
+    builder.SetRequest({request, sizeof request});
+    for (int32_t m = 0; m < marks; ++m)
+      builder.MarkDontCare(20 + m);
+    direct.plugin->PublishSysEx(direct.plugin->getProgram(), builder.Build());
+  };
+  direct.plugin->setParameter(param::kVerifyTime, 10 / 5000.0f);
+  direct.plugin->setParameter(param::kRetries, 0.0f);
   auto resendAndRun = [&] {
     direct.plugin->setParameter(param::kResend, 1.0f);
     direct.plugin->setParameter(param::kResend, 0.0f);
@@ -711,29 +718,48 @@ TEST_F(SysExList, SkipByteMarksTheByteThatDiffers)
       direct.Block();
     }
   };
-  resendAndRun();
-  ASSERT_TRUE(direct.Within([](SPluginPanel& panel) {
+  auto marks = [&] {
+    SysExStore::Reader reader(direct.plugin->SysEx());
+    const SysExSet* set = reader.Current(direct.plugin->getProgram());
+    return set && set->Count() == 1 ? set->DontCareCount() : -1;
+  };
+  auto boxSays = [](const char* text) {
+    return [text](SPluginPanel&) {
+      vexo::gui::SMessageDialog* box = vexo::gui::SInfoDialog();
+      return box && box->shown && box->messageText.Text() == std::string(text);
+    };
+  };
+  auto clickSkip = [&] {
+    // At the right end of the status row (the window is 145 wide).
+    direct.Click(SVerifyRow::SkipX(145) + SVerifyRow::kSkipWidth / 2,
+                 238 + SPanelFiles::kTop + SPanelFiles::kHeight + 2 + 6);
+  };
+  auto differs = [](SPluginPanel& panel) {
     return std::string(panel.VerifyRow().Text()).rfind("Differs at byte 12", 0) == 0 &&
            panel.SkipByteShown();
-  }));
+  };
+
+  publish(kMaxDontCareBytes);
+  resendAndRun();
+  ASSERT_TRUE(direct.Within(differs));
+  clickSkip();
+  ASSERT_TRUE(direct.Within(boxSays(
+      "Byte 12 not skipped: verify skips 16 bytes of this program already, the most it can")));
+  EXPECT_EQ(marks(), kMaxDontCareBytes) << "nothing changed";
+  direct.Within([](SPluginPanel&) { return vexo::gui::SInfoDialog()->CloseDialog(), true; });
+
+  publish(0);
+  resendAndRun();
+  ASSERT_TRUE(direct.Within(differs));
   // The row is too narrow for the whole text beside the button: it shows
   // the result's first words.
   EXPECT_TRUE(direct.Within([](SPluginPanel& panel) {
     return std::string(panel.VerifyRow().Fitting(
                statdata.FindFont(7), SVerifyRow::SkipX(145) - 12)) == "Differs at byte 12";
   }));
-  // At the right end of the status row (the window is 145 wide).
-  direct.Click(SVerifyRow::SkipX(145) + SVerifyRow::kSkipWidth / 2,
-               238 + SPanelFiles::kTop + SPanelFiles::kHeight + 2 + 6);
+  clickSkip();
   ASSERT_TRUE(direct.Within([](SPluginPanel& panel) { return !panel.SkipByteShown(); }));
-  {
-    SysExStore::Reader reader(direct.plugin->SysEx());
-    const SysExSet* set = reader.Current(direct.plugin->getProgram());
-    ASSERT_NE(set, nullptr);
-    EXPECT_EQ(set->DontCareCount(), 1);
-    EXPECT_TRUE(set->IsDontCare(12));
-    EXPECT_EQ(set->Count(), 1) << "the dump stays";
-  }
+  EXPECT_EQ(marks(), 1) << "the dump stays, byte 12 marked";
   resendAndRun();
   EXPECT_TRUE(direct.Within([](SPluginPanel& panel) {
     return std::string(panel.VerifyRow().Text()) == "Verified  (send 0 ms)" &&
