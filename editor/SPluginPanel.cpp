@@ -894,8 +894,7 @@ void SPluginPanel::SkipByte()
       const SysExChange change = builder.MarkDontCare(verifyRow.SkipAt());
       if (change == SysExChange::Full) {
         const std::string text = "Byte " + std::to_string(verifyRow.SkipAt()) +
-                                 " not skipped: verify skips " +
-                                 std::to_string(kMaxDontCareBytes) +
+                                 " not skipped: verify skips " + std::to_string(kMaxDontCareBytes) +
                                  " bytes of this program already, the most it can";
         SPlugin::ShowMessage(text.c_str());
         return;
