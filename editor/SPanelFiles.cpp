@@ -197,6 +197,7 @@ bool SPanelFiles::Load(Kind kind, const std::string& path)
       return false;
     }
     plugin->ImportSysEx(plugin->getProgram(), *set);
+    plugin->NoteEditorFile(QuilletEditorFile::kSysEx, path);
     panel.RefreshControls(-1);
     return true;
   }
@@ -218,6 +219,7 @@ bool SPanelFiles::Load(Kind kind, const std::string& path)
   }
   if (bank)
     plugin->setProgram(std::clamp(preset.currentProgram, 0, kBankPrograms - 1));
+  plugin->NoteEditorFile(bank ? QuilletEditorFile::kBank : QuilletEditorFile::kProgram, path);
   panel.RefreshControls(-1);
   return true;
 }

@@ -235,8 +235,27 @@ void VSTPlugin::ImportSysEx(int32_t program, const SysExSet& messages)
   PublishSysEx(program, std::move(replaced));
 }
 
+void VSTPlugin::NoteEditorFile(int32_t kind, const std::string& path)
+{
+  std::lock_guard<std::mutex> hold(editorFileLock);
+  ++editorFiles;
+  editorFileKind = kind;
+  editorFilePath = path;
+}
+
 VstIntPtr VSTPlugin::vendorSpecific(int32_t index, VstIntPtr value, void* ptr, float /*opt*/)
 {
+  if (index == kQuilletEditorFile) {
+    std::lock_guard<std::mutex> hold(editorFileLock);
+    if (ptr) {
+      auto& file = *static_cast<QuilletEditorFile*>(ptr);
+      file = QuilletEditorFile{};
+      file.kind = editorFileKind;
+      if (editorFilePath.size() < sizeof file.path)
+        std::memcpy(file.path, editorFilePath.c_str(), editorFilePath.size() + 1);
+    }
+    return static_cast<VstIntPtr>(editorFiles);
+  }
   if (index == kQuilletVerifyReport) {
     static_assert(kQuilletVerifyReportBytes >= kVerifyTextSize);
     // The count first: a result that comes meanwhile is told at the next call.

@@ -55,6 +55,7 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <string>
 #include <vector>
 
 class VSTPlugin : public SPlugin,
@@ -137,6 +138,10 @@ public:
   // messages and its dump request stays (ReplaceMessages). Nothing is sent.
   // Any thread but the audio thread.
   void ImportSysEx(int32_t program, const SysExSet& messages);
+  // The editor took a file (kind as QuilletEditorFile's): kept for the
+  // plug-in's vendor call, through which the LV2 edition tells its host.
+  // Any thread but the audio thread.
+  void NoteEditorFile(int32_t kind, const std::string& path);
   // The pause after each SysEx message a send carries, 0 to 2000 ms.
   // A bank setting, stored in the chunk. Any thread.
   void SetSysExGap(int32_t ms)
@@ -303,6 +308,11 @@ private:
   // rewrite the chunk the other one is still copying. Each stays valid
   // until the next getChunk but one.
   std::mutex chunkLock;
+  // The editor's last file taken and the count of them (NoteEditorFile).
+  std::mutex editorFileLock;
+  uint32_t editorFiles = 0;
+  int32_t editorFileKind = 0;
+  std::string editorFilePath;
   std::vector<uint8_t> chunkBuffers[2];
   int32_t chunkTurn = 0;
 

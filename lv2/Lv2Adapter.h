@@ -93,6 +93,12 @@ public:
   AEffect* Effect() const { return effect; }
   VstIntPtr Dispatch(int32_t opcode, int32_t index = 0, VstIntPtr value = 0, void* ptr = nullptr,
                      float opt = 0.0f);
+  // The editor took a file: the host's choosers are told (GUI thread; see
+  // Lv2FileParameters::EditorTook).
+  bool EditorTookFile(bool sysex, const char* path) noexcept
+  {
+    return files.EditorTook(sysex, path);
+  }
   // The editor attached to this instance (one at a time; GUI thread).
   bool AttachUi(Lv2Ui* ui);
   void DetachUi(Lv2Ui* ui);

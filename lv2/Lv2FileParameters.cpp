@@ -101,6 +101,12 @@ void Lv2FileParameters::Taken(uint32_t size, const void* data) noexcept
 
 void Lv2FileParameters::Report(Lv2EventBridge& bridge) noexcept
 {
+  if (editorFull.load(std::memory_order_acquire)) {
+    std::memcpy(taken[editorParameter], editorPath, editorPathBytes + 1);
+    takenBytes[editorParameter] = editorPathBytes;
+    due |= 1u << editorParameter;
+    editorFull.store(false, std::memory_order_release);
+  }
   for (uint32_t parameter = 0; parameter < kParameters && due; ++parameter) {
     const uint32_t bit = 1u << parameter;
     if (!(due & bit))
@@ -122,6 +128,22 @@ void Lv2FileParameters::Report(Lv2EventBridge& bridge) noexcept
       return;
     due &= ~bit;
   }
+}
+
+// --------------------------------------------------------------- GUI thread
+
+bool Lv2FileParameters::EditorTook(bool sysex, const char* path) noexcept
+{
+  if (editorFull.load(std::memory_order_acquire))
+    return false;
+  const size_t length = path ? std::strlen(path) : 0;
+  if (length == 0 || length > kMaxPathBytes)
+    return true;
+  editorParameter = sysex ? kSysEx : kPreset;
+  editorPathBytes = static_cast<uint32_t>(length);
+  std::memcpy(editorPath, path, length + 1);
+  editorFull.store(true, std::memory_order_release);
+  return true;
 }
 
 // ------------------------------------------------------------------ worker

@@ -18,13 +18,16 @@
 // (for a .syx file the offset of the byte at fault). The path of the last
 // file taken goes back to the host as a patch:Set on the events output, and
 // again on a patch:Get and after a refusal, so that the host's chooser
-// shows it. The state never
-// holds a path: the files' bytes went into the bank, which the state holds.
+// shows it; a file the editor loaded is reported the same way. The state
+// never holds a path: the files' bytes went into the bank, which the state
+// holds.
 //
 // Threads:
 // - audio (run, and the worker's responses, which a host delivers in run's
 //   context): Take, Taken, Report; noexcept, nothing allocated, no lock;
-// - the host's worker: Work.
+// - the host's worker: Work;
+// - the host's GUI thread: EditorTook, handed to Report through a slot of
+//   its own (an atomic flag: no lock on either side).
 #pragma once
 
 #include "lv2/Lv2Uris.h"
@@ -32,6 +35,7 @@
 #include <lv2/atom/forge.h>
 #include <lv2/worker/worker.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -59,6 +63,11 @@ public:
   void Report(Lv2EventBridge& bridge) noexcept;
   // Audio thread (a worker's response): the file of a job was taken.
   void Taken(uint32_t size, const void* data) noexcept;
+  // GUI thread: the editor took a file (a .syx: "SysEx file", else "Preset
+  // file"), for the next run's report. False while the last one waits for
+  // a run: the caller tries again later. An empty path and one over
+  // kMaxPathBytes are not reported.
+  bool EditorTook(bool sysex, const char* path) noexcept;
 
   // Whether a worker job is one of Take's (the program selections are four
   // bytes, these longer).
@@ -103,4 +112,11 @@ private:
   char taken[kParameters][kMaxPathBytes + 1] = {};
   uint32_t takenBytes[kParameters] = {};
   uint32_t due = 0;
+
+  // The editor's file for the next report: written by the GUI thread while
+  // `editorFull` is false, read by the audio thread while it is true.
+  std::atomic<bool> editorFull{false};
+  uint32_t editorParameter = 0;
+  uint32_t editorPathBytes = 0;
+  char editorPath[kMaxPathBytes + 1] = {};
 };

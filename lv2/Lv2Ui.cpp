@@ -104,6 +104,7 @@ bool Lv2Ui::Open(unsigned long parent, const LV2_Feature* const* /*features*/)
   // puts the panel into it.
   XSync(display, False);
 
+  editorFilesSeen = adapter->Dispatch(effVendorSpecific, kQuilletEditorFile);
   if (!adapter->AttachUi(this)) {
     adapter->LogError("Quillet: the editor of this instance is open already\n");
     return false;
@@ -156,9 +157,22 @@ int Lv2Ui::Idle()
     thruWritten = thru;
     WritePort(lv2names::kThru, static_cast<float>(thru));
   }
+  ReportEditorFiles();
   if (display)
     XFlush(display);
   return 0;
+}
+
+void Lv2Ui::ReportEditorFiles()
+{
+  QuilletEditorFile file{};
+  const VstIntPtr count = adapter->Dispatch(effVendorSpecific, kQuilletEditorFile, 0, &file);
+  if (count == editorFilesSeen)
+    return;
+  // Only the last load counts; one still waiting for a run is tried again
+  // at the next idle.
+  if (adapter->EditorTookFile(file.kind == QuilletEditorFile::kSysEx, file.path))
+    editorFilesSeen = count;
 }
 
 bool Lv2Ui::SizeWindow(int32_t width, int32_t height)

@@ -15,6 +15,8 @@
 // editor opcodes called from here (size, automation).
 #pragma once
 
+#include "plugin/VstInterface.h"
+
 #include <lv2/core/lv2.h>
 #include <lv2/ui/ui.h>
 
@@ -56,6 +58,9 @@ private:
   bool Open(unsigned long parent, const LV2_Feature* const* features);
   void WritePort(uint32_t port, float value);
   void SetSizeHints(int32_t width, int32_t height);
+  // The files the editor loaded since the last idle go to the host's
+  // choosers (the plug-in's patch:Set reports).
+  void ReportEditorFiles();
 
   Lv2Adapter* adapter = nullptr;
   LV2UI_Write_Function write = nullptr;
@@ -68,4 +73,7 @@ private:
   // What was last written to the host's ports (-1: nothing yet).
   int32_t programWritten = -1;
   int32_t thruWritten = -1;
+  // The plug-in's count of editor loads already reported (those before this
+  // editor opened count as reported).
+  VstIntPtr editorFilesSeen = 0;
 };

@@ -345,6 +345,24 @@ constexpr int32_t kQuilletReplaceSysEx = 0x51537978; // 'QSyx'
 // empty). Any thread; it allocates nothing, so an audio thread may ask.
 constexpr int32_t kQuilletVerifyReport = 0x51566679; // 'QVfy'
 constexpr int32_t kQuilletVerifyReportBytes = 96;
+// The plug-in's third call: index kQuilletEditorFile, ptr a
+// QuilletEditorFile. Fills in the file the editor last loaded (a Load of its
+// drawer that was taken) and returns how many it has loaded (0: none yet,
+// the record then empty); a path longer than the record holds leaves its
+// path empty. Any thread but the audio thread. The LV2 edition tells the
+// host's file choosers of those loads through it.
+constexpr int32_t kQuilletEditorFile = 0x5146696C; // 'QFil'
+struct QuilletEditorFile
+{
+  enum Kind : int32_t
+  {
+    kSysEx = 0,   // a .syx into the current program
+    kProgram = 1, // a .fxp
+    kBank = 2     // a .fxb
+  };
+  int32_t kind;
+  char path[4096];
+};
 
 // Host callback opcodes (plug-in to host).
 enum : int32_t

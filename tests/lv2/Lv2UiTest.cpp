@@ -8,6 +8,7 @@
 #include "tests/testsupport/PluginFixture.h"
 #include "tests/testsupport/WaitFor.h"
 
+#include <gmock/gmock.h>
 #include <lv2/atom/atom.h>
 #include <lv2/instance-access/instance-access.h>
 #include <lv2/ui/ui.h>
@@ -267,8 +268,8 @@ TEST_F(Lv2Ui, OneEditorPerInstance)
 }
 
 // The drawer's Load in the LV2 edition: the panel's own file dialog, clicked
-// as a user does, takes a .syx into the current program, and the host's
-// next save holds it.
+// as a user does, takes a .syx into the current program, the host's next
+// save holds it and the host's chooser is told.
 TEST_F(Lv2Ui, TheEditorsLoadTakesASyxIntoTheSavedState)
 {
   char folder[] = "/tmp/quillet-lv2ui-XXXXXX";
@@ -351,6 +352,11 @@ TEST_F(Lv2Ui, TheEditorsLoadTakesASyxIntoTheSavedState)
       },
       3000))
       << "the saved state holds the file's message";
+  // The host's "SysEx file" chooser is told, as after a file it set.
+  Idle();
+  host.Run();
+  EXPECT_THAT(host.TakeReports(), testing::ElementsAre("urn:quillet:quillet:sysex-file=" +
+                                                       std::string(folder) + "/voice.syx"));
   std::system(("rm -rf '" + std::string(folder) + "'").c_str());
 }
 
