@@ -245,6 +245,9 @@ void VSTPlugin::NoteEditorFile(int32_t kind, const std::string& path)
 
 VstIntPtr VSTPlugin::vendorSpecific(int32_t index, VstIntPtr value, void* ptr, float /*opt*/)
 {
+  // The LV2 edition's call between blocks with MIDI (audio thread).
+  if (index == kQuilletPackedInput)
+    return passPacked(static_cast<QuilletPackedInput*>(ptr)) ? 1 : 0;
   if (index == kQuilletEditorFile) {
     std::lock_guard<std::mutex> hold(editorFileLock);
     if (ptr) {

@@ -246,11 +246,19 @@ private:
   // `audio`, the part that differs.
   template <typename Audio> void runBlock(int32_t frames, Audio&& audio) noexcept;
   void midiInProcess(int32_t frames) noexcept;
-  // The block's pass over the host's events in [begin, end) of the output's
-  // store: what goes on is moved down to the front, rewritten where it
-  // must be; returns the end of what was kept. Sets `learnedAny` when
-  // learning was handed a message.
-  VstMidiEvent* passInput(VstMidiEvent* begin, VstMidiEvent* end, bool& learnedAny) noexcept;
+  // The block's pass over the host's events in [begin, end): the records
+  // in the output's store (what goes on is moved down to the front), or
+  // packed events (what goes on is written into the caller's room); each
+  // rewritten where it must be (RecordEvents, PackedEvents in
+  // VSTPluginAudio.cpp). Sets `learnedAny` when learning was handed a
+  // message.
+  template <typename Events>
+  typename Events::Cursor passEvents(Events& events, typename Events::Cursor begin,
+                                     typename Events::Cursor end, bool& learnedAny) noexcept;
+  // Packed events handed over between two blocks (kQuilletPackedInput),
+  // passed at once; false (none taken) on another thread or while
+  // suspended.
+  bool passPacked(QuilletPackedInput* packed) noexcept;
   void midiPostProcess() noexcept;
   // Queues a note-off for every held note and empties the table.
   void edit() noexcept;
@@ -334,6 +342,8 @@ private:
   std::atomic<pthread_t> audioThread{};
   std::atomic<bool> outputBusy{false};
   int32_t directCount = 0;
+  // Learning heard a packed event since the last block (audio thread).
+  bool packedHeard = false;
   // Audio thread, at the start of a block: false when it is suspended
   // (events handed over for it then wait in the ring).
   bool startBlock() noexcept;

@@ -181,6 +181,110 @@ InputWays WaysFor(bool thru, bool switching, bool release, bool learning) noexce
 
 } // namespace
 
+namespace {
+
+// The host's records in the block's output, sorted there in place: an
+// event passed on stays where it is or moves down over the dropped ones,
+// and is rewritten only in its final place.
+struct RecordEvents
+{
+  using Cursor = VstMidiEvent*;
+
+  static Cursor Next(Cursor event) noexcept { return event + 1; }
+  // The four bytes of an event's message as one word, first byte lowest;
+  // every record is taken.
+  static bool Take(Cursor event, uint32_t& word) noexcept
+  {
+    std::memcpy(&word, event->midiData, sizeof word);
+    return true;
+  }
+  // Passes the event on as it came.
+  void Keep(Cursor event, uint32_t /*word*/) noexcept
+  {
+    VstMidiEvent& out = *kept++;
+    if (&out != event)
+      out = *event;
+    // Only the 32 bytes of the record travel on, whatever size the host's
+    // event claimed.
+    out.byteSize = static_cast<int32_t>(sizeof(VstMidiEvent)) - 8;
+  }
+  // Passes the event on with the bytes `word`.
+  void KeepAs(Cursor event, uint32_t word) noexcept
+  {
+    VstMidiEvent& out = *kept;
+    Keep(event, word);
+    std::memcpy(out.midiData, &word, sizeof word);
+  }
+
+  VstMidiEvent* kept;
+};
+
+// Packed events (QuilletPackedInput), passed on into the caller's room in
+// the same layout: the frame and the size and type words as they came, the
+// bytes cut to the message's size. The pass stops at the first event that
+// is no whole short message of the type at a frame of the block in time
+// order (Take), and at the room's end. Nothing of it is ever written
+// through a pointer, so that the compiler keeps it in registers.
+struct PackedEvents
+{
+  using Cursor = const uint8_t*;
+
+  explicit PackedEvents(const QuilletPackedInput& packed) noexcept
+      : kept(packed.out), typeWord(uint64_t{packed.type} << 32),
+        start(static_cast<uint64_t>(packed.start)),
+        span(packed.end > packed.start ? static_cast<uint64_t>(packed.end - packed.start) : 0)
+  {
+  }
+
+  static Cursor Next(Cursor event) noexcept { return event + kQuilletPackedEventBytes; }
+  // The event's bytes as one word, first byte lowest; false for one the
+  // pass stops at.
+  bool Take(Cursor event, uint32_t& word) noexcept
+  {
+    // The high bit of each byte of a message: the status byte's alone.
+    constexpr uint32_t kHighBits = 0x808080;
+    uint64_t frames = 0;
+    uint64_t sizeAndType = 0;
+    std::memcpy(&frames, event, sizeof frames);
+    std::memcpy(&sizeAndType, event + 8, sizeof sizeAndType);
+    std::memcpy(&word, event + 16, sizeof word);
+    // The distance from the block's start in unsigned arithmetic: a frame
+    // before it wraps to one past the span.
+    const uint64_t delta = frames - start;
+    if (delta >= span || delta < previous)
+      return false;
+    // The size its status byte gives and the type, then a status byte and
+    // data bytes: one test (a byte that starts no short message gives size
+    // 0 and no status byte).
+    const uint64_t message = midi::kShortMessages[static_cast<uint8_t>(word)];
+    word &= static_cast<uint32_t>(message);
+    if (((sizeAndType ^ (typeWord | message >> 32)) | ((word & kHighBits) ^ midi::kStatusBit)) != 0)
+      return false;
+    previous = delta;
+    return true;
+  }
+  // Passes the event on with the bytes `word` (its own, or rewritten); the
+  // pass takes no more events than the room holds.
+  void Keep(Cursor event, uint32_t word) noexcept
+  {
+    uint64_t header[2];
+    std::memcpy(header, event, sizeof header);
+    const uint64_t body = word;
+    std::memcpy(kept, header, sizeof header);
+    std::memcpy(kept + sizeof header, &body, sizeof body);
+    kept += kQuilletPackedEventBytes;
+  }
+  void KeepAs(Cursor event, uint32_t word) noexcept { Keep(event, word); }
+
+  uint8_t* kept;
+  const uint64_t typeWord;
+  const uint64_t start;
+  const uint64_t span;
+  uint64_t previous = 0;
+};
+
+} // namespace
+
 void VSTPlugin::midiInProcess(int32_t frames) noexcept
 {
   VstMidiEvent* const store = output.store;
@@ -190,11 +294,13 @@ void VSTPlugin::midiInProcess(int32_t frames) noexcept
   int32_t taken = directCount;
   directCount = 0;
   taken += inputQueue.PopInto(store + first + taken, MidiEventQueue::kCapacity - first - taken);
-  bool learnedAny = false;
-  VstMidiEvent* kept = store + first;
+  // Packed events were passed as they came (QuilletPackedInput).
+  bool learnedAny = packedHeard;
+  packedHeard = false;
+  RecordEvents records{store + first};
   if (taken > 0)
-    kept = passInput(kept, kept + taken, learnedAny);
-  output.count = static_cast<int32_t>(kept - store);
+    passEvents(records, records.kept, records.kept + taken, learnedAny);
+  output.count = static_cast<int32_t>(records.kept - store);
   output.count +=
       generatedQueue.PopInto(store + output.count, BlockOutput::kCapacity - output.count);
   if (sender.Run(frames, getProgram(), sampleRate, output))
@@ -206,32 +312,11 @@ void VSTPlugin::midiInProcess(int32_t frames) noexcept
   learner.WakeIfDue(learnedAny);
 }
 
-VstMidiEvent* VSTPlugin::passInput(VstMidiEvent* const begin, VstMidiEvent* const end,
-                                   bool& learnedAny) noexcept
+template <typename Events>
+typename Events::Cursor VSTPlugin::passEvents(Events& events, typename Events::Cursor begin,
+                                              typename Events::Cursor end,
+                                              bool& learnedAny) noexcept
 {
-  // The host's events lie in the block's output and are sorted there: an
-  // event passed on stays where it is or moves down over the dropped ones,
-  // and is rewritten only in its final place.
-  VstMidiEvent* kept = begin;
-  auto keep = [&kept](const VstMidiEvent* event) -> VstMidiEvent& {
-    VstMidiEvent& out = *kept++;
-    if (&out != event)
-      out = *event;
-    // Only the 32 bytes of the record travel on, whatever size the host's
-    // event claimed.
-    out.byteSize = static_cast<int32_t>(sizeof(VstMidiEvent)) - 8;
-    return out;
-  };
-  // The four bytes of an event's message as one word, first byte lowest.
-  auto bytesOf = [](const VstMidiEvent* event) {
-    uint32_t word = 0;
-    std::memcpy(&word, event->midiData, sizeof word);
-    return word;
-  };
-  auto rewrite = [](VstMidiEvent& event, uint32_t word) {
-    std::memcpy(event.midiData, &word, sizeof word);
-  };
-
   // What decides an event's way is read once for the block, and again
   // after a Program Change selected another program (which may also have
   // asked for a release): the program record shares its cache lines with
@@ -245,7 +330,10 @@ VstMidiEvent* VSTPlugin::passInput(VstMidiEvent* const begin, VstMidiEvent* cons
   };
   InputWays ways = readWays();
   bool heard = false;
-  for (VstMidiEvent* event = begin; event != end; ++event) {
+  bool taken = true;
+  uint32_t word = 0;
+  typename Events::Cursor event = begin;
+  for (; event != end; event = Events::Next(event)) {
     // A run of events that call nothing (notes, events kept or dropped)
     // goes through a batch of the held-note table, which keeps its free map
     // in a register; the loop stops at one that learning hears or that
@@ -253,14 +341,16 @@ VstMidiEvent* VSTPlugin::passInput(VstMidiEvent* const begin, VstMidiEvent* cons
     uint8_t action = 0;
     {
       HeldNoteTable::Batch notes(heldNotes);
-      for (; event != end; ++event) {
-        const uint32_t word = bytesOf(event);
+      for (; event != end; event = Events::Next(event)) {
+        taken = events.Take(event, word);
+        if (!taken)
+          break;
         action = ways.For(static_cast<uint8_t>(word));
         if (action != kNote) {
           if (action > kKeep)
             break;
           if (action == kKeep)
-            keep(event);
+            events.Keep(event, word);
           continue;
         }
         const auto channel = static_cast<int32_t>(word & midi::kChannelMask);
@@ -273,35 +363,56 @@ VstMidiEvent* VSTPlugin::passInput(VstMidiEvent* const begin, VstMidiEvent* cons
           if (held >= 0) {
             // Sent again with the clean data bytes and the new velocity.
             notes.SetVelocity(held, velocity);
-            rewrite(keep(event), word & (kStatusByte | kData1Bits | kData2Bits | kFourthByte));
+            events.KeepAs(event, word & (kStatusByte | kData1Bits | kData2Bits | kFourthByte));
           } else if (notes.Add(key, velocity)) {
-            keep(event);
+            events.Keep(event, word);
           }
         } else if (held >= 0) {
           // A release of a note never passed through is dropped; the one of
           // a held note goes out as a Note Off of velocity 0, the fourth
           // byte as it came.
           notes.Remove(key);
-          rewrite(keep(event), midi::kNoteOff | (word & (kChannelBits | kData1Bits | kFourthByte)));
+          events.KeepAs(event, midi::kNoteOff | (word & (kChannelBits | kData1Bits | kFourthByte)));
         }
       }
     }
-    if (event == end)
+    if (event == end || !taken)
       break;
     // The event the run stopped at: one learning hears, or a selection.
     if (action & kHear) {
-      learner.Hear(event->midiData);
+      uint8_t bytes[4] = {};
+      std::memcpy(bytes, &word, sizeof bytes);
+      learner.Hear(bytes);
       heard = true;
     }
     if ((action & kWayMask) == kKeep) {
-      keep(event);
+      events.Keep(event, word);
     } else if ((action & kWayMask) == kSelect) {
-      selectFromInput(static_cast<int32_t>(bytesOf(event) >> 8 & midi::kDataMask));
+      selectFromInput(static_cast<int32_t>(word >> 8 & midi::kDataMask));
       ways = readWays();
     }
   }
-  learnedAny = heard;
-  return kept;
+  learnedAny = learnedAny || heard;
+  return event;
+}
+
+bool VSTPlugin::passPacked(QuilletPackedInput* packed) noexcept
+{
+  if (!packed || !packed->events || !packed->out || packed->count <= 0 ||
+      !pthread_equal(pthread_self(), audioThread.load(std::memory_order_relaxed)) || Suspended())
+    return false;
+  // The block's transport poll comes before its events, as in a block.
+  pollTransport();
+  // No more than the room holds: the rest is left to the caller.
+  const auto whole = static_cast<int32_t>(packed->room / kQuilletPackedEventBytes);
+  const int32_t count = packed->count < whole ? packed->count : whole;
+  PackedEvents events(*packed);
+  const uint8_t* const begin = packed->events;
+  const uint8_t* const stop = passEvents(
+      events, begin, begin + static_cast<size_t>(count) * kQuilletPackedEventBytes, packedHeard);
+  packed->taken = static_cast<int32_t>((stop - begin) / kQuilletPackedEventBytes);
+  packed->kept = static_cast<int32_t>((events.kept - packed->out) / kQuilletPackedEventBytes);
+  return true;
 }
 
 void VSTPlugin::midiPostProcess() noexcept

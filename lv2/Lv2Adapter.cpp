@@ -419,6 +419,16 @@ void Lv2Adapter::ProcessSubBlock(int64_t start, int32_t frames) noexcept
     timeInfo.samplePos += speed * frames;
 }
 
+const uint8_t* Lv2Adapter::PassPacked(const uint8_t* cursor, const uint8_t* limit, int64_t start,
+                                      int64_t end) noexcept
+{
+  if (bridge.BeginPacked(packed, cursor, limit, start, end) == 0 ||
+      !effect->dispatcher(effect, effVendorSpecific, kQuilletPackedInput, 0, &packed, 0.0f))
+    return cursor;
+  bridge.CommitPacked(packed);
+  return cursor + static_cast<ptrdiff_t>(packed.taken) * kQuilletPackedEventBytes;
+}
+
 void Lv2Adapter::Run(uint32_t frames) noexcept
 {
   bridge.BeginOutput(eventsOut, uris.atomSequence);
@@ -469,8 +479,15 @@ void Lv2Adapter::Run(uint32_t frames) noexcept
       // Nearly every event is a short MIDI message inside the sub-block:
       // the bridge takes those in a loop of its own, and the walk below
       // sees only the others.
-      if (cursor)
+      if (cursor) {
+        // The common stretch goes to the plug-in packed: it reads the atoms
+        // and writes those it passes on into the output port itself. Not
+        // after a record of the sub-block, which the block passes later, and
+        // only in a sequence stamped in frames.
+        if (frameTimes && bridge.InputCount() == 0)
+          cursor = PassPacked(cursor, limit, start, end);
         cursor = bridge.AddShortEvents(cursor, limit, start, end, frameTimes);
+      }
       const LV2_Atom_Event* event = current();
       if (!event)
         break;

@@ -123,6 +123,10 @@ private:
   void ApplyControls() noexcept;
   void ReadPosition(const LV2_Atom* atom) noexcept;
   void ProcessSubBlock(int64_t start, int32_t frames) noexcept;
+  // The short messages from `cursor` on that the plug-in takes packed
+  // (kQuilletPackedInput); returns where it stopped.
+  const uint8_t* PassPacked(const uint8_t* cursor, const uint8_t* limit, int64_t start,
+                            int64_t end) noexcept;
   // Audio thread, after the run: the verify port and the log's job.
   void ReportVerify() noexcept;
   // The two halves of LoadBank (Restore decides the program in between).
@@ -179,6 +183,8 @@ private:
   float* pins[2] = {nullptr, nullptr};
 
   Lv2EventBridge bridge;
+  // The record of the packed events handed to the plug-in (audio thread).
+  QuilletPackedInput packed{};
   // Made once `uris` is mapped (it is declared after them).
   Lv2FileParameters files;
 

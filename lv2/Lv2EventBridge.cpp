@@ -12,29 +12,10 @@ static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__);
 // An event's header as two words: the frame, then the body's size and type.
 static_assert(sizeof(LV2_Atom_Event) == 16 && offsetof(LV2_Atom_Event, body) == 8 &&
               offsetof(LV2_Atom, size) == 0 && offsetof(LV2_Atom, type) == 4);
+// A short message's event is the plug-in's packed event.
+static_assert(sizeof(LV2_Atom_Event) + 8 == kQuilletPackedEventBytes);
 
 namespace {
-
-// By status byte, for the loop over a block of short messages: the
-// message's length in the high half and the mask that cuts a word of bytes
-// to it in the low half, so that one load tells both; 0 for a byte that
-// starts no short message.
-struct ShortMessageTable
-{
-  uint64_t entry[256];
-  constexpr ShortMessageTable() : entry()
-  {
-    for (int status = 0; status < 256; ++status) {
-      const int32_t length = midi::kLengths[static_cast<uint8_t>(status)];
-      entry[status] =
-          length == 0 ? 0 : uint64_t(length) << 32 | ((uint64_t{1} << (8 * length)) - 1);
-    }
-  }
-};
-constexpr ShortMessageTable kShortMessages{};
-static_assert(kShortMessages.entry[0xC3] == (uint64_t{2} << 32 | 0xFFFF) &&
-              kShortMessages.entry[0xF8] == (uint64_t{1} << 32 | 0xFF) &&
-              kShortMessages.entry[0xF0] == 0 && kShortMessages.entry[0x40] == 0);
 
 bool DataBytesClean(const uint8_t* bytes, uint32_t from, uint32_t to) noexcept
 {
@@ -65,7 +46,7 @@ void Lv2EventBridge::RestoreShortSlots() noexcept
 
 bool Lv2EventBridge::AddLong(const uint8_t* bytes, uint32_t size, int32_t deltaFrames) noexcept
 {
-  if (!bytes || size < 2 || inputCount >= kInputCapacity || bytes[0] != midi::kSysExStart ||
+  if (!bytes || size < 2 || inputCount >= inputLimit || bytes[0] != midi::kSysExStart ||
       size > 0x7FFFFFFFu || bytes[size - 1] != midi::kSysExEnd ||
       !DataBytesClean(bytes, 1, size - 1))
     return false;
@@ -137,7 +118,7 @@ const uint8_t* Lv2EventBridge::AddShortEvents(const uint8_t* cursor, const uint8
   // stored as one word.
   constexpr ptrdiff_t kStep = sizeof(LV2_Atom_Event) + 8;
   const int64_t whole = (limit - cursor) / kStep;
-  const int32_t room = kInputCapacity - inputCount;
+  const int32_t room = inputLimit - inputCount;
   const uint8_t* const stop = cursor + (whole < room ? whole : room) * kStep;
   const auto span = static_cast<uint64_t>(end - start);
   VstMidiEvent* next = &inputMidi[inputCount];
@@ -145,6 +126,42 @@ const uint8_t* Lv2EventBridge::AddShortEvents(const uint8_t* cursor, const uint8
                       : AddShortMidi<false>(cursor, stop, start, span, midiType, next);
   inputCount = static_cast<int32_t>(next - inputMidi);
   return cursor;
+}
+
+int32_t Lv2EventBridge::BeginPacked(QuilletPackedInput& packed, const uint8_t* cursor,
+                                    const uint8_t* limit, int64_t start, int64_t end) noexcept
+{
+  const int64_t whole = cursor && limit > cursor ? (limit - cursor) / kQuilletPackedEventBytes : 0;
+  const int32_t room = inputLimit - inputCount;
+  packed = QuilletPackedInput{};
+  packed.events = cursor;
+  packed.count = static_cast<int32_t>(whole < room ? whole : room);
+  packed.type = midiType;
+  packed.start = start;
+  packed.end = end;
+  if (out) {
+    const uint32_t used = static_cast<uint32_t>(sizeof(LV2_Atom)) + out->atom.size;
+    packed.out = reinterpret_cast<uint8_t*>(out) + used;
+    packed.room = capacity - used;
+  }
+  return packed.count;
+}
+
+void Lv2EventBridge::CommitPacked(const QuilletPackedInput& packed) noexcept
+{
+  inputLimit -= packed.taken;
+  if (!out || packed.kept <= 0)
+    return;
+  if (keptCount == 0) {
+    keptOffset = static_cast<uint32_t>(packed.out - reinterpret_cast<uint8_t*>(out));
+    frameBeforeKept = lastFrame;
+  }
+  keptCount += packed.kept;
+  out->atom.size += static_cast<uint32_t>(packed.kept * kQuilletPackedEventBytes);
+  // The last one's frame: the sequence goes on from there.
+  std::memcpy(&lastFrame,
+              packed.out + static_cast<size_t>(packed.kept - 1) * kQuilletPackedEventBytes,
+              sizeof lastFrame);
 }
 
 VstEvents* Lv2EventBridge::InputBlock() noexcept
@@ -257,7 +274,7 @@ bool Lv2EventBridge::AppendShortBlock(VstEvent* const* pointers, int32_t count) 
     std::memcpy(&word, reinterpret_cast<const VstMidiEvent*>(record)->midiData, sizeof word);
     // A record that starts no short message (rare) goes the long way, so
     // that the cursor here moves by a constant step.
-    const uint64_t message = kShortMessages.entry[static_cast<uint8_t>(word)];
+    const uint64_t message = midi::kShortMessages[static_cast<uint8_t>(word)];
     if (message == 0)
       return false;
     // The header, then the bytes and their padding, as three words built
@@ -323,6 +340,10 @@ bool Lv2EventBridge::TakeOutput(const VstEvents* events) noexcept
     }
     order[at] = slot;
   }
+  if (keptCount > 0) {
+    MergeWithKept(pointers, slots);
+    return true;
+  }
   for (int32_t s = 0; s < slots; ++s) {
     const uint8_t* bytes = nullptr;
     const uint32_t size = WireBytes(pointers[order[s].index], &bytes);
@@ -330,6 +351,38 @@ bool Lv2EventBridge::TakeOutput(const VstEvents* events) noexcept
       Append(subStart + order[s].frame, bytes, size);
   }
   return true;
+}
+
+void Lv2EventBridge::MergeWithKept(VstEvent* const* pointers, int32_t slots) noexcept
+{
+  // The kept events leave the sequence for a copy and come back in turn.
+  const auto keptBytes = static_cast<size_t>(keptCount) * kQuilletPackedEventBytes;
+  auto* base = reinterpret_cast<uint8_t*>(out);
+  std::memcpy(keptCopy, base + keptOffset, keptBytes);
+  out->atom.size = keptOffset - static_cast<uint32_t>(sizeof(LV2_Atom));
+  lastFrame = frameBeforeKept;
+  const int32_t kept = keptCount;
+  keptCount = 0;
+  int32_t k = 0;
+  int32_t s = 0;
+  while (k < kept || s < slots) {
+    const uint8_t* event = keptCopy + static_cast<size_t>(k) * kQuilletPackedEventBytes;
+    int64_t keptFrame = 0;
+    if (k < kept)
+      std::memcpy(&keptFrame, event, sizeof keptFrame);
+    if (k < kept && (s == slots || keptFrame <= subStart + order[s].frame)) {
+      uint32_t size = 0;
+      std::memcpy(&size, event + 8, sizeof size);
+      Append(keptFrame, event + 16, size);
+      ++k;
+      continue;
+    }
+    const uint8_t* bytes = nullptr;
+    const uint32_t size = WireBytes(pointers[order[s].index], &bytes);
+    if (size > 0)
+      Append(subStart + order[s].frame, bytes, size);
+    ++s;
+  }
 }
 
 bool Lv2EventBridge::AppendAtom(int64_t frames, const LV2_Atom* atom) noexcept

@@ -43,6 +43,8 @@ public:
     if (sysexSlots)
       RestoreShortSlots();
     inputCount = 0;
+    inputLimit = kInputCapacity;
+    keptCount = 0;
   }
   // Adds one MIDI atom's bytes at `deltaFrames` into the sub-block. False
   // (and nothing added) for what is no MIDI message: empty, a data byte
@@ -52,7 +54,7 @@ public:
   {
     // The common case inline: a short message into its ready-made record
     // (type and size written once, at construction).
-    if (size - 1 > 2 || inputCount >= kInputCapacity) // 0 wraps around
+    if (size - 1 > 2 || inputCount >= inputLimit) // 0 wraps around
       return AddLong(bytes, size, deltaFrames);
     const uint8_t status = bytes[0];
     if (static_cast<uint32_t>(midi::kLengths[status]) != size)
@@ -83,6 +85,18 @@ public:
   int32_t InputCount() const noexcept { return inputCount; }
   VstEvents* InputBlock() noexcept;
 
+  // --- packed input (QuilletPackedInput: the plug-in reads the atoms of
+  // the common stretch itself and writes the ones it passes on straight
+  // into the output port)
+  // Fills in the record for the events from `cursor` on, as many as the
+  // sub-block's input room and the sequence hold (0: none to hand over),
+  // with the port's free room for what the plug-in passes on.
+  int32_t BeginPacked(QuilletPackedInput& packed, const uint8_t* cursor, const uint8_t* limit,
+                      int64_t start, int64_t end) noexcept;
+  // After the plug-in took them: what it wrote becomes part of the sequence
+  // and what it took counts against the sub-block's input room.
+  void CommitPacked(const QuilletPackedInput& packed) noexcept;
+
   // --- output (one run at a time)
   // Starts the output port's sequence; its capacity is the size the host
   // set in the port's atom header. A null port takes nothing.
@@ -104,6 +118,10 @@ public:
 
 private:
   void RestoreShortSlots() noexcept;
+  // The general output path with events passed on packed in this sub-block:
+  // the records in `order` and those events merged by frame (those first
+  // among equal frames, as they came before the plug-in's own).
+  void MergeWithKept(VstEvent* const* pointers, int32_t slots) noexcept;
   // A System Exclusive message (or a refusal of anything longer).
   bool AddLong(const uint8_t* bytes, uint32_t size, int32_t deltaFrames) noexcept;
   // A block of short messages in time order that fits the port, written in
@@ -125,7 +143,15 @@ private:
   VstMidiSysexEvent inputSysex[kInputCapacity] = {};
   VstEventBlock<kInputCapacity> inputBlock{};
   int32_t inputCount = 0;
+  int32_t inputLimit = kInputCapacity;
   int32_t sysexSlots = 0;
+
+  // What the plug-in passed on packed in the sub-block: where it begins in
+  // the port, how many events, and the sequence's last frame before them.
+  uint32_t keptOffset = 0;
+  int32_t keptCount = 0;
+  int64_t frameBeforeKept = 0;
+  uint8_t keptCopy[kInputCapacity * kQuilletPackedEventBytes] = {};
 
   // Output: the port, its capacity, the last frame written (a sequence is
   // in time order) and the order of the block being written.

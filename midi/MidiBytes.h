@@ -89,6 +89,29 @@ struct LengthTable
 };
 inline constexpr LengthTable kLengths{};
 
+// By status byte, for loops over messages held in a word of bytes (first
+// byte lowest): the message's length in the high half and the mask that
+// cuts a word to it in the low half, so that one load tells both; 0 for a
+// byte that starts no message of one to three bytes.
+struct ShortMessageTable
+{
+  uint64_t entry[256];
+  constexpr ShortMessageTable() : entry()
+  {
+    for (int status = 0; status < 256; ++status) {
+      const int32_t length = MessageLength(static_cast<uint8_t>(status));
+      entry[status] = length <= 0 || length > 3
+                          ? 0
+                          : uint64_t(length) << 32 | ((uint64_t{1} << (8 * length)) - 1);
+    }
+  }
+  constexpr uint64_t operator[](uint8_t status) const { return entry[status]; }
+};
+inline constexpr ShortMessageTable kShortMessages{};
+static_assert(kShortMessages[0xC3] == (uint64_t{2} << 32 | 0xFFFF) &&
+              kShortMessages[0xF8] == (uint64_t{1} << 32 | 0xFF) && kShortMessages[0xF0] == 0 &&
+              kShortMessages[0x40] == 0);
+
 // Calls `visit(bytes, length)` for each whole message of the `size` bytes at
 // `bytes`, in order (messages of 1 to 3 bytes, by their status); stops at a
 // byte that starts none and at a message cut short. Returns how many it

@@ -364,6 +364,38 @@ struct QuilletEditorFile
   char path[4096];
 };
 
+// The plug-in's fourth call, the LV2 edition's way of handing its host's
+// short messages over without records: index kQuilletPackedInput, ptr a
+// QuilletPackedInput. Made on the thread that runs the blocks, between two
+// of them, for the block that follows. The plug-in takes the events from
+// the first on, as long as each is a whole MIDI message of one to three
+// bytes of the given type word at a frame of [start, end) in time order,
+// passes them through at once as that block would, and writes the ones it
+// passes on straight into `out`, in the same layout. Returns 1, or 0 (none
+// taken: hand them over as records) on another thread or while it is
+// suspended. Whatever is handed over as records for the same block must
+// come after them.
+constexpr int32_t kQuilletPackedInput = 0x51506B64; // 'QPkd'
+// A packed event: its frame (int64), its message's size (uint32) and a type
+// word (uint32), then the message's bytes, first byte lowest, in a word of 8
+// (the rest zero on output).
+constexpr int32_t kQuilletPackedEventBytes = 24;
+struct QuilletPackedInput
+{
+  // Up to `count` events, their frames counted as `start` and `end` are.
+  const uint8_t* events;
+  int32_t count;
+  uint32_t type;
+  int64_t start;
+  int64_t end;
+  // Where the events passed on go, `room` bytes: no more events are taken
+  // than it holds. Null takes none.
+  uint32_t room;
+  uint8_t* out;
+  // Set by the plug-in: the events it took, and those it wrote at `out`.
+  int32_t taken;
+  int32_t kept;
+};
 // Host callback opcodes (plug-in to host).
 enum : int32_t
 {

@@ -162,7 +162,37 @@ INSTANTIATE_TEST_SUITE_P(
                lv2.QueuePosition(1.0f, 0);
              },
              {},
-             {{0, {0xB1, 0x4A, 0x1E}}}}),
+             {{0, {0xB1, 0x4A, 0x1E}}}},
+        // A resend's message goes before the notes passed through at later
+        // frames of the same block.
+        Case{"PassedThroughAndGeneratedGoOutInFrameOrder",
+             [] {
+               return MakeBank({{0, 0, Cc(1, 7, 80), {}}}, {{param::kThru, 1.0f}});
+             },
+             [](EditionPair&, qhost::PluginInstance& vst, Lv2TestHost& lv2) {
+               vst.SetParameter(param::kResend, 1.0f);
+               lv2.SetControl(2, 1.0f);
+             },
+             {{{{0x90, 0x3C, 0x64}, 50}, {{0xB0, 0x01, 0x10}, 100}, {{0x80, 0x3C, 0x00}, 300}}},
+             {{0, {0xB0, 0x07, 0x50}},
+              {50, {0x90, 0x3C, 0x64}},
+              {100, {0xB0, 0x01, 0x10}},
+              {300, {0x80, 0x3C, 0x00}}}},
+        // Send on play and on change with preset switching: the play's send
+        // is of the program that was current, then the selection's.
+        Case{"TransportStartThenSelectionInOneBlock",
+             [] {
+               return MakeBank({{0, 0, Cc(2, 74, 30), {}}, {1, 0, Cc(1, 7, 80), {}}},
+                               {{param::kSendOnPlay, 1.0f},
+                                {param::kPresetSwitching, 1.0f},
+                                {param::kSendOnChange, 1.0f}});
+             },
+             [](EditionPair&, qhost::PluginInstance& vst, Lv2TestHost& lv2) {
+               vst.SetPlaying(true);
+               lv2.QueuePosition(1.0f, 0);
+             },
+             {{{{0xC1, 0x01}, 0}}},
+             {{0, {0xB1, 0x4A, 0x1E}}, {0, {0xB0, 0x07, 0x50}}}}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 // What an input atom holds that is no MIDI message of its status byte's
