@@ -71,8 +71,6 @@ public:
 
   // The dialog (null before the first press), for tests.
   vexo::gui::SFileDialog* Dialog() const { return dialog.get(); }
-  vexo::gui::SButton<false>* LoadButton(Kind kind) const { return loadButtons[kind]; }
-  vexo::gui::SButton<false>* SaveButton(Kind kind) const { return saveButtons[kind]; }
 
 private:
   void Open(Kind kind, bool save);

@@ -78,7 +78,6 @@ public:
   int FirstShown() const { return first; }
   // The path a Save waits to replace (empty: none asked about).
   const std::string& Replacing() const { return replacing; }
-  int Selected() const { return selected; }
   // The row (0 to kRows - 1) that shows the entry with this text, -1 when
   // none does.
   int RowOf(const std::string& text) const;

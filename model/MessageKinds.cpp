@@ -820,22 +820,6 @@ int32_t Syntax(const MessageKind& kind, char* text, int32_t size) noexcept
   return at;
 }
 
-int32_t Ranges(const MessageKind& kind, char* text, int32_t size) noexcept
-{
-  char range[48];
-  int32_t at = Append(text, size, 0, "");
-  if (HasNumber(kind)) {
-    std::snprintf(range, sizeof range, "%s 0-%d", kind.numberWord, kind.numbers - 1);
-    at = Append(text, size, at, range);
-  }
-  if (HasValue(kind)) {
-    std::snprintf(range, sizeof range, "%sVAL 0-%d%s", at > 0 ? ", " : "", kind.values - 1,
-                  kind.options ? " (0-127 with /7)" : "");
-    at = Append(text, size, at, range);
-  }
-  return at;
-}
-
 const char* ParseSyntax() noexcept
 {
   // Built once from the table (a static's initialisation is thread-safe).

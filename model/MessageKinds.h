@@ -327,12 +327,10 @@ void Describe(const Message& m, char (&text)[kDescriptionSize]) noexcept;
 // numbers as they are sent). False when the text is none of them or a
 // field is out of range.
 bool Parse(const char* text, Message& m) noexcept;
-// A kind's spelling for Parse ("nrpn/CH/PARAM/VAL[/7][/null]") and the
-// ranges of its number and value ("PARAM 0-16383, VAL 0-16383 (0-127 with
-// /7)"; every kind's CH is 1-16).
-// Each writes at most size - 1 characters and returns how many it wrote.
+// A kind's spelling for Parse ("nrpn/CH/PARAM/VAL[/7][/null]"; every
+// kind's CH is 1-16). Writes at most size - 1 characters and returns how
+// many it wrote.
 int32_t Syntax(const MessageKind& kind, char* text, int32_t size) noexcept;
-int32_t Ranges(const MessageKind& kind, char* text, int32_t size) noexcept;
 // Every kind's spelling, for a message that says what Parse takes:
 // "cc/CH/NUM/VAL, ..., pb/CH/VAL or off".
 const char* ParseSyntax() noexcept;

@@ -298,16 +298,6 @@ bool VSTPluginProgramBank::InUse(int first, int count, const SysExSet* const* sy
   return false;
 }
 
-bool VSTPluginProgramBank::ExtensionInUse(int index, const SysExSet* sysex) const
-{
-  return InUse(index, 1, &sysex);
-}
-
-bool VSTPluginProgramBank::ExtensionInUse(const SysExSet* const* sysex) const
-{
-  return InUse(0, kBankPrograms, sysex);
-}
-
 std::vector<uint8_t> VSTPluginProgramBank::WriteChunk(int first, int count,
                                                       const SysExSet* const* sysex) const
 {

@@ -59,7 +59,6 @@ public:
 
   VSTPluginProgram& operator[](int index) { return programs[index]; }
   const VSTPluginProgram& operator[](int index) const { return programs[index]; }
-  VSTPluginProgram* Data() { return programs; }
 
   // The kinds of program `index`'s messages, beside its record.
   ProgramExtension& Extension(int index) { return extensions[index]; }
@@ -68,12 +67,8 @@ public:
   ExtensionSettings& Settings() { return settings; }
   const ExtensionSettings& Settings() const { return settings; }
 
-  // True when a chunk of the bank / of program `index` needs the extension:
-  // a kind in use there, a spacing or settle time, send on play, a SysEx
-  // gap, or SysEx. `sysex`: the programs' SysEx (an array of 128 for the
-  // bank, one set for a program; nullptr: none).
-  bool ExtensionInUse(const SysExSet* const* sysex = nullptr) const;
-  bool ExtensionInUse(int index, const SysExSet* sysex = nullptr) const;
+  // `sysex`: the programs' SysEx (an array of 128 for the bank, one set for
+  // a program; nullptr: none).
   // The chunk of the bank / of program `index`, as it is saved: the records
   // alone when the extension is not in use, else followed by it (version
   // 2 with its tail when a version-2 setting is in use). `sysex` as above.
