@@ -9,8 +9,9 @@
 // claims more bytes than the buffer has, effEditOpen is handed this host's
 // display and window (when DISPLAY names a server) or nothing, the
 // speaker arrangement opcodes get null or pointers to zeroed storage, and
-// the plug-in's own vendor call (kQuilletReplaceSysEx) never claims more
-// bytes than the buffer has.
+// the plug-in's own vendor calls get what they claim: kQuilletReplaceSysEx
+// never more bytes than the buffer has, kQuilletPackedInput a record of
+// events and a room inside the buffer.
 //
 // Input: a sequence of steps; each starts with a kind byte
 //   0..211    dispatcher opcode (kind % 106) - 5, then a pointer byte, an
@@ -86,6 +87,35 @@ void MakeEvents(Argument& argument, fuzz::Bytes& in)
   }
 }
 
+// A packed-events record at the buffer's start: up to 64 events of input
+// bytes (frames near the block, sizes and types mostly those of MIDI),
+// written into a room of up to 64 events in the buffer's second half.
+void MakePacked(Argument& argument, fuzz::Bytes& in)
+{
+  uint8_t* base = argument.buffer.data();
+  QuilletPackedInput packed{};
+  packed.count = in.U8() % 65;
+  packed.type = in.U8() % 4 ? 7 : in.U8();
+  packed.start = in.U8() % 4 ? 0 : static_cast<int64_t>(in.U16()) - 1000;
+  packed.end = packed.start + in.U16() % 1025;
+  uint8_t* events = base + 4096;
+  for (int32_t i = 0; i < packed.count; ++i) {
+    uint8_t* event = events + static_cast<size_t>(i) * kQuilletPackedEventBytes;
+    const int64_t frame = packed.start + in.U8() * 4 - 8;
+    const uint32_t size = in.U8() % 8 ? 1 + in.U8() % 3 : in.U8();
+    const uint32_t type = in.U8() % 8 ? packed.type : in.U8();
+    std::memcpy(event, &frame, sizeof frame);
+    std::memcpy(event + 8, &size, sizeof size);
+    std::memcpy(event + 12, &type, sizeof type);
+    for (int b = 16; b < kQuilletPackedEventBytes; ++b)
+      event[b] = b < 19 ? in.U8() : 0;
+  }
+  packed.events = events;
+  packed.out = in.U8() % 8 ? base + kBufferBytes / 2 : nullptr;
+  packed.room = in.U16() % (64 * kQuilletPackedEventBytes + 1);
+  std::memcpy(base, &packed, sizeof packed);
+}
+
 void CheckAnswer(int32_t opcode, VstIntPtr result, const Argument& argument)
 {
   if (opcode == effGetChunk && argument.ptr && result != 0) {
@@ -102,6 +132,18 @@ void CheckAnswer(int32_t opcode, VstIntPtr result, const Argument& argument)
     fuzz::Require(rect != nullptr, "getRect points at a rectangle");
     fuzz::Require(rect->right > rect->left && rect->bottom > rect->top,
                   "the editor rectangle is not empty");
+  }
+  if (opcode == effVendorSpecific && result == 1 && argument.ptr) {
+    QuilletPackedInput packed{};
+    std::memcpy(&packed, argument.buffer.data(), sizeof packed);
+    if (packed.events == argument.buffer.data() + 4096) {
+      fuzz::Require(packed.taken >= 0 && packed.taken <= packed.count && packed.kept >= 0 &&
+                        packed.kept <= packed.taken &&
+                        static_cast<uint32_t>(packed.kept) * kQuilletPackedEventBytes <=
+                            packed.room,
+                    "the plug-in takes no more packed events than it was handed, and keeps "
+                    "no more than the room holds");
+    }
   }
   if (opcode == effGetVstVersion)
     fuzz::Require(result == 2300, "the plug-in speaks version 2300");
@@ -135,10 +177,16 @@ void Dispatch(qhost::PluginInstance& plugin, int32_t opcode, fuzz::Bytes& in)
   }
   case effVendorSpecific:
     // Half the time the plug-in's own call (a SysEx section to import), its
-    // size never more than the buffer holds.
+    // size never more than the buffer holds; a quarter of the rest the
+    // packed events of the LV2 edition, a record whose pointers point into
+    // the buffer and hold what they claim (the events' bytes anything).
     if (argument.ptr && (value & 1)) {
       index = kQuilletReplaceSysEx;
       value = static_cast<VstIntPtr>((static_cast<uint64_t>(value) >> 1) % (kBufferBytes + 1));
+    } else if ((argument.ptr && (value & 6) == 2) || index == kQuilletPackedInput) {
+      index = kQuilletPackedInput;
+      if (argument.ptr)
+        MakePacked(argument, in);
     }
     break;
   case effSetSpeakerArrangement:

@@ -288,6 +288,18 @@ def dispatcher():
           call(50, ptr=3, raw=section, value=2 * len(section) - 1) +
           call(50, ptr=3, raw=requested, value=2 * len(requested) + 1) +
           set_parameter(0, "1") + block())
+    # The LV2 edition's packed events (50, value 2, a zeroed buffer): a
+    # note on and its note off, an event of no MIDI size, a controller, with
+    # thru on, written into a room of three events.
+    def packed_event(frame_step, body, size=None):
+        sized = u8(1) + u8(len(body) - 1) if size is None else u8(0) + u8(size)
+        return u8(frame_step) + sized + u8(1) + bytes(body + [0] * (3 - len(body)))
+    packed = (u8(4) + u8(1) + u8(1) + u16(512) +
+              packed_event(3, [0x90, 0x3C, 0x64]) + packed_event(10, [0x80, 0x3C, 0x00]) +
+              packed_event(12, [0xB0, 0x07], size=9) + packed_event(14, [0xB0, 0x07, 0x64]) +
+              u8(1) + u16(3 * 24))
+    write("dispatcher", "own-vendor-call-packed-events",
+          block() + set_parameter(1, "1") + call(50, ptr=1, value=2) + packed + block())
     # Faults: a NaN modifier for the key opcodes.
     write("dispatcher", "key-down-nan-modifier", call(59, index=65, value=1, opt="nan"),
           faults=True)
