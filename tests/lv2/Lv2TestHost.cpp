@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 namespace lv2test {
 
@@ -202,7 +203,9 @@ const LV2UI_Descriptor* Lv2TestHost::EditorDescriptor(std::string& why)
 {
   if (!plugin)
     return nullptr;
-  const LilvUIs* uis = lilv_plugin_get_uis(plugin);
+  // The collection is the caller's to free, with the UIs in it.
+  std::unique_ptr<LilvUIs, void (*)(LilvUIs*)> owned(lilv_plugin_get_uis(plugin), lilv_uis_free);
+  const LilvUIs* uis = owned.get();
   LilvNode* uri = lilv_new_uri(world, "urn:quillet:quillet:ui");
   const LilvUI* ui = lilv_uis_get_by_uri(uis, uri);
   lilv_node_free(uri);
