@@ -241,8 +241,6 @@ struct PackedEvents
   // pass stops at.
   bool Take(Cursor event, uint32_t& word) noexcept
   {
-    // The high bit of each byte of a message: the status byte's alone.
-    constexpr uint32_t kHighBits = 0x808080;
     uint64_t frames = 0;
     uint64_t sizeAndType = 0;
     std::memcpy(&frames, event, sizeof frames);
@@ -253,12 +251,9 @@ struct PackedEvents
     const uint64_t delta = frames - start;
     if (delta >= span || delta < previous)
       return false;
-    // The size its status byte gives and the type, then a status byte and
-    // data bytes: one test (a byte that starts no short message gives size
-    // 0 and no status byte).
-    const uint64_t message = midi::kShortMessages[static_cast<uint8_t>(word)];
-    word &= static_cast<uint32_t>(message);
-    if (((sizeAndType ^ (typeWord | message >> 32)) | ((word & kHighBits) ^ midi::kStatusBit)) != 0)
+    // A whole short message, of the size the atom gives and of the type.
+    const uint32_t length = midi::CutShortMessage(word);
+    if (length == 0 || sizeAndType != (typeWord | length))
       return false;
     previous = delta;
     return true;

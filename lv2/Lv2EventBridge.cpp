@@ -71,9 +71,6 @@ const uint8_t* AddShortMidi(const uint8_t* cursor, const uint8_t* stop, int64_t 
                             uint64_t span, uint32_t midiType, VstMidiEvent*& next) noexcept
 {
   constexpr ptrdiff_t kStep = sizeof(LV2_Atom_Event) + 8;
-  static constexpr uint32_t kSizeMasks[4] = {0, 0xFF, 0xFFFF, 0xFFFFFF};
-  // The high bit of the second and third byte: a data byte has none.
-  constexpr uint32_t kDataHighBits = uint32_t{midi::kStatusBit} << 16 | midi::kStatusBit << 8;
   // The body's size and type as one word: MIDI of one to three bytes is
   // this word plus 0 to 2.
   const uint64_t shortMidi = uint64_t{midiType} << 32 | 1;
@@ -93,11 +90,8 @@ const uint8_t* AddShortMidi(const uint8_t* cursor, const uint8_t* stop, int64_t 
         kFrameTimes ? static_cast<uint64_t>(frames) - static_cast<uint64_t>(start) : 0;
     if (sizeAndType - shortMidi > 2 || delta >= span)
       break;
-    const auto size = static_cast<uint32_t>(sizeAndType);
-    word &= kSizeMasks[size];
     // What is no MIDI message of its size is left out, as AddInput does.
-    if (((word & kDataHighBits) |
-         (static_cast<uint32_t>(midi::kLengths[static_cast<uint8_t>(word)]) ^ size)) != 0)
+    if (midi::CutShortMessage(word) != static_cast<uint32_t>(sizeAndType))
       continue;
     event->deltaFrames = static_cast<int32_t>(delta);
     std::memcpy(event->midiData, &word, sizeof word);

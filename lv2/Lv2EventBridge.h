@@ -56,19 +56,16 @@ public:
     // (type and size written once, at construction).
     if (size - 1 > 2 || inputCount >= inputLimit) // 0 wraps around
       return AddLong(bytes, size, deltaFrames);
-    const uint8_t status = bytes[0];
-    if (static_cast<uint32_t>(midi::kLengths[status]) != size)
-      return false;
-    const uint8_t data1 = size > 1 ? bytes[1] : 0;
-    const uint8_t data2 = size > 2 ? bytes[2] : 0;
-    if (midi::IsStatus(data1 | data2))
+    uint32_t word = bytes[0];
+    if (size > 1)
+      word |= uint32_t{bytes[1]} << 8;
+    if (size > 2)
+      word |= uint32_t{bytes[2]} << 16;
+    if (midi::CutShortMessage(word) != size)
       return false;
     VstMidiEvent& event = inputMidi[inputCount];
     event.deltaFrames = deltaFrames;
-    event.midiData[0] = status;
-    event.midiData[1] = data1;
-    event.midiData[2] = data2;
-    event.midiData[3] = 0;
+    std::memcpy(event.midiData, &word, sizeof word);
     ++inputCount;
     return true;
   }

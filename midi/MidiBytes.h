@@ -112,6 +112,21 @@ static_assert(kShortMessages[0xC3] == (uint64_t{2} << 32 | 0xFFFF) &&
               kShortMessages[0xF8] == (uint64_t{1} << 32 | 0xFF) && kShortMessages[0xF0] == 0 &&
               kShortMessages[0x40] == 0);
 
+// The one test of a short message held in a word of bytes (first byte
+// lowest): returns the length of the whole message of one to three bytes it
+// holds and cuts `word` to it; returns 0 where the first byte starts no
+// such message or a data byte within that length has its high bit set.
+// Branch-free, for the loops over many events.
+constexpr uint32_t CutShortMessage(uint32_t& word) noexcept
+{
+  // The high bit of each byte of a message: the status byte's alone.
+  constexpr uint32_t kHighBits = 0x808080;
+  const uint64_t message = kShortMessages[static_cast<uint8_t>(word)];
+  word &= static_cast<uint32_t>(message);
+  const uint32_t whole = (word & kHighBits) == kStatusBit ? ~0u : 0u;
+  return static_cast<uint32_t>(message >> 32) & whole;
+}
+
 // Calls `visit(bytes, length)` for each whole message of the `size` bytes at
 // `bytes`, in order (messages of 1 to 3 bytes, by their status); stops at a
 // byte that starts none and at a message cut short. Returns how many it
@@ -131,6 +146,25 @@ constexpr int32_t ForEachMessage(const uint8_t* bytes, int32_t size, Visit&& vis
   return messages;
 }
 
+// Each case: a word, the length it holds and the word cut to it.
+static_assert([] {
+  constexpr uint32_t kCases[][3] = {
+      {0xAA7F4090, 3, 0x7F4090}, // Note On, padding cut off
+      {0xAA7F40C3, 2, 0x40C3},   // Program Change: its 2 bytes
+      {0x00FFFFF8, 1, 0xF8},     // a clock: 1 byte, whatever follows
+      {0x00804090, 0, 0},        // a data byte of 128
+      {0x000080C0, 0, 0},        // a Program Change to program 128
+      {0x00007F40, 0, 0},        // a data byte first
+      {0x000040F0, 0, 0},        // SysEx: no short message
+  };
+  for (const auto& c : kCases) {
+    uint32_t word = c[0];
+    const uint32_t length = CutShortMessage(word);
+    if (length != c[1] || (length != 0 && word != c[2]))
+      return false;
+  }
+  return true;
+}());
 static_assert(kLengths[0xC5] == 2 && kLengths[0xF2] == 3 && kLengths[0xF7] == 0);
 static_assert(MessageLength(0xC5) == 2 && MessageLength(0xB0) == 3 && MessageLength(0xF8) == 1 &&
               MessageLength(0xF0) == 0 && MessageLength(0x40) == 0 && MessageLength(0xD3) == 2 &&
