@@ -95,6 +95,7 @@ bool Lv2Ui::Open(unsigned long parent, const LV2_Feature* const* /*features*/)
     width = rect->right - rect->left;
     height = rect->bottom - rect->top;
   }
+  parentWindow = parent;
   window = XCreateSimpleWindow(display, static_cast<::Window>(parent), 0, 0,
                                static_cast<unsigned>(width), static_cast<unsigned>(height), 0, 0,
                                BlackPixel(display, DefaultScreen(display)));
@@ -158,9 +159,37 @@ int Lv2Ui::Idle()
     WritePort(lv2names::kThru, static_cast<float>(thru));
   }
   ReportEditorFiles();
+  KeepBottomInView();
   if (display)
     XFlush(display);
   return 0;
+}
+
+void Lv2Ui::KeepBottomInView()
+{
+  // Some hosts' windows keep the size they opened with although the editor
+  // asks for more (ui:resize and the size hints); Ardour 7's does. When the
+  // drawer opens there, the editor is moved up so that the drawer, the part
+  // just asked for, shows whole, and back down when it closes. Errors (a host
+  // window gone) are swallowed on this connection.
+  ::Window root = 0;
+  int x = 0;
+  int y = 0;
+  unsigned width = 0;
+  unsigned parentHeight = 0;
+  unsigned height = 0;
+  unsigned border = 0;
+  unsigned depth = 0;
+  if (!display || !parentWindow ||
+      !XGetGeometry(display, static_cast<::Window>(parentWindow), &root, &x, &y, &width,
+                    &parentHeight, &border, &depth) ||
+      !XGetGeometry(display, static_cast<::Window>(window), &root, &x, &y, &width, &height, &border,
+                    &depth))
+    return;
+  const int top =
+      parentHeight < height ? static_cast<int>(parentHeight) - static_cast<int>(height) : 0;
+  if (y != top)
+    XMoveWindow(display, static_cast<::Window>(window), x, top);
 }
 
 void Lv2Ui::ReportEditorFiles()

@@ -58,6 +58,9 @@ private:
   bool Open(unsigned long parent, const LV2_Feature* const* features);
   void WritePort(uint32_t port, float value);
   void SetSizeHints(int32_t width, int32_t height);
+  // Keeps the bottom of the editor (the open drawer) inside a host's window
+  // that did not grow to it.
+  void KeepBottomInView();
   // The files the editor loaded since the last idle go to the host's
   // choosers (the plug-in's patch:Set reports).
   void ReportEditorFiles();
@@ -69,6 +72,8 @@ private:
   // This object's own connection and the window it owns on it.
   _XDisplay* display = nullptr;
   unsigned long window = 0;
+  // The host's window (ui:parent) that holds it.
+  unsigned long parentWindow = 0;
   bool editorOpen = false;
   // What was last written to the host's ports (-1: nothing yet).
   int32_t programWritten = -1;

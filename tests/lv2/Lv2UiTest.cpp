@@ -147,6 +147,48 @@ protected:
     return false;
   }
 
+  // The host idles the editor while the user clicks.
+  void IdleFor(int ms)
+  {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+      Idle();
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  }
+
+  // A real click (or `times` of them) at a point of the screen.
+  void Click(int x, int y, int times)
+  {
+    XTestFakeMotionEvent(display, -1, x, y, CurrentTime);
+    XSync(display, False);
+    IdleFor(40);
+    for (int i = 0; i < times; ++i) {
+      XTestFakeButtonEvent(display, 1, True, CurrentTime);
+      XSync(display, False);
+      IdleFor(20);
+      XTestFakeButtonEvent(display, 1, False, CurrentTime);
+      XSync(display, False);
+      IdleFor(20);
+    }
+    IdleFor(100);
+  }
+
+  // The editor's window's top inside the host's window.
+  int WidgetTop()
+  {
+    Window root = 0;
+    int x = 0;
+    int y = 0;
+    unsigned width = 0;
+    unsigned height = 0;
+    unsigned border = 0;
+    unsigned depth = 0;
+    XGetGeometry(display, reinterpret_cast<Window>(widget), &root, &x, &y, &width, &height, &border,
+                 &depth);
+    return y;
+  }
+
   std::pair<unsigned, unsigned> WidgetSize()
   {
     Window root = 0;
@@ -267,6 +309,33 @@ TEST_F(Lv2Ui, OneEditorPerInstance)
   widget = firstWidget;
 }
 
+// A host whose window keeps the size it opened with (as Ardour 7's does):
+// the open drawer shows whole at the bottom of it, and the strips come back
+// when it closes.
+TEST_F(Lv2Ui, AHostWindowThatKeepsItsSizeShowsTheOpenDrawerWhole)
+{
+  XResizeWindow(display, parent, 300, 238);
+  XSync(display, False);
+  ASSERT_NE(Open(), nullptr);
+  ASSERT_TRUE(testsupport::WaitFor([&] { return PanelShown(); }, 3000));
+  Click(50, 231, 1); // the tab
+  EXPECT_TRUE(testsupport::WaitFor(
+      [&] {
+        Idle();
+        return WidgetTop() == 238 - 462;
+      },
+      10000))
+      << "the editor's top is at " << WidgetTop();
+  Click(50, 231 - 224, 1); // the tab, moved up with the drawer
+  EXPECT_TRUE(testsupport::WaitFor(
+      [&] {
+        Idle();
+        return WidgetTop() == 0 && sizes.back().second == 238;
+      },
+      10000))
+      << "the editor's top is at " << WidgetTop();
+}
+
 // The drawer's Load in the LV2 edition: the panel's own file dialog, clicked
 // as a user does, takes a .syx into the current program, the host's next
 // save holds it and the host's chooser is told.
@@ -284,28 +353,6 @@ TEST_F(Lv2Ui, TheEditorsLoadTakesASyxIntoTheSavedState)
 
   ASSERT_NE(Open(), nullptr);
   ASSERT_TRUE(testsupport::WaitFor([&] { return PanelShown(); }, 3000));
-  // The host idles the editor while the user clicks.
-  auto idleFor = [&](int ms) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end) {
-      Idle();
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-  };
-  auto click = [&](int x, int y, int times) {
-    XTestFakeMotionEvent(display, -1, x, y, CurrentTime);
-    XSync(display, False);
-    idleFor(40);
-    for (int i = 0; i < times; ++i) {
-      XTestFakeButtonEvent(display, 1, True, CurrentTime);
-      XSync(display, False);
-      idleFor(20);
-      XTestFakeButtonEvent(display, 1, False, CurrentTime);
-      XSync(display, False);
-      idleFor(20);
-    }
-    idleFor(100);
-  };
   // The dialog: the top-level window of that name.
   auto dialogAt = [&](int& x, int& y) {
     for (Window top : Children(DefaultRootWindow(display))) {
@@ -325,15 +372,15 @@ TEST_F(Lv2Ui, TheEditorsLoadTakesASyxIntoTheSavedState)
     }
     return false;
   };
-  click(50, 231, 1); // the tab
+  Click(50, 231, 1); // the tab
   ASSERT_TRUE(testsupport::WaitFor(
       [&] {
         Idle();
         return sizes.back().second == 462; // the first view and the open drawer
       },
       10000));
-  idleFor(100);
-  click(50, 238 + 168 + 7, 1); // Load .syx
+  IdleFor(100);
+  Click(50, 238 + 168 + 7, 1); // Load .syx
   int x = 0;
   int y = 0;
   ASSERT_TRUE(testsupport::WaitFor(
@@ -343,7 +390,7 @@ TEST_F(Lv2Ui, TheEditorsLoadTakesASyxIntoTheSavedState)
       },
       3000));
   // "..", then voice.syx: a double click takes it.
-  click(x + 10 + 129, y + 46 + 16 + 8, 2);
+  Click(x + 10 + 129, y + 46 + 16 + 8, 2);
   EXPECT_TRUE(testsupport::WaitFor(
       [&] {
         Idle();
