@@ -174,33 +174,29 @@ protected:
     IdleFor(100);
   }
 
-  // The editor's window's top inside the host's window.
-  int WidgetTop()
+  // The editor's window inside the host's window: its top, width and height.
+  struct Placement
+  {
+    int top = 0;
+    unsigned width = 0;
+    unsigned height = 0;
+  };
+  Placement WidgetPlacement()
   {
     Window root = 0;
     int x = 0;
-    int y = 0;
-    unsigned width = 0;
-    unsigned height = 0;
+    Placement placement;
     unsigned border = 0;
     unsigned depth = 0;
-    XGetGeometry(display, reinterpret_cast<Window>(widget), &root, &x, &y, &width, &height, &border,
-                 &depth);
-    return y;
+    XGetGeometry(display, reinterpret_cast<Window>(widget), &root, &x, &placement.top,
+                 &placement.width, &placement.height, &border, &depth);
+    return placement;
   }
-
+  int WidgetTop() { return WidgetPlacement().top; }
   std::pair<unsigned, unsigned> WidgetSize()
   {
-    Window root = 0;
-    int x = 0;
-    int y = 0;
-    unsigned width = 0;
-    unsigned height = 0;
-    unsigned border = 0;
-    unsigned depth = 0;
-    XGetGeometry(display, reinterpret_cast<Window>(widget), &root, &x, &y, &width, &height, &border,
-                 &depth);
-    return {width, height};
+    const Placement placement = WidgetPlacement();
+    return {placement.width, placement.height};
   }
 
   bool HasLogLine(const std::string& part)
