@@ -332,9 +332,11 @@ void SPluginEditor::updateIndexed()
 
 void SPluginEditor::postUpdateIndexed(int32_t index)
 {
-  // The engine sends 0 to 141, its internal 200 to 334 and the SysEx
-  // list's notice 335; anything outside the array is dropped.
-  static_assert(param::kSysExNotice < kPendingIndices, "every notice is queued");
+  // The engine sends 0 to 141 and its internal 200 to 341 (the SysEx
+  // list's notice 335 and the verify result's 340 among them); anything
+  // outside the array is dropped.
+  static_assert(param::kSysExNotice < kPendingIndices && param::kVerifyNotice < kPendingIndices,
+                "every notice is queued");
   if (index < 0 || index >= kPendingIndices)
     return;
   pendingIndices[index] = 1;

@@ -18,6 +18,7 @@
 #pragma once
 
 #include "editor/SHostCallQueue.h"
+#include "model/Parameters.h"
 #include "plugin/SIPluginEditor.h"
 
 #include <atomic>
@@ -37,8 +38,9 @@ class SMessageDialog;
 class SPluginEditor : public SIPluginEditor
 {
 public:
-  // Number of parameter indices the refresh protocol can queue.
-  static constexpr int kPendingIndices = 336;
+  // Number of parameter indices the refresh protocol can queue: every one
+  // the engine notifies, the verify result's notice (340) included.
+  static constexpr int kPendingIndices = param::kSendSettingsEnd;
   // The panel's size with one strip column; 25 pixels more per column. The
   // height is the first view's: an open drawer adds to it.
   static constexpr int kBaseWidth = 120;

@@ -369,6 +369,34 @@ struct DirectEditor
     Block();
   }
   void Block() { testsupport::RunDirectBlock(*plugin); }
+  // A resend and 40 blocks. The synth's `reply` (nullptr: none) comes
+  // before the third, a while after the send as a real synth's does: the
+  // editor has shown the send by then, and the result must show by itself.
+  void ResendAndRun(const std::vector<uint8_t>* reply)
+  {
+    plugin->setParameter(param::kResend, 1.0f);
+    plugin->setParameter(param::kResend, 0.0f);
+    for (int i = 0; i < 40; ++i) {
+      if (i == 2) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        if (reply)
+          FeedSysEx(*reply);
+      }
+      Block();
+    }
+  }
+  void FeedSysEx(const std::vector<uint8_t>& bytes)
+  {
+    VstMidiSysexEvent event{};
+    event.type = kVstSysExType;
+    event.byteSize = static_cast<int32_t>(sizeof event) - 8;
+    event.dumpBytes = static_cast<int32_t>(bytes.size());
+    event.sysexDump = reinterpret_cast<char*>(const_cast<uint8_t*>(bytes.data()));
+    VstEventBlock<1> events{};
+    events.numEvents = 1;
+    events.events[0] = reinterpret_cast<VstEvent*>(&event);
+    plugin->processEvents(events.AsEvents());
+  }
   // A left click (XTest, on a connection of the test's own) at a position
   // of the window, which sits at the root's origin.
   void Click(int x, int y)
@@ -652,30 +680,12 @@ TEST_F(SysExList, StatusRowShowsTheVerifyResult)
   EXPECT_TRUE(direct.Within([](SPluginPanel& panel) {
     return std::string(panel.VerifyRow().Text()).rfind("Verify: none yet", 0) == 0;
   }));
-  auto resendAndRun = [&](const std::vector<uint8_t>* reply) {
-    direct.plugin->setParameter(param::kResend, 1.0f);
-    direct.plugin->setParameter(param::kResend, 0.0f);
-    for (int i = 0; i < 40; ++i) {
-      if (reply && i == 2) {
-        VstMidiSysexEvent event{};
-        event.type = kVstSysExType;
-        event.byteSize = static_cast<int32_t>(sizeof event) - 8;
-        event.dumpBytes = static_cast<int32_t>(reply->size());
-        event.sysexDump = reinterpret_cast<char*>(const_cast<uint8_t*>(reply->data()));
-        VstEventBlock<1> events{};
-        events.numEvents = 1;
-        events.events[0] = reinterpret_cast<VstEvent*>(&event);
-        direct.plugin->processEvents(events.AsEvents());
-      }
-      direct.Block();
-    }
-  };
-  resendAndRun(nullptr);
+  direct.ResendAndRun(nullptr);
   EXPECT_TRUE(direct.Within([](SPluginPanel& panel) {
     return std::string(panel.VerifyRow().Text()) == "No answer, 2 tries failed  (send 0 ms)" &&
            panel.VerifyRow().Failed();
   })) << "two tries without an answer";
-  resendAndRun(&dump);
+  direct.ResendAndRun(&dump);
   EXPECT_TRUE(direct.Within([](SPluginPanel& panel) {
     return std::string(panel.VerifyRow().Text()) == "Verified  (send 0 ms)" &&
            !panel.VerifyRow().Failed();
@@ -702,24 +712,6 @@ TEST_F(SysExList, SkipByteMarksTheByteThatDiffers)
   };
   direct.plugin->setParameter(param::kVerifyTime, 10 / 5000.0f);
   direct.plugin->setParameter(param::kRetries, 0.0f);
-  auto resendAndRun = [&] {
-    direct.plugin->setParameter(param::kResend, 1.0f);
-    direct.plugin->setParameter(param::kResend, 0.0f);
-    for (int i = 0; i < 40; ++i) {
-      if (i == 2) {
-        VstMidiSysexEvent event{};
-        event.type = kVstSysExType;
-        event.byteSize = static_cast<int32_t>(sizeof event) - 8;
-        event.dumpBytes = static_cast<int32_t>(reply.size());
-        event.sysexDump = reinterpret_cast<char*>(reply.data());
-        VstEventBlock<1> events{};
-        events.numEvents = 1;
-        events.events[0] = reinterpret_cast<VstEvent*>(&event);
-        direct.plugin->processEvents(events.AsEvents());
-      }
-      direct.Block();
-    }
-  };
   auto marks = [&] {
     SysExStore::Reader reader(direct.plugin->SysEx());
     const SysExSet* set = reader.Current(direct.plugin->getProgram());
@@ -741,9 +733,19 @@ TEST_F(SysExList, SkipByteMarksTheByteThatDiffers)
            panel.SkipByteShown();
   };
 
+  // What the row shows, for a failure's message.
+  auto shown = [&] {
+    std::string row;
+    direct.Within([&](SPluginPanel& panel) {
+      row = std::string(panel.VerifyRow().Text()) + (panel.SkipByteShown() ? " [Skip]" : "");
+      return true;
+    });
+    return row + ", results " + std::to_string(direct.plugin->VerifyCount());
+  };
+
   publish(kMaxDontCareBytes);
-  resendAndRun();
-  ASSERT_TRUE(direct.Within(differs));
+  direct.ResendAndRun(&reply);
+  ASSERT_TRUE(direct.Within(differs)) << shown();
   clickSkip();
   ASSERT_TRUE(direct.Within(boxSays(
       "Byte 12 not skipped: verify skips 16 bytes of this program already, the most it can")));
@@ -751,8 +753,8 @@ TEST_F(SysExList, SkipByteMarksTheByteThatDiffers)
   direct.Within([](SPluginPanel&) { return vexo::gui::SInfoDialog()->CloseDialog(), true; });
 
   publish(0);
-  resendAndRun();
-  ASSERT_TRUE(direct.Within(differs));
+  direct.ResendAndRun(&reply);
+  ASSERT_TRUE(direct.Within(differs)) << shown();
   // The row is too narrow for the whole text beside the button: it shows
   // the result's first words.
   EXPECT_TRUE(direct.Within([](SPluginPanel& panel) {
@@ -762,7 +764,7 @@ TEST_F(SysExList, SkipByteMarksTheByteThatDiffers)
   clickSkip();
   ASSERT_TRUE(direct.Within([](SPluginPanel& panel) { return !panel.SkipByteShown(); }));
   EXPECT_EQ(marks(), 1) << "the dump stays, byte 12 marked";
-  resendAndRun();
+  direct.ResendAndRun(&reply);
   EXPECT_TRUE(direct.Within([](SPluginPanel& panel) {
     return std::string(panel.VerifyRow().Text()) == "Verified  (send 0 ms)" &&
            !panel.SkipByteShown();
