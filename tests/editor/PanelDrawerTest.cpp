@@ -11,6 +11,7 @@
 #include "engine/VSTPlugin.h"
 #include "gui/SButton.h"
 #include "gui/SDial.h"
+#include "gui/SFileDialog.h"
 #include "gui/SInfo.h"
 #include "gui/SMessageDialog.h"
 #include "gui/SStaticData.h"
@@ -27,7 +28,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -57,6 +60,9 @@ constexpr int kSpacingX = 52;
 constexpr int kSettleX = 123;
 constexpr int kAddX = 112;
 constexpr int kButtonRowY = 217;
+// The drawer's Load button of the .syx row.
+constexpr int kLoadSyxX = 50;
+constexpr int kLoadSyxY = kFirstViewHeight + SPanelFiles::kTop + 7;
 
 constexpr unsigned long kOrange = 0xFF8000;
 constexpr unsigned long kRed = 0xFF0000;
@@ -85,6 +91,30 @@ protected:
   }
   // A middle click on the right half of a dial steps it up by one.
   void StepUp(int x, int y) { host->Click(x, y, 2); }
+  // The top-level window of the dialog of Load .syx, mapped (0: none).
+  ::Window FileDialogWindow()
+  {
+    Display* display = host->Display();
+    ::Window root = 0;
+    ::Window parent = 0;
+    ::Window* children = nullptr;
+    unsigned count = 0;
+    ::Window found = 0;
+    if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count))
+      return 0;
+    for (unsigned i = 0; i < count && !found; ++i) {
+      XWindowAttributes attributes;
+      char* name = nullptr;
+      if (XGetWindowAttributes(display, children[i], &attributes) &&
+          attributes.map_state == IsViewable && XFetchName(display, children[i], &name) && name) {
+        if (std::strcmp(name, "Load SysEx (.syx)") == 0)
+          found = children[i];
+        XFree(name);
+      }
+    }
+    XFree(children);
+    return found;
+  }
 };
 
 class Drawer : public DrawerBase, public ::testing::WithParamInterface<qhost::HostStyle>
@@ -314,6 +344,56 @@ TEST_P(Drawer, PacedLightFollowsAPacedSend)
       << "lit while the send runs";
   EXPECT_TRUE(host->PumpUntil([&] { return !AnyPixel(102, 246, 138, 258, kOrange); }, 5000))
       << "dark when it ended";
+}
+
+// The drawer's Load .syx and its file dialog with the mouse alone, in every
+// host model (the dialog is a window of the editor's own connection, whatever
+// the host hands over): a double click on the file takes it, the program's
+// chunk holds the dump and a resend sends it.
+TEST_P(Drawer, LoadASyxThroughTheFileDialog)
+{
+  char folder[] = "/tmp/quillet-drawer-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  const std::string home = folder;
+  const std::string savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+  setenv("HOME", home.c_str(), 1);
+  const std::vector<uint8_t> voice = {0xF0, 0x43, 0x00, 0x09, 0x20, 0x05, 0x11, 0x22, 0xF7};
+  {
+    std::ofstream(home + "/voice.syx", std::ios::binary)
+        .write(reinterpret_cast<const char*>(voice.data()),
+               static_cast<std::streamsize>(voice.size()));
+  }
+  Start();
+  OpenTheDrawer();
+  host->Click(kLoadSyxX, kLoadSyxY);
+  ::Window dialog = 0;
+  ASSERT_TRUE(host->PumpUntil([&] { return (dialog = FileDialogWindow()) != 0; }, 5000))
+      << "Load .syx opens the dialog";
+  // Row 0 is "..", row 1 the one .syx of the home folder.
+  const vexo::gui::Point row = vexo::gui::SFileDialog::RowCentre(1);
+  int x = 0;
+  int y = 0;
+  ::Window child = 0;
+  XTranslateCoordinates(host->Display(), dialog, host->Window(), row.x, row.y, &x, &y, &child);
+  host->Click(x, y);
+  host->Click(x, y);
+  EXPECT_TRUE(host->PumpUntil([&] { return FileDialogWindow() == 0; }, 5000))
+      << "a double click takes the file";
+  auto holds = [&](const std::vector<uint8_t>& bytes) {
+    return std::search(bytes.begin(), bytes.end(), voice.begin(), voice.end()) != bytes.end();
+  };
+  EXPECT_TRUE(holds(Plugin().GetChunk(true))) << "the program's chunk holds the dump";
+  Plugin().ClearReceived();
+  Plugin().SetParameter(param::kResend, 1.0f);
+  Plugin().SetParameter(param::kResend, 0.0f);
+  EXPECT_TRUE(host->PumpUntil([&] {
+    for (const qhost::ReceivedEvent& event : Plugin().Received())
+      if (event.sysex == voice)
+        return true;
+    return false;
+  })) << "a resend sends it";
+  setenv("HOME", savedHome.c_str(), 1);
+  std::system(("rm -rf '" + home + "'").c_str());
 }
 
 INSTANTIATE_TEST_SUITE_P(HostModels, Drawer, ::testing::ValuesIn(qhost::AllHostStyles()),

@@ -280,7 +280,11 @@ void Lv2TestHost::QueuePosition(float speed, int64_t frame)
   const uint32_t frameKey = Map(LV2_TIME__frame);
   AppendBytes(body, &frameKey, 4);
   AppendBytes(body, &zero, 4);
-  const LV2_Atom_Long frameAtom{{sizeof(int64_t), Map(LV2_ATOM__Long)}, framesRun + frame};
+  // A 64-bit frame counter, as a host keeps it: it wraps rather than
+  // overflows for a frame far out.
+  const auto position =
+      static_cast<int64_t>(static_cast<uint64_t>(framesRun) + static_cast<uint64_t>(frame));
+  const LV2_Atom_Long frameAtom{{sizeof(int64_t), Map(LV2_ATOM__Long)}, position};
   AppendBytes(body, &frameAtom, sizeof frameAtom);
   pending.push_back({frame, Map(LV2_ATOM__Object), std::move(body)});
 }
