@@ -9,6 +9,7 @@
 #include "editor/SPluginEditor.h"
 #include "editor/SPluginPanel.h"
 #include "engine/VSTPlugin.h"
+#include "files/FileBytes.h"
 #include "gui/SButton.h"
 #include "gui/SDial.h"
 #include "gui/SFileDialog.h"
@@ -19,6 +20,7 @@
 #include "model/MessageKinds.h"
 #include "model/Parameters.h"
 #include "tests/testsupport/DirectHost.h"
+#include "tests/testsupport/TempHome.h"
 
 #include <gtest/gtest.h>
 
@@ -28,9 +30,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -352,17 +352,11 @@ TEST_P(Drawer, PacedLightFollowsAPacedSend)
 // chunk holds the dump and a resend sends it.
 TEST_P(Drawer, LoadASyxThroughTheFileDialog)
 {
-  char folder[] = "/tmp/quillet-drawer-XXXXXX";
-  ASSERT_NE(mkdtemp(folder), nullptr);
-  const std::string home = folder;
-  const std::string savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
-  setenv("HOME", home.c_str(), 1);
+  testsupport::TempHome home;
+  ASSERT_FALSE(home.Path().empty());
   const std::vector<uint8_t> voice = {0xF0, 0x43, 0x00, 0x09, 0x20, 0x05, 0x11, 0x22, 0xF7};
-  {
-    std::ofstream(home + "/voice.syx", std::ios::binary)
-        .write(reinterpret_cast<const char*>(voice.data()),
-               static_cast<std::streamsize>(voice.size()));
-  }
+  std::string error;
+  ASSERT_TRUE(files::WriteFileBytes(home.Path() + "/voice.syx", voice, error)) << error;
   Start();
   OpenTheDrawer();
   host->Click(kLoadSyxX, kLoadSyxY);
@@ -392,8 +386,6 @@ TEST_P(Drawer, LoadASyxThroughTheFileDialog)
         return true;
     return false;
   })) << "a resend sends it";
-  setenv("HOME", savedHome.c_str(), 1);
-  std::system(("rm -rf '" + home + "'").c_str());
 }
 
 INSTANTIATE_TEST_SUITE_P(HostModels, Drawer, ::testing::ValuesIn(qhost::AllHostStyles()),
@@ -460,22 +452,10 @@ struct DirectEditor
       if (i == 2) {
         std::this_thread::sleep_for(std::chrono::milliseconds(150));
         if (reply)
-          FeedSysEx(*reply);
+          testsupport::HandSysEx(*plugin, *reply);
       }
       Block();
     }
-  }
-  void FeedSysEx(const std::vector<uint8_t>& bytes)
-  {
-    VstMidiSysexEvent event{};
-    event.type = kVstSysExType;
-    event.byteSize = static_cast<int32_t>(sizeof event) - 8;
-    event.dumpBytes = static_cast<int32_t>(bytes.size());
-    event.sysexDump = reinterpret_cast<char*>(const_cast<uint8_t*>(bytes.data()));
-    VstEventBlock<1> events{};
-    events.numEvents = 1;
-    events.events[0] = reinterpret_cast<VstEvent*>(&event);
-    plugin->processEvents(events.AsEvents());
   }
   // A left click (XTest, on a connection of the test's own) at a position
   // of the window, which sits at the root's origin.

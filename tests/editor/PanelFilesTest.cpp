@@ -21,6 +21,7 @@
 #include "plugin/PluginInfo.h"
 #include "support/system/SFolder.h"
 #include "tests/testsupport/DirectHost.h"
+#include "tests/testsupport/TempHome.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -85,10 +86,8 @@ class Files : public ::testing::Test
 protected:
   void SetUp() override
   {
-    char folder[] = "/tmp/quillet-files-XXXXXX";
-    ASSERT_NE(mkdtemp(folder), nullptr);
-    home = folder;
-    setenv("HOME", home.c_str(), 1);
+    home = temporaryHome.Path();
+    ASSERT_FALSE(home.empty());
     display = ActiveDisplay();
     ASSERT_NE(display, nullptr);
     input = XOpenDisplay(nullptr);
@@ -134,7 +133,6 @@ protected:
       XSync(display, False);
     if (input)
       XCloseDisplay(input);
-    std::system(("rm -rf '" + home + "'").c_str());
   }
 
   SPluginPanel& Panel() { return *editor->Panel(); }
@@ -251,6 +249,7 @@ protected:
     return text;
   }
 
+  testsupport::TempHome temporaryHome;
   std::string home;
   Display* display = nullptr;
   Display* input = nullptr;
@@ -510,19 +509,7 @@ TEST_F(Files, HeardShowsALearnedDumpAndAFullListSaysSo)
   plugin->setParameter(param::kLearn, 1.0f);
   ASSERT_TRUE(Within([&] { return std::string(Panel().HeardText()) == "nothing yet"; }));
   auto hear = [&](const Bytes& message) {
-    VstMidiSysexEvent event{};
-    event.type = kVstSysExType;
-    event.byteSize = static_cast<int32_t>(sizeof event) - 8;
-    event.dumpBytes = static_cast<int32_t>(message.size());
-    event.sysexDump = reinterpret_cast<char*>(const_cast<uint8_t*>(message.data()));
-    struct
-    {
-      VstEvents head;
-      VstEvent* more[1];
-    } events{};
-    events.head.numEvents = 1;
-    events.head.events[0] = reinterpret_cast<VstEvent*>(&event);
-    plugin->processEvents(&events.head);
+    testsupport::HandSysEx(*plugin, message);
     Block();
   };
   Bytes dump = Message(163, 0x43, 0x00);

@@ -4,6 +4,7 @@
 // SysEx gap as parameter 238.
 #include "engine/VSTPlugin.h"
 #include "model/Parameters.h"
+#include "tests/testsupport/DirectHost.h"
 #include "tests/testsupport/WaitFor.h"
 
 #include <gtest/gtest.h>
@@ -93,15 +94,7 @@ protected:
   // Hands `message` to the plug-in as a host's SysEx event, then runs a block.
   void Hear(const Bytes& message)
   {
-    VstMidiSysexEvent event{};
-    event.type = kVstSysExType;
-    event.byteSize = static_cast<int32_t>(sizeof event) - 8;
-    event.dumpBytes = static_cast<int32_t>(message.size());
-    event.sysexDump = reinterpret_cast<char*>(const_cast<uint8_t*>(message.data()));
-    VstEventBlock<1> block{};
-    block.numEvents = 1;
-    block.events[0] = reinterpret_cast<VstEvent*>(&event);
-    plugin->processEvents(block.AsEvents());
+    testsupport::HandSysEx(*plugin, message);
     Run(1);
   }
   void Publish(const std::vector<Bytes>& messages, const Bytes& request = {})

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "plugin/AudioEffect.h"
+#include "plugin/AudioEffectX.h"
 #include "plugin/VstInterface.h"
 
 #include <array>
@@ -54,8 +55,7 @@ struct DirectHost
       return 1;
     case audioMasterGetVendorVersion:
       return vendorVersion;
-    case audioMasterProcessEvents:
-    {
+    case audioMasterProcessEvents: {
       auto* events = static_cast<VstEvents*>(ptr);
       for (int32_t i = 0; events && i < events->numEvents; ++i) {
         const auto* event = reinterpret_cast<const VstMidiEvent*>(events->events[i]);
@@ -77,6 +77,21 @@ inline void RunDirectBlock(AudioEffect& effect, int32_t frames = 64)
   float* inputs[2] = {in[0], in[1]};
   float* outputs[2] = {out[0], out[1]};
   effect.processReplacing(inputs, outputs, frames);
+}
+
+// Hands one SysEx message (its bytes as they are) to a directly built
+// plug-in, as a host's event between two blocks.
+inline void HandSysEx(AudioEffectX& effect, const std::vector<uint8_t>& bytes)
+{
+  VstMidiSysexEvent event{};
+  event.type = kVstSysExType;
+  event.byteSize = static_cast<int32_t>(sizeof event) - 8;
+  event.dumpBytes = static_cast<int32_t>(bytes.size());
+  event.sysexDump = reinterpret_cast<char*>(const_cast<uint8_t*>(bytes.data()));
+  VstEventBlock<1> events{};
+  events.numEvents = 1;
+  events.events[0] = reinterpret_cast<VstEvent*>(&event);
+  effect.processEvents(events.AsEvents());
 }
 
 } // namespace testsupport
