@@ -461,7 +461,12 @@ TEST_F(Files, ARefusedFileShowsItsReasonAndChangesNothing)
     EXPECT_NE(text.find("not loaded, nothing changed"), std::string::npos) << text;
     EXPECT_NE(text.find(c.reason), std::string::npos) << c.file << ": " << text;
     EXPECT_EQ(plugin->CopyChunk(false), before) << c.file << " changed the bank";
-    Locked([&] { vexo::gui::SInfoDialog()->CloseDialog(); });
+    // Synced, so that the server has taken the box away before the next
+    // click comes on the test's own connection.
+    Locked([&] {
+      vexo::gui::SInfoDialog()->CloseDialog();
+      XSync(display, False);
+    });
   }
   // Nothing to save: said before a file is asked for.
   Publish({});
